@@ -1,0 +1,86 @@
+#include "base/base.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "platform/paths.h"
+#include "platform/str_to_int.h"
+#include "platform/text_file.h"
+
+namespace veskara {
+namespace {
+
+// Reads fls.txt; returns its last line. Path lines go to *paths when given.
+std::string ReadFilesFile(const std::string& path, std::vector<std::string>* paths) {
+  LineReader reader(path);
+  std::string last;
+  std::string_view line;
+  bool path_line = true;
+  while (reader.ReadLine(&line)) {
+    if (path_line && paths != nullptr) paths->emplace_back(line);
+    path_line = !path_line;
+    last.assign(line);
+  }
+  reader.Close();
+  return last;
+}
+
+}  // namespace
+
+BaseFullError::BaseFullError()
+    : std::runtime_error("The base holds the largest file number; no more files can be added to it") {}
+
+std::string NextFileNumber(std::string_view last_line) {
+  int32_t last = StrToInt(last_line.empty() ? std::string_view("0") : last_line);
+  if (last == std::numeric_limits<int32_t>::max()) throw BaseFullError();
+  return std::to_string(last + 1);
+}
+
+void LoadBase(const std::string& base_directory, BaseState& state) {
+  PostingTable& table = state.postings;
+  table.ClearPostingTable();
+  table.SetCurrentFileNumber("0");
+  const std::string words_path = WordsFilePath(base_directory);
+  const std::string files_path = FilesFilePath(base_directory);
+  const bool have_files = FileExists(files_path);
+  if (!FileExists(words_path)) {
+    // Without this, new files would be numbered from 0 again and their words
+    // would point at the paths of files already recorded.
+    if (have_files) {
+      state.IndexedPaths.clear();
+      table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(files_path, nullptr)));
+    }
+    return;
+  }
+  if (!have_files) return;
+
+  {
+    LineReader reader(words_path);
+    std::string word;
+    std::string_view line;
+    bool word_line = true;
+    while (reader.ReadLine(&line)) {
+      if (word_line) {
+        word.assign(line);
+      } else {
+        size_t start = 0;
+        for (;;) {
+          size_t comma = line.find(',', start);
+          if (comma == std::string_view::npos) {
+            table.AddEntry(word, line.substr(start));
+            break;
+          }
+          table.AddEntry(word, line.substr(start, comma - start));
+          start = comma + 1;
+        }
+      }
+      word_line = !word_line;
+    }
+    reader.Close();
+  }
+
+  state.IndexedPaths.clear();
+  table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(files_path, &state.IndexedPaths)));
+}
+
+}  // namespace veskara

@@ -1,0 +1,149 @@
+#include "base/posting_table.h"
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
+
+#include "base/compare_words.h"
+#include "platform/text_file.h"
+
+namespace veskara {
+namespace {
+
+// Chains up to this length are sorted in place by insertion.
+constexpr size_t kInsertionLimit = 24;
+
+// Stable LSD radix sort of `items` by rank[item >> 32], `bits` wide keys.
+void RadixSortByRank(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch,
+                     const std::vector<uint32_t>& rank, int bits) {
+  constexpr int kDigit = 11;
+  constexpr size_t kBuckets = size_t{1} << kDigit;
+  scratch.resize(items.size());
+  size_t counts[kBuckets];
+  for (int shift = 0; shift < bits; shift += kDigit) {
+    std::fill(std::begin(counts), std::end(counts), 0);
+    for (uint64_t e : items) ++counts[(rank[e >> 32] >> shift) & (kBuckets - 1)];
+    size_t sum = 0;
+    for (size_t& c : counts) sum += std::exchange(c, sum);
+    for (uint64_t e : items) scratch[counts[(rank[e >> 32] >> shift) & (kBuckets - 1)]++] = e;
+    items.swap(scratch);
+  }
+}
+
+}  // namespace
+
+PostingTable::PostingTable() { current_number_ = numbers_.Intern(""); }
+
+void PostingTable::SetCurrentFileNumber(std::string_view number) { current_number_ = numbers_.Intern(number); }
+
+// rank[id]: the position of word `id` in CompareWords order; words that
+// compare equal share a rank.
+std::vector<uint32_t> PostingTable::RankWords() const {
+  std::vector<uint32_t> ids(words_.size());
+  std::iota(ids.begin(), ids.end(), 0);
+  std::sort(ids.begin(), ids.end(),
+            [this](uint32_t a, uint32_t b) { return CompareWords(words_.Get(a), words_.Get(b)) < 0; });
+  std::vector<uint32_t> rank(words_.size());
+  uint32_t r = 0;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (i > 0 && CompareWords(words_.Get(ids[i - 1]), words_.Get(ids[i])) != 0) ++r;
+    rank[ids[i]] = r;
+  }
+  return rank;
+}
+
+// Each gap's passes of adjacent exchanges on the chains i, i+g, i+2g, ...
+// amount to a stable sort of every chain, so a phase sorts each chain stably.
+void PostingTable::SortPostingTable() {
+  const size_t n = entries_.size();
+  if (n < 2) return;
+  const std::vector<uint32_t> rank = RankWords();
+  const uint32_t max_rank = rank.empty() ? 0 : *std::max_element(rank.begin(), rank.end());
+  int bits = 1;
+  while (bits < 32 && (max_rank >> bits) != 0) ++bits;
+  auto key = [&rank](uint64_t e) { return rank[e >> 32]; };
+
+  std::vector<size_t> gaps;
+  for (size_t g = (n - 1) / 2; g >= 1; g /= 2) gaps.push_back(g);
+  if (gaps.empty()) gaps.push_back(1);
+
+  std::vector<uint64_t> chain;
+  std::vector<uint64_t> scratch;
+  uint64_t* a = entries_.data();
+  for (size_t g : gaps) {
+    for (size_t r = 0; r < g; ++r) {
+      size_t len = (n - r + g - 1) / g;
+      if (len <= kInsertionLimit) {
+        for (size_t i = r + g; i < n; i += g) {
+          uint64_t e = a[i];
+          uint32_t k = key(e);
+          size_t j = i;
+          while (j > r && key(a[j - g]) > k) {
+            a[j] = a[j - g];
+            j -= g;
+          }
+          a[j] = e;
+        }
+        continue;
+      }
+      chain.clear();
+      bool sorted = true;
+      uint32_t last = 0;
+      for (size_t i = r; i < n; i += g) {
+        uint32_t k = key(a[i]);
+        if (k < last) sorted = false;
+        last = k;
+        chain.push_back(a[i]);
+      }
+      if (sorted) continue;
+      RadixSortByRank(chain, scratch, rank, bits);
+      size_t i = r;
+      for (uint64_t e : chain) {
+        a[i] = e;
+        i += g;
+      }
+    }
+  }
+}
+
+void PostingTable::WriteWordsFile(TextWriter& file) const {
+  const size_t n = entries_.size();
+  if (n == 0) return;
+  // seen[number id] == run + 1 when the number is already in the run's list.
+  std::vector<uint32_t> seen(numbers_.size(), 0);
+  std::string list;
+  uint32_t run = 0;
+  size_t i = 0;
+  while (i < n) {
+    ++run;
+    list.clear();
+    size_t j = i;
+    for (;;) {
+      uint32_t number = static_cast<uint32_t>(entries_[j]);
+      if (seen[number] != run) {
+        seen[number] = run;
+        if (j != i) list.push_back(',');
+        list.append(numbers_.Get(number));
+      }
+      if (j + 1 == n || CompareWords(WordAt(j + 1), WordAt(j)) != 0) break;
+      ++j;
+    }
+    file.WriteLine(WordAt(j));
+    file.WriteLine(list);
+    i = j + 1;
+  }
+}
+
+void PostingTable::ClearPostingTable() {
+  std::string current(CurrentFileNumber());
+  std::vector<uint64_t>().swap(entries_);
+  words_.Clear();
+  numbers_.Clear();
+  current_number_ = numbers_.Intern(current);
+}
+
+size_t PostingTable::MemoryBytes() const {
+  return entries_.capacity() * sizeof(uint64_t) + words_.MemoryBytes() + numbers_.MemoryBytes();
+}
+
+}  // namespace veskara

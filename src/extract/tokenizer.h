@@ -1,0 +1,30 @@
+// Cuts text into index words: every maximal run of two or more word
+// characters, in order, once per occurrence. No case folding: callers hand
+// in text that is already upper-cased.
+#pragma once
+
+#include <string_view>
+
+#include "extract/word_chars.h"
+
+namespace veskara {
+
+class PostingTable;
+
+// Calls emit(word) for every word of `segment`, in order.
+template <typename Emit>
+void ForEachWord(std::string_view segment, Emit&& emit) {
+  const char* p = segment.data();
+  const char* end = p + segment.size();
+  while (p < end) {
+    while (p < end && !IsWordChar(*p)) ++p;
+    const char* start = p;
+    while (p < end && IsWordChar(*p)) ++p;
+    if (p - start >= 2) emit(std::string_view(start, static_cast<size_t>(p - start)));
+  }
+}
+
+// Appends (word, CurrentFileNumber) to the table for every word of `segment`.
+void TokenizeSegment(std::string_view segment, PostingTable& table);
+
+}  // namespace veskara

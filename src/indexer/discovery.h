@@ -1,0 +1,36 @@
+// Which files a scan takes, and the walk that finds them.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veskara {
+
+// Substring tests on the upper-cased name (a file name or a full path):
+// markup: ".HTM", ".PHP", ".SHTML"; PDF: ".PDF"; supported: either.
+bool IsSupportedFile(std::string_view name);
+bool IsMarkupFile(std::string_view name);
+bool IsPdfFile(std::string_view name);
+
+// The start mask for a typed directory text: the text, "/" unless it already
+// ends with one, and "*.*". No value when the text is blank (only bytes 0 to
+// 32), in which case a scan does nothing.
+std::optional<std::string> StartMaskFor(std::string_view directory_text);
+
+// Walks the tree under `mask` (a path whose last component is "*.*" or "*")
+// depth-first, pre-order, and appends the candidates to `NewFiles`: first
+// every entry of a directory whose name passes IsSupportedFile (files,
+// folders, hidden names, links, special files alike), in unsigned byte order
+// of the names; then each subdirectory that is not hidden (name not
+// beginning with "."), in the same order. A link to a directory is walked
+// unless that directory is already on the path from the start (cycle guard).
+// A directory that cannot be listed yields nothing. A name holding LF, CR or
+// the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
+// `entered` is called once for every directory visited, before it is listed.
+void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered);
+
+}  // namespace veskara

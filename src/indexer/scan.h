@@ -1,0 +1,71 @@
+// "Add to base": one scan of a directory tree into the base.
+//
+// A scan is prepared on the caller's thread (it takes the base's scan lock,
+// repairs an interrupted commit and loads the base) and run on a worker
+// thread. The live base files are never written in place: the new wrds.txt
+// and fls.txt are written under temporary names, synced and swapped in by a
+// commit, so a failure at any point leaves the old base or the new one.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "base/base.h"
+
+namespace veskara {
+
+// Receives the scan's progress, on the worker thread. The window forwards
+// each call synchronously to its own thread.
+class ScanObserver {
+ public:
+  virtual ~ScanObserver() = default;
+  virtual void SetStep(const std::string& text) = 0;    // status panel 0
+  virtual void SetStatus(const std::string& text) = 0;  // status panel 1
+  // Step 2's progress: `done` of `total` candidates handled.
+  virtual void SetProgress(size_t done, size_t total) {
+    (void)done;
+    (void)total;
+  }
+  // Asked before each file of step 2; true stops the scan and keeps the old base.
+  virtual bool StopRequested() { return false; }
+};
+
+// Another scan holds the base's lock.
+class ScanLockedError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Thrown by Run when the observer asked to stop; the old base stays.
+class ScanStopped : public std::runtime_error {
+ public:
+  ScanStopped() : std::runtime_error("The scan was stopped; the base is unchanged") {}
+};
+
+class Scan {
+ public:
+  // Caller's thread: takes the lock (ScanLockedError), repairs an
+  // interrupted commit, runs LoadBase into `state` (its failures pass
+  // through and nothing is changed). `start_mask` comes from StartMaskFor.
+  static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
+                                       BaseState& state);
+  ~Scan();  // releases the lock
+
+  // Worker thread: steps 1 to 4 and the commit. Throws on failure (the old
+  // base stays) and ScanStopped when stopped.
+  void Run(ScanObserver& observer);
+
+ private:
+  Scan() = default;
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// Finishes or rolls back a commit that a crash interrupted. Called at
+// start-up by both front ends; never throws for a base without a commit
+// record.
+void RecoverBase(const std::string& base_directory);
+
+}  // namespace veskara

@@ -1,0 +1,21 @@
+// The base counts of the About page.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace veskara {
+
+// Texts for the two count labels; an empty optional leaves the label as it
+// is. Files: (lines of fls.txt) div 2 + " files in the base", only when
+// fls.txt exists and opens; words: the same for wrds.txt with " words in the
+// base", only after the files were counted. Throws IoError on a read error
+// after a successful open.
+struct BaseStatistics {
+  std::optional<std::string> files_label;
+  std::optional<std::string> words_label;
+};
+
+BaseStatistics CountBase(const std::string& base_directory);
+
+}  // namespace veskara

@@ -1,0 +1,26 @@
+// From a found entry's number list to the paths of its files in fls.txt.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veskara {
+
+// The number texts of a list as the found-files list looks them up: only the
+// comma separates; empty pieces stay (they find nothing); a trailing comma
+// gives nothing after it; an empty list gives one empty number.
+std::vector<std::string_view> SplitNumberList(std::string_view numbers);
+
+// The rows of the found-files list for `numbers`: for each number, in order,
+// the path of the first record of fls.txt whose number line equals it as
+// text; numbers without a record give no row. A path line is shown trimmed,
+// after its first "|" when it has one, unless the whole trimmed line names an
+// existing file or folder. Reads fls.txt once. Throws IoError when fls.txt is
+// missing or cannot be read.
+std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers);
+
+// The sentinel of a found-files list without a selected row.
+inline constexpr const char* kNothingSelected = "**nothing**";
+
+}  // namespace veskara

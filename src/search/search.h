@@ -1,0 +1,52 @@
+// Searching the base: prefix matching of the first query word, narrowing by
+// each further word to combinations of words that share a file.
+//
+// All texts here are Windows-1251 bytes (entry texts, query); callers decode
+// for display. The outcome is a plain value that the window and the command
+// line show in their own way.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/messages.h"
+
+namespace veskara {
+
+// One row of the found-words list and its number list.
+struct SearchEntry {
+  std::string text;     // "WORD" or "WORD1 ... WORD2 ..." (Windows-1251)
+  std::string numbers;  // the NumberList of the files holding all its words
+};
+
+struct SearchOutcome {
+  enum class Status {
+    kNothingToDo,  // the query holds no word: nothing is shown or changed
+    kFailed,       // missing or unreadable base: show `messages`, keep old results
+    kDone,         // show `messages`, then replace the results by `entries`
+  };
+  Status status = Status::kNothingToDo;
+  std::vector<SearchEntry> entries;
+  // Messages to show in order: the failure's plain dialog, or at most one
+  // "Too many words found! ..." information box.
+  std::vector<UserMessage> messages;
+  // The status panel text after a finished search: "" when something was
+  // found, "Nothing was found..." otherwise.
+  std::string status_text;
+};
+
+// The query words: trimmed, upper-cased (Windows-1251), split at every byte
+// outside WordChars, empty pieces dropped.
+std::vector<std::string> ParseQuery(std::string_view query);
+
+// Runs a whole search of `query` (Windows-1251) on the base in
+// `base_directory`. Reads wrds.txt at most once. Throws IoError when reading
+// fails after the file was opened.
+SearchOutcome RunSearch(const std::string& base_directory, std::string_view query);
+
+// The numbers of `candidates` that also stand in `words`, in the order of
+// `candidates`, compared as texts, joined by commas; "" when none.
+std::string IntersectNumberLists(std::string_view candidates, std::string_view words);
+
+}  // namespace veskara

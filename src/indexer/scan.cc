@@ -1,0 +1,1 @@
+#include "indexer/scan.h"

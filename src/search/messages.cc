@@ -1,0 +1,10 @@
+#include "search/messages.h"
+
+namespace veskara {
+
+std::string ErrorReportText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
+}  // namespace veskara

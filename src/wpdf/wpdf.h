@@ -1,0 +1,37 @@
+// wpdf: converts a PDF document into a Windows-1251 text file.
+//
+// The one exported function is GetText. It writes the document's text to
+// `targetPath` as a closed text file: one line per line of text, each ended
+// by CR LF, in Windows-1251; a character without a Windows-1251 form, and a
+// control character, becomes a blank. It returns 0 when the whole text has
+// been written and a non-zero value (one of the kWpdf* codes) otherwise.
+//
+// The document is parsed in a child process, so a damaged or hostile file
+// can neither crash nor hang the caller: a child that dies or runs past its
+// time limit is killed and the call fails. On failure the target is left as
+// it was (an earlier file of that name is neither replaced nor removed); on
+// success it is replaced whole, never written in place.
+//
+// Safe to call from several threads at once. The caller's stderr stays
+// quiet: the parser's diagnostics are discarded.
+#pragma once
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+enum {
+  kWpdfOk = 0,
+  kWpdfBadArgument = 1,     // a null or empty path
+  kWpdfCannotOpen = 2,      // missing, unreadable, or not a regular file
+  kWpdfNotPdf = 3,          // no PDF header, or a document that cannot be parsed
+  kWpdfLocked = 4,          // encrypted, and the empty password does not open it
+  kWpdfCannotWrite = 5,     // the target cannot be created, written or replaced
+  kWpdfConversionFailed = 6 // the parser crashed, ran out of time or memory
+};
+
+__attribute__((visibility("default"))) int GetText(const char* pdfPath, const char* targetPath);
+
+#ifdef __cplusplus
+}
+#endif

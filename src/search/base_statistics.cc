@@ -1,0 +1,37 @@
+#include "search/base_statistics.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/text_file.h"
+
+namespace veskara {
+namespace {
+
+// The label text for one base file, or nothing when it is missing or will
+// not open. Read errors after the open go to the caller.
+std::optional<std::string> CountRecords(const std::string& path, const char* suffix) {
+  if (!FileExists(path)) return std::nullopt;
+  FileHandle file;
+  try {
+    file = OpenForReading(path);
+  } catch (const IoError&) {
+    return std::nullopt;
+  }
+  LineReader reader(std::move(file));
+  size_t lines = 0;
+  std::string_view line;
+  while (reader.ReadLine(&line)) ++lines;
+  reader.Close();
+  return std::to_string(lines / 2) + suffix;
+}
+
+}  // namespace
+
+BaseStatistics CountBase(const std::string& base_directory) {
+  BaseStatistics stats;
+  stats.files_label = CountRecords(FilesFilePath(base_directory), " files in the base");
+  if (stats.files_label) stats.words_label = CountRecords(WordsFilePath(base_directory), " words in the base");
+  return stats;
+}
+
+}  // namespace veskara

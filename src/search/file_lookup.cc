@@ -1,0 +1,87 @@
+#include "search/file_lookup.h"
+
+#include <filesystem>
+#include <unordered_map>
+#include <utility>
+
+#include "platform/paths.h"
+#include "platform/text_file.h"
+
+namespace veskara {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  size_t begin = 0;
+  size_t end = s.size();
+  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) --end;
+  return s.substr(begin, end - begin);
+}
+
+bool NamesExistingEntry(std::string_view path) {
+  std::error_code ec;
+  return std::filesystem::exists(std::filesystem::path(path), ec);
+}
+
+// The row text of a path line.
+std::string RowOfPathLine(std::string_view line) {
+  std::string_view whole = Trim(line);
+  size_t bar = line.find('|');
+  if (bar == std::string_view::npos) return std::string(whole);
+  // A file name on this platform may hold a "|"; cutting it would show a
+  // path that cannot be opened.
+  if (!whole.empty() && NamesExistingEntry(whole)) return std::string(whole);
+  return std::string(Trim(line.substr(bar + 1)));
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitNumberList(std::string_view numbers) {
+  std::vector<std::string_view> pieces;
+  size_t start = 0;
+  do {
+    size_t comma = numbers.find(',', start);
+    if (comma == std::string_view::npos) comma = numbers.size();
+    pieces.push_back(numbers.substr(start, comma - start));
+    start = comma + 1;
+  } while (start < numbers.size());
+  return pieces;
+}
+
+std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers) {
+  std::vector<std::string_view> wanted = SplitNumberList(numbers);
+  // Number text -> row, filled by the first record with that number.
+  std::unordered_map<std::string_view, std::string> found;
+  std::unordered_map<std::string_view, bool> pending;
+  for (std::string_view n : wanted) pending.emplace(n, true);
+  size_t left = pending.size();
+
+  LineReader reader(FilesFilePath(base_directory));
+  std::string path_line;
+  std::string_view line;
+  bool odd = true;
+  while (left > 0 && reader.ReadLine(&line)) {
+    if (odd) {
+      path_line.assign(line);
+    } else {
+      auto it = pending.find(line);
+      if (it != pending.end() && it->second) {
+        it->second = false;
+        --left;
+        found.emplace(it->first, RowOfPathLine(path_line));
+      }
+    }
+    odd = !odd;
+  }
+  reader.Close();
+
+  std::vector<std::string> rows;
+  rows.reserve(wanted.size());
+  for (std::string_view n : wanted) {
+    auto it = found.find(n);
+    if (it != found.end()) rows.push_back(it->second);
+  }
+  return rows;
+}
+
+}  // namespace veskara

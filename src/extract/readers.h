@@ -26,6 +26,9 @@ class TBasicFile {
   virtual void ReadText() = 0;
 
   std::string FileName;
+  // Unused by the readers here: the markup reader tokenizes each segment as
+  // views into the line the moment it is cut (same words, same order), so
+  // no line costs an allocation per segment.
   std::vector<std::string> Segments;
   PostingTable& table_;
 };

@@ -1,0 +1,117 @@
+#include "extract/readers.h"
+
+#include <string_view>
+#include <utility>
+
+#include "base/posting_table.h"
+#include "extract/tokenizer.h"
+#include "platform/cp1251.h"
+#include "platform/directory.h"
+#include "platform/errors.h"
+#include "platform/text_file.h"
+#include "wpdf/wpdf.h"
+
+namespace veskara {
+namespace {
+
+// Removes every leading and trailing byte with a code from 0 to 32.
+std::string_view Trim(std::string_view line) {
+  size_t begin = 0;
+  size_t end = line.size();
+  while (begin < end && static_cast<unsigned char>(line[begin]) <= 32) ++begin;
+  while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 32) --end;
+  return line.substr(begin, end - begin);
+}
+
+// Streams the prepared lines of a text file: trimmed, at least two bytes
+// long, upper-cased. A read error ends the file quietly, keeping the lines
+// already handed out: one bad file must not end the scan. `transcode` turns
+// UTF-8 lines into Windows-1251 first (document pages; the PDF converter
+// already writes Windows-1251).
+template <typename OnLine>
+void ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_line) {
+  try {
+    LineReader reader(path);
+    std::string transcoded;
+    std::string upper;
+    std::string_view raw;
+    while (reader.ReadLine(&raw)) {
+      std::string_view line = transcode ? DocumentLineTo1251(raw, transcoded) : raw;
+      line = Trim(line);
+      if (line.size() < 2) continue;
+      upper.assign(line);
+      UpperCase1251InPlace(upper);
+      on_line(std::string_view(upper));
+    }
+    reader.Close();
+  } catch (const IoError&) {
+    // Cannot be opened, or failed while being read: the words so far stay.
+  }
+}
+
+}  // namespace
+
+TBasicFile::TBasicFile(std::string file_name, PostingTable& table)
+    : FileName(std::move(file_name)), table_(table) {}
+
+THTMLFile::THTMLFile(std::string file_name, PostingTable& table) : TBasicFile(std::move(file_name), table) {
+  ReadText();
+}
+
+void THTMLFile::ReadText() {
+  // Only a regular file is opened: a FIFO would block the scan, a device
+  // could react to being opened.
+  if (!IsRegularFile(FileName)) return;
+  InTag = false;
+  ForEachPreparedLine(FileName, /*transcode=*/true, [this](std::string_view line) { ParseLine(line); });
+}
+
+// The pending segment is always one run of bytes outside tags (it starts
+// after a ">" that closed a tag, or at the start of the line, and a "<" ends
+// its growth), so segments are views into the line, tokenized as soon as
+// they are cut: the same words in the same order as collecting them first.
+void THTMLFile::ParseLine(std::string_view line) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  const char* pending = p;     // start of the pending segment
+  const char* pending_end = p; // one past its last byte
+  bool flushed = false;
+  for (; p < end; ++p) {
+    const char c = *p;
+    if (c == '<') InTag = true;
+    if (!InTag) {
+      // Bytes outside a tag are contiguous up to the next "<"; restart the
+      // run when the previous one was flushed or never began.
+      if (pending == pending_end) pending = p;
+      pending_end = p + 1;
+      flushed = false;
+    } else if (c == '>') {
+      InTag = false;
+      if (pending != pending_end) {
+        TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), table_);
+        pending = pending_end;
+        flushed = true;
+      }
+    }
+  }
+  if (!flushed) TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), table_);
+}
+
+TPDFFile::TPDFFile(std::string file_name, PostingTable& table) : TBasicFile(std::move(file_name), table) {
+  ReadText();
+}
+
+void TPDFFile::ReadText() {
+  // The converter would block on a FIFO as any reader would.
+  if (!IsRegularFile(FileName)) return;
+  const std::string temp = kPdfTempFileName;
+  // One fixed name serves every document: a leftover of an earlier document
+  // or run goes first, and if it cannot, nothing is converted.
+  if (FileExists(temp) && !RemoveFile(temp)) return;
+  if (GetText(FileName.c_str(), temp.c_str()) != 0) return;
+  if (!IsRegularFile(temp)) return;
+  ForEachPreparedLine(temp, /*transcode=*/false, [this](std::string_view line) { TokenizeSegment(line, table_); });
+  if (FileExists(temp)) RemoveFile(temp);
+}
+
+}  // namespace veskara

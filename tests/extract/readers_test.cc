@@ -1,0 +1,231 @@
+#include "extract/readers.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/posting_table.h"
+#include "extract/unprivileged.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+std::vector<std::string> Words(const PostingTable& table) {
+  std::vector<std::string> words;
+  for (size_t i = 0; i < table.Count(); ++i) words.emplace_back(table.WordAt(i));
+  return words;
+}
+
+std::vector<std::string> MarkupWords(const std::string& path) {
+  PostingTable table;
+  table.SetCurrentFileNumber("7");
+  THTMLFile reader(path, table);
+  for (size_t i = 0; i < table.Count(); ++i) EXPECT_EQ(table.NumberAt(i), "7");
+  return Words(table);
+}
+
+std::string Joined(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+  return out;
+}
+
+struct MarkupCase {
+  const char* name;
+  std::string bytes;
+  std::vector<std::string> words;
+};
+void PrintTo(const MarkupCase& c, std::ostream* os) { *os << c.name; }
+
+class MarkupReaderTest : public ::testing::TestWithParam<MarkupCase> {};
+
+TEST_P(MarkupReaderTest, YieldsTheWordsOutsideTags) {
+  TempDir dir;
+  WriteFile(dir / "page.htm", GetParam().bytes);
+  EXPECT_EQ(MarkupWords(dir / "page.htm"), GetParam().words);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MarkupReaderTest,
+    ::testing::Values(
+        MarkupCase{"Tags", "Hello <b>World</b>\r\n", {"HELLO", "WORLD"}},
+        MarkupCase{"TagSplitsAWord", "WOR<B>LD</B>", {"WOR", "LD"}},
+        MarkupCase{"TagAlone", "<p>\n", {}},
+        MarkupCase{"TagAcrossLines", "abc <a\nhref=x> def\n", {"ABC", "DEF"}},
+        // The lone ">" is too short to be read, so the tag stays open until a
+        // longer line closes it.
+        MarkupCase{"CloserOnAShortLine", "text <a\n>\nhidden words\nstill> shown\n", {"TEXT", "SHOWN"}},
+        MarkupCase{"CloserOutsideATag", "a > b ok", {"OK"}},
+        MarkupCase{"CommentEndsAtFirstCloser", "<!-- x > yes -->Text", {"YES", "TEXT"}},
+        MarkupCase{"LessThanInsideATag", "<a <b> c> dd", {"DD"}},
+        MarkupCase{"ShortLinesAndTrimming", "x\nab\n \t Ab \t\r\n", {"AB", "AB"}},
+        MarkupCase{"EntitiesNotDecoded", "a&nbsp;b", {"NBSP"}},
+        MarkupCase{"Windows1251", "\xcf\xf0\xe8\xe2\xe5\xf2", {"\xcf\xd0\xc8\xc2\xc5\xd2"}},
+        MarkupCase{"Utf8", "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82", {"\xcf\xd0\xc8\xc2\xc5\xd2"}},
+        // A character without a Windows-1251 form separates words.
+        MarkupCase{"Utf8WithoutAForm", "ab\xe6\x97\xa5" "cd \xd1\x91\xd0\xb6", {"AB", "CD", "\xa8\xc6"}},
+        // Not UTF-8 (a lone C0 A8), so taken as Windows-1251 bytes.
+        MarkupCase{"MalformedUtf8", "\xc0\xa8 ok", {"\xc0\xa8", "OK"}},
+        MarkupCase{"CrOnlyLineEnds", "one\rtwo\r", {"ONETWO"}},
+        MarkupCase{"CtrlZ", "first line\nsec\x1a" "ond part\nthird\n\x1alast\n", {"FIRST", "LINE", "SEC", "THIRD"}},
+        MarkupCase{"Empty", "", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(MarkupReader, EveryFileStartsOutsideATag) {
+  TempDir dir;
+  WriteFile(dir / "a.htm", "ab <open\n");
+  WriteFile(dir / "b.htm", "cd ef\n");
+  PostingTable table;
+  { THTMLFile a(dir / "a.htm", table); }
+  { THTMLFile b(dir / "b.htm", table); }
+  EXPECT_EQ(Words(table), (std::vector<std::string>{"AB", "CD", "EF"}));
+}
+
+TEST(MarkupReader, LongLinesAndManyLines) {
+  TempDir dir;
+  std::string word(100000, 'q');
+  std::string text = word + "<" + std::string(3 << 20, 'x') + ">\n";
+  for (int i = 0; i < 20000; ++i) text += "w" + std::to_string(i) + "\r\n";
+  WriteFile(dir / "big.htm", text);
+  std::vector<std::string> words = MarkupWords(dir / "big.htm");
+  ASSERT_EQ(words.size(), 20001u);
+  EXPECT_EQ(words[0], std::string(100000, 'Q'));
+  EXPECT_EQ(words[20000], "W19999");
+}
+
+// None of these may throw, block or yield a word.
+TEST(MarkupReader, WhatCannotBeReadYieldsNothing) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.htm").c_str(), 0644), 0);
+  ASSERT_EQ(::mkdir((dir / "folder.htm").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink("nowhere", (dir / "dead.htm").c_str()), 0);
+  for (std::string path : {dir / "missing.htm", dir / "pipe.htm", dir / "folder.htm", dir / "dead.htm",
+                           std::string("/dev/null"), std::string("/dev/zero")}) {
+    EXPECT_EQ(MarkupWords(path), std::vector<std::string>{}) << path;
+  }
+}
+
+TEST(MarkupReader, ReadErrorEndsTheFileQuietly) {
+  // A regular file whose first read fails (EIO): the address 0 is never mapped.
+  EXPECT_EQ(MarkupWords("/proc/self/mem"), std::vector<std::string>{});
+}
+
+TEST(MarkupReader, UnreadableFileYieldsNothing) {
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  WriteFile(dir / "open.htm", "free text");
+  WriteFile(dir / "locked.htm", "secret text");
+  ASSERT_EQ(::chmod((dir / "locked.htm").c_str(), 0), 0);
+  auto result = testing::RunUnprivileged([&] {
+    return Joined(MarkupWords(dir / "locked.htm")) + "|" + Joined(MarkupWords(dir / "open.htm"));
+  });
+  ASSERT_TRUE(result.has_value());
+  EXPECT_EQ(*result, "|FREE TEXT");
+}
+
+// The PDF reader works in the current directory; each test gets its own.
+class PdfReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char buf[4096];
+    ASSERT_NE(::getcwd(buf, sizeof buf), nullptr);
+    old_cwd_ = buf;
+    ASSERT_EQ(::chdir(dir_.path().c_str()), 0);
+  }
+  void TearDown() override { ASSERT_EQ(::chdir(old_cwd_.c_str()), 0); }
+
+  std::vector<std::string> PdfWords(const std::string& path) {
+    PostingTable table;
+    table.SetCurrentFileNumber("3");
+    TPDFFile reader(path, table);
+    return Words(table);
+  }
+  bool TempExists() { return ::access(kPdfTempFileName, F_OK) == 0; }
+
+  TempDir dir_;
+  std::string old_cwd_;
+};
+
+// A one-page document with one line of Helvetica text per entry of `lines`.
+std::string MakePdf(const std::vector<std::string>& lines) {
+  std::string content = "BT /F1 12 Tf 72 720 Td 14 TL\n";
+  for (const std::string& line : lines) {
+    content += "(";
+    for (char c : line) {
+      if (c == '(' || c == ')' || c == '\\') content += '\\';
+      content += c;
+    }
+    content += ") Tj T*\n";
+  }
+  content += "ET\n";
+  std::vector<std::string> objects = {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 0 R >> >> "
+      "/Contents 5 0 R >>",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
+  };
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<size_t> offsets;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (size_t off : offsets) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", off);
+    pdf += entry;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+TEST_F(PdfReaderTest, ConvertedTextYieldsItsWordsAndNoTempRemains) {
+  WriteFile(dir_ / "doc.pdf", MakePdf({"Hello, World", "<ABC> x", "q"}));
+  WriteFile(dir_ / kPdfTempFileName, "OLD LEFTOVER\r\n");
+  std::vector<std::string> words = PdfWords(dir_ / "doc.pdf");
+  // Angle brackets are plain separators in converted text.
+  EXPECT_EQ(words, (std::vector<std::string>{"HELLO", "WORLD", "ABC"}));
+  EXPECT_FALSE(TempExists());
+}
+
+TEST_F(PdfReaderTest, FailedConversionYieldsNothingAfterRemovingAnOldTemp) {
+  WriteFile(dir_ / "bad.pdf", "not a document at all");
+  WriteFile(dir_ / kPdfTempFileName, "STALE WORDS\r\n");
+  EXPECT_EQ(PdfWords(dir_ / "bad.pdf"), std::vector<std::string>{});
+  EXPECT_FALSE(TempExists());
+  EXPECT_EQ(PdfWords(dir_ / "missing.pdf"), std::vector<std::string>{});
+}
+
+TEST_F(PdfReaderTest, TempThatIsAFolderIsLeftAlone) {
+  ASSERT_EQ(::mkdir(kPdfTempFileName, 0755), 0);
+  WriteFile(dir_ / "doc.pdf", MakePdf({"Hello"}));
+  EXPECT_EQ(PdfWords(dir_ / "doc.pdf"), std::vector<std::string>{});
+  struct stat st;
+  ASSERT_EQ(::stat(kPdfTempFileName, &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
+TEST_F(PdfReaderTest, SpecialFilesAreNeverHandedToTheConverter) {
+  ASSERT_EQ(::mkfifo((dir_ / "pipe.pdf").c_str(), 0644), 0);
+  WriteFile(dir_ / kPdfTempFileName, "KEPT\r\n");
+  EXPECT_EQ(PdfWords(dir_ / "pipe.pdf"), std::vector<std::string>{});
+  EXPECT_EQ(ReadFile(kPdfTempFileName), "KEPT\r\n");  // nothing was attempted
+}
+
+}  // namespace
+}  // namespace veskara

@@ -1,0 +1,15 @@
+// The parsing half of GetText: runs in the child process only.
+#pragma once
+
+namespace veskara::wpdf {
+
+// Writes the text of the PDF document at `pdf_path` to the open file `fd`
+// in Windows-1251, one line per line of text, each ended by CR LF. Returns
+// one of the kWpdf* codes of wpdf.h; never throws. Uses poppler, so a
+// hostile document may crash or hang it: call it in a disposable process.
+int ConvertDocument(const char* pdf_path, int fd);
+
+// Silences the parser's diagnostics for the rest of the process.
+void SilenceParser();
+
+}  // namespace veskara::wpdf

@@ -1,12 +1,84 @@
 #include "cli/add_command.h"
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <exception>
+#include <optional>
+
+#include "base/base.h"
+#include "indexer/discovery.h"
+#include "indexer/scan.h"
+#include "search/messages.h"
 
 namespace veskara {
+namespace {
 
-int RunAddCommand(const std::string&, const std::string&) {
-  std::fputs("veskara-cli: adding to the base is not available yet\n", stderr);
-  return 2;
+// Prints each new step and status text on its own line; on a terminal, also
+// a progress line for step 2 that is redrawn in place.
+class StderrObserver : public ScanObserver {
+ public:
+  explicit StderrObserver(bool terminal) : terminal_(terminal) {}
+
+  void SetStep(const std::string& text) override { Show(step_, text); }
+  void SetStatus(const std::string& text) override { Show(status_, text); }
+
+  void SetProgress(size_t done, size_t total) override {
+    if (!terminal_) return;
+    // Redrawing for every file would cost more than small files take to read.
+    const auto now = std::chrono::steady_clock::now();
+    if (done != total && progress_shown_ && now - last_draw_ < std::chrono::milliseconds(100)) return;
+    last_draw_ = now;
+    progress_shown_ = true;
+    const unsigned percent = total == 0 ? 100u : static_cast<unsigned>(done * 100 / total);
+    std::fprintf(stderr, "\r%zu of %zu files (%u%%)", done, total, percent);
+    std::fflush(stderr);
+  }
+
+  // Ends an unfinished progress line, so that what follows starts a line.
+  void EndProgressLine() {
+    if (!progress_shown_) return;
+    std::fputc('\n', stderr);
+    progress_shown_ = false;
+  }
+
+ private:
+  void Show(std::string& shown, const std::string& text) {
+    if (text == shown) return;
+    shown = text;
+    if (text.empty()) return;  // a cleared panel has nothing to say
+    EndProgressLine();
+    std::fprintf(stderr, "%s\n", text.c_str());
+  }
+
+  bool terminal_;
+  bool progress_shown_ = false;
+  std::chrono::steady_clock::time_point last_draw_{};
+  std::string step_;
+  std::string status_;
+};
+
+}  // namespace
+
+int RunAddCommand(const std::string& base_directory, const std::string& directory_text) {
+  const std::optional<std::string> mask = StartMaskFor(directory_text);
+  if (!mask) {
+    std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
+    return 2;
+  }
+  StderrObserver observer(::isatty(STDERR_FILENO) == 1);
+  try {
+    RecoverBase(base_directory);
+    BaseState state;
+    std::unique_ptr<Scan> scan = Scan::Prepare(base_directory, *mask, state);
+    scan->Run(observer);
+    return 0;
+  } catch (const std::exception& failure) {
+    observer.EndProgressLine();
+    std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(failure.what()).c_str());
+    return 2;
+  }
 }
 
 }  // namespace veskara

@@ -1,1 +1,147 @@
 #include "indexer/scan.h"
+
+#include <cstdint>
+#include <limits>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "base/commit.h"
+#include "indexer/discovery.h"
+#include "indexer/file_reading.h"
+#include "platform/durable.h"
+#include "platform/paths.h"
+#include "platform/str_to_int.h"
+#include "platform/text_file.h"
+
+namespace veskara {
+namespace {
+
+constexpr int64_t kLargestFileNumber = std::numeric_limits<int32_t>::max();
+
+class FileNumbersExhausted : public std::runtime_error {
+ public:
+  FileNumbersExhausted()
+      : std::runtime_error("The base cannot take this many new files: their numbers would pass " +
+                           std::to_string(kLargestFileNumber) + ". Nothing was added") {}
+};
+
+// Marks the candidates whose path is already recorded in fls.txt, byte for
+// byte (letter case counts).
+std::vector<bool> FindIndexed(const std::vector<std::string>& candidates, const std::vector<std::string>& indexed) {
+  std::unordered_set<std::string_view> known(indexed.begin(), indexed.end());
+  std::vector<bool> skip(candidates.size());
+  for (size_t i = 0; i < candidates.size(); ++i) skip[i] = known.count(candidates[i]) != 0;
+  return skip;
+}
+
+}  // namespace
+
+struct Scan::Impl {
+  std::string base_directory;
+  std::string start_mask;
+  BaseState* state = nullptr;
+  std::unique_ptr<FileLock> lock;
+  bool committing = false;  // CommitBase cleans up after itself from here on
+
+  void RunSteps(ScanObserver& observer);
+};
+
+std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask,
+                                    BaseState& state) {
+  std::unique_ptr<FileLock> lock = TryLockBase(base_directory);
+  if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
+  RecoverBaseLocked(base_directory);
+  LoadBase(base_directory, state);
+  std::unique_ptr<Scan> scan(new Scan());
+  scan->impl_ = std::make_unique<Impl>();
+  scan->impl_->base_directory = base_directory;
+  scan->impl_->start_mask = start_mask;
+  scan->impl_->state = &state;
+  scan->impl_->lock = std::move(lock);
+  return scan;
+}
+
+Scan::~Scan() = default;
+
+void Scan::Run(ScanObserver& observer) {
+  try {
+    impl_->RunSteps(observer);
+  } catch (...) {
+    // The live files were not touched; only what this scan began goes.
+    if (!impl_->committing) DiscardTemporaries(impl_->base_directory);
+    impl_->state->postings.ClearPostingTable();
+    throw;
+  }
+}
+
+void Scan::Impl::RunSteps(ScanObserver& observer) {
+  PostingTable& table = state->postings;
+  const std::string& dir = base_directory;
+
+  observer.SetStep("Step 1 of 4");
+  std::vector<std::string> NewFiles;
+  ScanDirectory(start_mask, NewFiles, [&observer] { observer.SetStatus("Getting files list..."); });
+  observer.SetStatus("");
+
+  observer.SetStep("Step 2 of 4");
+  observer.SetStatus("Files processing...");
+  const std::vector<bool> skip = FindIndexed(NewFiles, state->IndexedPaths);
+  const int64_t first = StrToInt(table.CurrentFileNumber());
+  for (size_t i = NewFiles.size(); i-- > 0;) {
+    if (skip[i]) continue;
+    if (first + static_cast<int64_t>(i) > kLargestFileNumber) throw FileNumbersExhausted();
+    break;
+  }
+
+  // The new fls.txt is the old one plus this scan's records; the old file is
+  // only read, so search and lookup keep working on it meanwhile.
+  const std::string files_temp = BaseFilePath(dir, kFilesTempName);
+  CopyEndingLine(FilesFilePath(dir), files_temp);
+  TextWriter files = TextWriter::Append(files_temp);
+
+  const size_t total = NewFiles.size();
+  observer.SetProgress(0, total);
+  CandidateReader reader(NewFiles, skip);
+  for (size_t i = 0; i < total; ++i) {
+    if (observer.StopRequested()) throw ScanStopped();
+    if (!skip[i] && IsSupportedFile(NewFiles[i])) {
+      const std::string number = std::to_string(first + static_cast<int64_t>(i));
+      table.SetCurrentFileNumber(number);
+      reader.AppendWordsOf(i, table);
+      files.WriteLine(NewFiles[i]);
+      files.WriteLine(number);
+    }
+    observer.SetProgress(i + 1, total);
+  }
+
+  observer.SetStep("Step 3 of 4");
+  observer.SetStatus("Sorting...");
+  table.SortPostingTable();
+
+  observer.SetStep("Step 4 of 4");
+  observer.SetStatus("Writing...");
+  const std::string words_temp = BaseFilePath(dir, kWordsTempName);
+  TextWriter words = TextWriter::Create(words_temp);
+  table.WriteWordsFile(words);
+  words.Close();
+  files.Close();
+  SyncFile(words_temp);
+  SyncFile(files_temp);
+  committing = true;
+  CommitBase(dir);
+  table.ClearPostingTable();
+
+  observer.SetStep("");
+  observer.SetStatus("Done!...");
+}
+
+void RecoverBase(const std::string& base_directory) {
+  if (!NeedsRecovery(base_directory)) return;
+  // A scan that holds the lock owns the temporaries; it recovers by itself.
+  std::unique_ptr<FileLock> lock = TryLockBase(base_directory);
+  if (!lock) return;
+  RecoverBaseLocked(base_directory);
+}
+
+}  // namespace veskara

@@ -1,0 +1,248 @@
+// The scan on real folders: numbering, skipping, progress texts, the lock.
+#include "indexer/scan.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/commit.h"
+#include "indexer/discovery.h"
+#include "platform/paths.h"
+#include "scan_test_util.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::CrLf;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(ScanTest, NumbersWithGapsAfterTheLastNumberLine) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  const std::string docs = tmp / "docs";
+  WriteFile(docs + "/a.htm", "<p>alpha</p>");
+  WriteFile(docs + "/b.htm", "beta <b>gamma</b>");
+  WriteFile(docs + "/c.pdf", "not a PDF at all");
+  WriteFile(FilesFilePath(base), CrLf({docs + "/a.htm", "41"}));
+  WriteFile(WordsFilePath(base), CrLf({"ALPHA", "41"}));
+
+  RecordingObserver observer;
+  RunScan(base, docs, observer);
+
+  // a.htm is skipped but keeps its place in the count: no file gets 42.
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({docs + "/a.htm", "41", docs + "/b.htm", "43", docs + "/c.pdf", "44"}));
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"ALPHA", "41", "BETA", "43", "GAMMA", "43"}));
+  EXPECT_TRUE(BaseIsClean(base));
+}
+
+TEST(ScanTest, SecondScanOfTheSameTreeAddsNothing) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  const std::string docs = tmp / "docs";
+  WriteFile(docs + "/one.htm", "zeta eta theta zeta");
+  WriteFile(docs + "/sub/two.php", "<i>eta</i> iota");
+  WriteFile(docs + "/sub/deeper/three.shtml", "theta kappa");
+
+  RecordingObserver observer;
+  RunScan(base, docs, observer);
+  const BaseFiles first = ReadBase(base);
+  EXPECT_EQ(first.files, CrLf({docs + "/one.htm", "0", docs + "/sub/two.php", "1", docs + "/sub/deeper/three.shtml", "2"}));
+  // THETA 2,0: the exchange sort does not keep equal words in table order.
+  EXPECT_EQ(first.words, CrLf({"ETA", "0,1", "IOTA", "1", "KAPPA", "2", "THETA", "2,0", "ZETA", "0"}));
+
+  RunScan(base, docs, observer);
+  const BaseFiles second = ReadBase(base);
+  EXPECT_EQ(second.files, first.files);
+  EXPECT_EQ(second.words, first.words);
+}
+
+// Regression guard: the skip test must compare bytes, not names folded to
+// one case, so another spelling of the same folder is indexed again.
+TEST(ScanTest, SkipTestRespectsLetterCase) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "Docs/a.htm", "word");
+  std::filesystem::create_directory_symlink(tmp / "Docs", tmp / "docs");
+
+  RecordingObserver observer;
+  RunScan(base, tmp / "Docs", observer);
+  RunScan(base, tmp / "docs", observer);
+  RunScan(base, tmp / "Docs/", observer);  // the same mask as "Docs": nothing new
+
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "Docs/a.htm", "0", tmp / "docs/a.htm", "1"}));
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"WORD", "0,1"}));
+}
+
+TEST(ScanTest, MissingDirectoryRunsAllStepsAndCreatesAnEmptyBase) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  std::filesystem::create_directory(base);
+
+  RecordingObserver observer;
+  RunScan(base, tmp / "no such folder", observer);
+
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), "");
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), "");
+  const std::vector<std::string> expected = {
+      "step:Step 1 of 4", "status:Getting files list...", "status:",           "step:Step 2 of 4",
+      "status:Files processing...", "step:Step 3 of 4", "status:Sorting...", "step:Step 4 of 4",
+      "status:Writing...", "step:",  "status:Done!..."};
+  EXPECT_EQ(observer.texts, expected);
+  EXPECT_TRUE(BaseIsClean(base));
+}
+
+TEST(ScanTest, StatusTextsComeInOrderWithOneWalkTextPerDirectory) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "aa");
+  WriteFile(tmp / "docs/x/b.htm", "bb");
+  WriteFile(tmp / "docs/y/c.txt", "cc");
+
+  RecordingObserver observer;
+  RunScan(base, tmp / "docs", observer);
+
+  const std::vector<std::string> expected = {
+      "step:Step 1 of 4",  "status:Getting files list...", "status:Getting files list...",
+      "status:Getting files list...", "status:", "step:Step 2 of 4", "status:Files processing...",
+      "step:Step 3 of 4",  "status:Sorting...", "step:Step 4 of 4", "status:Writing...", "step:", "status:Done!..."};
+  EXPECT_EQ(observer.texts, expected);
+  EXPECT_EQ(observer.progress.back(), (std::pair<size_t, size_t>{2, 2}));
+}
+
+TEST(ScanTest, EndsALastLineWithoutLineEndBeforeAppending) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/b.htm", "bb");
+  WriteFile(FilesFilePath(base), tmp / "old.htm\r\n41");
+  WriteFile(WordsFilePath(base), CrLf({"OLD", "41"}));
+
+  RecordingObserver observer;
+  RunScan(base, tmp / "docs", observer);
+
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), tmp / "old.htm\r\n41\r\n" + CrLf({tmp / "docs/b.htm", "42"}));
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"BB", "42", "OLD", "41"}));
+}
+
+TEST(ScanTest, PathPassingBothTestsIsReadByBothReadersAndRecordedOnce) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/page.htm.pdf", "<b>both</b> ways");
+
+  RecordingObserver observer;
+  RunScan(base, tmp / "docs", observer);
+
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/page.htm.pdf", "0"}));
+  // The PDF reader finds no PDF and adds nothing; the markup reader reads it.
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"BOTH", "0", "WAYS", "0"}));
+}
+
+TEST(ScanTest, RefusesNumbersBeyondThe32BitRangeBeforeWriting) {
+  struct Case {
+    std::string last_number;
+    int new_files;
+    bool refused;
+  };
+  const Case cases[] = {{"2147483645", 2, false}, {"2147483645", 3, true}, {"2147483646", 1, false},
+                        {"2147483646", 2, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.last_number + " + " + std::to_string(c.new_files));
+    TempDir tmp;
+    const std::string base = tmp / "base";
+    for (int i = 0; i < c.new_files; ++i) WriteFile(tmp / ("docs/" + std::to_string(i) + ".htm"), "xy");
+    WriteFile(FilesFilePath(base), CrLf({"/old.htm", c.last_number}));
+    WriteFile(WordsFilePath(base), CrLf({"OLD", c.last_number}));
+    const BaseFiles before = ReadBase(base);
+
+    RecordingObserver observer;
+    if (c.refused) {
+      EXPECT_THROW(RunScan(base, tmp / "docs", observer), std::runtime_error);
+      EXPECT_EQ(ReadBase(base), before);
+    } else {
+      RunScan(base, tmp / "docs", observer);
+      EXPECT_NE(ReadBase(base), before);
+    }
+    EXPECT_TRUE(BaseIsClean(base));
+  }
+}
+
+TEST(ScanTest, StopRequestKeepsTheOldBase) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  for (int i = 0; i < 5; ++i) WriteFile(tmp / ("docs/" + std::to_string(i) + ".htm"), "word");
+  WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
+  WriteFile(WordsFilePath(base), CrLf({"OLD", "0"}));
+  const BaseFiles before = ReadBase(base);
+
+  RecordingObserver observer;
+  observer.stop_after_checks = 3;
+  EXPECT_THROW(RunScan(base, tmp / "docs", observer), ScanStopped);
+  EXPECT_EQ(ReadBase(base), before);
+  EXPECT_TRUE(BaseIsClean(base));
+}
+
+TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "word");
+  std::filesystem::create_directory(base);
+  BaseState state;
+  std::unique_ptr<Scan> first = Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state);
+
+  // In this process...
+  BaseState other;
+  try {
+    Scan::Prepare(base, *StartMaskFor(tmp / "docs"), other);
+    ADD_FAILURE() << "a second scan was allowed";
+  } catch (const ScanLockedError& e) {
+    EXPECT_STREQ(e.what(), "Another scan is adding to this base; try again when it has finished.");
+  }
+  // ...and from another one.
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    BaseState state_in_child;
+    try {
+      Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state_in_child);
+    } catch (const ScanLockedError&) {
+      _exit(3);
+    } catch (...) {
+      _exit(4);
+    }
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 3);
+  EXPECT_FALSE(std::filesystem::exists(WordsFilePath(base)));
+
+  // The first scan is unharmed, and the lock goes with it.
+  RecordingObserver observer;
+  first->Run(observer);
+  first.reset();
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/a.htm", "0"}));
+  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs"), other));
+}
+
+TEST(ScanTest, LoadFailureReleasesTheLockAndChangesNothing) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(FilesFilePath(base), CrLf({"/old.htm", "not a number"}));
+  WriteFile(WordsFilePath(base), CrLf({"OLD", "0"}));
+  const BaseFiles before = ReadBase(base);
+  BaseState state;
+  EXPECT_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state), std::runtime_error);
+  EXPECT_EQ(ReadBase(base), before);
+  WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
+  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state));
+}
+
+}  // namespace
+}  // namespace veskara

@@ -1,0 +1,69 @@
+// Helpers of the scan tests: an observer that records, a whole scan in one
+// call, and the base files as one comparable value.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/commit.h"
+#include "indexer/discovery.h"
+#include "indexer/scan.h"
+#include "platform/paths.h"
+#include "test_util.h"
+
+namespace veskara {
+
+class RecordingObserver : public ScanObserver {
+ public:
+  void SetStep(const std::string& text) override { texts.push_back("step:" + text); }
+  void SetStatus(const std::string& text) override { texts.push_back("status:" + text); }
+  void SetProgress(size_t done, size_t total) override { progress.emplace_back(done, total); }
+  bool StopRequested() override { return ++checks > stop_after_checks; }
+
+  std::vector<std::string> texts;
+  std::vector<std::pair<size_t, size_t>> progress;
+  size_t checks = 0;
+  size_t stop_after_checks = static_cast<size_t>(-1);
+};
+
+// Recovery, Prepare and Run, as a front end does them (the base folder, the
+// executable's, always exists).
+inline void RunScan(const std::string& base, const std::string& directory, ScanObserver& observer) {
+  std::filesystem::create_directories(base);
+  RecoverBase(base);
+  BaseState state;
+  std::unique_ptr<Scan> scan = Scan::Prepare(base, *StartMaskFor(directory), state);
+  scan->Run(observer);
+}
+
+inline bool PathExists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The bytes of both base files; nullopt for a missing one.
+struct BaseFiles {
+  std::optional<std::string> words;
+  std::optional<std::string> files;
+  bool operator==(const BaseFiles&) const = default;
+};
+
+inline BaseFiles ReadBase(const std::string& base) {
+  BaseFiles result;
+  if (PathExists(WordsFilePath(base))) result.words = testing::ReadFile(WordsFilePath(base));
+  if (PathExists(FilesFilePath(base))) result.files = testing::ReadFile(FilesFilePath(base));
+  return result;
+}
+
+// No temporary and no commit record is left in the base directory.
+inline bool BaseIsClean(const std::string& base) {
+  return !PathExists(BaseFilePath(base, kWordsTempName)) && !PathExists(BaseFilePath(base, kFilesTempName)) &&
+         !PathExists(BaseFilePath(base, kCommitRecordName));
+}
+
+}  // namespace veskara

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -25,6 +26,10 @@ namespace {
 // document, before its child is killed.
 constexpr long long kBaseLimitMs = 120'000;
 constexpr long long kMsPerMegabyte = 1'000;
+
+// What the child may map beyond the address space it inherits: far more
+// than any honest document needs for its text, far less than the machine.
+constexpr unsigned long long kChildMemoryAllowance = 4ULL << 30;
 
 // A PDF header may follow some leading junk, but not more than this.
 constexpr size_t kHeaderWindow = 1024;
@@ -95,11 +100,30 @@ int CreateTempBeside(const std::string& target, std::string* temp_path) {
   return -1;
 }
 
+// Caps the child's address space, so that a document built to exhaust
+// memory fails its own conversion instead of starving the machine.
+void CapChildMemory() {
+  const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  char text[64] = {};
+  const ssize_t n = read(fd, text, sizeof text - 1);
+  close(fd);
+  if (n <= 0) return;
+  unsigned long long pages = 0;
+  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) pages = pages * 10 + static_cast<unsigned>(*p - '0');
+  const unsigned long long limit = pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + kChildMemoryAllowance;
+  rlimit current{};
+  if (getrlimit(RLIMIT_AS, &current) != 0 || current.rlim_cur <= limit) return;
+  current.rlim_cur = limit;
+  setrlimit(RLIMIT_AS, &current);
+}
+
 [[noreturn]] void RunChild(const char* pdf_path, int out_fd, int result_fd) {
   // The caller's stderr stays clean whatever the parser or its libraries print.
   const int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (null_fd >= 0) dup2(null_fd, STDERR_FILENO);
   veskara::wpdf::SilenceParser();
+  CapChildMemory();
   int code = veskara::wpdf::ConvertDocument(pdf_path, out_fd);
   if (close(out_fd) != 0 && errno != EINTR && code == kWpdfOk) code = kWpdfCannotWrite;
   const char byte = static_cast<char>(code);

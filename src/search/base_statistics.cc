@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "search/line_scanner.h"
 
 namespace veskara {
 namespace {
@@ -17,11 +18,11 @@ std::optional<std::string> CountRecords(const std::string& path, const char* suf
   } catch (const IoError&) {
     return std::nullopt;
   }
-  LineReader reader(std::move(file));
+  LineScanner scanner(std::move(file));
   size_t lines = 0;
-  std::string_view line;
-  while (reader.ReadLine(&line)) ++lines;
-  reader.Close();
+  std::string_view raw;
+  while (scanner.Next(&raw)) ++lines;
+  scanner.Close();
   return std::to_string(lines / 2) + suffix;
 }
 

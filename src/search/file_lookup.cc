@@ -6,6 +6,7 @@
 
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "search/line_scanner.h"
 
 namespace veskara {
 namespace {
@@ -56,24 +57,27 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
   for (std::string_view n : wanted) pending.emplace(n, true);
   size_t left = pending.size();
 
-  LineReader reader(FilesFilePath(base_directory));
-  std::string path_line;
-  std::string_view line;
+  LineScanner scanner(OpenForReading(FilesFilePath(base_directory)));
+  std::string scratch;
+  std::string path_scratch;
+  std::string_view path_line;
+  std::string_view raw;
   bool odd = true;
-  while (left > 0 && reader.ReadLine(&line)) {
+  // Once every number has its record, later records cannot change a row.
+  while (left > 0 && scanner.Next(&raw)) {
     if (odd) {
-      path_line.assign(line);
+      path_line = raw;  // stays valid while the number line is read
     } else {
-      auto it = pending.find(line);
+      auto it = pending.find(LineText(raw, scratch));
       if (it != pending.end() && it->second) {
         it->second = false;
         --left;
-        found.emplace(it->first, RowOfPathLine(path_line));
+        found.emplace(it->first, RowOfPathLine(LineText(path_line, path_scratch)));
       }
     }
     odd = !odd;
   }
-  reader.Close();
+  scanner.Close();
 
   std::vector<std::string> rows;
   rows.reserve(wanted.size());

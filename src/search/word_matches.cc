@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "search/line_scanner.h"
+
 namespace veskara {
 
 uint32_t WordMatches::Add(std::string_view word, std::string_view numbers) {
@@ -13,30 +15,35 @@ uint32_t WordMatches::Add(std::string_view word, std::string_view numbers) {
 
 WordMatches CollectWordMatches(FileHandle file, const std::vector<std::string>& words) {
   WordMatches matches(words.size());
-  std::array<bool, 256> first_byte{};
-  for (const std::string& w : words) first_byte[static_cast<unsigned char>(w[0])] = true;
+  // Most word lines are rejected by their first byte alone; a CR there may
+  // hide the real first byte.
+  std::array<bool, 256> may_match{};
+  for (const std::string& w : words) may_match[static_cast<unsigned char>(w[0])] = true;
+  may_match[static_cast<unsigned char>('\r')] = true;
 
-  LineReader reader(std::move(file));
-  std::string word_line;
+  LineScanner scanner(std::move(file));
+  std::string scratch;
+  std::string word_scratch;
   std::vector<size_t> matched;
-  std::string_view line;
+  std::string_view word_line;
+  std::string_view raw;
   bool odd = true;
-  while (reader.ReadLine(&line)) {
+  while (scanner.Next(&raw)) {
     if (odd) {
       matched.clear();
-      if (!line.empty() && first_byte[static_cast<unsigned char>(line[0])]) {
+      if (!raw.empty() && may_match[static_cast<unsigned char>(raw[0])]) {
         for (size_t w = 0; w < words.size(); ++w) {
-          if (line.starts_with(words[w])) matched.push_back(w);
+          if (LineStartsWith(raw, words[w], scratch)) matched.push_back(w);
         }
-        if (!matched.empty()) word_line.assign(line);
+        word_line = raw;  // stays valid while the next line is read
       }
     } else if (!matched.empty()) {
-      uint32_t index = matches.Add(word_line, line);
+      uint32_t index = matches.Add(LineText(word_line, word_scratch), LineText(raw, scratch));
       for (size_t w : matched) matches.Assign(w, index);
     }
     odd = !odd;
   }
-  reader.Close();
+  scanner.Close();
   return matches;
 }
 

@@ -1,0 +1,118 @@
+#include "search/line_scanner.h"
+
+#include <cstring>
+#include <utility>
+
+#include "platform/block_read.h"
+
+namespace veskara {
+namespace {
+
+constexpr size_t kInitialBuffer = 1 << 20;
+constexpr char kCtrlZ = 26;
+constexpr size_t kNone = std::string_view::npos;
+
+}  // namespace
+
+LineScanner::LineScanner(FileHandle file) : file_(std::move(file)) {
+  buffers_[0].resize(kInitialBuffer);
+  buffers_[1].resize(kInitialBuffer);
+}
+
+void LineScanner::Refill() {
+  if (line_start_ > 0) {
+    // The previous line lies in this buffer; the other one holds nothing
+    // that is still in use.
+    std::vector<char>& other = buffers_[1 - current_];
+    size_t partial = end_ - line_start_;
+    while (other.size() < partial || other.size() - partial < other.size() / 2) other.resize(other.size() * 2);
+    std::memcpy(other.data(), data() + line_start_, partial);
+    current_ = 1 - current_;
+    scan_ -= line_start_;
+    end_ = partial;
+    line_start_ = 0;
+    z_from_ = z_to_ = 0;
+    z_at_ = kNone;
+  }
+  // A line that fills the buffer from its start: no returned line lies in
+  // it, so it may grow in place.
+  std::vector<char>& buffer = buffers_[current_];
+  if (buffer.size() - end_ < buffer.size() / 2) buffer.resize(buffer.size() * 2);
+  size_t n = ReadBlock(file_, buffer.data() + end_, buffer.size() - end_);
+  if (n == 0) eof_ = true;
+  end_ += n;
+}
+
+size_t LineScanner::FindCtrlZ(size_t begin, size_t end) {
+  bool known = z_at_ != kNone ? z_from_ <= begin && z_at_ >= begin : z_from_ <= begin && z_to_ >= end;
+  if (!known) {
+    const void* z = std::memchr(data() + begin, kCtrlZ, end_ - begin);
+    z_from_ = begin;
+    z_to_ = end_;
+    z_at_ = z ? static_cast<size_t>(static_cast<const char*>(z) - data()) : kNone;
+  }
+  return z_at_ != kNone && z_at_ < end ? z_at_ : kNone;
+}
+
+bool LineScanner::Next(std::string_view* raw) {
+  if (finished_) return false;
+  line_start_ = scan_;
+  size_t line_end;
+  for (;;) {
+    if (const void* lf = std::memchr(data() + scan_, '\n', end_ - scan_)) {
+      line_end = static_cast<size_t>(static_cast<const char*>(lf) - data());
+      scan_ = line_end + 1;
+      break;
+    }
+    scan_ = end_;
+    if (eof_) {
+      finished_ = true;
+      // A last line without a line end is still a line.
+      if (line_start_ == end_) return false;
+      line_end = end_;
+      break;
+    }
+    Refill();
+  }
+
+  const char* bytes = data();
+  size_t z = FindCtrlZ(line_start_, line_end);
+  if (z != kNone) {
+    // A Ctrl-Z that opens the line (CRs before it are dropped) ends the file;
+    // otherwise it ends the line's text, and a second one in the skipped
+    // rest ends the file after this line.
+    size_t i = line_start_;
+    while (i < z && bytes[i] == '\r') ++i;
+    if (i == z) {
+      finished_ = true;
+      return false;
+    }
+    if (std::memchr(bytes + z + 1, kCtrlZ, line_end - z - 1) != nullptr) finished_ = true;
+    line_end = z;
+  }
+  *raw = std::string_view(bytes + line_start_, line_end - line_start_);
+  return true;
+}
+
+std::string_view LineText(std::string_view raw, std::string& scratch) {
+  // Lines written by the program end with the CR of their CR LF.
+  std::string_view body = raw;
+  if (!body.empty() && body.back() == '\r') body.remove_suffix(1);
+  if (std::memchr(body.data(), '\r', body.size()) == nullptr) return body;
+  scratch.clear();
+  for (char c : body) {
+    if (c != '\r') scratch.push_back(c);
+  }
+  return scratch;
+}
+
+bool LineStartsWith(std::string_view raw, std::string_view prefix, std::string& scratch) {
+  size_t n = prefix.size();
+  if (raw.size() >= n && std::memcmp(raw.data(), prefix.data(), n) == 0) return true;
+  // Equal bytes hold no CR, so only a CR among the first bytes can make the
+  // text differ from the raw bytes.
+  if (std::memchr(raw.data(), '\r', std::min(n, raw.size())) == nullptr) return false;
+  return LineText(raw, scratch).starts_with(prefix);
+}
+
+}  // namespace veskara

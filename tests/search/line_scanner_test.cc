@@ -1,0 +1,101 @@
+// The scanner must give exactly the lines of LineReader, since the search,
+// the lookup and the counts rely on the program's line rules.
+#include "search/line_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "platform/text_file.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+std::vector<std::string> ReaderLines(const std::string& path) {
+  std::vector<std::string> lines;
+  LineReader reader(path);
+  std::string_view line;
+  while (reader.ReadLine(&line)) lines.emplace_back(line);
+  return lines;
+}
+
+// The scanner's lines as texts, checking on the way that the previous
+// line's view is still intact after the next one was read.
+std::vector<std::string> ScannerLines(const std::string& path) {
+  std::vector<std::string> lines;
+  LineScanner scanner(OpenForReading(path));
+  std::string scratch;
+  std::string_view previous;
+  std::string previous_copy;
+  std::string_view raw;
+  while (scanner.Next(&raw)) {
+    EXPECT_EQ(previous, previous_copy) << "previous line moved at line " << lines.size();
+    EXPECT_EQ(raw.find('\x1a'), std::string_view::npos);
+    lines.emplace_back(LineText(raw, scratch));
+    previous = raw;
+    previous_copy.assign(raw);
+  }
+  return lines;
+}
+
+TEST(LineScannerTest, GivesTheLinesOfTheLineReader) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"empty", ""},
+      {"crlf lines", "AB\r\n1,2\r\n"},
+      {"last line without end", "AB\r\n1"},
+      {"lone cr dropped", "A\rB\r\n\r\r\n"},
+      {"ctrl-z ends line text", "AB\x1aXY\r\nCD\r\n"},
+      {"second ctrl-z ends file", "AB\x1aX\x1aY\r\nCD\r\n"},
+      {"ctrl-z opens line", "AB\r\n\x1a\r\nCD\r\n"},
+      {"ctrl-z after crs opens line", "AB\r\n\r\r\x1a\r\nCD\r\n"},
+      {"ctrl-z at end", "AB\r\n\x1a"},
+      {"only cr", "\r"},
+      {"lf only", "\n\n"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    WriteFile(dir / "f.txt", c.bytes);
+    EXPECT_EQ(ScannerLines(dir / "f.txt"), ReaderLines(dir / "f.txt")) << c.name;
+  }
+}
+
+// Random files large enough to cross the buffers many times, with lines
+// longer than a buffer among them.
+TEST(LineScannerTest, MatchesTheLineReaderOnRandomFiles) {
+  std::mt19937 rng(7);
+  const char alphabet[] = {'A', '1', ',', ' ', '\r', '\n', '\n', '\x1a'};
+  TempDir dir;
+  for (int round = 0; round < 12; ++round) {
+    std::string bytes;
+    size_t size = round < 6 ? 200 + rng() % 2000 : (1 << 20) + rng() % (3 << 20);
+    bool with_ctrl_z = round % 3 == 0;
+    while (bytes.size() < size) {
+      if (round >= 6 && rng() % 50000 == 0) bytes.append(1500000 + rng() % 1000000, 'L');
+      char c = alphabet[rng() % (with_ctrl_z ? 8 : 7)];
+      if (c == '\x1a' && rng() % 4000 != 0) c = 'Z';
+      bytes.push_back(c);
+    }
+    WriteFile(dir / "f.txt", bytes);
+    EXPECT_EQ(ScannerLines(dir / "f.txt"), ReaderLines(dir / "f.txt")) << "round " << round;
+  }
+}
+
+TEST(LineScannerTest, LineStartsWithSeesTheTextWithoutCrs) {
+  std::string scratch;
+  EXPECT_TRUE(LineStartsWith("WORD\r", "WOR", scratch));
+  EXPECT_TRUE(LineStartsWith("WO\rRD\r", "WOR", scratch));
+  EXPECT_FALSE(LineStartsWith("WO\r", "WOR", scratch));
+  EXPECT_FALSE(LineStartsWith("WOX", "WOR", scratch));
+  EXPECT_FALSE(LineStartsWith("", "W", scratch));
+  EXPECT_TRUE(LineStartsWith("\rW\r", "W", scratch));
+}
+
+}  // namespace
+}  // namespace veskara

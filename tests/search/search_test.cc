@@ -1,0 +1,322 @@
+#include "search/search.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "extract/word_chars.h"
+#include "platform/paths.h"
+#include "platform/text_file.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::CrLf;
+using testing::TempDir;
+using testing::WriteFile;
+
+const char kTooMany[] = "Too many words found! Please define more exact search criteria!";
+
+// The passes exactly as written: one read of wrds.txt per query word and the
+// nested-loop intersection; passes after the one that went over the limit
+// run on the capped entries without a second message.
+std::string LiteralIntersect(std::string_view candidates, std::string_view words) {
+  auto split = [](std::string_view list) {
+    std::vector<std::string> out;
+    std::string current;
+    for (char c : list) {
+      if (kWordChars.find(c) != std::string_view::npos) {
+        current.push_back(c);
+      } else if (!current.empty()) {
+        out.push_back(current);
+        current.clear();
+      }
+    }
+    if (!current.empty()) out.push_back(current);
+    return out;
+  };
+  std::string result;
+  for (const std::string& a : split(candidates)) {
+    for (const std::string& b : split(words)) {
+      if (a == b) result += a + ",";
+    }
+  }
+  if (!result.empty()) result.pop_back();
+  return result;
+}
+
+SearchOutcome LiteralSearch(const std::string& base, std::string_view query) {
+  SearchOutcome outcome;
+  std::vector<std::string> words = ParseQuery(query);
+  if (words.empty()) return outcome;
+  std::vector<std::string> texts;
+  std::vector<std::string> numbers;
+  bool over_limit = false;
+  for (size_t pass = 0; pass < words.size(); ++pass) {
+    const std::string& w = words[pass];
+    std::string path = WordsFilePath(base);
+    if (!FileExists(path)) {
+      return {SearchOutcome::Status::kFailed, {}, {{MessageKind::kPlainDialog, "Veskara", "missing"}}, ""};
+    }
+    LineReader reader(path);
+    std::vector<std::string> new_texts;
+    std::vector<std::string> new_numbers;
+    size_t k = 0;
+    bool flag = false;
+    std::string last_match;
+    std::string_view line;
+    bool done = false;
+    while (!done && reader.ReadLine(&line)) {
+      ++k;
+      bool number_line = k % 2 == 0 && flag;
+      if (!number_line) {
+        flag = k % 2 == 1 && line.starts_with(w);
+        if (flag) {
+          last_match = line;
+          if (pass == 0) new_texts.emplace_back(line);
+        }
+        continue;
+      }
+      if (pass == 0) {
+        new_numbers.emplace_back(line);
+        continue;
+      }
+      for (size_t i = 0; i < texts.size() && !done; ++i) {
+        std::string common = LiteralIntersect(numbers[i], line);
+        if (common.empty()) continue;
+        new_numbers.push_back(common);
+        new_texts.push_back(texts[i] + " ... " + last_match);
+        if (new_texts.size() > 500) {
+          if (!over_limit) outcome.messages.push_back({MessageKind::kInformationBox, "Information", kTooMany});
+          over_limit = true;
+          done = true;
+        }
+      }
+    }
+    if (new_texts.size() > new_numbers.size()) new_texts.pop_back();
+    texts = std::move(new_texts);
+    numbers = std::move(new_numbers);
+  }
+  outcome.status = SearchOutcome::Status::kDone;
+  for (size_t i = 0; i < texts.size(); ++i) outcome.entries.push_back({texts[i], numbers[i]});
+  if (texts.empty()) outcome.status_text = "Nothing was found...";
+  return outcome;
+}
+
+std::vector<std::string> Texts(const SearchOutcome& outcome) {
+  std::vector<std::string> texts;
+  for (const SearchEntry& e : outcome.entries) texts.push_back(e.text + " | " + e.numbers);
+  return texts;
+}
+
+class SearchTest : public ::testing::Test {
+ protected:
+  void Base(const std::string& bytes) { WriteFile(dir_ / "wrds.txt", bytes); }
+  SearchOutcome Search(std::string_view query) { return RunSearch(dir_.path(), query); }
+  TempDir dir_;
+};
+
+TEST(ParseQueryTest, TrimsUpperCasesAndSplits) {
+  struct Case {
+    std::string query;
+    std::vector<std::string> words;
+  } cases[] = {
+      {"  wor \t", {"WOR"}},
+      {"hello-world", {"HELLO", "WORLD"}},
+      {"***", {}},
+      {"", {}},
+      {"ab ab", {"AB", "AB"}},
+      {"x1,y2;z", {"X1", "Y2", "Z"}},
+      {"\xE0\xE1\xB8 \xC0", {"\xC0\xC1\xA8", "\xC0"}},  // Cyrillic small letters
+      {"caf\xAB", {"CAF"}},                              // a quotation mark
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseQuery(c.query), c.words) << c.query;
+}
+
+TEST(IntersectNumberListsTest, KeepsCandidateOrderAndComparesTexts) {
+  struct Case {
+    const char* candidates;
+    const char* words;
+    const char* result;
+  } cases[] = {
+      {"1,2,3", "3,1", "1,3"},
+      {"7", "07", ""},
+      {"07", "7", ""},
+      {"5", "5,5", "5,5"},   // equal to two numbers of the word list: taken twice
+      {"5,5", "5", "5,5"},
+      {",,1,,2,", "2,1", "1,2"},
+      {"1 2", "2", "2"},
+      {"", "1", ""},
+      {"1", "", ""},
+      {"12", "1,2", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IntersectNumberLists(c.candidates, c.words), c.result) << c.candidates << " / " << c.words;
+    EXPECT_EQ(LiteralIntersect(c.candidates, c.words), c.result);
+  }
+}
+
+TEST_F(SearchTest, FirstWordMatchesWordLinesByPrefixOnly) {
+  // "12" as a query is a prefix of number lines too; only word lines count.
+  Base(CrLf({"12AB", "3", "AB", "12,5", "ABC", "120", "B12", "12"}));
+  EXPECT_EQ(Texts(Search("12")), (std::vector<std::string>{"12AB | 3"}));
+  EXPECT_EQ(Texts(Search("  ab ")), (std::vector<std::string>{"AB | 12,5", "ABC | 120"}));
+  EXPECT_EQ(Texts(Search("abcd")), std::vector<std::string>{});
+  SearchOutcome outcome = Search("ab");
+  EXPECT_EQ(outcome.status, SearchOutcome::Status::kDone);
+  EXPECT_EQ(outcome.status_text, "");
+  EXPECT_TRUE(outcome.messages.empty());
+}
+
+TEST_F(SearchTest, FurtherWordsCombineWordsThatShareAFile) {
+  Base(CrLf({"CAT", "1,2,3", "COW", "4", "DOG", "3,1", "DOVE", "9", "EEL", "1"}));
+  EXPECT_EQ(Texts(Search("c-do")), (std::vector<std::string>{"CAT ... DOG | 1,3"}));
+  EXPECT_EQ(Texts(Search("c do e")), (std::vector<std::string>{"CAT ... DOG ... EEL | 1"}));
+  // Typed twice: each entry meets its own word again.
+  EXPECT_EQ(Texts(Search("c c")), (std::vector<std::string>{"CAT ... CAT | 1,2,3", "COW ... COW | 4"}));
+  SearchOutcome none = Search("c dove");
+  EXPECT_EQ(none.status, SearchOutcome::Status::kDone);
+  EXPECT_TRUE(none.entries.empty());
+  EXPECT_EQ(none.status_text, "Nothing was found...");
+}
+
+TEST_F(SearchTest, LaterPassOrdersByWordFirstThenByEntry) {
+  Base(CrLf({"A1", "1", "A2", "1", "B1", "1", "B2", "1"}));
+  EXPECT_EQ(Texts(Search("a b")), (std::vector<std::string>{"A1 ... B1 | 1", "A2 ... B1 | 1", "A1 ... B2 | 1",
+                                                            "A2 ... B2 | 1"}));
+}
+
+TEST_F(SearchTest, NumberListOnTheLastLineAndAWordWithoutOne) {
+  Base("AB\r\n1\r\nAC\r\n2");
+  EXPECT_EQ(Texts(Search("a")), (std::vector<std::string>{"AB | 1", "AC | 2"}));
+  Base("AB\r\n1\r\nAC");
+  EXPECT_EQ(Texts(Search("a")), (std::vector<std::string>{"AB | 1"}));
+}
+
+TEST_F(SearchTest, EmptyBaseFindsNothing) {
+  Base("");
+  SearchOutcome outcome = Search("a");
+  EXPECT_EQ(outcome.status, SearchOutcome::Status::kDone);
+  EXPECT_EQ(outcome.status_text, "Nothing was found...");
+}
+
+TEST_F(SearchTest, QueryWithoutWordsDoesNothing) {
+  // Not even the missing base is reported.
+  for (const char* query : {"", "   ", "***", "-,-"}) {
+    SearchOutcome outcome = Search(query);
+    EXPECT_EQ(outcome.status, SearchOutcome::Status::kNothingToDo) << query;
+    EXPECT_TRUE(outcome.messages.empty());
+  }
+}
+
+TEST_F(SearchTest, MissingBaseNamesTheFullPath) {
+  SearchOutcome outcome = Search("a b");
+  EXPECT_EQ(outcome.status, SearchOutcome::Status::kFailed);
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  EXPECT_EQ(outcome.messages[0],
+            (UserMessage{MessageKind::kPlainDialog, "Veskara",
+                         "Database file " + dir_.path() +
+                             "/wrds.txt is not found. You should add to base one or more directory first."}));
+  // A folder of that name is no base either.
+  ASSERT_EQ(mkdir((dir_ / "wrds.txt").c_str(), 0755), 0);
+  EXPECT_EQ(Search("a").status, SearchOutcome::Status::kFailed);
+}
+
+TEST_F(SearchTest, BaseThatWillNotOpen) {
+  // A FIFO exists but is never opened for reading (it could block).
+  ASSERT_EQ(mkfifo((dir_ / "wrds.txt").c_str(), 0644), 0);
+  SearchOutcome outcome = Search("a");
+  EXPECT_EQ(outcome.status, SearchOutcome::Status::kFailed);
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  EXPECT_EQ(outcome.messages[0], (UserMessage{MessageKind::kPlainDialog, "Veskara", "Can't open file wrds.txt"}));
+}
+
+// 30 words A00..A29 all in file 1, and B00..B29 likewise: "a b" makes 900
+// combinations, so the pass stops at the 501st.
+std::string CrowdedBase() {
+  std::vector<std::string> lines;
+  for (char letter : {'A', 'B', 'C'}) {
+    for (int i = 0; i < 30; ++i) {
+      lines.push_back(std::string(1, letter) + (i < 10 ? "0" : "") + std::to_string(i));
+      lines.push_back(letter == 'C' && i >= 2 ? "2" : "1");
+    }
+  }
+  std::string out;
+  for (const std::string& l : lines) out += l + "\r\n";
+  return out;
+}
+
+TEST_F(SearchTest, PassEndsAtTheFiveHundredFirstEntry) {
+  Base(CrowdedBase());
+  SearchOutcome outcome = Search("a b");
+  ASSERT_EQ(outcome.entries.size(), 501u);
+  EXPECT_EQ(outcome.entries.back().text, "A20 ... B16");  // 16 * 30 + 21 = 501
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  EXPECT_EQ(outcome.messages[0], (UserMessage{MessageKind::kInformationBox, "Information", kTooMany}));
+  EXPECT_EQ(outcome.status_text, "");
+}
+
+TEST_F(SearchTest, PassesAfterTheLimitNarrowTheCappedEntries) {
+  Base(CrowdedBase());
+  // Over the limit in the second pass, and again in the third: one message,
+  // and the third pass combines the 501 capped entries with C00 and stops there.
+  SearchOutcome outcome = Search("a b c");
+  ASSERT_EQ(outcome.messages.size(), 1u);
+  ASSERT_EQ(outcome.entries.size(), 501u);
+  EXPECT_EQ(outcome.entries[0].text, "A00 ... B00 ... C00");
+  EXPECT_EQ(outcome.entries[500].text, "A20 ... B16 ... C00");
+  // The third word matches nothing that shares a file: nothing found, and
+  // still a single message about the second pass.
+  SearchOutcome narrowed = Search("a b c02");
+  EXPECT_EQ(narrowed.messages.size(), 1u);
+  EXPECT_TRUE(narrowed.entries.empty());
+  EXPECT_EQ(narrowed.status_text, "Nothing was found...");
+  EXPECT_EQ(Texts(Search("a b c")), Texts(LiteralSearch(dir_.path(), "a b c")));
+}
+
+// Differential: random small bases, including lines the program never
+// writes, against the passes as written.
+TEST_F(SearchTest, MatchesTheWrittenPassesOnRandomBases) {
+  std::mt19937 rng(11);
+  const std::string letters = "AB1\xC0";
+  auto random_word = [&](size_t max_len) {
+    std::string w;
+    size_t len = 1 + rng() % max_len;
+    for (size_t i = 0; i < len; ++i) w.push_back(letters[rng() % letters.size()]);
+    return w;
+  };
+  size_t over_limit_rounds = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string bytes;
+    size_t records = rng() % 100;
+    for (size_t r = 0; r < records; ++r) {
+      std::string word = random_word(4);
+      if (rng() % 20 == 0) word.insert(rng() % word.size(), "\r");  // a stray CR in the text
+      std::string numbers;
+      size_t count = 1 + rng() % 5;
+      for (size_t i = 0; i < count; ++i) {
+        if (i > 0) numbers += rng() % 15 == 0 ? ",," : ",";
+        numbers += (rng() % 10 == 0 ? "0" : "") + std::to_string(rng() % 8);
+      }
+      bytes += word + "\r\n" + numbers + (r + 1 < records || rng() % 2 ? "\r\n" : "");
+    }
+    if (rng() % 5 == 0) bytes += random_word(3);  // a word line without numbers
+    Base(bytes);
+    std::string query;
+    size_t words = 1 + rng() % 4;
+    for (size_t i = 0; i < words; ++i) query += random_word(rng() % 3 == 0 ? 2 : 1) + (rng() % 2 ? " " : "-");
+    SearchOutcome fast = Search(query);
+    SearchOutcome literal = LiteralSearch(dir_.path(), query);
+    ASSERT_EQ(Texts(fast), Texts(literal)) << "round " << round << " query " << query;
+    ASSERT_EQ(fast.messages, literal.messages) << "round " << round;
+    ASSERT_EQ(fast.status_text, literal.status_text);
+    over_limit_rounds += fast.messages.size();
+  }
+  EXPECT_GT(over_limit_rounds, 10u) << "the limit should be reached in some rounds";
+}
+
+}  // namespace
+}  // namespace veskara

@@ -1,0 +1,109 @@
+#include "cli/query_commands.h"
+
+#include <cstdio>
+#include <exception>
+#include <string_view>
+
+#include "platform/cp1251.h"
+#include "platform/errors.h"
+#include "search/base_statistics.h"
+#include "search/file_lookup.h"
+#include "search/search.h"
+#include "search/messages.h"
+
+namespace veskara {
+namespace {
+
+void Out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+
+void Err(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+// A failure of the core (a read error, say) as the window's error report
+// would word it.
+int ReportFailure(const std::exception& failure) {
+  Err("veskara-cli: " + ErrorReportText(failure.what()));
+  return kExitFailure;
+}
+
+// Output that cannot be written (a full disk, a closed pipe) is a failure,
+// not a result.
+int Finish(int code) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    Err("veskara-cli: cannot write the output");
+    return kExitFailure;
+  }
+  return code;
+}
+
+}  // namespace
+
+int RunSearchCommand(const std::string& base_directory, const std::vector<std::string>& words) {
+  std::string query;
+  for (const std::string& w : words) {
+    if (!query.empty()) query.push_back(' ');
+    query += w;
+  }
+  SearchOutcome outcome;
+  try {
+    outcome = RunSearch(base_directory, EncodeCp1251(query, '?'));
+  } catch (const std::exception& failure) {
+    return ReportFailure(failure);
+  }
+  switch (outcome.status) {
+    case SearchOutcome::Status::kNothingToDo:
+      Err("no word to search for");
+      return kExitFailure;
+    case SearchOutcome::Status::kFailed:
+      for (const UserMessage& m : outcome.messages) Err(m.text);
+      return kExitFailure;
+    case SearchOutcome::Status::kDone:
+      break;
+  }
+  for (const UserMessage& m : outcome.messages) Err(m.text);
+  std::string line;
+  for (const SearchEntry& entry : outcome.entries) {
+    line = DecodeCp1251(entry.text);
+    line.push_back('\t');
+    line += entry.numbers;
+    line.push_back('\n');
+    Out(line);
+  }
+  if (outcome.entries.empty()) {
+    Err(outcome.status_text);
+    return Finish(kExitNothingFound);
+  }
+  return Finish(kExitFound);
+}
+
+int RunFilesCommand(const std::string& base_directory, const std::string& numbers) {
+  std::vector<std::string> rows;
+  try {
+    rows = ListFilesOfEntry(base_directory, numbers);
+  } catch (const std::exception& failure) {
+    return ReportFailure(failure);
+  }
+  for (const std::string& row : rows) {
+    Out(row);
+    Out("\n");
+  }
+  return Finish(kExitFound);
+}
+
+int RunStatsCommand(const std::string& base_directory) {
+  BaseStatistics stats;
+  try {
+    stats = CountBase(base_directory);
+  } catch (const std::exception& failure) {
+    return ReportFailure(failure);
+  }
+  Out(stats.files_label.value_or(""));
+  Out("\n");
+  Out(stats.words_label.value_or(""));
+  Out("\n");
+  return Finish(kExitFound);
+}
+
+}  // namespace veskara

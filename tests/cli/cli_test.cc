@@ -1,0 +1,187 @@
+// veskara-cli as scripts see it: the built program run on real base files,
+// its stdout, stderr and exit code.
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::CrLf;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct CliRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& arg) {
+  std::string quoted = "'";
+  for (char c : arg) {
+    if (c == '\'') {
+      quoted += "'\\''";
+    } else {
+      quoted.push_back(c);
+    }
+  }
+  return quoted + "'";
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliRun Cli(const std::vector<std::string>& args, const std::string& program = VESKARA_CLI_PATH) {
+    std::string command = Quote(program);
+    for (const std::string& a : args) command += " " + Quote(a);
+    command += " >" + Quote(scratch_ / "out") + " 2>" + Quote(scratch_ / "err") + " </dev/null";
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status)) << command;
+    return {WEXITSTATUS(status), ReadFile(scratch_ / "out"), ReadFile(scratch_ / "err")};
+  }
+  // veskara-cli --base <base> args...
+  CliRun OnBase(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--base", base_.path()});
+    return Cli(args);
+  }
+  void Words(const std::string& bytes) { WriteFile(base_ / "wrds.txt", bytes); }
+  void Files(const std::string& bytes) { WriteFile(base_ / "fls.txt", bytes); }
+
+  TempDir base_;
+  TempDir scratch_;
+};
+
+TEST_F(CliTest, SearchPrintsEntriesWithTheirNumbers) {
+  // ДОМ and ДОЖДЬ in Windows-1251.
+  Words(CrLf({"CAT", "0,1", "COW", "1", "DOG", "0", "\xC4\xCE\xC6\xC4\xDC", "2", "\xC4\xCE\xCC", "1"}));
+  CliRun run = OnBase({"search", "c", "dog"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "CAT ... DOG\t0\n");
+  EXPECT_EQ(run.err, "");
+  // The UTF-8 query is encoded to Windows-1251 and the words decoded back.
+  run = OnBase({"search", "до"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "ДОЖДЬ\t2\nДОМ\t1\n");
+  // A character without a Windows-1251 form separates words.
+  run = OnBase({"search", "c☃d"});
+  EXPECT_EQ(run.out, "CAT ... DOG\t0\n");
+}
+
+TEST_F(CliTest, SearchExitCodes) {
+  Words(CrLf({"CAT", "0"}));
+  struct Case {
+    std::vector<std::string> query;
+    int code;
+    std::string err;
+  } cases[] = {
+      {{"zebra"}, 1, "Nothing was found...\n"},
+      {{"***", "--"}, 2, "no word to search for\n"},
+      {{"☃"}, 2, "no word to search for\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"search"};
+    args.insert(args.end(), c.query.begin(), c.query.end());
+    CliRun run = OnBase(args);
+    EXPECT_EQ(run.code, c.code) << c.query[0];
+    EXPECT_EQ(run.err, c.err) << c.query[0];
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST_F(CliTest, SearchWithoutBaseSaysWhereItLooked) {
+  CliRun run = OnBase({"search", "cat"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_EQ(run.err, "Database file " + base_.path() +
+                         "/wrds.txt is not found. You should add to base one or more directory first.\n");
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliTest, TooManyEntriesAreReportedOnceAndShown) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 30; ++i) lines.insert(lines.end(), {"A" + std::to_string(100 + i), "1"});
+  for (int i = 0; i < 30; ++i) lines.insert(lines.end(), {"B" + std::to_string(100 + i), "1"});
+  std::string bytes;
+  for (const std::string& l : lines) bytes += l + "\r\n";
+  Words(bytes);
+  CliRun run = OnBase({"search", "a", "b", "b"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.err, "Too many words found! Please define more exact search criteria!\n");
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 501);
+}
+
+TEST_F(CliTest, FilesListsPathsInListOrder) {
+  Files(CrLf({"/d/a.htm", "0", "tag|/d/b.htm", "1", "/d/c.pdf", "2"}));
+  CliRun run = OnBase({"files", "2,0,9,1"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "/d/c.pdf\n/d/a.htm\n/d/b.htm\n");
+  run = OnBase({"files", ",3,,5,"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "");
+}
+
+TEST_F(CliTest, FilesWithoutFilesFileFails) {
+  CliRun run = OnBase({"files", "1"});
+  EXPECT_EQ(run.code, 2);
+  EXPECT_EQ(run.err, "veskara-cli: File not found.\n");
+}
+
+TEST_F(CliTest, StatsPrintsBothLabels) {
+  CliRun run = OnBase({"stats"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "\n\n");
+  Files(CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
+  run = OnBase({"stats"});
+  EXPECT_EQ(run.out, "2 files in the base\n\n");
+  Words(CrLf({"AB", "0"}));
+  run = OnBase({"stats"});
+  EXPECT_EQ(run.out, "2 files in the base\n1 words in the base\n");
+}
+
+TEST_F(CliTest, UsageErrors) {
+  const std::vector<std::vector<std::string>> cases = {
+      {}, {"frob"}, {"--base"}, {"--bogus", "stats"}, {"search"}, {"files"}, {"files", "1", "2"}, {"stats", "x"},
+      {"add"},
+  };
+  for (const auto& args : cases) {
+    CliRun run = Cli(args);
+    EXPECT_EQ(run.code, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_NE(run.err.find("usage: veskara-cli"), std::string::npos);
+    EXPECT_EQ(run.out, "");
+  }
+  CliRun help = Cli({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("usage: veskara-cli"), std::string::npos);
+  CliRun version = Cli({"--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.out, "veskara-cli 1.0\n");
+}
+
+TEST_F(CliTest, BaseDefaultsToTheProgramsFolder) {
+  std::filesystem::copy_file(VESKARA_CLI_PATH, base_ / "veskara-cli");
+  Words(CrLf({"CAT", "0"}));
+  CliRun run = Cli({"search", "cat"}, base_ / "veskara-cli");
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "CAT\t0\n");
+}
+
+TEST_F(CliTest, AddThenSearchAndList) {
+  TempDir tree;
+  WriteFile(tree / "docs/a.htm", "<p>Hello <b>World</b></p>\n");
+  CliRun add = OnBase({"add", tree.path()});
+  ASSERT_EQ(add.code, 0) << add.err;
+  CliRun search = OnBase({"search", "wor"});
+  EXPECT_EQ(search.code, 0);
+  EXPECT_EQ(search.out, "WORLD\t0\n");
+  CliRun files = OnBase({"files", "0"});
+  EXPECT_EQ(files.out, tree.path() + "/docs/a.htm\n");
+  EXPECT_EQ(OnBase({"stats"}).out, "1 files in the base\n2 words in the base\n");
+}
+
+}  // namespace
+}  // namespace veskara

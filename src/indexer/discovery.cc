@@ -1,1 +1,127 @@
 #include "indexer/discovery.h"
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+#include "platform/directory.h"
+#include "platform/paths.h"
+
+namespace veskara {
+namespace {
+
+// True when `name` holds "." followed by `upper` (capitals), with the ASCII
+// letters of `name` compared as capitals. Only ASCII letters occur in the
+// tested substrings, and upper-casing never maps another byte onto one.
+bool ContainsDotted(std::string_view name, std::string_view upper) {
+  const size_t n = upper.size();
+  for (size_t dot = name.find('.'); dot != std::string_view::npos; dot = name.find('.', dot + 1)) {
+    if (name.size() - dot - 1 < n) return false;
+    size_t k = 0;
+    while (k < n) {
+      char c = name[dot + 1 + k];
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+      if (c != upper[k]) break;
+      ++k;
+    }
+    if (k == n) return true;
+  }
+  return false;
+}
+
+// fls.txt holds one path per line: a name with a line break or an end-of-file
+// byte in it would shift every record after it.
+bool FitsFilesList(std::string_view name) { return name.find_first_of("\n\r\x1A") == std::string_view::npos; }
+
+bool IsWalked(const DirectoryEntry& entry) {
+  return entry.is_directory && entry.name[0] != '.' && FitsFilesList(entry.name);
+}
+
+bool NameOrder(const DirectoryEntry& a, const DirectoryEntry& b) {
+  return a.name < b.name;  // char_traits<char> compares as unsigned bytes
+}
+
+struct IdLess {
+  bool operator()(const FileId& a, const FileId& b) const {
+    return std::pair(a.device, a.inode) < std::pair(b.device, b.inode);
+  }
+};
+
+// One directory on the path from the start: its subdirectories still to walk.
+struct Frame {
+  std::string dir;  // ends with the separator, or empty for the current directory
+  std::optional<FileId> id;
+  std::vector<DirectoryEntry> subdirs;
+  size_t next = 0;
+};
+
+}  // namespace
+
+bool IsMarkupFile(std::string_view name) {
+  return ContainsDotted(name, "HTM") || ContainsDotted(name, "PHP") || ContainsDotted(name, "SHTML");
+}
+
+bool IsPdfFile(std::string_view name) { return ContainsDotted(name, "PDF"); }
+
+bool IsSupportedFile(std::string_view name) { return IsMarkupFile(name) || IsPdfFile(name); }
+
+std::optional<std::string> StartMaskFor(std::string_view directory_text) {
+  bool blank = std::all_of(directory_text.begin(), directory_text.end(),
+                           [](char c) { return static_cast<unsigned char>(c) <= 32; });
+  if (blank) return std::nullopt;
+  std::string mask(directory_text);
+  if (mask.back() != kPathSeparator) mask += kPathSeparator;
+  mask += "*.*";
+  return mask;
+}
+
+void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered) {
+  const size_t cut = mask.rfind(kPathSeparator);
+  const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
+  const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
+
+  // An explicit stack instead of recursion: a tree thousands of levels deep
+  // must not exhaust the thread's stack.
+  std::vector<Frame> path;
+  std::set<FileId, IdLess> on_path;
+  std::vector<DirectoryEntry> entries;
+
+  // Visits one directory: the file pass, then a frame for its directory pass.
+  auto visit = [&](std::string dir, std::optional<FileId> id) {
+    if (entered) entered();
+    entries.clear();
+    if (!FitsFilesList(dir) || !ListDirectory(dir, &entries)) return;
+    std::sort(entries.begin(), entries.end(), NameOrder);
+    Frame frame;
+    for (DirectoryEntry& entry : entries) {
+      if (!FitsFilesList(entry.name)) continue;
+      if (MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name)) {
+        NewFiles.push_back(dir + entry.name);
+      }
+      if (IsWalked(entry)) frame.subdirs.push_back(std::move(entry));
+    }
+    if (frame.subdirs.empty()) return;
+    frame.dir = std::move(dir);
+    frame.id = id;
+    if (id) on_path.insert(*id);
+    path.push_back(std::move(frame));
+  };
+
+  visit(start_dir, DirectoryId(start_dir));
+  while (!path.empty()) {
+    Frame& top = path.back();
+    if (top.next == top.subdirs.size()) {
+      if (top.id) on_path.erase(*top.id);
+      path.pop_back();
+      continue;
+    }
+    const DirectoryEntry& sub = top.subdirs[top.next++];
+    // A link back to a directory we are inside would never end.
+    if (on_path.count(sub.id) != 0) continue;
+    std::string dir = top.dir + sub.name + kPathSeparator;
+    visit(std::move(dir), sub.id);  // may grow `path`: `top` is not used after this
+  }
+}
+
+}  // namespace veskara

@@ -1,0 +1,207 @@
+#include "indexer/discovery.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "extract/unprivileged.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+using Paths = std::vector<std::string>;
+
+struct NameCase {
+  const char* name;
+  bool markup;
+  bool pdf;
+};
+
+TEST(NameTests, AreSubstringTestsOnTheUpperCasedName) {
+  const NameCase cases[] = {
+      {"INDEX.Html", true, false},
+      {"x.PHP3", true, false},
+      {"archive.pdf.zip", false, true},
+      {"notes.txt", false, false},
+      {"page.xhtm", false, false},  // no "." directly before "HTM"
+      {"a.SHTML", true, false},
+      {"a.htm.bak", true, false},
+      {"report.pdf.txt", false, true},
+      {"both.pdf.htm", true, true},
+      {".htm", true, false},
+      {"a.ph", false, false},
+      {"a.pd", false, false},
+      {"htm", false, false},
+      {"", false, false},
+      {"/docs/old.htm/readme.txt", true, false},  // a folder in the path counts
+      {"a..HtM", true, false},
+  };
+  for (const NameCase& c : cases) {
+    EXPECT_EQ(IsMarkupFile(c.name), c.markup) << c.name;
+    EXPECT_EQ(IsPdfFile(c.name), c.pdf) << c.name;
+    EXPECT_EQ(IsSupportedFile(c.name), c.markup || c.pdf) << c.name;
+  }
+}
+
+TEST(StartMaskFor, AddsTheWildcardToTheTextAsTyped) {
+  EXPECT_EQ(StartMaskFor("/docs"), "/docs/*.*");
+  EXPECT_EQ(StartMaskFor("/docs/"), "/docs/*.*");
+  EXPECT_EQ(StartMaskFor("/"), "/*.*");
+  EXPECT_EQ(StartMaskFor("docs"), "docs/*.*");
+  EXPECT_EQ(StartMaskFor(" docs "), " docs /*.*");  // untrimmed
+  EXPECT_EQ(StartMaskFor(""), std::nullopt);
+  EXPECT_EQ(StartMaskFor(" \t\r\n"), std::nullopt);
+}
+
+struct Walk {
+  Paths files;
+  int entered = 0;
+};
+
+Walk WalkMask(const std::string& mask) {
+  Walk walk;
+  ScanDirectory(mask, walk.files, [&walk] { ++walk.entered; });
+  return walk;
+}
+
+// The files under `dir`, relative to it, as `ScanDirectory` finds them.
+Paths Relative(const TempDir& dir, const Paths& found) {
+  Paths out;
+  for (const std::string& path : found) {
+    EXPECT_EQ(path.rfind(dir.path() + "/", 0), 0u) << path;
+    out.push_back(path.substr(dir.path().size() + 1));
+  }
+  return out;
+}
+
+void MakeDir(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << path; }
+void Link(const std::string& target, const std::string& path) {
+  ASSERT_EQ(::symlink(target.c_str(), path.c_str()), 0) << path;
+}
+
+TEST(ScanDirectory, FilePassThenSubtreesDepthFirst) {
+  TempDir dir;
+  for (const char* path : {"a.htm", "zz.pdf", "c.txt", "sub/b.pdf", "sub/c.txt", "sub/deeper/d.php",
+                           "next/e.shtml"}) {
+    WriteFile(dir / path, "x");
+  }
+  MakeDir(dir / "empty");
+  Walk walk = WalkMask(dir.path() + "/*.*");
+  EXPECT_EQ(Relative(dir, walk.files),
+            (Paths{"a.htm", "zz.pdf", "next/e.shtml", "sub/b.pdf", "sub/deeper/d.php"}));
+  EXPECT_EQ(walk.entered, 5);  // start, empty, next, sub, sub/deeper
+}
+
+TEST(ScanDirectory, NamesInUnsignedByteOrder) {
+  TempDir dir;
+  for (const char* name : {"a.htm", "B.htm", "\xc3\xa9.htm", "_.htm", "Z.htm", "1.htm"}) {
+    WriteFile(dir / name, "x");
+  }
+  for (const char* sub : {"b", "A", "\xc3\xa0"}) WriteFile(dir / (std::string(sub) + "/in.htm"), "x");
+  EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files),
+            (Paths{"1.htm", "B.htm", "Z.htm", "_.htm", "a.htm", "\xc3\xa9.htm", "A/in.htm", "b/in.htm",
+                   "\xc3\xa0/in.htm"}));
+}
+
+TEST(ScanDirectory, EveryKindOfEntryIsACandidateByItsName) {
+  TempDir dir;
+  WriteFile(dir / ".hidden.htm", "x");
+  WriteFile(dir / ".svn/inside.htm", "x");
+  WriteFile(dir / ".hidden.htm.d/inside.htm", "x");
+  WriteFile(dir / "old.htm/inside.htm", "x");
+  WriteFile(dir / "plain/target.htm", "x");
+  Link("plain", dir / "linkdir.pdf");
+  Link("plain/target.htm", dir / "linkfile.htm");
+  Link("nowhere", dir / "dead.htm");
+  ASSERT_EQ(::mkfifo((dir / "pipe.php").c_str(), 0644), 0);
+  EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files),
+            (Paths{".hidden.htm", ".hidden.htm.d", "dead.htm", "linkdir.pdf", "linkfile.htm", "old.htm",
+                   "pipe.php", "linkdir.pdf/target.htm", "old.htm/inside.htm", "plain/target.htm"}));
+}
+
+TEST(ScanDirectory, LinkLoopsAreWalkedOnce) {
+  TempDir dir;
+  WriteFile(dir / "sub/b.htm", "x");
+  Link("..", dir / "sub/up.htm");  // back to the start
+  Link(".", dir / "sub/self");
+  Link(dir.path() + "/sub", dir / "side");  // not on its own path: walked
+  Walk walk = WalkMask(dir.path() + "/*.*");
+  EXPECT_EQ(Relative(dir, walk.files), (Paths{"side/b.htm", "side/up.htm", "sub/b.htm", "sub/up.htm"}));
+  EXPECT_EQ(walk.entered, 3);
+}
+
+TEST(ScanDirectory, NamesThatCannotBeRecordedAreSkipped) {
+  TempDir dir;
+  for (const char* name : {"line\nfeed.htm", "carriage\rreturn.htm", "end\x1aof.htm", "fine.htm"}) {
+    WriteFile(dir / name, "x");
+  }
+  WriteFile(dir / "dir\n.d/inside.htm", "x");
+  WriteFile(dir / "ok.d/inside.htm", "x");
+  EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files), (Paths{"fine.htm", "ok.d/inside.htm"}));
+}
+
+TEST(ScanDirectory, MissingStartDirectoryYieldsNothing) {
+  TempDir dir;
+  Walk walk = WalkMask(dir.path() + "/missing/*.*");
+  EXPECT_TRUE(walk.files.empty());
+  EXPECT_EQ(walk.entered, 1);
+  WriteFile(dir / "file.htm", "x");
+  EXPECT_TRUE(WalkMask(dir.path() + "/file.htm/*.*").files.empty());
+}
+
+TEST(ScanDirectory, RelativeDirectoryStaysRelative) {
+  TempDir dir;
+  WriteFile(dir / "top.htm", "x");
+  WriteFile(dir / "docs/a.htm", "x");
+  WriteFile(dir / "docs/sub/b.pdf", "x");
+  char cwd[4096];
+  ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+  ASSERT_EQ(::chdir(dir.path().c_str()), 0);
+  Paths in_docs = WalkMask("docs/*.*").files;
+  Paths typed_twice = WalkMask("docs//*").files;
+  Paths here = WalkMask("*.*").files;
+  ASSERT_EQ(::chdir(cwd), 0);
+  EXPECT_EQ(in_docs, (Paths{"docs/a.htm", "docs/sub/b.pdf"}));
+  EXPECT_EQ(typed_twice, (Paths{"docs//a.htm", "docs//sub/b.pdf"}));
+  EXPECT_EQ(here, (Paths{"top.htm", "docs/a.htm", "docs/sub/b.pdf"}));
+}
+
+TEST(ScanDirectory, UnreadableDirectoryYieldsNothingAndTheWalkGoesOn) {
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+  WriteFile(dir / "a/in.htm", "x");
+  WriteFile(dir / "b/locked.htm", "x");
+  WriteFile(dir / "c/in.htm", "x");
+  ASSERT_EQ(::chmod((dir / "b").c_str(), 0), 0);
+  auto found = testing::RunUnprivileged([&] {
+    std::string out;
+    for (const std::string& path : Relative(dir, WalkMask(dir.path() + "/*.*").files)) out += path + ";";
+    return out;
+  });
+  ASSERT_TRUE(found.has_value());
+  EXPECT_EQ(*found, "a/in.htm;c/in.htm;");
+}
+
+TEST(ScanDirectory, DeepTreeDoesNotExhaustTheStack) {
+  TempDir dir;
+  std::string path = dir.path();
+  constexpr int kDepth = 2000;
+  for (int i = 0; i < kDepth; ++i) {
+    path += "/d";
+    ASSERT_EQ(::mkdir(path.c_str(), 0755), 0) << i;
+  }
+  WriteFile(path + "/deep.htm", "x");
+  Walk walk = WalkMask(dir.path() + "/*.*");
+  ASSERT_EQ(walk.files.size(), 1u);
+  EXPECT_EQ(walk.files[0], path + "/deep.htm");
+  EXPECT_EQ(walk.entered, kDepth + 1);
+}
+
+}  // namespace
+}  // namespace veskara

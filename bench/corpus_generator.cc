@@ -2,7 +2,7 @@
 // English and Russian words (UTF-8, some pages in Windows-1251), tags,
 // attributes, comments and entities. Deterministic for a given seed.
 //
-//   veskara-corpus-generator DIRECTORY FILES [BYTES_PER_FILE] [SEED] [PREFIX]
+//   corpus_generator DIRECTORY FILES [BYTES_PER_FILE] [SEED] [PREFIX]
 //
 // Pages go to DIRECTORY/dNNN/PREFIXNNNNNN.htm, 500 to a folder.
 #include <sys/stat.h>

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/posting_table.h"
+#include "extract/line_transcoder.h"
 #include "extract/tokenizer.h"
 #include "platform/cp1251.h"
 #include "platform/directory.h"
@@ -32,11 +33,11 @@ template <typename OnLine>
 void ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_line) {
   try {
     LineReader reader(path);
-    std::string transcoded;
+    LineTranscoder transcoder;
     std::string upper;
     std::string_view raw;
     while (reader.ReadLine(&raw)) {
-      std::string_view line = transcode ? DocumentLineTo1251(raw, transcoded) : raw;
+      std::string_view line = transcode ? transcoder.To1251(raw) : raw;
       line = Trim(line);
       if (line.size() < 2) continue;
       upper.assign(line);

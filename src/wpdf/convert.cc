@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <array>
 #include <memory>
 #include <poppler-document.h>
 #include <poppler-global.h>
@@ -18,29 +19,26 @@ namespace {
 
 void DiscardMessage(const std::string& /*message*/, void* /*closure*/) {}
 
-// Latin ligatures (U+FB00 to U+FB06) spelled out, so that a word set with
-// one is not cut in two by a blank.
-std::string ExpandLigatures(std::string_view utf8) {
-  static constexpr std::string_view kLetters[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
-  std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    if (static_cast<unsigned char>(utf8[i]) == 0xEF && i + 2 < utf8.size() &&
-        static_cast<unsigned char>(utf8[i + 1]) == 0xAC &&
-        static_cast<unsigned char>(utf8[i + 2]) <= 0x86 &&
-        static_cast<unsigned char>(utf8[i + 2]) >= 0x80) {
-      out += kLetters[static_cast<unsigned char>(utf8[i + 2]) - 0x80];
-      i += 2;
-    } else {
-      out.push_back(utf8[i]);
+// The Windows-1251 byte of each UTF-16 code unit, 0 where there is none.
+// Built from the code page's own decoding table, so it agrees with
+// EncodeCp1251 without a trip through UTF-8.
+class Utf16To1251 {
+ public:
+  Utf16To1251() {
+    for (unsigned c = 1; c < 0x80; ++c) bytes_[c] = static_cast<unsigned char>(c);
+    for (unsigned b = 0x80; b < 0x100; ++b) {
+      const std::string utf8 = DecodeCp1251(std::string(1, static_cast<char>(b)));
+      const auto unit = [&](size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(utf8[k])); };
+      const unsigned cp = utf8.size() == 2 ? ((unit(0) & 0x1F) << 6) | (unit(1) & 0x3F)
+                                           : ((unit(0) & 0x0F) << 12) | ((unit(1) & 0x3F) << 6) | (unit(2) & 0x3F);
+      bytes_[cp] = static_cast<unsigned char>(b);
     }
   }
-  return out;
-}
+  unsigned char operator[](unsigned short unit) const { return bytes_[unit]; }
 
-bool HasLigature(std::string_view utf8) {
-  return utf8.find("\xEF\xAC") != std::string_view::npos;
-}
+ private:
+  std::array<unsigned char, 0x10000> bytes_{};
+};
 
 // Buffers CR LF lines of Windows-1251 text and writes them to a descriptor.
 class LineSink {
@@ -48,25 +46,37 @@ class LineSink {
   explicit LineSink(int fd) : fd_(fd) { buffer_.reserve(kFlushAt + 4096); }
 
   // Adds the text of one page. Its lines end at LF; a form feed ends a
-  // non-empty line too (the parser closes every page with one).
-  void AddPage(std::string_view utf8) {
-    std::string expanded;
-    if (HasLigature(utf8)) {
-      expanded = ExpandLigatures(utf8);
-      utf8 = expanded;
-    }
-    const std::string text = EncodeCp1251(utf8, ' ');
-    size_t start = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-      const char c = text[i];
-      if (c == '\n' || (c == '\f' && i > start)) {
-        AddLine(std::string_view(text).substr(start, i - start));
-        start = i + 1;
-      } else if (c == '\f') {
-        start = i + 1;
+  // non-empty line too. A character without a Windows-1251 form becomes a
+  // blank, and so does a control character, which would otherwise change
+  // the line structure for the reader (a stray CR, a Ctrl-Z that ends the
+  // file).
+  void AddPage(const poppler::ustring& text) {
+    static const Utf16To1251 to1251;
+    // Latin ligatures (U+FB00 to U+FB06) spelled out, so that a word set
+    // with one is not cut in two.
+    static constexpr std::string_view kLigatures[] = {"ff", "fi", "fl", "ffi", "ffl", "st", "st"};
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+      const unsigned short u = text[i];
+      if (u == '\n') {
+        EndLine();
+      } else if (u == '\f') {
+        if (buffer_.size() > line_start_) EndLine();
+      } else if (u < 0x20) {
+        buffer_.push_back(' ');
+      } else if (u < 0x80) {
+        buffer_.push_back(static_cast<char>(u));
+      } else if (u >= 0xFB00 && u <= 0xFB06) {
+        buffer_.append(kLigatures[u - 0xFB00]);
+      } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+        ++i;  // a character beyond the first plane: one blank
+        buffer_.push_back(' ');
+      } else {
+        const unsigned char b = to1251[u];
+        buffer_.push_back(b != 0 ? static_cast<char>(b) : ' ');
       }
     }
-    if (start < text.size()) AddLine(std::string_view(text).substr(start));
+    if (buffer_.size() > line_start_) EndLine();
   }
 
   // Writes what is buffered; false when a write failed.
@@ -79,6 +89,7 @@ class LineSink {
       else done += static_cast<size_t>(n);
     }
     buffer_.clear();
+    line_start_ = 0;
     return ok_;
   }
 
@@ -87,21 +98,16 @@ class LineSink {
  private:
   static constexpr size_t kFlushAt = 64 * 1024;
 
-  void AddLine(std::string_view line) {
-    const size_t at = buffer_.size();
-    buffer_.append(line);
-    // A control byte would change the line structure for the reader (a
-    // stray CR, a Ctrl-Z that ends the file): it becomes a blank.
-    for (size_t i = at; i < buffer_.size(); ++i) {
-      if (static_cast<unsigned char>(buffer_[i]) < 0x20) buffer_[i] = ' ';
-    }
+  void EndLine() {
     buffer_.append("\r\n");
+    line_start_ = buffer_.size();
     if (buffer_.size() >= kFlushAt) Flush();
   }
 
   int fd_;
   bool ok_ = true;
   std::string buffer_;
+  size_t line_start_ = 0;  // where the line being built begins in buffer_
 };
 
 }  // namespace
@@ -118,9 +124,7 @@ int ConvertDocument(const char* pdf_path, int fd) {
     for (int i = 0; i < pages && sink.ok(); ++i) {
       std::unique_ptr<poppler::page> page(doc->create_page(i));
       if (!page) continue;  // an unreadable page loses its own text only
-      const poppler::byte_array utf8 =
-          page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout).to_utf8();
-      sink.AddPage(std::string_view(utf8.data(), utf8.size()));
+      sink.AddPage(page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout));
     }
     return sink.Flush() ? kWpdfOk : kWpdfCannotWrite;
   } catch (...) {

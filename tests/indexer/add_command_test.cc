@@ -1,0 +1,143 @@
+// `veskara-cli add`, run as the real program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+
+#include "base/commit.h"
+#include "scan_test_util.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::CrLf;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string err;
+};
+
+// Runs veskara-cli with `args`, stderr to a file (so not a terminal).
+Outcome RunCli(const std::string& scratch, const std::vector<std::string>& args) {
+  const std::string err_path = scratch + "/stderr.txt";
+  pid_t child = fork();
+  if (child == 0) {
+    freopen(err_path.c_str(), "w", stderr);
+    std::vector<char*> argv = {const_cast<char*>(VESKARA_CLI_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  Outcome out;
+  out.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  out.err = ReadFile(err_path);
+  return out;
+}
+
+TEST(AddCommandTest, PrintsEachStepAndStatusOnItsOwnLine) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "<p>hello</p>");
+  WriteFile(tmp / "docs/sub/b.htm", "world");
+  std::filesystem::create_directory(base);
+
+  const Outcome out = RunCli(tmp.path(), {"--base", base, "add", tmp / "docs"});
+
+  EXPECT_EQ(out.exit_code, 0) << out.err;
+  EXPECT_EQ(out.err,
+            "Step 1 of 4\nGetting files list...\nStep 2 of 4\nFiles processing...\nStep 3 of 4\nSorting...\n"
+            "Step 4 of 4\nWriting...\nDone!...\n");
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/a.htm", "0", tmp / "docs/sub/b.htm", "1"}));
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"HELLO", "0", "WORLD", "1"}));
+}
+
+TEST(AddCommandTest, BlankDirectoryTextDoesNothing) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  std::filesystem::create_directory(base);
+
+  const Outcome out = RunCli(tmp.path(), {"--base", base, "add", " \t "});
+
+  EXPECT_EQ(out.exit_code, 2);
+  EXPECT_NE(out.err.find("blank"), std::string::npos) << out.err;
+  EXPECT_TRUE(std::filesystem::is_empty(base));
+}
+
+TEST(AddCommandTest, RefusedWhileAnotherScanHoldsTheBase) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "hello");
+  WriteFile(FilesFilePath(base), CrLf({"/x.htm", "0"}));
+  WriteFile(WordsFilePath(base), CrLf({"XX", "0"}));
+  const BaseFiles before = ReadBase(base);
+  std::unique_ptr<FileLock> other_scan = TryLockBase(base);
+
+  const Outcome out = RunCli(tmp.path(), {"--base", base, "add", tmp / "docs"});
+
+  EXPECT_EQ(out.exit_code, 2);
+  EXPECT_EQ(out.err, "veskara-cli: Another scan is adding to this base; try again when it has finished.\n");
+  EXPECT_EQ(ReadBase(base), before);
+}
+
+TEST(AddCommandTest, FailureGivesItsMessageAndExitCode2) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(FilesFilePath(base), CrLf({"/x.htm", "forty-one"}));
+  WriteFile(WordsFilePath(base), CrLf({"XX", "0"}));
+
+  const Outcome out = RunCli(tmp.path(), {"--base", base, "add", tmp.path()});
+
+  EXPECT_EQ(out.exit_code, 2);
+  EXPECT_EQ(out.err, "veskara-cli: 'forty-one' is not a valid integer value.\n");
+}
+
+// The real program killed at random moments: the next run finds a whole base.
+TEST(AddCommandTest, KilledProgramLeavesTheOldOrTheNewBase) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  const std::string docs = tmp / "docs";
+  for (int i = 0; i < 200; ++i) WriteFile(docs + "/f" + std::to_string(i) + ".htm", "w" + std::to_string(i) + " all");
+  auto write_old = [&] {
+    WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
+    WriteFile(WordsFilePath(base), CrLf({"ALL", "0"}));
+  };
+  write_old();
+  const BaseFiles old_base = ReadBase(base);
+  ASSERT_EQ(RunCli(tmp.path(), {"--base", base, "add", docs}).exit_code, 0);
+  const BaseFiles new_base = ReadBase(base);
+
+  std::mt19937 random(7);
+  for (int round = 0; round < 15; ++round) {
+    write_old();
+    pid_t child = fork();
+    if (child == 0) {
+      freopen("/dev/null", "w", stderr);
+      execl(VESKARA_CLI_PATH, VESKARA_CLI_PATH, "--base", base.c_str(), "add", docs.c_str(), nullptr);
+      _exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 20000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    // Any command of the program recovers first.
+    RunCli(tmp.path(), {"--base", base, "stats"});
+    EXPECT_TRUE(BaseIsClean(base));
+    const BaseFiles now = ReadBase(base);
+    EXPECT_TRUE(now == old_base || now == new_base);
+  }
+}
+
+}  // namespace
+}  // namespace veskara

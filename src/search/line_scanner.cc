@@ -10,7 +10,6 @@ namespace {
 
 constexpr size_t kInitialBuffer = 1 << 20;
 constexpr char kCtrlZ = 26;
-constexpr size_t kNone = std::string_view::npos;
 
 }  // namespace
 
@@ -19,20 +18,18 @@ LineScanner::LineScanner(FileHandle file) : file_(std::move(file)) {
   buffers_[1].resize(kInitialBuffer);
 }
 
-void LineScanner::Refill() {
-  if (line_start_ > 0) {
+size_t LineScanner::Refill(size_t line_start) {
+  if (line_start > 0) {
     // The previous line lies in this buffer; the other one holds nothing
     // that is still in use.
     std::vector<char>& other = buffers_[1 - current_];
-    size_t partial = end_ - line_start_;
+    size_t partial = end_ - line_start;
     while (other.size() < partial || other.size() - partial < other.size() / 2) other.resize(other.size() * 2);
-    std::memcpy(other.data(), data() + line_start_, partial);
+    std::memcpy(other.data(), data() + line_start, partial);
     current_ = 1 - current_;
-    scan_ -= line_start_;
+    scan_ -= line_start;
     end_ = partial;
-    line_start_ = 0;
-    z_from_ = z_to_ = 0;
-    z_at_ = kNone;
+    line_start = 0;
   }
   // A line that fills the buffer from its start: no returned line lies in
   // it, so it may grow in place.
@@ -41,22 +38,12 @@ void LineScanner::Refill() {
   size_t n = ReadBlock(file_, buffer.data() + end_, buffer.size() - end_);
   if (n == 0) eof_ = true;
   end_ += n;
+  return line_start;
 }
 
-size_t LineScanner::FindCtrlZ(size_t begin, size_t end) {
-  bool known = z_at_ != kNone ? z_from_ <= begin && z_at_ >= begin : z_from_ <= begin && z_to_ >= end;
-  if (!known) {
-    const void* z = std::memchr(data() + begin, kCtrlZ, end_ - begin);
-    z_from_ = begin;
-    z_to_ = end_;
-    z_at_ = z ? static_cast<size_t>(static_cast<const char*>(z) - data()) : kNone;
-  }
-  return z_at_ != kNone && z_at_ < end ? z_at_ : kNone;
-}
-
-bool LineScanner::Next(std::string_view* raw) {
+bool LineScanner::NextSlow(std::string_view* raw) {
   if (finished_) return false;
-  line_start_ = scan_;
+  size_t line_start = scan_;
   size_t line_end;
   for (;;) {
     if (const void* lf = std::memchr(data() + scan_, '\n', end_ - scan_)) {
@@ -68,29 +55,36 @@ bool LineScanner::Next(std::string_view* raw) {
     if (eof_) {
       finished_ = true;
       // A last line without a line end is still a line.
-      if (line_start_ == end_) return false;
+      if (line_start == end_) return false;
       line_end = end_;
       break;
     }
-    Refill();
+    line_start = Refill(line_start);
   }
 
   const char* bytes = data();
-  size_t z = FindCtrlZ(line_start_, line_end);
-  if (z != kNone) {
+  if (const void* found = std::memchr(bytes + line_start, kCtrlZ, line_end - line_start)) {
+    size_t z = static_cast<size_t>(static_cast<const char*>(found) - bytes);
     // A Ctrl-Z that opens the line (CRs before it are dropped) ends the file;
     // otherwise it ends the line's text, and a second one in the skipped
     // rest ends the file after this line.
-    size_t i = line_start_;
+    size_t i = line_start;
     while (i < z && bytes[i] == '\r') ++i;
     if (i == z) {
       finished_ = true;
+      clean_until_ = 0;
       return false;
     }
     if (std::memchr(bytes + z + 1, kCtrlZ, line_end - z - 1) != nullptr) finished_ = true;
     line_end = z;
   }
-  *raw = std::string_view(bytes + line_start_, line_end - line_start_);
+  if (finished_) {
+    clean_until_ = 0;
+  } else {
+    const void* next_z = std::memchr(bytes + scan_, kCtrlZ, end_ - scan_);
+    clean_until_ = next_z ? static_cast<size_t>(static_cast<const char*>(next_z) - bytes) : end_;
+  }
+  *raw = std::string_view(bytes + line_start, line_end - line_start);
   return true;
 }
 

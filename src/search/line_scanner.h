@@ -3,6 +3,7 @@
 // Private to the search.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,14 +21,27 @@ class LineScanner {
   explicit LineScanner(FileHandle file);
 
   // The next raw line; false at the end of the file. Throws IoError.
-  bool Next(std::string_view* raw);
+  bool Next(std::string_view* raw) {
+    // The common case, inline: a whole line in the buffer, before any Ctrl-Z.
+    const char* bytes = data();
+    if (const void* lf = std::memchr(bytes + scan_, '\n', end_ - scan_)) {
+      size_t line_end = static_cast<size_t>(static_cast<const char*>(lf) - bytes);
+      if (line_end < clean_until_) {
+        *raw = std::string_view(bytes + scan_, line_end - scan_);
+        scan_ = line_end + 1;
+        return true;
+      }
+    }
+    return NextSlow(raw);
+  }
 
   void Close() { file_.Close(); }
 
  private:
-  void Refill();
-  // Where the first Ctrl-Z of [begin, end) is, or npos.
-  size_t FindCtrlZ(size_t begin, size_t end);
+  bool NextSlow(std::string_view* raw);
+  // Reads more bytes, keeping the partial line that starts at `line_start`
+  // (moved to the start of a buffer); returns its new start.
+  size_t Refill(size_t line_start);
 
   char* data() { return buffers_[current_].data(); }
 
@@ -36,14 +50,10 @@ class LineScanner {
   // the start of the other, so the line before it stays where it was.
   std::vector<char> buffers_[2];
   int current_ = 0;
-  size_t line_start_ = 0;  // start of the line being found
-  size_t scan_ = 0;        // the LF search resumes here
-  size_t end_ = 0;         // end of the bytes read
-  // The first Ctrl-Z at or after z_from_ is at z_at_, or there is none
-  // before z_to_ when z_at_ is npos.
-  size_t z_from_ = 0;
-  size_t z_to_ = 0;
-  size_t z_at_ = std::string_view::npos;
+  size_t scan_ = 0;  // start of the next line
+  size_t end_ = 0;   // end of the bytes read
+  // No Ctrl-Z stands in [scan_, clean_until_); 0 once the file is finished.
+  size_t clean_until_ = 0;
   bool eof_ = false;
   bool finished_ = false;
 };

@@ -10,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "search/number_ids.h"
 #include "search/word_matches.h"
 
 namespace veskara {
@@ -73,58 +74,99 @@ SearchOutcome Failure(std::string text) {
 // with every current entry, in entry order, that shares a number with it.
 // Ends once it holds more than kEntryLimit entries; returns true then.
 bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches, const std::vector<uint32_t>& records) {
-  std::vector<SearchEntry> narrowed;
   if (entries.empty() || records.empty()) {
     entries.clear();
     return false;
   }
-  // Which entries hold a number: the intersection then only visits entries
-  // that share at least one number with the record.
-  std::vector<std::vector<std::string_view>> entry_numbers(entries.size());
-  std::unordered_map<std::string_view, std::vector<uint32_t>, ViewHash> holders;
-  for (uint32_t e = 0; e < entries.size(); ++e) {
-    SplitNumbers(entries[e].numbers, entry_numbers[e]);
-    for (std::string_view a : entry_numbers[e]) {
-      std::vector<uint32_t>& list = holders[a];
-      if (list.empty() || list.back() != e) list.push_back(e);
+  // The entries' numbers as ids, and for every id the entries that hold it,
+  // so that a record only visits entries that share a number with it.
+  NumberIds ids;
+  std::vector<std::string_view> numbers;     // all entries' numbers, entry after entry
+  std::vector<uint32_t> number_ids;          // their ids
+  std::vector<size_t> first_number(entries.size() + 1);
+  std::vector<std::string_view> split;
+  for (size_t e = 0; e < entries.size(); ++e) {
+    first_number[e] = numbers.size();
+    SplitNumbers(entries[e].numbers, split);
+    for (std::string_view a : split) {
+      numbers.push_back(a);
+      number_ids.push_back(ids.Intern(a));
+    }
+  }
+  first_number[entries.size()] = numbers.size();
+  std::vector<uint32_t> first_holder(static_cast<size_t>(ids.size()) + 1, 0);
+  std::vector<uint32_t> last_holder(ids.size(), UINT32_MAX);
+  for (size_t e = 0; e < entries.size(); ++e) {
+    for (size_t i = first_number[e]; i < first_number[e + 1]; ++i) {
+      uint32_t id = number_ids[i];
+      if (last_holder[id] == e) continue;
+      last_holder[id] = static_cast<uint32_t>(e);
+      ++first_holder[id + 1];
+    }
+  }
+  for (size_t id = 0; id < ids.size(); ++id) first_holder[id + 1] += first_holder[id];
+  std::vector<uint32_t> holders(first_holder[ids.size()]);
+  {
+    std::vector<uint32_t> fill(first_holder.begin(), first_holder.end() - 1);
+    std::fill(last_holder.begin(), last_holder.end(), UINT32_MAX);
+    for (size_t e = 0; e < entries.size(); ++e) {
+      for (size_t i = first_number[e]; i < first_number[e + 1]; ++i) {
+        uint32_t id = number_ids[i];
+        if (last_holder[id] == e) continue;
+        last_holder[id] = static_cast<uint32_t>(e);
+        holders[fill[id]++] = static_cast<uint32_t>(e);
+      }
     }
   }
 
-  std::vector<std::string_view> word_numbers;
-  CountMap word_counts;
-  std::vector<uint32_t> hits;
+  // Per record: how often each id stands in its list (a number that the
+  // word list holds twice is taken twice), marked by the record's index.
+  std::vector<uint32_t> times(ids.size(), 0);
+  std::vector<uint32_t> times_of(ids.size(), UINT32_MAX);
   std::vector<uint32_t> seen(entries.size(), UINT32_MAX);
-  bool over_limit = false;
-  for (uint32_t r = 0; r < records.size() && !over_limit; ++r) {
+  std::vector<uint32_t> hits;
+  std::vector<SearchEntry> narrowed;
+  for (uint32_t r = 0; r < records.size(); ++r) {
     const WordRecord& record = matches.record(records[r]);
-    SplitNumbers(record.numbers, word_numbers);
-    word_counts.clear();
+    SplitNumbers(record.numbers, split);
     hits.clear();
-    for (std::string_view b : word_numbers) {
-      if (word_counts[b]++ > 0) continue;
-      auto it = holders.find(b);
-      if (it == holders.end()) continue;
-      for (uint32_t e : it->second) {
-        if (seen[e] == r) continue;
-        seen[e] = r;
-        hits.push_back(e);
+    for (std::string_view b : split) {
+      uint32_t id = ids.Find(b);
+      if (id == NumberIds::kAbsent) continue;
+      if (times_of[id] != r) {
+        times_of[id] = r;
+        times[id] = 0;
+        for (uint32_t i = first_holder[id]; i < first_holder[id + 1]; ++i) {
+          uint32_t e = holders[i];
+          if (seen[e] == r) continue;
+          seen[e] = r;
+          hits.push_back(e);
+        }
       }
+      ++times[id];
     }
     std::sort(hits.begin(), hits.end());
     for (uint32_t e : hits) {
       SearchEntry entry;
-      AppendCommon(entry_numbers[e], word_counts, entry.numbers);
+      for (size_t i = first_number[e]; i < first_number[e + 1]; ++i) {
+        uint32_t id = number_ids[i];
+        if (times_of[id] != r) continue;
+        for (uint32_t n = 0; n < times[id]; ++n) {
+          if (!entry.numbers.empty()) entry.numbers.push_back(',');
+          entry.numbers.append(numbers[i]);
+        }
+      }
       entry.text.reserve(entries[e].text.size() + kJoiner.size() + record.word.size());
       entry.text.append(entries[e].text).append(kJoiner).append(record.word);
       narrowed.push_back(std::move(entry));
       if (narrowed.size() > kEntryLimit) {
-        over_limit = true;
-        break;
+        entries = std::move(narrowed);
+        return true;
       }
     }
   }
   entries = std::move(narrowed);
-  return over_limit;
+  return false;
 }
 
 }  // namespace

@@ -183,6 +183,14 @@ TEST_F(SearchTest, FurtherWordsCombineWordsThatShareAFile) {
   EXPECT_EQ(none.status_text, "Nothing was found...");
 }
 
+TEST_F(SearchTest, LongNumbersAreComparedAsWholeTexts) {
+  // Numbers longer than eight bytes, and ones that share their first eight.
+  Base(CrLf({"AA", "123456789,1234567890,12345678,7", "BB", "1234567890,0123456789,7", "CC", "12345678"}));
+  EXPECT_EQ(Texts(Search("a b")), (std::vector<std::string>{"AA ... BB | 1234567890,7"}));
+  EXPECT_EQ(Texts(Search("a c")), (std::vector<std::string>{"AA ... CC | 12345678"}));
+  EXPECT_EQ(Texts(Search("b c")), std::vector<std::string>{});
+}
+
 TEST_F(SearchTest, LaterPassOrdersByWordFirstThenByEntry) {
   Base(CrLf({"A1", "1", "A2", "1", "B1", "1", "B2", "1"}));
   EXPECT_EQ(Texts(Search("a b")), (std::vector<std::string>{"A1 ... B1 | 1", "A2 ... B1 | 1", "A1 ... B2 | 1",

@@ -1,0 +1,207 @@
+// Search, file lookup and counts on a large generated base, against the
+// algorithms as first written (one read of wrds.txt per query word, the
+// nested-loop intersection, one read of fls.txt per number), in one run.
+//
+//   search_bench [BASE_DIR]   (default /tmp/veskara-search-bench; the base
+//                              is generated there when it is missing)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base_generator.h"
+#include "extract/word_chars.h"
+#include "platform/block_read.h"
+#include "platform/text_file.h"
+#include "search/base_statistics.h"
+#include "search/file_lookup.h"
+#include "search/search.h"
+
+namespace veskara::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Milliseconds(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Runs `body` `reps` times; prints and returns the best time in ms.
+double Time(const char* what, int reps, const std::function<void()>& body) {
+  std::vector<double> times;
+  for (int i = 0; i < reps; ++i) {
+    Clock::time_point start = Clock::now();
+    body();
+    times.push_back(Milliseconds(Clock::now() - start));
+  }
+  std::sort(times.begin(), times.end());
+  std::printf("%-58s best %9.2f ms  median %9.2f ms  (%d runs)\n", what, times.front(), times[times.size() / 2], reps);
+  std::fflush(stdout);
+  return times.front();
+}
+
+size_t ReadWhole(const std::string& path) {
+  FileHandle file = OpenForReading(path);
+  std::vector<char> buffer(1 << 20);
+  size_t lines = 0;
+  while (size_t n = ReadBlock(file, buffer.data(), buffer.size())) lines += std::count(buffer.data(), buffer.data() + n, '\n');
+  return lines;
+}
+
+// --- The written algorithms -------------------------------------------------
+
+std::vector<std::string> SplitNumbers(std::string_view list) {
+  std::vector<std::string> out;
+  std::string current;
+  for (char c : list) {
+    if (IsWordChar(c)) {
+      current.push_back(c);
+    } else if (!current.empty()) {
+      out.push_back(current);
+      current.clear();
+    }
+  }
+  if (!current.empty()) out.push_back(current);
+  return out;
+}
+
+std::string LiteralIntersect(std::string_view candidates, std::string_view words) {
+  std::string result;
+  std::vector<std::string> b_list = SplitNumbers(words);
+  for (const std::string& a : SplitNumbers(candidates)) {
+    for (const std::string& b : b_list) {
+      if (a == b) result += a + ",";
+    }
+  }
+  if (!result.empty()) result.pop_back();
+  return result;
+}
+
+std::vector<SearchEntry> LiteralSearch(const std::string& base, std::string_view query) {
+  std::vector<std::string> words = ParseQuery(query);
+  std::vector<SearchEntry> entries;
+  for (size_t pass = 0; pass < words.size(); ++pass) {
+    const std::string& w = words[pass];
+    LineReader reader(base + "/wrds.txt");
+    std::vector<SearchEntry> next;
+    size_t k = 0;
+    bool flag = false;
+    bool done = false;
+    std::string last_match;
+    std::string_view line;
+    while (!done && reader.ReadLine(&line)) {
+      ++k;
+      if (k % 2 == 1 || !flag) {
+        flag = k % 2 == 1 && line.starts_with(w);
+        if (flag) last_match = line;
+        continue;
+      }
+      if (pass == 0) {
+        next.push_back({last_match, std::string(line)});
+        continue;
+      }
+      for (size_t i = 0; i < entries.size() && !done; ++i) {
+        std::string common = LiteralIntersect(entries[i].numbers, line);
+        if (common.empty()) continue;
+        next.push_back({entries[i].text + " ... " + last_match, common});
+        done = next.size() > 500;
+      }
+    }
+    entries = std::move(next);
+  }
+  return entries;
+}
+
+// One lookup as written: fls.txt from its top to the number's record.
+bool LiteralLookup(const std::string& base, std::string_view number, std::string* row) {
+  LineReader reader(base + "/fls.txt");
+  std::string path;
+  std::string_view line;
+  if (!reader.ReadLine(&line)) return false;
+  path = line;
+  while (reader.ReadLine(&line)) {
+    if (line == number) {
+      *row = path;
+      return true;
+    }
+    if (!reader.ReadLine(&line)) break;
+    path = line;
+  }
+  return false;
+}
+
+bool SameEntries(const std::vector<SearchEntry>& a, const std::vector<SearchEntry>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i].text != b[i].text || a[i].numbers != b[i].numbers) return false;
+  }
+  return true;
+}
+
+int Main(int argc, char** argv) {
+  std::string base = argc > 1 ? argv[1] : "/tmp/veskara-search-bench";
+  if (!FileExists(base + "/wrds.txt") || !FileExists(base + "/fls.txt")) {
+    std::printf("generating the base in %s ...\n", base.c_str());
+    std::fflush(stdout);
+    Clock::time_point start = Clock::now();
+    GenerateBase(base, BaseShape{});
+    std::printf("generated in %.1f s\n", Milliseconds(Clock::now() - start) / 1000);
+  }
+  BaseStatistics stats = CountBase(base);
+  std::printf("base %s: %s, %s\n", base.c_str(), stats.files_label->c_str(), stats.words_label->c_str());
+  ReadWhole(base + "/wrds.txt");  // into the page cache
+  ReadWhole(base + "/fls.txt");
+
+  Time("sequential read of wrds.txt (1 MB blocks, count LF)", 10, [&] { ReadWhole(base + "/wrds.txt"); });
+  Time("CountBase (both files)", 5, [&] { CountBase(base); });
+
+  int failures = 0;
+  struct Query {
+    const char* label;
+    const char* baseline_label;
+    const char* text;
+  } queries[] = {
+      {"search one word \"alph\"", "  baseline: written passes", "alph"},
+      {"search one word \"q\" (every word beginning with Q)", "  baseline: written passes", "q"},
+      {"search three words \"alph brav charl\"", "  baseline: written passes", "alph brav charl"},
+      {"search two one-letter words \"q w\" (stops above 500)", "  baseline: written passes", "q w"},
+  };
+  for (const Query& q : queries) {
+    SearchOutcome outcome;
+    double fast = Time(q.label, 10, [&] { outcome = RunSearch(base, q.text); });
+    std::vector<SearchEntry> literal;
+    double slow = Time(q.baseline_label, 3, [&] { literal = LiteralSearch(base, q.text); });
+    bool same = SameEntries(outcome.entries, literal);
+    failures += !same;
+    std::printf("  %zu entries; same as baseline: %s; %.1fx faster\n", outcome.entries.size(), same ? "yes" : "NO",
+                slow / fast);
+  }
+
+  std::string crowded = RunSearch(base, "crowded").entries.at(0).numbers;
+  std::vector<std::string_view> numbers = SplitNumberList(crowded);
+  std::vector<std::string> rows;
+  char label[100];
+  std::snprintf(label, sizeof label, "file lookup of an entry with %zu numbers", numbers.size());
+  double fast = Time(label, 10, [&] { rows = ListFilesOfEntry(base, crowded); });
+  // The written lookup reads fls.txt once per number: time every 100th
+  // number and scale up, or the baseline alone would take minutes.
+  size_t step = 100;
+  size_t sampled = 0;
+  std::string row;
+  double slow = Time("  baseline: one read of fls.txt per number, 1 in 100", 1, [&] {
+                  for (size_t i = 0; i < numbers.size(); i += step, ++sampled) {
+                    if (!LiteralLookup(base, numbers[i], &row) || row != rows[i]) ++failures;
+                  }
+                }) *
+                static_cast<double>(numbers.size()) / static_cast<double>(sampled);
+  std::printf("  baseline scaled to %zu numbers: %.0f ms; %zu rows; %.0fx faster\n", numbers.size(), slow, rows.size(),
+              slow / fast);
+
+  if (failures > 0) std::printf("MISMATCHES: %d\n", failures);
+  return failures > 0 ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace veskara::bench
+
+int main(int argc, char** argv) { return veskara::bench::Main(argc, argv); }

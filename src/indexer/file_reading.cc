@@ -5,17 +5,94 @@
 #include "indexer/discovery.h"
 
 namespace veskara {
+namespace {
+
+// Files read ahead and not yet taken; enough to ride over one slow file.
+constexpr size_t kFilesAhead = 64;
+
+}  // namespace
 
 void ReadCandidate(const std::string& path, PostingTable& table) {
   if (IsMarkupFile(path)) THTMLFile reader(path, table);
   if (IsPdfFile(path)) TPDFFile reader(path, table);
 }
 
-CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip)
-    : paths_(paths), skip_(skip) {}
+CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead)
+    : paths_(paths), skip_(skip) {
+  if (ahead) worker_ = std::thread([this] { ReadAhead(); });
+}
 
-CandidateReader::~CandidateReader() = default;
+CandidateReader::~CandidateReader() {
+  if (!worker_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
 
-void CandidateReader::AppendWordsOf(size_t i, PostingTable& table) { ReadCandidate(paths_[i], table); }
+bool CandidateReader::Wanted(size_t i) const { return !skip_[i] && IsSupportedFile(paths_[i]); }
+
+// The worker: each file is read into a table of its own, whose words are
+// then handed over as a plain list in their order.
+void CandidateReader::ReadAhead() {
+  PostingTable scratch;
+  for (size_t i = 0; i < paths_.size(); ++i) {
+    if (!Wanted(i)) continue;
+    FileWords words;
+    words.index = i;
+    try {
+      ReadCandidate(paths_[i], scratch);
+      const size_t count = scratch.Count();
+      words.ends.reserve(count);
+      for (size_t k = 0; k < count; ++k) {
+        words.bytes.append(scratch.WordAt(k));
+        words.ends.push_back(words.bytes.size());
+      }
+    } catch (...) {
+      words.failure = std::current_exception();
+    }
+    scratch.ClearPostingTable();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return stop_ || ready_.size() < kFilesAhead; });
+    if (stop_) return;
+    const bool failed = words.failure != nullptr;
+    ready_.push_back(std::move(words));
+    lock.unlock();
+    changed_.notify_all();
+    // Nothing after a failure is taken: the scan ends there.
+    if (failed) break;
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = true;
+  }
+  changed_.notify_all();
+}
+
+void CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
+  if (!worker_.joinable()) {
+    ReadCandidate(paths_[i], table);
+    return;
+  }
+  FileWords words;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return !ready_.empty() || done_; });
+    if (ready_.empty() || ready_.front().index != i) {
+      throw std::logic_error("candidate files were taken out of order");
+    }
+    words = std::move(ready_.front());
+    ready_.pop_front();
+  }
+  changed_.notify_all();
+  if (words.failure) std::rethrow_exception(words.failure);
+  size_t start = 0;
+  for (size_t end : words.ends) {
+    table.AddPosting(std::string_view(words.bytes).substr(start, end - start));
+    start = end;
+  }
+}
 
 }  // namespace veskara

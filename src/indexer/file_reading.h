@@ -1,35 +1,62 @@
 // Step 2's reading of the candidates, private to the scan.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace veskara {
 
 class PostingTable;
 
-// Reads candidates with the reader(s) their path calls for: the markup
-// reader when IsMarkupFile, the PDF reader when IsPdfFile, both in that
-// order when both hold.
+// Runs the readers for `path` straight into `table`: the markup reader when
+// IsMarkupFile(path), the PDF reader when IsPdfFile(path), in that order.
+void ReadCandidate(const std::string& path, PostingTable& table);
+
+// Reads the candidates of a scan that are to be recorded (not skipped, and
+// supported by their full path), in candidate order. With `ahead`, a worker
+// thread reads and tokenizes a few files ahead of the scan, so that a second
+// core does that work; the words reach the table in exactly the order and
+// number that reading each file in turn gives.
 class CandidateReader {
  public:
   // `paths` and `skip` must outlive the reader.
-  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip);
+  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead);
+  // Stops the worker; the files it read ahead are dropped.
   ~CandidateReader();
   CandidateReader(const CandidateReader&) = delete;
   CandidateReader& operator=(const CandidateReader&) = delete;
 
-  // Appends the words of paths[i] to `table` under its current file number,
-  // exactly as the readers would. Calls come in increasing order of i.
+  // True when paths[i] is read and recorded.
+  bool Wanted(size_t i) const;
+
+  // Appends the words of paths[i] to `table` under its current file number.
+  // Calls come for every wanted i, in increasing order. A failure that a
+  // reader lets through is thrown here, for the file that caused it.
   void AppendWordsOf(size_t i, PostingTable& table);
 
  private:
+  struct FileWords {
+    size_t index = 0;
+    std::string bytes;          // the words back to back
+    std::vector<size_t> ends;   // where each word ends in `bytes`
+    std::exception_ptr failure;
+  };
+  void ReadAhead();
+
   const std::vector<std::string>& paths_;
   const std::vector<bool>& skip_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<FileWords> ready_;  // read, not yet taken
+  bool stop_ = false;
+  bool done_ = false;            // the worker has read every wanted file
+  std::thread worker_;
 };
-
-// Runs the readers for `path` straight into `table`.
-void ReadCandidate(const std::string& path, PostingTable& table);
 
 }  // namespace veskara

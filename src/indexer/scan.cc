@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -102,10 +103,11 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
   const size_t total = NewFiles.size();
   observer.SetProgress(0, total);
-  CandidateReader reader(NewFiles, skip);
+  // A second core reads ahead; one core alone would only switch back and forth.
+  CandidateReader reader(NewFiles, skip, std::thread::hardware_concurrency() > 1);
   for (size_t i = 0; i < total; ++i) {
     if (observer.StopRequested()) throw ScanStopped();
-    if (!skip[i] && IsSupportedFile(NewFiles[i])) {
+    if (reader.Wanted(i)) {
       const std::string number = std::to_string(first + static_cast<int64_t>(i));
       table.SetCurrentFileNumber(number);
       reader.AppendWordsOf(i, table);

@@ -26,8 +26,19 @@ using Clock = std::chrono::steady_clock;
 
 struct Round {
   double seconds = 0;
+  double cpu_seconds = 0;  // of this process and its children: steady on a busy machine
   size_t failures = 0;
 };
+
+double CpuSeconds() {
+  double total = 0;
+  for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    rusage u{};
+    getrusage(who, &u);
+    total += u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+  }
+  return total;
+}
 
 int RunPdftotext(const std::string& pdf, const std::string& target) {
   posix_spawn_file_actions_t actions;
@@ -46,11 +57,13 @@ int RunPdftotext(const std::string& pdf, const std::string& target) {
 template <typename Convert>
 Round Time(const std::vector<std::string>& files, const std::string& target, Convert convert) {
   Round round;
+  const double cpu_start = CpuSeconds();
   const auto start = Clock::now();
   for (const std::string& file : files) {
     if (convert(file, target) != 0) ++round.failures;
   }
   round.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  round.cpu_seconds = CpuSeconds() - cpu_start;
   return round;
 }
 
@@ -91,7 +104,7 @@ int main(int argc, char** argv) {
   getrusage(RUSAGE_CHILDREN, &usage);
   const long child_peak_kb = usage.ru_maxrss;
 
-  std::vector<double> ours, theirs;
+  std::vector<double> ours, theirs, ours_cpu, theirs_cpu;
   size_t our_failures = 0, their_failures = 0;
   for (int r = 0; r < rounds; ++r) {
     // Alternate the order so that neither side always runs second.
@@ -100,11 +113,13 @@ int main(int argc, char** argv) {
         return GetText(f.c_str(), t.c_str());
       });
       ours.push_back(x.seconds);
+      ours_cpu.push_back(x.cpu_seconds);
       our_failures = x.failures;
     };
     auto run_theirs = [&] {
       const Round x = Time(files, target, RunPdftotext);
       theirs.push_back(x.seconds);
+      theirs_cpu.push_back(x.cpu_seconds);
       their_failures = x.failures;
     };
     if (r % 2 == 0) {
@@ -120,11 +135,13 @@ int main(int argc, char** argv) {
   const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
   const double a = Median(ours), b = Median(theirs);
   std::printf("files: %zu, %.1f MB, %d rounds (median)\n", files.size(), mb, rounds);
-  std::printf("GetText:   %7.3f s  %7.1f files/s  %6.2f MB/s  failures %zu\n", a, files.size() / a, mb / a,
-              our_failures);
-  std::printf("pdftotext: %7.3f s  %7.1f files/s  %6.2f MB/s  failures %zu\n", b, files.size() / b, mb / b,
-              their_failures);
-  std::printf("ratio GetText / pdftotext: %.3f (rounds:", a / b);
+  const double ac = Median(ours_cpu), bc = Median(theirs_cpu);
+  std::printf("GetText:   %7.3f s  %7.1f files/s  %6.2f MB/s  cpu %7.3f s  failures %zu\n", a, files.size() / a,
+              mb / a, ac, our_failures);
+  std::printf("pdftotext: %7.3f s  %7.1f files/s  %6.2f MB/s  cpu %7.3f s  failures %zu\n", b, files.size() / b,
+              mb / b, bc, their_failures);
+  std::printf("cpu ratio GetText / pdftotext: %.3f\n", ac / bc);
+  std::printf("wall ratio GetText / pdftotext: %.3f (rounds:", a / b);
   for (size_t r = 0; r < ours.size(); ++r) std::printf(" %.3f", ours[r] / theirs[r]);
   std::printf(")\npeak memory of a converting child: %.1f MB\n", child_peak_kb / 1024.0);
   return 0;

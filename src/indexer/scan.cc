@@ -1,5 +1,9 @@
 #include "indexer/scan.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -11,6 +15,7 @@
 #include "indexer/discovery.h"
 #include "indexer/file_reading.h"
 #include "platform/durable.h"
+#include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/str_to_int.h"
 #include "platform/text_file.h"
@@ -34,6 +39,11 @@ std::vector<bool> FindIndexed(const std::vector<std::string>& candidates, const 
   std::vector<bool> skip(candidates.size());
   for (size_t i = 0; i < candidates.size(); ++i) skip[i] = known.count(candidates[i]) != 0;
   return skip;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -95,6 +105,12 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
     break;
   }
 
+  // A folder in the place of a base file counts as no base for loading, but
+  // the commit could not rename over it: refuse now, while nothing is written.
+  for (const std::string& live : {WordsFilePath(dir), FilesFilePath(dir)}) {
+    if (IsDirectory(live)) throw IoError(EISDIR);
+  }
+
   // The new fls.txt is the old one plus this scan's records; the old file is
   // only read, so search and lookup keep working on it meanwhile.
   const std::string files_temp = BaseFilePath(dir, kFilesTempName);
@@ -102,6 +118,8 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   TextWriter files = TextWriter::Append(files_temp);
 
   const size_t total = NewFiles.size();
+  // A front end may redraw on every report: keep them to about a thousand.
+  const size_t report_every = std::max<size_t>(1, total / 1000);
   observer.SetProgress(0, total);
   // A second core reads ahead; one core alone would only switch back and forth.
   CandidateReader reader(NewFiles, skip, std::thread::hardware_concurrency() > 1);
@@ -114,7 +132,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
       files.WriteLine(NewFiles[i]);
       files.WriteLine(number);
     }
-    observer.SetProgress(i + 1, total);
+    if ((i + 1) % report_every == 0 || i + 1 == total) observer.SetProgress(i + 1, total);
   }
 
   observer.SetStep("Step 3 of 4");

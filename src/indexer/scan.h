@@ -23,7 +23,8 @@ class ScanObserver {
   virtual ~ScanObserver() = default;
   virtual void SetStep(const std::string& text) = 0;    // status panel 0
   virtual void SetStatus(const std::string& text) = 0;  // status panel 1
-  // Step 2's progress: `done` of `total` candidates handled.
+  // Step 2's progress: `done` of `total` candidates handled. Called for 0 and
+  // for `total`, and in between at most about a thousand times a scan.
   virtual void SetProgress(size_t done, size_t total) {
     (void)done;
     (void)total;

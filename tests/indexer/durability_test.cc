@@ -287,7 +287,8 @@ TEST_P(RecoveryTest, FinishesOrRollsBack) {
   EXPECT_EQ(ReadFile(FilesFilePath(base)), c.rolled_forward && c.files_temp ? "new files" : "old files");
 }
 
-constexpr const char* kCompleteRecord = "VESKARA COMMIT 1\r\nwrds.txt.new\r\nwrds.txt\r\nfls.txt.new\r\nfls.txt\r\nEND\r\n";
+constexpr const char* kCompleteRecord =
+    "VESKARA COMMIT 1\r\nwrds.txt.new\r\nwrds.txt\r\nfls.txt.new\r\nfls.txt\r\nEND\r\n";
 
 INSTANTIATE_TEST_SUITE_P(
     States, RecoveryTest,

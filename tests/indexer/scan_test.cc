@@ -53,7 +53,8 @@ TEST(ScanTest, SecondScanOfTheSameTreeAddsNothing) {
   RecordingObserver observer;
   RunScan(base, docs, observer);
   const BaseFiles first = ReadBase(base);
-  EXPECT_EQ(first.files, CrLf({docs + "/one.htm", "0", docs + "/sub/two.php", "1", docs + "/sub/deeper/three.shtml", "2"}));
+  EXPECT_EQ(first.files,
+            CrLf({docs + "/one.htm", "0", docs + "/sub/two.php", "1", docs + "/sub/deeper/three.shtml", "2"}));
   // THETA 2,0: the exchange sort does not keep equal words in table order.
   EXPECT_EQ(first.words, CrLf({"ETA", "0,1", "IOTA", "1", "KAPPA", "2", "THETA", "2,0", "ZETA", "0"}));
 
@@ -96,6 +97,29 @@ TEST(ScanTest, MissingDirectoryRunsAllStepsAndCreatesAnEmptyBase) {
       "status:Writing...", "step:",  "status:Done!..."};
   EXPECT_EQ(observer.texts, expected);
   EXPECT_TRUE(BaseIsClean(base));
+}
+
+// A folder named wrds.txt counts as a missing base, but must not leave a
+// commit that can never finish.
+TEST(ScanTest, FolderInThePlaceOfABaseFileIsRefusedBeforeWriting) {
+  for (const std::string name : {"wrds.txt", "fls.txt"}) {
+    SCOPED_TRACE(name);
+    TempDir tmp;
+    const std::string base = tmp / "base";
+    WriteFile(tmp / "docs/a.htm", "word");
+    std::filesystem::create_directories(base + "/" + name);
+
+    RecordingObserver observer;
+    try {
+      RunScan(base, tmp / "docs", observer);
+      ADD_FAILURE() << "the scan went through";
+    } catch (const std::exception& e) {
+      EXPECT_STREQ(e.what(), "File access denied");
+    }
+    EXPECT_TRUE(BaseIsClean(base));
+    EXPECT_TRUE(std::filesystem::is_directory(base + "/" + name));
+    EXPECT_NO_THROW(RecoverBase(base));
+  }
 }
 
 TEST(ScanTest, StatusTextsComeInOrderWithOneWalkTextPerDirectory) {

@@ -50,6 +50,9 @@ class THTMLFile : public TBasicFile {
 
 // A PDF document: converted by the wpdf library's GetText into the text file
 // "temp___" in the current directory, which is read and then deleted.
+// Because that name is fixed, only one TPDFFile may run at a time per current
+// directory; markup readers on different threads (each with its own table)
+// are independent.
 class TPDFFile : public TBasicFile {
  public:
   TPDFFile(std::string file_name, PostingTable& table);

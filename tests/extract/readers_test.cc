@@ -211,6 +211,19 @@ TEST_F(PdfReaderTest, FailedConversionYieldsNothingAfterRemovingAnOldTemp) {
   EXPECT_EQ(PdfWords(dir_ / "missing.pdf"), std::vector<std::string>{});
 }
 
+TEST_F(PdfReaderTest, OldTempThatCannotBeDeletedStopsTheConversion) {
+  WriteFile(dir_ / "doc.pdf", MakePdf({"Hello"}));
+  WriteFile(dir_ / kPdfTempFileName, "STUCK WORDS\r\n");
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0555), 0);  // nothing in it can be deleted
+  auto result = testing::RunUnprivileged([&] {
+    std::string words = Joined(PdfWords(dir_ / "doc.pdf"));
+    return words + "|" + ReadFile(dir_ / kPdfTempFileName);
+  });
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0755), 0);
+  ASSERT_TRUE(result.has_value());
+  EXPECT_EQ(*result, "|STUCK WORDS\r\n");
+}
+
 TEST_F(PdfReaderTest, TempThatIsAFolderIsLeftAlone) {
   ASSERT_EQ(::mkdir(kPdfTempFileName, 0755), 0);
   WriteFile(dir_ / "doc.pdf", MakePdf({"Hello"}));

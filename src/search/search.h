@@ -43,6 +43,10 @@ std::vector<std::string> ParseQuery(std::string_view query);
 // Runs a whole search of `query` (Windows-1251) on the base in
 // `base_directory`. Reads wrds.txt at most once. Throws IoError when reading
 // fails after the file was opened.
+//
+// Each pass after the first ends once it holds more than 500 entries (the
+// 501st stays). Later passes narrow those capped entries as usual; the
+// "Too many words found! ..." box is asked for once per search at most.
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query);
 
 // The numbers of `candidates` that also stand in `words`, in the order of

@@ -1,0 +1,41 @@
+// What the window asks of the desktop: modal messages, the "open" operation
+// and the folder picker. The window receives one Desktop and never reaches
+// these services another way, so tests can hand it a recorder instead of
+// opening dialogs or applications.
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include "search/messages.h"
+
+class QWidget;
+
+namespace veskara {
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+
+  // Shows a modal message of `kind` with `caption` and `text` and returns
+  // when the user has closed it.
+  virtual void ShowMessage(QWidget* parent, MessageKind kind, const QString& caption, const QString& text) = 0;
+
+  // Hands `url` (a local file, a web address or a mailto: link) to the
+  // desktop. False when the request could not be made.
+  virtual bool OpenUrl(const QUrl& url) = 0;
+
+  // The platform's folder picker, opened on `preselected`; folders only.
+  // An empty text when the user cancelled.
+  virtual QString PickFolder(QWidget* parent, const QString& preselected) = 0;
+};
+
+// The real desktop: QMessageBox, QDesktopServices and QFileDialog.
+class SystemDesktop : public Desktop {
+ public:
+  void ShowMessage(QWidget* parent, MessageKind kind, const QString& caption, const QString& text) override;
+  bool OpenUrl(const QUrl& url) override;
+  QString PickFolder(QWidget* parent, const QString& preselected) override;
+};
+
+}  // namespace veskara

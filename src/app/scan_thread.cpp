@@ -1,0 +1,114 @@
+#include "app/scan_thread.h"
+
+#include <QMetaObject>
+#include <condition_variable>
+#include <mutex>
+
+#include "indexer/scan.h"
+
+namespace veskara {
+
+namespace {
+
+// Shared between the worker, the window and the calls posted to the window;
+// a posted call may outlive the observer when the window abandons it.
+struct SyncState {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool stop = false;
+};
+
+}  // namespace
+
+// Forwards the scan's calls to the window thread and waits for each, like a
+// blocking queued call that a stop request can cancel.
+class TSeaThread::Observer : public ScanObserver {
+ public:
+  Observer(QObject* window, ScanDisplay display)
+      : window_(window), display_(std::move(display)), sync_(std::make_shared<SyncState>()) {}
+
+  void SetStep(const std::string& text) override {
+    const QString shown = QString::fromStdString(text);
+    RunOnWindow([display = display_, shown] { display.show_step(shown); });
+  }
+
+  void SetStatus(const std::string& text) override {
+    const QString shown = QString::fromStdString(text);
+    RunOnWindow([display = display_, shown] { display.show_status(shown); });
+  }
+
+  void SetProgress(size_t done, size_t total) override {
+    // A round trip to the window per file would cost more than reading a
+    // small file; the bar moves in steps of half a percent.
+    const size_t step = total == 0 ? 0 : done * 200 / total;
+    if (done != 0 && done != total && step == last_step_) return;
+    last_step_ = step;
+    RunOnWindow([display = display_, done, total] { display.show_progress(done, total); });
+  }
+
+  bool StopRequested() override {
+    std::lock_guard lock(sync_->mutex);
+    return sync_->stop;
+  }
+
+  void RequestStop() {
+    std::lock_guard lock(sync_->mutex);
+    sync_->stop = true;
+    sync_->changed.notify_all();
+  }
+
+ private:
+  void RunOnWindow(std::function<void()> show) {
+    std::shared_ptr<SyncState> sync = sync_;
+    auto done = std::make_shared<bool>(false);
+    {
+      std::lock_guard lock(sync->mutex);
+      if (sync->stop) return;
+    }
+    QMetaObject::invokeMethod(
+        window_,
+        [sync, done, show = std::move(show)] {
+          {
+            std::lock_guard lock(sync->mutex);
+            if (sync->stop) return;  // abandoned: the window is closing
+          }
+          show();
+          std::lock_guard lock(sync->mutex);
+          *done = true;
+          sync->changed.notify_all();
+        },
+        Qt::QueuedConnection);
+    std::unique_lock lock(sync->mutex);
+    sync->changed.wait(lock, [&] { return *done || sync->stop; });
+  }
+
+  QObject* window_;
+  ScanDisplay display_;
+  std::shared_ptr<SyncState> sync_;
+  size_t last_step_ = static_cast<size_t>(-1);
+};
+
+TSeaThread::TSeaThread(std::unique_ptr<Scan> scan, QObject* window, ScanDisplay display)
+    : scan_(std::move(scan)), observer_(std::make_unique<Observer>(window, std::move(display))) {}
+
+TSeaThread::~TSeaThread() {
+  RequestStop();
+  wait();
+}
+
+void TSeaThread::RequestStop() { observer_->RequestStop(); }
+
+void TSeaThread::run() {
+  // Nothing may leave run(): QThread would end the process.
+  try {
+    scan_->Run(*observer_);
+  } catch (const ScanStopped&) {
+    stopped_ = true;
+  } catch (const std::exception& e) {
+    failure_ = e.what();
+  } catch (...) {
+    failure_ = "The scan failed";
+  }
+}
+
+}  // namespace veskara

@@ -1,0 +1,200 @@
+// "Add to base" from the window: the button, the status texts, the counts,
+// failures, and closing during a scan.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <cerrno>
+#include <utility>
+
+#include "app_test_util.h"
+#include "base/base.h"
+#include "indexer/discovery.h"
+#include "indexer/scan.h"
+#include "platform/durable.h"
+
+namespace veskara::testing {
+
+namespace {
+
+using PanelWrite = std::pair<int, QString>;
+
+// A small tree of markup pages under dir/docs.
+void WriteTree(const TempDir& dir, int pages) {
+  for (int i = 0; i < pages; ++i) {
+    WriteFile(dir / ("docs/sub/page" + std::to_string(i) + ".htm"), "<p>Hello again " + std::to_string(i) + "</p>");
+  }
+  WriteFile(dir / "docs/a.htm", "<html><b>Hello</b> World</html>");
+}
+
+bool WaitForScan(TmForm& form) {
+  if (!form.Scanning()) return true;
+  QSignalSpy finished(&form, &TmForm::scanFinished);
+  return finished.wait(60000);
+}
+
+}  // namespace
+
+class ScanTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void cleanup() { SetDurableFaultHookForTesting(nullptr); }
+
+  void blankDirectoryDoesNothing() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    QSignalSpy writes(form.get(), &TmForm::panelTextChanged);
+    form->DirEdit->setText(" \t ");
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(!form->Scanning());
+    QVERIFY(form->btnScan->isEnabled());
+    QCOMPARE(writes.count(), 0);
+    QVERIFY(!FileExists(dir / "wrds.txt"));
+  }
+
+  void addToBaseShowsItsStepsAndRefreshesTheCounts() {
+    TempDir dir;
+    WriteTree(dir, 2);
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    QCOMPARE(form->LabFilesCount->text(), QString());
+    std::vector<PanelWrite> writes;
+    connect(form.get(), &TmForm::panelTextChanged, this,
+            [&](int panel, const QString& text) { writes.emplace_back(panel, text); });
+
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(!form->btnScan->isEnabled());  // for the whole scan
+    QVERIFY(form->Scanning());
+    QVERIFY(WaitForScan(*form));
+    QVERIFY(form->btnScan->isEnabled());
+    QVERIFY(desktop.messages.empty());
+
+    // One "Getting files list..." per folder entered: docs and docs/sub.
+    const std::vector<PanelWrite> expected{
+        {0, "Step 1 of 4"},  {1, "Getting files list..."}, {1, "Getting files list..."}, {1, ""},
+        {0, "Step 2 of 4"},  {1, "Files processing..."},   {0, "Step 3 of 4"},           {1, "Sorting..."},
+        {0, "Step 4 of 4"},  {1, "Writing..."},            {0, ""},                      {1, "Done!..."}};
+    QCOMPARE(writes, expected);
+    QCOMPARE(form->PanelText(0), QString());
+    QCOMPARE(form->PanelText(1), QString("Done!..."));
+    QVERIFY(form->ScanProgress->isHidden());
+    QCOMPARE(form->LabFilesCount->text(), QString("3 files in the base"));
+    // HELLO, WORLD, AGAIN: one-character runs are no words.
+    QCOMPARE(form->LabWordsCount->text(), QString("3 words in the base"));
+
+    form->Edit1->setText("hel");
+    QTest::mouseClick(form->btnGO, Qt::LeftButton);
+    QCOMPARE(Rows(form->ListBox1), QStringList{"HELLO"});
+    ClickRow(form->ListBox1, 0);
+    QCOMPARE(form->ListBox2->count(), 3);
+    QCOMPARE(form->ListBox2->item(0)->text(), QString::fromStdString(dir / "docs/a.htm"));
+
+    // The same tree again adds no file.
+    const std::string files_before = ReadFile(dir / "fls.txt");
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(WaitForScan(*form));
+    QCOMPARE(ReadFile(dir / "fls.txt"), files_before);
+    QCOMPARE(form->LabFilesCount->text(), QString("3 files in the base"));
+  }
+
+  void aSecondScanOfTheBaseIsRefused() {
+    TempDir dir;
+    WriteTree(dir, 1);
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    BaseState other_state;
+    std::unique_ptr<Scan> other = Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs"), other_state);
+
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(!form->Scanning());
+    QVERIFY(form->btnScan->isEnabled());
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
+    QVERIFY(!desktop.messages[0].text.isEmpty());
+    QVERIFY(!FileExists(dir / "wrds.txt"));
+  }
+
+  void aBaseThatDoesNotLoadEnablesTheButtonAgain() {
+    TempDir dir;
+    WriteTree(dir, 1);
+    WriteFile(dir / "wrds.txt", CrLf({"A", "0"}));
+    WriteFile(dir / "fls.txt", CrLf({"/x.htm", "abc"}));
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(!form->Scanning());
+    QVERIFY(form->btnScan->isEnabled());
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].text, QString("'abc' is not a valid integer value."));
+  }
+
+  void aFailureInTheWorkerIsReportedAndKeepsTheOldBase() {
+    TempDir dir;
+    WriteTree(dir, 1);
+    const std::string words = CrLf({"OLD", "0"});
+    const std::string files = CrLf({"/old.htm", "0"});
+    WriteFile(dir / "wrds.txt", words);
+    WriteFile(dir / "fls.txt", files);
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    SetDurableFaultHookForTesting([](std::string_view operation, const std::string&) {
+      return operation == "sync" ? ENOSPC : 0;
+    });
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(WaitForScan(*form));
+    QVERIFY(form->btnScan->isEnabled());
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].text, QString("Disk full."));
+    QCOMPARE(ReadFile(dir / "wrds.txt"), words);
+    QCOMPARE(ReadFile(dir / "fls.txt"), files);
+    QCOMPARE(form->PanelText(0), QString());
+    QCOMPARE(form->LabFilesCount->text(), QString("1 files in the base"));
+  }
+
+  void closingDuringAScanStopsItAndKeepsTheOldBase() {
+    TempDir dir;
+    WriteTree(dir, 20);
+    const std::string words = CrLf({"OLD", "0"});
+    const std::string files = CrLf({"/old.htm", "0"});
+    WriteFile(dir / "wrds.txt", words);
+    WriteFile(dir / "fls.txt", files);
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    // The worker waits for the window to show "Step 1 of 4"; the stop
+    // request must release it, or the close would never end.
+    QVERIFY(!form->close());
+    QVERIFY(WaitForScan(*form));
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(desktop.messages.empty());
+    QCOMPARE(ReadFile(dir / "wrds.txt"), words);
+    QCOMPARE(ReadFile(dir / "fls.txt"), files);
+  }
+
+  void destroyingTheWindowDuringAScanDoesNotHang() {
+    TempDir dir;
+    WriteTree(dir, 5);
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    form.reset();
+    // The lock went with the worker: a new scan of the base may start.
+    BaseState state;
+    QVERIFY(Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs"), state) != nullptr);
+  }
+};
+
+}  // namespace veskara::testing
+
+QTEST_MAIN(veskara::testing::ScanTest)
+#include "app_scan_test.moc"

@@ -1,0 +1,282 @@
+// Searching from the window, choosing a found word, opening its files.
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <filesystem>
+
+#include "app_test_util.h"
+
+namespace veskara::testing {
+
+namespace {
+
+// A base of three files; c.pdf is recorded but no longer on the disk.
+struct SampleBase {
+  TempDir dir;
+  std::string a = dir / "docs/a.htm";
+  std::string b = dir / "docs/b.htm";
+  std::string c = dir / "docs/c.pdf";
+
+  SampleBase() {
+    WriteFile(a, "<p>apple banana</p>");
+    WriteFile(b, "<p>apple apricot</p>");
+    WriteFile(dir / "wrds.txt", CrLf({"APPLE", "0,1", "APRICOT", "1", "BANANA", "0,2",
+                                      "\xCF\xD0\xC8\xC2\xC5\xD2", "2"}));  // ПРИВЕТ
+    WriteFile(dir / "fls.txt", CrLf({a, "0", b, "1", c, "2"}));
+  }
+  QString Path(const std::string& path) const { return QString::fromStdString(path); }
+};
+
+void Search(TmForm& form, const QString& text) {
+  form.Edit1->setText(text);
+  QTest::mouseClick(form.btnGO, Qt::LeftButton);
+}
+
+}  // namespace
+
+class SearchTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void enterAndButtonRunTheSameSearch() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    form->Edit1->setFocus();
+    QTest::keyClicks(form->Edit1, "  ap ");
+    QTest::keyClick(form->Edit1, Qt::Key_Return);
+    const QStringList by_enter = Rows(form->ListBox1);
+    const std::vector<std::string> lists_by_enter = form->FoundNumberLists();
+    QCOMPARE(form->Edit1->text(), QString("  ap "));  // the key leaves the text alone
+    form->ListBox1->clear();
+    QTest::mouseClick(form->btnGO, Qt::LeftButton);
+    QCOMPARE(Rows(form->ListBox1), by_enter);
+    QCOMPARE(by_enter, (QStringList{"APPLE", "APRICOT"}));
+    QCOMPARE(form->FoundNumberLists(), lists_by_enter);
+    QCOMPARE(lists_by_enter, (std::vector<std::string>{"0,1", "1"}));
+    QVERIFY(form->ListBox1->selectedItems().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), form->Edit1);  // the focus does not move
+    QCOMPARE(form->PanelText(1), QString());             // the start hint is replaced
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void rowsOfSearches_data() {
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("cyrillic small letters") << QString::fromUtf8("привет") << QStringList{QString::fromUtf8("ПРИВЕТ")};
+    QTest::newRow("two words share a file") << "apple banana" << QStringList{"APPLE ... BANANA"};
+    QTest::newRow("hyphen splits") << "ap-ban" << QStringList{"APPLE ... BANANA"};
+    QTest::newRow("digits never find a number line") << "0" << QStringList{};
+  }
+  void rowsOfSearches() {
+    QFETCH(QString, query);
+    QFETCH(QStringList, rows);
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, query);
+    QCOMPARE(Rows(form->ListBox1), rows);
+    QCOMPARE(form->FoundNumberLists().size(), static_cast<size_t>(rows.size()));
+    QCOMPARE(form->PanelText(1), rows.isEmpty() ? QString("Nothing was found...") : QString());
+  }
+
+  void nothingFoundClearsTheFoundFiles() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 0);
+    QCOMPARE(form->ListBox2->count(), 2);
+    Search(*form, "banana");  // found: the files of the earlier choice stay
+    QCOMPARE(form->ListBox2->count(), 2);
+    Search(*form, "apple zebra");
+    QCOMPARE(form->ListBox1->count(), 0);
+    QCOMPARE(form->ListBox2->count(), 0);
+    QCOMPARE(form->PanelText(1), QString("Nothing was found..."));
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void queryWithoutWordsChangesNothing() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    Search(*form, " *** ");
+    QCOMPARE(Rows(form->ListBox1), (QStringList{"APPLE", "APRICOT"}));
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void failedSearchKeepsTheOldLists() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 0);
+    std::filesystem::remove(base.dir / "wrds.txt");
+    Search(*form, "banana");
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kPlainDialog);
+    QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
+    QCOMPARE(desktop.messages[0].text, "Database file " + QString::fromStdString(base.dir.path()) +
+                                           "/wrds.txt is not found. You should add to base one or more "
+                                           "directory first.");
+    QCOMPARE(Rows(form->ListBox1), (QStringList{"APPLE", "APRICOT"}));
+    QCOMPARE(form->FoundNumberLists(), (std::vector<std::string>{"0,1", "1"}));
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.a), base.Path(base.b)}));
+  }
+
+  void tooManyWordsIsToldOnce() {
+    TempDir dir;
+    std::string words;
+    for (int i = 0; i < 30; ++i) words += CrLf({"W" + std::to_string(10 + i), "0"});
+    WriteFile(dir / "wrds.txt", words);
+    WriteFile(dir / "fls.txt", CrLf({"/x.htm", "0"}));
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    Search(*form, "w w");
+    QCOMPARE(form->ListBox1->count(), 501);  // the entry that went over the limit stays
+    desktop.messages.clear();
+    Search(*form, "w w w");  // over the limit in two passes, told once
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kInformationBox);
+    QCOMPARE(desktop.messages[0].caption, QString("Information"));
+    QCOMPARE(desktop.messages[0].text, QString("Too many words found! Please define more exact search criteria!"));
+    QVERIFY(form->ListBox1->count() > 0);
+  }
+
+  void choosingByClickListsTheFiles() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    form->Edit1->setFocus();
+    ClickRow(form->ListBox1, 0);
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.a), base.Path(base.b)}));
+    QCOMPARE(form->ListBox2->currentRow(), 0);
+    QCOMPARE(form->ListBox2->selectedItems().size(), 1);
+    QCOMPARE(QApplication::focusWidget(), form->ListBox1);
+    QCOMPARE(form->GetSelectedFile(), base.Path(base.a));
+    // The same entry again: the same rows, not twice as many.
+    ClickRow(form->ListBox1, 0);
+    QCOMPARE(form->ListBox2->count(), 2);
+  }
+
+  void choosingByArrowKeys() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "a");
+    QCOMPARE(Rows(form->ListBox1), (QStringList{"APPLE", "APRICOT"}));
+    ClickRow(form->ListBox1, 0);
+    QTest::keyClick(form->ListBox1, Qt::Key_Down);
+    QCOMPARE(form->ListBox1->selectedItems().first()->text(), QString("APRICOT"));
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.b)}));
+    QCOMPARE(form->ListBox2->currentRow(), 0);
+    QCOMPARE(QApplication::focusWidget(), form->ListBox1);
+  }
+
+  void failedLookupReachesTheErrorReport() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 0);
+    std::filesystem::remove(base.dir / "fls.txt");
+    ClickRow(form->ListBox1, 1);
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
+    QCOMPARE(desktop.messages[0].text, QString("File not found."));
+    QCOMPARE(form->ListBox2->count(), 0);
+    // The window goes on: the next search works.
+    Search(*form, "banana");
+    QCOMPARE(Rows(form->ListBox1), (QStringList{"BANANA"}));
+  }
+
+  void openWithoutARowDoesNothing() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    QTest::mouseClick(form->btnOpen, Qt::LeftButton);
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 0);
+    form->ListBox2->clearSelection();
+    QCOMPARE(form->GetSelectedFile(), QString("**nothing**"));
+    QTest::mouseClick(form->btnOpen, Qt::LeftButton);
+    QVERIFY(desktop.opened.empty());
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void openHandsTheFileToTheDesktop() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 0);
+    QTest::mouseClick(form->btnOpen, Qt::LeftButton);
+    // A real double-click starts with a press.
+    const QPoint second_row = form->ListBox2->visualItemRect(form->ListBox2->item(1)).center();
+    QTest::mouseClick(form->ListBox2->viewport(), Qt::LeftButton, {}, second_row);
+    QTest::mouseDClick(form->ListBox2->viewport(), Qt::LeftButton, {}, second_row);
+    form->ListBox2->setFocus();
+    QTest::keyClick(form->ListBox2, Qt::Key_Return);
+    QCOMPARE(desktop.opened, (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.a)),
+                                                QUrl::fromLocalFile(base.Path(base.b)),
+                                                QUrl::fromLocalFile(base.Path(base.b))}));
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void openFailures_data() {
+    QTest::addColumn<bool>("file_vanished");
+    QTest::addColumn<bool>("desktop_refuses");
+    QTest::newRow("vanished file") << true << false;
+    QTest::newRow("desktop refuses") << false << true;
+  }
+  void openFailures() {
+    QFETCH(bool, file_vanished);
+    QFETCH(bool, desktop_refuses);
+    SampleBase base;
+    RecordingDesktop desktop;
+    desktop.open_succeeds = !desktop_refuses;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, file_vanished ? "banana" : "apricot");
+    ClickRow(form->ListBox1, 0);
+    if (file_vanished) form->ListBox2->setCurrentRow(1);  // c.pdf
+    QTest::mouseClick(form->btnOpen, Qt::LeftButton);
+    QCOMPARE(desktop.opened.size(), size_t{file_vanished ? 0u : 1u});
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kWarningBox);
+    QCOMPARE(desktop.messages[0].caption, QString("Message"));
+    QCOMPARE(desktop.messages[0].text, QString("Sorry, can't open selected file."));
+    QCOMPARE(form->ListBox2->count(), file_vanished ? 2 : 1);
+  }
+
+  void foundFilesMenu() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "apricot");
+    ClickRow(form->ListBox1, 0);
+    QStringList texts;
+    for (QAction* action : form->ListBox2->actions()) texts.append(action->text());
+    QCOMPARE(texts, (QStringList{"Open", "Open containing folder", "Copy path"}));
+    // The keys shown in the menu work in the list.
+    form->ListBox2->setFocus();
+    QTest::keyClick(form->ListBox2, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(desktop.opened, (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.dir / "docs"))}));
+    QGuiApplication::clipboard()->clear();
+    form->ListBox2->actions()[2]->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), base.Path(base.b));
+    QGuiApplication::clipboard()->clear();
+    QTest::keyClick(form->ListBox2, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QGuiApplication::clipboard()->text(), base.Path(base.b));
+  }
+};
+
+}  // namespace veskara::testing
+
+QTEST_MAIN(veskara::testing::SearchTest)
+#include "app_search_test.moc"

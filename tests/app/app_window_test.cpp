@@ -1,0 +1,294 @@
+// The main window's start, layout, status bar, About page and failures.
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <filesystem>
+#include <stdexcept>
+
+#include "app/widgets.h"
+#include "app_test_util.h"
+
+namespace veskara::testing {
+
+namespace {
+
+const QString kHint = "First, you should add to base one or more directory...";
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void firstStartWithoutBase() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    TmForm form(desktop, [&] { return dir.path(); });
+    form.PageControl1->setCurrentIndex(1);  // FormShow must bring the first page
+    form.show();
+    QCOMPARE(form.PanelText(0), QString());
+    QCOMPARE(form.PanelText(1), kHint);
+    QCOMPARE(form.LabFilesCount->text(), QString());
+    QCOMPARE(form.LabWordsCount->text(), QString());
+    QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet1);
+    QCOMPARE(form.BaseDirectory(), dir.path());
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void hintDependsOnWordsFileOnly_data() {
+    QTest::addColumn<bool>("words_is_folder");
+    QTest::addColumn<bool>("words_file");
+    QTest::addColumn<bool>("files_file");
+    QTest::addColumn<bool>("hint");
+    QTest::newRow("a folder named wrds.txt is no base") << true << false << true << true;
+    QTest::newRow("wrds.txt alone") << false << true << false << false;
+    QTest::newRow("fls.txt alone") << false << false << true << true;
+  }
+  void hintDependsOnWordsFileOnly() {
+    QFETCH(bool, words_is_folder);
+    QFETCH(bool, words_file);
+    QFETCH(bool, files_file);
+    QFETCH(bool, hint);
+    TempDir dir;
+    if (words_is_folder) std::filesystem::create_directory(dir / "wrds.txt");
+    if (words_file) WriteFile(dir / "wrds.txt", CrLf({"A", "0"}));
+    if (files_file) WriteFile(dir / "fls.txt", CrLf({"/x.htm", "0"}));
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    QCOMPARE(form->PanelText(1), hint ? kHint : QString());
+  }
+
+  void aboutCounts_data() {
+    QTest::addColumn<QByteArray>("files");  // "-" for a missing file
+    QTest::addColumn<QByteArray>("words");
+    QTest::addColumn<QString>("files_label");
+    QTest::addColumn<QString>("words_label");
+    QTest::newRow("nine lines give four") << QByteArray("a\r\n0\r\nb\r\n1\r\nc\r\n2\r\nd\r\n3\r\ne\r\n")
+                                          << QByteArray("A\r\n0\r\n") << "4 files in the base"
+                                          << "1 words in the base";
+    QTest::newRow("empty files give 0") << QByteArray("") << QByteArray("") << "0 files in the base"
+                                        << "0 words in the base";
+    QTest::newRow("no words file") << QByteArray("a\r\n0\r\n") << QByteArray("-") << "1 files in the base"
+                                   << "";
+    QTest::newRow("words without files sets neither") << QByteArray("-") << QByteArray("A\r\n0\r\n") << ""
+                                                      << "";
+    QTest::newRow("last line without its end counts")
+        << QByteArray("a\r\n0\r\n") << QByteArray("A\r\n0\r\nB\r\n1") << "1 files in the base"
+        << "2 words in the base";
+  }
+  void aboutCounts() {
+    QFETCH(QByteArray, files);
+    QFETCH(QByteArray, words);
+    QFETCH(QString, files_label);
+    QFETCH(QString, words_label);
+    TempDir dir;
+    if (files != "-") WriteFile(dir / "fls.txt", files.toStdString());
+    if (words != "-") WriteFile(dir / "wrds.txt", words.toStdString());
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    QCOMPARE(form->LabFilesCount->text(), files_label);
+    QCOMPARE(form->LabWordsCount->text(), words_label);
+  }
+
+  void controlsCarryTheirNamesAndTexts() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    struct Expected {
+      const char* name;
+      QString text;
+    };
+    for (const Expected& e : {Expected{"Label1", "Text to search:"}, Expected{"Label2", "Found words:"},
+                              Expected{"Label3", "Found files:"}, Expected{"Label4", "Directory to scan:"},
+                              Expected{"Label5", "WWW:"}, Expected{"Label8", "E-mail:"},
+                              Expected{"Label7", kWebPageAddress}, Expected{"Label9", kMailAddress}}) {
+      auto* label = form->findChild<QLabel*>(e.name);
+      QVERIFY2(label != nullptr, e.name);
+      QCOMPARE(label->text(), e.text);
+    }
+    for (const Expected& e : {Expected{"btnGO", "Search"}, Expected{"btnOpen", "Open"},
+                              Expected{"btnScan", "Add to base"}}) {
+      auto* button = form->findChild<QPushButton*>(e.name);
+      QVERIFY2(button != nullptr, e.name);
+      QCOMPARE(button->text(), e.text);
+      QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+    }
+    for (const char* name : {"Edit1", "DirEdit"}) QVERIFY(form->findChild<QLineEdit*>(name) != nullptr);
+    for (const char* name : {"ListBox1", "ListBox2"}) {
+      auto* list = form->findChild<QListWidget*>(name);
+      QVERIFY(list != nullptr);
+      QVERIFY(!list->isSortingEnabled());
+    }
+    for (const char* name : {"TabSheet1", "TabSheet2", "Bevel1", "LabFilesCount", "LabWordsCount"}) {
+      QVERIFY2(form->findChild<QWidget*>(name) != nullptr, name);
+    }
+    auto* pages = form->findChild<QTabWidget*>("PageControl1");
+    QVERIFY(pages != nullptr);
+    QCOMPARE(pages->count(), 2);
+    QCOMPARE(pages->tabText(0), QString("Search text"));
+    QCOMPARE(pages->tabText(1), QString("About"));
+    QVERIFY(form->findChild<QStatusBar*>("StatusBar") != nullptr);
+    QCOMPARE(form->windowTitle(), QString("Veskara"));
+  }
+
+  void statusBarHasTwoSunkenPanels() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    auto* step = form->findChild<QLabel*>("StatusPanel0");
+    auto* message = form->findChild<QLabel*>("StatusPanel1");
+    QVERIFY(step != nullptr && message != nullptr);
+    QCOMPARE(step->width(), 70);
+    QVERIFY(message->geometry().left() >= step->geometry().right());
+    for (QLabel* panel : {step, message}) {
+      QCOMPARE(panel->frameShadow(), QFrame::Sunken);
+      QVERIFY(panel->alignment() & Qt::AlignLeft);
+    }
+    QCOMPARE(form->StatusBar->height(), 19);
+    QVERIFY(form->ScanProgress->isHidden());
+  }
+
+  void focusOrderAndEnterInSearchField() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    QCOMPARE(QApplication::focusWidget(), form->Edit1);
+    for (QWidget* next : {static_cast<QWidget*>(form->ListBox1), static_cast<QWidget*>(form->ListBox2),
+                          static_cast<QWidget*>(form->DirEdit)}) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+      QCOMPARE(QApplication::focusWidget(), next);
+    }
+    // A click on a button leaves the focus where it is.
+    form->Edit1->setFocus();
+    QTest::mouseClick(form->btnOpen, Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), form->Edit1);
+  }
+
+  void designGeometryAndWidening() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    QCOMPARE(form->size(), QSize(544, 461));
+    QCOMPARE(form->minimumWidth(), 544);
+    QCOMPARE(form->minimumHeight(), 461);
+    QCOMPARE(form->maximumHeight(), 461);
+    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form->PageControl1->geometry(), QRect(0, 0, 544, 461 - 19));
+
+    auto check = [&](int grow) {
+      QCOMPARE(form->Edit1->geometry(), QRect(16, 32, 415 + grow, 21));
+      QCOMPARE(form->btnGO->geometry(), QRect(446 + grow, 32, 73, 22));
+      QCOMPARE(form->ListBox1->geometry(), QRect(16, 88, 415 + grow, 97));
+      QCOMPARE(form->ListBox2->geometry(), QRect(16, 224, 415 + grow, 97));
+      QCOMPARE(form->btnOpen->geometry(), QRect(446 + grow, 224, 73, 22));
+      QCOMPARE(form->DirEdit->geometry(), QRect(16, 368, 415 + grow, 21));
+      QCOMPARE(form->btnScan->geometry(), QRect(446 + grow, 368, 73, 22));
+      QCOMPARE(form->Label1->pos(), QPoint(16, 16));
+      QCOMPARE(form->Label4->pos(), QPoint(16, 352));
+    };
+    check(0);
+    form->resize(744, 600);  // taller is refused
+    QCOMPARE(form->size(), QSize(744, 461));
+    check(200);
+    form->resize(300, 300);  // never below the design size
+    QCOMPARE(form->size(), QSize(544, 461));
+    check(0);
+  }
+
+  void aboutPageLayoutAndLinks() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    desktop.open_succeeds = false;  // failures stay silent
+    auto form = ShowForm(desktop, dir.path());
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    QCOMPARE(form->Label5->pos(), QPoint(16, 88));
+    QCOMPARE(form->Label7->pos(), QPoint(64, 88));
+    QCOMPARE(form->Label8->pos(), QPoint(16, 112));
+    QCOMPARE(form->Label9->pos(), QPoint(64, 112));
+    QCOMPARE(form->Bevel1->geometry(), QRect(16, 139, 297, 7));
+    QCOMPARE(form->LabFilesCount->pos(), QPoint(16, 152));
+    QCOMPARE(form->LabWordsCount->pos(), QPoint(16, 168));
+    for (QLabel* link : {static_cast<QLabel*>(form->Label7), static_cast<QLabel*>(form->Label9)}) {
+      QVERIFY(link->font().underline());
+      QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+      QCOMPARE(link->palette().color(QPalette::WindowText), link->palette().color(QPalette::Link));
+      QCOMPARE(link->focusPolicy(), Qt::NoFocus);
+    }
+    QTest::mouseClick(form->Label7, Qt::LeftButton);
+    QTest::mouseClick(form->Label9, Qt::LeftButton);
+    QCOMPARE(desktop.opened.size(), size_t{2});
+    QCOMPARE(desktop.opened[0], QUrl(kWebPageAddress));
+    QCOMPARE(desktop.opened[1].scheme(), QString("mailto"));
+    QCOMPARE(desktop.opened[1].toString(), QString("mailto:veskara@example.org?Subject=Veskara 1.0"));
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void failureInFormShowReachesTheErrorReport() {
+    RecordingDesktop desktop;
+    TmForm form(desktop, []() -> std::string { throw std::runtime_error("No base here"); });
+    form.show();
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
+    QCOMPARE(desktop.messages[0].text, QString("No base here."));
+    QVERIFY(form.isVisible());  // the window goes on
+  }
+
+  void folderPickerPreselectionAndResult() {
+    TempDir dir;
+    std::filesystem::create_directory(dir / "docs");
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    DirectoryEdit* field = form->DirEdit;
+
+    field->setText(QString::fromStdString(dir / "docs"));
+    desktop.picked = QString::fromStdString(dir / "docs") + "/";
+    field->browseAction()->trigger();
+    QCOMPARE(field->text(), QString::fromStdString(dir / "docs"));  // no trailing separator
+
+    field->clear();
+    desktop.picked.clear();  // cancelled: the text stays; the last pick was preselected
+    field->browseAction()->trigger();
+    QCOMPARE(field->text(), QString());
+
+    field->setText("/no/such/folder");
+    field->browseAction()->trigger();
+    desktop.picked = "/";
+    field->setText("x");
+    field->browseAction()->trigger();
+    QCOMPARE(field->text(), QString("/"));  // the root keeps its separator
+
+    QCOMPARE(desktop.picker_started_at,
+             (std::vector<QString>{QString::fromStdString(dir / "docs"), QString::fromStdString(dir / "docs"),
+                                   "/", "/"}));
+  }
+
+  void searchFieldKeys() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    form->Edit1->setText("hello");
+    form->ListBox1->setFocus();
+    form->PageControl1->setCurrentWidget(form->TabSheet2);
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(form->PageControl1->currentWidget(), form->TabSheet1);
+    QCOMPARE(QApplication::focusWidget(), form->Edit1);
+    QCOMPARE(form->Edit1->selectedText(), QString("hello"));
+    form->ListBox1->setFocus();
+    QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
+    QCOMPARE(QApplication::focusWidget(), form->Edit1);
+    QTest::keyClick(form->Edit1, Qt::Key_Escape);
+    QCOMPARE(form->Edit1->text(), QString());
+  }
+};
+
+}  // namespace veskara::testing
+
+QTEST_MAIN(veskara::testing::WindowTest)
+#include "app_window_test.moc"

@@ -1,0 +1,65 @@
+// Renders the window over a sample base to a PNG, without a display:
+//   veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png
+// Adds FOLDER to the base through "Add to base", searches QUERY, chooses the
+// first found word and saves the window as it then looks.
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <cstdio>
+
+#include "app/desktop.h"
+#include "app/tm_form.h"
+#include "app/widgets.h"
+
+namespace {
+
+// Any message means the sample is not what the picture should show.
+class FailingDesktop : public veskara::Desktop {
+ public:
+  void ShowMessage(QWidget*, veskara::MessageKind, const QString& caption, const QString& text) override {
+    std::fprintf(stderr, "veskara-screenshot: %s: %s\n", qPrintable(caption), qPrintable(text));
+    failed = true;
+  }
+  bool OpenUrl(const QUrl&) override { return false; }
+  QString PickFolder(QWidget*, const QString&) override { return {}; }
+  bool failed = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png\n");
+    return 2;
+  }
+  const std::string base = argv[1];
+  FailingDesktop desktop;
+  veskara::TmForm form(desktop, [base] { return base; });
+  form.show();
+
+  form.DirEdit->setText(QString::fromLocal8Bit(argv[2]));
+  QSignalSpy finished(&form, &veskara::TmForm::scanFinished);
+  form.btnScan->click();
+  if (!form.Scanning() && finished.isEmpty()) return 1;
+  if (finished.isEmpty() && !finished.wait(60000)) return 1;
+
+  form.Edit1->setText(QString::fromLocal8Bit(argv[3]));
+  form.btnGO->click();
+  if (form.ListBox1->count() == 0) {
+    std::fprintf(stderr, "veskara-screenshot: nothing found\n");
+    return 1;
+  }
+  QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {},
+                    form.ListBox1->visualItemRect(form.ListBox1->item(0)).center());
+  QApplication::processEvents();
+  if (desktop.failed) return 1;
+  if (!form.grab().save(QString::fromLocal8Bit(argv[4]), "PNG")) {
+    std::fprintf(stderr, "veskara-screenshot: cannot write %s\n", argv[4]);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Remakes docs/screenshot.png: the window over a small sample base, rendered
+# offscreen (no display needed). The sample lives in /tmp/veskara-sample and
+# is removed afterwards.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD=${BUILD_DIR:-build}
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" --target veskara-screenshot >/dev/null
+
+SAMPLE=/tmp/veskara-sample
+rm -rf "$SAMPLE"
+trap 'rm -rf "$SAMPLE"' EXIT
+mkdir -p "$SAMPLE/base" "$SAMPLE/Documents/garden" "$SAMPLE/Documents/reports/2024"
+
+page() {  # page FILE TITLE TEXT
+  printf '<html><head><title>%s</title></head>\n<body><h1>%s</h1>\n<p>%s</p></body></html>\n' "$2" "$2" "$3" > "$1"
+}
+page "$SAMPLE/Documents/garden/roses.htm" "Roses" \
+  "Planting roses in spring: water the roots, prune the stems, feed the soil."
+page "$SAMPLE/Documents/garden/tomatoes.html" "Tomatoes" \
+  "Tomatoes need sun, warm soil and regular watering. Plant them after the last frost."
+page "$SAMPLE/Documents/garden/calendar.php" "Planting calendar" \
+  "March: peas and spinach. April: potatoes. May: tomatoes, beans and pumpkins."
+page "$SAMPLE/Documents/reports/2024/q1.htm" "First quarter report" \
+  "Sales of plants and seeds grew; the planning of the new greenhouse began."
+page "$SAMPLE/Documents/reports/2024/q2.htm" "Second quarter report" \
+  "The greenhouse was planned, priced and planted with seedlings."
+page "$SAMPLE/Documents/reports/summary.shtml" "Summary" \
+  "Plans for the next year: more plants, a second greenhouse, a planting course."
+
+mkdir -p docs
+QT_QPA_PLATFORM=offscreen "$BUILD/src/app/veskara-screenshot" \
+  "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot.png
+echo "docs/screenshot.png written"

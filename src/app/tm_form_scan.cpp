@@ -33,8 +33,8 @@ void TmForm::btnScanClick() {
   };
   display.show_status = [this](const QString& text) { SetPanelText(1, text); };
   display.show_progress = [this](size_t done, size_t total) {
-    ScanProgress->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
     ScanProgress->setFormat(QString("%1 of %2").arg(done).arg(total));
+    ScanProgress->setValue(total == 0 ? 0 : static_cast<int>(done * 1000 / total));
     ScanProgress->show();
   };
   scan_thread_ = std::make_unique<TSeaThread>(std::move(scan), this, std::move(display));

@@ -63,6 +63,10 @@ class ScanTest : public QObject {
     connect(form.get(), &TmForm::panelTextChanged, this,
             [&](int panel, const QString& text) { writes.emplace_back(panel, text); });
 
+    QStringList progress;
+    connect(form->ScanProgress, &QProgressBar::valueChanged, this,
+            [&] { progress.append(form->ScanProgress->format()); });
+
     form->DirEdit->setText(QString::fromStdString(dir / "docs"));
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     QVERIFY(!form->btnScan->isEnabled());  // for the whole scan
@@ -80,6 +84,9 @@ class ScanTest : public QObject {
     QCOMPARE(form->PanelText(0), QString());
     QCOMPARE(form->PanelText(1), QString("Done!..."));
     QVERIFY(form->ScanProgress->isHidden());
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.last(), QString("3 of 3"));
+    QCOMPARE(form->ScanProgress->value(), 1000);
     QCOMPARE(form->LabFilesCount->text(), QString("3 files in the base"));
     // HELLO, WORLD, AGAIN: one-character runs are no words.
     QCOMPARE(form->LabWordsCount->text(), QString("3 words in the base"));

@@ -164,6 +164,9 @@ class WindowTest : public QObject {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), next);
     }
+    // Nothing else takes the focus: not the browse button, the page tabs or a push button.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), form->Edit1);
     // A click on a button leaves the focus where it is.
     form->Edit1->setFocus();
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);

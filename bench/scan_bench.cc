@@ -23,11 +23,17 @@ using Clock = std::chrono::steady_clock;
 
 class TimingObserver : public veskara::ScanObserver {
  public:
+  // Wall time, and the processor time of all threads (the machine may be
+  // shared: the second figure is what the step itself cost).
   void SetStep(const std::string& text) override {
     const Clock::time_point now = Clock::now();
-    if (!step_.empty()) std::printf("  %-12s %8.3f s\n", step_.c_str(), Seconds(now - started_));
+    const double cpu = CpuSeconds();
+    if (!step_.empty()) {
+      std::printf("  %-12s %8.3f s  (cpu %.3f s)\n", step_.c_str(), Seconds(now - started_), cpu - cpu_started_);
+    }
     step_ = text;
     started_ = now;
+    cpu_started_ = cpu;
   }
   void SetStatus(const std::string&) override {}
   void SetProgress(size_t, size_t total) override { candidates = total; }
@@ -36,6 +42,12 @@ class TimingObserver : public veskara::ScanObserver {
 
  private:
   static double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+  static double CpuSeconds() {
+    struct rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  }
+  double cpu_started_ = 0;
   std::string step_;
   Clock::time_point started_;
 };

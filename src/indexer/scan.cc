@@ -121,18 +121,20 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   // A front end may redraw on every report: keep them to about a thousand.
   const size_t report_every = std::max<size_t>(1, total / 1000);
   observer.SetProgress(0, total);
-  // A second core reads ahead; one core alone would only switch back and forth.
-  CandidateReader reader(NewFiles, skip, std::thread::hardware_concurrency() > 1);
-  for (size_t i = 0; i < total; ++i) {
-    if (observer.StopRequested()) throw ScanStopped();
-    if (reader.Wanted(i)) {
-      const std::string number = std::to_string(first + static_cast<int64_t>(i));
-      table.SetCurrentFileNumber(number);
-      reader.AppendWordsOf(i, table);
-      files.WriteLine(NewFiles[i]);
-      files.WriteLine(number);
+  {
+    // A second core reads ahead; one core alone would only switch back and forth.
+    CandidateReader reader(NewFiles, skip, std::thread::hardware_concurrency() > 1);
+    for (size_t i = 0; i < total; ++i) {
+      if (observer.StopRequested()) throw ScanStopped();
+      if (reader.Wanted(i)) {
+        const std::string number = std::to_string(first + static_cast<int64_t>(i));
+        table.SetCurrentFileNumber(number);
+        reader.AppendWordsOf(i, table);
+        files.WriteLine(NewFiles[i]);
+        files.WriteLine(number);
+      }
+      if ((i + 1) % report_every == 0 || i + 1 == total) observer.SetProgress(i + 1, total);
     }
-    if ((i + 1) % report_every == 0 || i + 1 == total) observer.SetProgress(i + 1, total);
   }
 
   observer.SetStep("Step 3 of 4");

@@ -93,6 +93,21 @@ TEST(GetText, WorksWhenTheCallerIgnoresChildSignals) {
   EXPECT_EQ(rc, kWpdfOk);
 }
 
+// Regression: with the caller's stderr closed, the target file took
+// descriptor 2, which the child points at /dev/null to stay quiet; the text
+// went nowhere and an empty file passed for a success.
+TEST(GetText, WorksWhenTheCallerHasNoStderr) {
+  TempDir dir;
+  fflush(stderr);
+  const int saved_err = dup(STDERR_FILENO);
+  close(STDERR_FILENO);
+  const int rc = GetText(kSample.c_str(), (dir / "out.txt").c_str());
+  dup2(saved_err, STDERR_FILENO);
+  close(saved_err);
+  ASSERT_EQ(rc, kWpdfOk);
+  EXPECT_EQ(TextLines(ReadFile(dir / "out.txt")).size(), 5u);
+}
+
 struct Failure {
   const char* name;
   std::string source;  // a path, made by the test under the folder "in"

@@ -25,12 +25,15 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+// fls.txt goes first: the new one holds every record of the old, so a search
+// that reads the files between the two renames finds a path for every number
+// of the old wrds.txt. After a crash between the renames the first temporary
+// is gone already.
 void RenameTemporaries(const std::string& dir) {
-  // After a crash between the two renames the first temporary is gone already.
-  const std::string words_temp = BaseFilePath(dir, kWordsTempName);
-  if (Exists(words_temp)) RenameFile(words_temp, WordsFilePath(dir));
   const std::string files_temp = BaseFilePath(dir, kFilesTempName);
   if (Exists(files_temp)) RenameFile(files_temp, FilesFilePath(dir));
+  const std::string words_temp = BaseFilePath(dir, kWordsTempName);
+  if (Exists(words_temp)) RenameFile(words_temp, WordsFilePath(dir));
   SyncDirectory(dir);
 }
 

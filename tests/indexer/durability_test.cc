@@ -293,7 +293,7 @@ constexpr const char* kCompleteRecord =
 INSTANTIATE_TEST_SUITE_P(
     States, RecoveryTest,
     ::testing::Values(RecoveryCase{"CompleteRecordBothTemporaries", kCompleteRecord, true, true, true},
-                      RecoveryCase{"CompleteRecordWordsAlreadyRenamed", kCompleteRecord, false, true, true},
+                      RecoveryCase{"CompleteRecordFilesAlreadyRenamed", kCompleteRecord, true, false, true},
                       RecoveryCase{"CompleteRecordBothRenamed", kCompleteRecord, false, false, true},
                       RecoveryCase{"TornRecord", "VESKARA COMMIT 1\r\nwrds.txt.new\r\nwr", true, true, false},
                       RecoveryCase{"EmptyRecord", "", true, true, false},

@@ -196,6 +196,34 @@ TEST(ScanTest, RefusesNumbersBeyondThe32BitRangeBeforeWriting) {
   }
 }
 
+// Search and lookup read the live files during a scan: they must hold the
+// whole previous base until the commit.
+TEST(ScanTest, LiveFilesHoldTheOldBaseUntilTheCommit) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/new.htm", "fresh");
+  WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
+  WriteFile(WordsFilePath(base), CrLf({"OLD", "0"}));
+  const BaseFiles before = ReadBase(base);
+
+  struct Checking : RecordingObserver {
+    std::string base;
+    BaseFiles expected;
+    int checks = 0;
+    void SetStatus(const std::string& text) override {
+      RecordingObserver::SetStatus(text);
+      if (text == "Done!...") return;
+      EXPECT_EQ(ReadBase(base), expected) << "while " << text;
+      ++checks;
+    }
+  } observer;
+  observer.base = base;
+  observer.expected = before;
+  RunScan(base, tmp / "docs", observer);
+  EXPECT_EQ(observer.checks, 5);
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"FRESH", "1", "OLD", "0"}));
+}
+
 TEST(ScanTest, StopRequestKeepsTheOldBase) {
   TempDir tmp;
   const std::string base = tmp / "base";

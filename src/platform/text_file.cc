@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -55,7 +56,15 @@ FileHandle OpenForReading(const std::string& path) {
   return file;
 }
 
-LineReader::LineReader(FileHandle file) : file_(std::move(file)), buffer_(kReadBlock) {}
+LineReader::LineReader(FileHandle file) : file_(std::move(file)) {
+  // Small files get a small buffer: one read, and no megabyte per file.
+  struct stat st;
+  capacity_ = kReadBlock;
+  if (::fstat(file_.fd(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) < kReadBlock) {
+    capacity_ = std::max<size_t>(static_cast<size_t>(st.st_size) + 1, 4096);
+  }
+  buffer_.reset(new char[capacity_]);
+}
 
 LineReader::LineReader(const std::string& path) : LineReader(OpenForReading(path)) {}
 
@@ -64,7 +73,7 @@ bool LineReader::Fill() {
   pos_ = 0;
   end_ = 0;
   for (;;) {
-    ssize_t n = ::read(file_.fd(), buffer_.data(), buffer_.size());
+    ssize_t n = ::read(file_.fd(), buffer_.get(), capacity_);
     if (n < 0) {
       if (errno == EINTR) continue;
       ThrowLastIoError();
@@ -86,7 +95,10 @@ std::string_view LineReader::Finish(std::string_view raw) {
     if (std::memchr(rest.data(), kCtrlZ, rest.size()) != nullptr) finished_ = true;
     raw = raw.substr(0, at);
   }
-  if (std::memchr(raw.data(), '\r', raw.size()) == nullptr) return raw;
+  const void* cr = std::memchr(raw.data(), '\r', raw.size());
+  if (cr == nullptr) return raw;
+  // The usual CR LF line: its only CR is the last byte.
+  if (static_cast<const char*>(cr) == raw.data() + raw.size() - 1) return raw.substr(0, raw.size() - 1);
   clean_.clear();
   for (char c : raw) {
     if (c != '\r') clean_.push_back(c);
@@ -107,7 +119,7 @@ bool LineReader::ReadLine(std::string_view* line) {
       finished_ = true;
       break;
     }
-    const char* start = buffer_.data() + pos_;
+    const char* start = buffer_.get() + pos_;
     size_t avail = end_ - pos_;
     // A Ctrl-Z that opens a line ends the file; CRs before it are dropped, so
     // it still opens the line then.

@@ -11,9 +11,9 @@
 // use one object per thread.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace veskara {
 
@@ -66,7 +66,8 @@ class LineReader {
   std::string_view Finish(std::string_view raw);
 
   FileHandle file_;
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // left uninitialised: readers are made per file
+  size_t capacity_ = 0;
   size_t pos_ = 0;
   size_t end_ = 0;
   bool at_eof_ = false;    // no more bytes in the file

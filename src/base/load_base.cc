@@ -63,16 +63,7 @@ void LoadBase(const std::string& base_directory, BaseState& state) {
       if (word_line) {
         word.assign(line);
       } else {
-        size_t start = 0;
-        for (;;) {
-          size_t comma = line.find(',', start);
-          if (comma == std::string_view::npos) {
-            table.AddEntry(word, line.substr(start));
-            break;
-          }
-          table.AddEntry(word, line.substr(start, comma - start));
-          start = comma + 1;
-        }
+        table.AddRecord(word, line);
       }
       word_line = !word_line;
     }

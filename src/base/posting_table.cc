@@ -36,6 +36,19 @@ PostingTable::PostingTable() { current_number_ = numbers_.Intern(""); }
 
 void PostingTable::SetCurrentFileNumber(std::string_view number) { current_number_ = numbers_.Intern(number); }
 
+void PostingTable::AddRecord(std::string_view word, std::string_view numbers) {
+  // The word is interned once per record, not once per number.
+  const uint64_t word_id = uint64_t{words_.Intern(word)} << 32;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = numbers.find(',', start);
+    std::string_view piece = numbers.substr(start, comma == std::string_view::npos ? numbers.npos : comma - start);
+    entries_.push_back(word_id | numbers_.Intern(piece));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+}
+
 // rank[id]: the position of word `id` in CompareWords order; words that
 // compare equal share a rank.
 std::vector<uint32_t> PostingTable::RankWords() const {

@@ -31,6 +31,9 @@ class PostingTable {
   void AddPosting(std::string_view word) { AddEntry(word, current_number_); }
   // Appends (word, number).
   void AddEntry(std::string_view word, std::string_view number) { AddEntry(word, numbers_.Intern(number)); }
+  // Appends one entry (word, piece) for every piece of `numbers` cut at its
+  // commas, in order, as a record of wrds.txt loads. Empty pieces stay.
+  void AddRecord(std::string_view word, std::string_view numbers);
 
   size_t Count() const { return entries_.size(); }
   std::string_view WordAt(size_t i) const { return words_.Get(static_cast<uint32_t>(entries_[i] >> 32)); }

@@ -1,1 +1,136 @@
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include <gtest/gtest.h>
+
+#include "base/compare_words.h"
+#include "base/posting_table.h"
+#include "platform/text_file.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// The exchange sort as it was first written: the oracle for the fast sort.
+void LiteralSort(Entries& e) {
+  const int count = static_cast<int>(e.size());
+  if (count < 2) return;
+  std::vector<int> gaps;
+  for (int g = (count - 1) / 2; g >= 1; g /= 2) gaps.push_back(g);
+  if (gaps.empty()) gaps.push_back(1);
+  for (int g : gaps) {
+    bool exchanged;
+    do {
+      exchanged = false;
+      for (int i = 0; i <= count - 1 - g; ++i) {
+        if (CompareWords(e[i + g].first, e[i].first) < 0) {
+          std::swap(e[i], e[i + g]);
+          exchanged = true;
+        }
+      }
+    } while (exchanged);
+  }
+}
+
+// The merge as it was first written: an accumulator searched for ",n,".
+std::string LiteralWrite(const Entries& e) {
+  std::string out;
+  size_t i = 0;
+  while (i < e.size()) {
+    std::string acc = "," + e[i].second + ",";
+    size_t j = i;
+    while (j + 1 < e.size() && CompareWords(e[j + 1].first, e[j].first) == 0) {
+      ++j;
+      if (acc.find("," + e[j].second + ",") == std::string::npos) acc += e[j].second + ",";
+    }
+    out += e[j].first + "\r\n" + acc.substr(1, acc.size() - 2) + "\r\n";
+    i = j + 1;
+  }
+  return out;
+}
+
+PostingTable TableOf(const Entries& entries) {
+  PostingTable table;
+  for (const auto& [word, number] : entries) table.AddEntry(word, number);
+  return table;
+}
+
+Entries EntriesOf(const PostingTable& table) {
+  Entries out;
+  for (size_t i = 0; i < table.Count(); ++i) out.emplace_back(table.WordAt(i), table.NumberAt(i));
+  return out;
+}
+
+std::string Written(const PostingTable& table) {
+  testing::TempDir dir;
+  TextWriter w = TextWriter::Create(dir / "wrds.txt");
+  table.WriteWordsFile(w);
+  w.Close();
+  return testing::ReadFile(dir / "wrds.txt");
+}
+
+std::string SortAndWrite(const Entries& entries) {
+  PostingTable table = TableOf(entries);
+  table.SortPostingTable();
+  return Written(table);
+}
+
+TEST(PostingTableTest, WrittenExamples) {
+  EXPECT_EQ(SortAndWrite({{"BB", "0"}, {"AA", "0"}}), testing::CrLf({"AA", "0", "BB", "0"}));
+  EXPECT_EQ(SortAndWrite({{"CC", "0"}, {"BB", "0"}, {"AA", "0"}, {"BB", "1"}, {"CC", "1"}, {"AA", "1"}, {"BB", "2"}}),
+            testing::CrLf({"AA", "0,1", "BB", "1,0,2", "CC", "1,0"}));
+  EXPECT_EQ(SortAndWrite({{"W", "3"}, {"W", "5"}, {"W", "3"}}), testing::CrLf({"W", "3,5"}));
+  EXPECT_EQ(SortAndWrite({{"W", "12"}, {"W", "2"}}), testing::CrLf({"W", "12,2"}));
+  EXPECT_EQ(SortAndWrite({{"AB", "0"}}), testing::CrLf({"AB", "0"}));
+  EXPECT_EQ(SortAndWrite({}), "");
+  EXPECT_EQ(SortAndWrite({{"AA", "0"}, {"BB", "1"}}), testing::CrLf({"AA", "0", "BB", "1"}));
+  // Words equal but for a-z case form one record under the word of its last entry.
+  EXPECT_EQ(SortAndWrite({{"ab", "1"}, {"AB", "2"}}), testing::CrLf({"AB", "1,2"}));
+  // Empty numbers, as «3,,5» loads them, are merged like any other.
+  EXPECT_EQ(SortAndWrite({{"W", "3"}, {"W", ""}, {"W", "5"}, {"W", ""}}), testing::CrLf({"W", "3,,5"}));
+}
+
+TEST(PostingTableTest, AddPostingStampsTheCurrentNumber) {
+  PostingTable table;
+  table.SetCurrentFileNumber("7");
+  table.AddPosting("AB");
+  table.SetCurrentFileNumber("8");
+  table.AddPosting("AB");
+  ASSERT_EQ(table.Count(), 2u);
+  EXPECT_EQ(table.NumberAt(0), "7");
+  EXPECT_EQ(table.NumberAt(1), "8");
+  table.ClearPostingTable();
+  EXPECT_EQ(table.Count(), 0u);
+  EXPECT_EQ(table.CurrentFileNumber(), "8");
+}
+
+// The fast sort and merge must give exactly the permutation and the bytes of
+// the literal algorithms, also with many equal words, case variants and
+// repeated numbers.
+TEST(PostingTableTest, FastSortAndMergeMatchTheLiteralAlgorithms) {
+  std::mt19937 rng(20261208);
+  const std::vector<std::string> words = {"A", "AB", "ab", "Ab", "ABC", "B", "\xC0\xC1", "\xA8", "9", "Z", "ZZ", "AAA"};
+  for (int round = 0; round < 1506; ++round) {
+    size_t n = round < 1500 ? rng() % 64 : 300 + rng() % 700;
+    size_t vocabulary = 1 + rng() % words.size();
+    size_t numbers = 1 + rng() % 12;
+    Entries entries;
+    for (size_t i = 0; i < n; ++i) {
+      std::string number = (rng() % 50 == 0) ? "" : std::to_string(rng() % numbers);
+      entries.emplace_back(words[rng() % vocabulary], number);
+    }
+    PostingTable table = TableOf(entries);
+    table.SortPostingTable();
+    Entries expected = entries;
+    LiteralSort(expected);
+    ASSERT_EQ(EntriesOf(table), expected) << "round " << round << ", " << n << " entries";
+    ASSERT_EQ(Written(table), LiteralWrite(expected)) << "round " << round;
+  }
+}
+
+}  // namespace
+}  // namespace veskara

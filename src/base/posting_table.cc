@@ -12,77 +12,32 @@ namespace {
 
 // Chains up to this length are sorted in place by insertion.
 constexpr size_t kInsertionLimit = 24;
+// Chains from this length on are radix-sorted.
+constexpr size_t kRadixMinimum = 8192;
 
-// Stable LSD radix sort of `items` by rank[item >> 32], `bits` wide keys.
-void RadixSortByRank(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch,
-                     const std::vector<uint32_t>& rank, int bits) {
+// Stable LSD radix sort of `items` by key(item), keys `bits` wide.
+template <typename Key>
+void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key key, int bits) {
   constexpr int kDigit = 11;
   constexpr size_t kBuckets = size_t{1} << kDigit;
   scratch.resize(items.size());
   size_t counts[kBuckets];
   for (int shift = 0; shift < bits; shift += kDigit) {
     std::fill(std::begin(counts), std::end(counts), 0);
-    for (uint64_t e : items) ++counts[(rank[e >> 32] >> shift) & (kBuckets - 1)];
+    for (uint64_t e : items) ++counts[(key(e) >> shift) & (kBuckets - 1)];
     size_t sum = 0;
     for (size_t& c : counts) sum += std::exchange(c, sum);
-    for (uint64_t e : items) scratch[counts[(rank[e >> 32] >> shift) & (kBuckets - 1)]++] = e;
+    for (uint64_t e : items) scratch[counts[(key(e) >> shift) & (kBuckets - 1)]++] = e;
     items.swap(scratch);
   }
 }
 
-}  // namespace
-
-PostingTable::PostingTable() { current_number_ = numbers_.Intern(""); }
-
-void PostingTable::SetCurrentFileNumber(std::string_view number) { current_number_ = numbers_.Intern(number); }
-
-void PostingTable::AddRecord(std::string_view word, std::string_view numbers) {
-  // The word is interned once per record, not once per number.
-  const uint64_t word_id = uint64_t{words_.Intern(word)} << 32;
-  size_t start = 0;
-  for (;;) {
-    size_t comma = numbers.find(',', start);
-    std::string_view piece = numbers.substr(start, comma == std::string_view::npos ? numbers.npos : comma - start);
-    entries_.push_back(word_id | numbers_.Intern(piece));
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
-}
-
-// rank[id]: the position of word `id` in CompareWords order; words that
-// compare equal share a rank.
-std::vector<uint32_t> PostingTable::RankWords() const {
-  std::vector<uint32_t> ids(words_.size());
-  std::iota(ids.begin(), ids.end(), 0);
-  std::sort(ids.begin(), ids.end(),
-            [this](uint32_t a, uint32_t b) { return CompareWords(words_.Get(a), words_.Get(b)) < 0; });
-  std::vector<uint32_t> rank(words_.size());
-  uint32_t r = 0;
-  for (size_t i = 0; i < ids.size(); ++i) {
-    if (i > 0 && CompareWords(words_.Get(ids[i - 1]), words_.Get(ids[i])) != 0) ++r;
-    rank[ids[i]] = r;
-  }
-  return rank;
-}
-
-// Each gap's passes of adjacent exchanges on the chains i, i+g, i+2g, ...
-// amount to a stable sort of every chain, so a phase sorts each chain stably.
-void PostingTable::SortPostingTable() {
-  const size_t n = entries_.size();
-  if (n < 2) return;
-  const std::vector<uint32_t> rank = RankWords();
-  const uint32_t max_rank = rank.empty() ? 0 : *std::max_element(rank.begin(), rank.end());
-  int bits = 1;
-  while (bits < 32 && (max_rank >> bits) != 0) ++bits;
-  auto key = [&rank](uint64_t e) { return rank[e >> 32]; };
-
-  std::vector<size_t> gaps;
-  for (size_t g = (n - 1) / 2; g >= 1; g /= 2) gaps.push_back(g);
-  if (gaps.empty()) gaps.push_back(1);
-
+// For each gap g in turn, sorts every chain a[r], a[r+g], a[r+2g], ...
+// stably by key: what the passes of strict-less exchanges at gap g leave.
+template <typename Key>
+void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key, int bits) {
   std::vector<uint64_t> chain;
   std::vector<uint64_t> scratch;
-  uint64_t* a = entries_.data();
   for (size_t g : gaps) {
     for (size_t r = 0; r < g; ++r) {
       size_t len = (n - r + g - 1) / g;
@@ -109,7 +64,12 @@ void PostingTable::SortPostingTable() {
         chain.push_back(a[i]);
       }
       if (sorted) continue;
-      RadixSortByRank(chain, scratch, rank, bits);
+      // Radix passes cost their buckets per chain; short chains merge instead.
+      if (chain.size() < kRadixMinimum) {
+        std::stable_sort(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); });
+      } else {
+        RadixSort(chain, scratch, key, bits);
+      }
       size_t i = r;
       for (uint64_t e : chain) {
         a[i] = e;
@@ -117,6 +77,63 @@ void PostingTable::SortPostingTable() {
       }
     }
   }
+}
+
+}  // namespace
+
+PostingTable::PostingTable() { current_number_ = numbers_.Intern(""); }
+
+void PostingTable::SetCurrentFileNumber(std::string_view number) { current_number_ = numbers_.Intern(number); }
+
+void PostingTable::AddRecord(std::string_view word, std::string_view numbers) {
+  // The word is interned once per record, not once per number.
+  const uint64_t word_id = uint64_t{words_.Intern(word)} << 32;
+  size_t start = 0;
+  for (;;) {
+    size_t comma = numbers.find(',', start);
+    std::string_view piece = numbers.substr(start, comma == std::string_view::npos ? numbers.npos : comma - start);
+    entries_.push_back(word_id | numbers_.Intern(piece));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+}
+
+// Each gap's passes of adjacent exchanges on the chains i, i+g, i+2g, ...
+// amount to a stable sort of every chain, so a phase sorts each chain stably.
+void PostingTable::SortPostingTable() {
+  const size_t n = entries_.size();
+  if (n < 2) return;
+  std::vector<size_t> gaps;
+  for (size_t g = (n - 1) / 2; g >= 1; g /= 2) gaps.push_back(g);
+  if (gaps.empty()) gaps.push_back(1);
+
+  // Word ids are renumbered into CompareWords order for the sort, so that
+  // the key is the id itself unless some words compare equal (a-z case
+  // variants, possible in a loaded file); then a class table gives the key.
+  std::vector<uint32_t> order(words_.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(),
+            [this](uint32_t a, uint32_t b) { return CompareWords(words_.Get(a), words_.Get(b)) < 0; });
+  std::vector<uint32_t> position(order.size());
+  std::vector<uint32_t> word_class(order.size());
+  uint32_t classes = 0;
+  for (uint32_t i = 0; i < order.size(); ++i) {
+    if (i > 0 && CompareWords(words_.Get(order[i - 1]), words_.Get(order[i])) != 0) ++classes;
+    position[order[i]] = i;
+    word_class[i] = classes;
+  }
+  const bool all_distinct = classes + 1 == order.size();
+  int bits = 1;
+  while (bits < 32 && (classes >> bits) != 0) ++bits;
+
+  uint64_t* a = entries_.data();
+  for (size_t i = 0; i < n; ++i) a[i] = uint64_t{position[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
+  if (all_distinct) {
+    SortChains(a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
+  } else {
+    SortChains(a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
+  }
+  for (size_t i = 0; i < n; ++i) a[i] = uint64_t{order[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
 }
 
 void PostingTable::WriteWordsFile(TextWriter& file) const {

@@ -62,7 +62,6 @@ class PostingTable {
   void AddEntry(std::string_view word, uint32_t number_id) {
     entries_.push_back(uint64_t{words_.Intern(word)} << 32 | number_id);
   }
-  std::vector<uint32_t> RankWords() const;
 
   StringPool words_;
   StringPool numbers_;

@@ -19,9 +19,14 @@ std::optional<std::string> CountRecords(const std::string& path, const char* suf
     return std::nullopt;
   }
   LineScanner scanner(std::move(file));
+  const FirstBytes any_line("");
   size_t lines = 0;
   std::string_view raw;
-  while (scanner.Next(&raw)) ++lines;
+  for (;;) {
+    lines += scanner.SkipLines(any_line);
+    if (!scanner.Next(&raw)) break;
+    ++lines;
+  }
   scanner.Close();
   return std::to_string(lines / 2) + suffix;
 }

@@ -1,5 +1,7 @@
 #include "search/line_scanner.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -11,7 +13,94 @@ namespace {
 constexpr size_t kInitialBuffer = 1 << 20;
 constexpr char kCtrlZ = 26;
 
+#if defined(__GNUC__) || defined(__clang__)
+#define VESKARA_BYTE_VECTORS 1
+// The compiler's portable vectors, at the width of SSE2 on x86-64 and NEON
+// on ARM, so that they map to single instructions.
+typedef unsigned char ByteVector __attribute__((vector_size(16)));
+typedef signed char MaskVector __attribute__((vector_size(16)));
+constexpr size_t kWidth = sizeof(ByteVector);
+
+bool Any(MaskVector m) {
+  uint64_t w[2];
+  std::memcpy(w, &m, sizeof w);
+  return (w[0] | w[1]) != 0;
+}
+
+size_t Sum(ByteVector v) {
+  unsigned char b[kWidth];
+  std::memcpy(b, &v, kWidth);
+  size_t sum = 0;
+  for (unsigned char x : b) sum += x;
+  return sum;
+}
+#endif
+
 }  // namespace
+
+FirstBytes::FirstBytes(std::string_view bytes) {
+  for (char c : bytes) {
+    unsigned char u = static_cast<unsigned char>(c);
+    if (marked_[u]) continue;
+    marked_[u] = true;
+    if (count_ < kMaxListed) listed_[count_] = u;
+    ++count_;
+  }
+  skipping_ = count_ <= kMaxListed;
+}
+
+size_t LineScanner::SkipLines(const FirstBytes& first) {
+  if (!first.skipping_) return 0;
+  const unsigned char* b = reinterpret_cast<const unsigned char*>(data());
+  const size_t limit = std::min(clean_until_, end_);  // no Ctrl-Z before it
+  const size_t from = scan_;
+  // Whether the line starting at j may open with a listed byte: a CR that
+  // is not part of a line end is dropped and may hide the real first byte.
+  auto may_open = [&](size_t j) {
+    return first.marked_[b[j]] || (b[j] == '\r' && (j + 1 >= limit || b[j + 1] != '\n'));
+  };
+  if (from >= limit || may_open(from)) return 0;
+  size_t lines = b[from] == '\n' ? 1 : 0;  // lines are counted by their LFs
+  size_t i = from + 1;
+#if VESKARA_BYTE_VECTORS
+  ByteVector counts{};
+  unsigned rounds = 0;
+  // i - 1 and i + kWidth must stay below limit: each step looks at the byte
+  // before and after its block.
+  while (i + kWidth < limit) {
+    ByteVector before;
+    ByteVector here;
+    ByteVector after;
+    std::memcpy(&before, b + i - 1, kWidth);
+    std::memcpy(&here, b + i, kWidth);
+    std::memcpy(&after, b + i + 1, kWidth);
+    MaskVector opens = (here == '\r') & (after != '\n');
+    for (size_t k = 0; k < first.count_; ++k) opens |= here == first.listed_[k];
+    if (Any(opens & (before == '\n'))) break;  // the lines from here on go one by one
+    counts += reinterpret_cast<ByteVector>(here == '\n') & 1;
+    if (++rounds == 255) {  // before a lane can wrap
+      lines += Sum(counts);
+      counts = ByteVector{};
+      rounds = 0;
+    }
+    i += kWidth;
+  }
+  lines += Sum(counts);
+#endif
+  for (; i < limit; ++i) {
+    if (b[i - 1] == '\n' && may_open(i)) {
+      scan_ = i;
+      return lines;
+    }
+    if (b[i] == '\n') ++lines;
+  }
+  // Nothing of interest before limit: skip up to the end of the last whole line.
+  if (lines == 0) return 0;
+  size_t end = limit;
+  while (b[end - 1] != '\n') --end;
+  scan_ = end;
+  return lines;
+}
 
 LineScanner::LineScanner(FileHandle file) : file_(std::move(file)) {
   buffers_[0].resize(kInitialBuffer);

@@ -3,6 +3,7 @@
 // Private to the search.
 #pragma once
 
+#include <array>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -11,6 +12,21 @@
 #include "platform/text_file.h"
 
 namespace veskara {
+
+// The bytes that may open a line of interest, for LineScanner::SkipLines.
+class FirstBytes {
+ public:
+  // No bytes: every line may be skipped (for counting lines).
+  explicit FirstBytes(std::string_view bytes);
+
+ private:
+  friend class LineScanner;
+  static constexpr size_t kMaxListed = 8;
+  std::array<bool, 256> marked_{};
+  std::array<unsigned char, kMaxListed> listed_{};
+  size_t count_ = 0;
+  bool skipping_ = false;  // with more bytes than listed, nothing is skipped
+};
 
 // Gives the same lines as LineReader, but a line's CRs are still in the view
 // (see LineText); its LF is not, and the Ctrl-Z rules are already applied
@@ -34,6 +50,13 @@ class LineScanner {
     }
     return NextSlow(raw);
   }
+
+  // Skips whole lines that cannot open with a byte of `first` (nor with a CR
+  // that the line rules drop), in one sweep over the bytes read. Stops before
+  // a line that might, before a line that needs the Ctrl-Z rules, and before
+  // a line that is not wholly read yet. Returns how many lines it skipped;
+  // the views of earlier lines end when it skips any.
+  size_t SkipLines(const FirstBytes& first);
 
   void Close() { file_.Close(); }
 

@@ -22,15 +22,21 @@ WordMatches CollectWordMatches(FileHandle file, const std::vector<std::string>& 
   may_match[static_cast<unsigned char>('\r')] = true;
 
   LineScanner scanner(std::move(file));
+  std::string first_bytes;
+  for (const std::string& w : words) first_bytes.push_back(w[0]);
+  FirstBytes first(first_bytes);
   std::string scratch;
   std::string word_scratch;
   std::vector<size_t> matched;
   std::string_view word_line;
   std::string_view raw;
   bool odd = true;
-  while (scanner.Next(&raw)) {
+  for (;;) {
+    // Between records of interest, lines are skipped in bulk; their count
+    // keeps the odd/even rule.
+    if (matched.empty() && scanner.SkipLines(first) % 2 == 1) odd = !odd;
+    if (!scanner.Next(&raw)) break;
     if (odd) {
-      matched.clear();
       if (!raw.empty() && may_match[static_cast<unsigned char>(raw[0])]) {
         for (size_t w = 0; w < words.size(); ++w) {
           if (LineStartsWith(raw, words[w], scratch)) matched.push_back(w);
@@ -40,6 +46,7 @@ WordMatches CollectWordMatches(FileHandle file, const std::vector<std::string>& 
     } else if (!matched.empty()) {
       uint32_t index = matches.Add(LineText(word_line, word_scratch), LineText(raw, scratch));
       for (size_t w : matched) matches.Assign(w, index);
+      matched.clear();
     }
     odd = !odd;
   }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 #include "platform/text_file.h"
@@ -84,6 +85,55 @@ TEST(LineScannerTest, MatchesTheLineReaderOnRandomFiles) {
     }
     WriteFile(dir / "f.txt", bytes);
     EXPECT_EQ(ScannerLines(dir / "f.txt"), ReaderLines(dir / "f.txt")) << "round " << round;
+  }
+}
+
+// SkipLines may only pass over lines whose text cannot begin with a listed
+// byte, and must count them exactly: the search keeps the odd/even rule by
+// that count.
+TEST(LineScannerTest, SkipLinesPassesOnlyLinesThatCannotMatch) {
+  std::mt19937 rng(3);
+  TempDir dir;
+  for (int round = 0; round < 16; ++round) {
+    std::string bytes;
+    size_t size = round < 8 ? 100 + rng() % 5000 : 100000 + rng() % 400000;
+    const char* alphabet = round % 2 ? "QWE1,\r\n\n\n" : "QWERTY0123456789,\n\r\n\r\n";
+    size_t letters = std::strlen(alphabet);
+    while (bytes.size() < size) {
+      // Long runs without a listed byte let whole blocks be skipped.
+      if (rng() % 500 == 0) {
+        for (int i = 0; i < 10000; ++i) bytes += i % 7 == 0 ? "\r\n" : "1";
+      }
+      bytes.push_back(alphabet[rng() % letters]);
+      if (round % 4 == 3 && rng() % 20000 == 0) bytes.push_back('\x1a');
+    }
+    WriteFile(dir / "f.txt", bytes);
+    std::vector<std::string> expected = ReaderLines(dir / "f.txt");
+    const std::string listed = round % 3 == 0 ? "" : round % 3 == 1 ? "Q" : "QE";
+    FirstBytes first(listed);
+    LineScanner scanner(OpenForReading(dir / "f.txt"));
+    std::string scratch;
+    std::string_view raw;
+    size_t at = 0;
+    size_t total_skipped = 0;
+    for (;;) {
+      size_t skipped = scanner.SkipLines(first);
+      total_skipped += skipped;
+      ASSERT_LE(at + skipped, expected.size()) << "round " << round;
+      for (size_t k = at; k < at + skipped; ++k) {
+        ASSERT_FALSE(!expected[k].empty() && listed.find(expected[k][0]) != std::string::npos)
+            << "round " << round << " skipped line " << k;
+      }
+      at += skipped;
+      if (!scanner.Next(&raw)) break;
+      ASSERT_LT(at, expected.size()) << "round " << round;
+      ASSERT_EQ(LineText(raw, scratch), expected[at]) << "round " << round << " line " << at;
+      ++at;
+    }
+    EXPECT_EQ(at, expected.size()) << "round " << round;
+    if (round >= 8 && round % 4 != 3) {
+      EXPECT_GT(total_skipped, expected.size() / 4) << "round " << round;
+    }
   }
 }
 

@@ -4,7 +4,9 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QHelpEvent>
 #include <QPushButton>
+#include <QToolTip>
 #include <filesystem>
 
 #include "app_test_util.h"
@@ -273,6 +275,26 @@ class SearchTest : public QObject {
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(form->ListBox2, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), base.Path(base.b));
+  }
+
+  void tooltipShowsAPathTheRowCutsOff() {
+    SampleBase base;
+    const std::string long_path = base.dir / (std::string(120, 'n') + ".htm");
+    WriteFile(long_path, "x");
+    WriteFile(base.dir / "fls.txt", CrLf({base.a, "0", long_path, "1"}));
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "apple");
+    ClickRow(form->ListBox1, 0);
+    QCOMPARE(form->ListBox2->count(), 2);
+    auto tip_for_row = [&](int row) {
+      const QPoint at = form->ListBox2->visualItemRect(form->ListBox2->item(row)).center();
+      QHelpEvent help(QEvent::ToolTip, at, form->ListBox2->viewport()->mapToGlobal(at));
+      QApplication::sendEvent(form->ListBox2->viewport(), &help);
+      return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    QCOMPARE(tip_for_row(0), QString());  // the row shows it whole
+    QCOMPARE(tip_for_row(1), base.Path(long_path));
   }
 };
 

@@ -12,8 +12,9 @@ namespace {
 
 // Chains up to this length are sorted in place by insertion.
 constexpr size_t kInsertionLimit = 24;
-// Chains from this length on are radix-sorted.
-constexpr size_t kRadixMinimum = 8192;
+// Chains from this length on are radix-sorted; shorter ones merge, since
+// radix passes pay for their buckets once per chain.
+constexpr size_t kRadixMinimum = 512;
 
 // Stable LSD radix sort of `items` by key(item), keys `bits` wide.
 template <typename Key>

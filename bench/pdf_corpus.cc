@@ -25,9 +25,9 @@ constexpr double kFontSize = 11;
 constexpr double kLineHeight = 14;
 constexpr size_t kLineChars = 82;  // fits the text width at this font size
 
-const char* const kLatinSyllables[] = {"an", "be", "con", "de", "ex", "for", "ge", "in", "ker", "la",
-                                       "men", "ni", "on", "per", "qu", "re", "st", "ta", "un",
-                                       "ver", "wo", "ing", "tion", "al", "ly", "er", "is", "th"};
+const char* const kLatinSyllables[] = {"an",  "be",  "con",  "de",  "ex", "for", "ge", "in", "ker", "la",
+                                       "men", "ni",  "on",   "per", "qu", "re",  "st", "ta", "un",  "ver",
+                                       "wo",  "ing", "tion", "al",  "ly", "er",  "is", "th"};
 const char* const kCyrillicSyllables[] = {"по", "ра", "ст", "не", "ко", "ми", "ло", "вы", "за", "то",
                                           "ни", "ка", "ть", "ва", "ен", "ой", "ли", "об", "да", "же",
                                           "ро", "ве", "ск", "ём", "щи", "ую", "ях", "эт"};
@@ -64,7 +64,8 @@ class Vocabulary {
 };
 
 size_t Utf8Length(const std::string& s) {
-  return std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+  return std::count_if(s.begin(), s.end(),
+                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
 }
 
 // One PDF document, written page by page.
@@ -120,7 +121,8 @@ int WriteTree(const std::string& out_dir, size_t files, size_t max_pages, unsign
       if (p > 0) doc.NewPage();
       while (!doc.PageFull()) {
         std::string line;
-        while (Utf8Length(line) < kLineChars - 12) line += vocabulary.Draw(rng) + (rng() % 9 == 0 ? ", " : " ");
+        while (Utf8Length(line) < kLineChars - 12)
+          line += vocabulary.Draw(rng) + (rng() % 9 == 0 ? ", " : " ");
         doc.Line(line);
       }
     }
@@ -135,8 +137,10 @@ int WriteTree(const std::string& out_dir, size_t files, size_t max_pages, unsign
 int WriteText(const std::string& path, int argc, char** argv) {
   Document doc(path);
   for (int i = 0; i < argc; ++i) {
-    if (std::string(argv[i]) == "--page") doc.NewPage();
-    else doc.Line(argv[i]);
+    if (std::string(argv[i]) == "--page")
+      doc.NewPage();
+    else
+      doc.Line(argv[i]);
   }
   return doc.ok() ? 0 : 1;
 }

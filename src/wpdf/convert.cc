@@ -1,13 +1,13 @@
 #include "wpdf/convert.h"
 
 #include <errno.h>
+#include <poppler-document.h>
+#include <poppler-global.h>
+#include <poppler-page.h>
 #include <unistd.h>
 
 #include <array>
 #include <memory>
-#include <poppler-document.h>
-#include <poppler-global.h>
-#include <poppler-page.h>
 #include <string>
 #include <string_view>
 
@@ -29,8 +29,9 @@ class Utf16To1251 {
     for (unsigned b = 0x80; b < 0x100; ++b) {
       const std::string utf8 = DecodeCp1251(std::string(1, static_cast<char>(b)));
       const auto unit = [&](size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(utf8[k])); };
-      const unsigned cp = utf8.size() == 2 ? ((unit(0) & 0x1F) << 6) | (unit(1) & 0x3F)
-                                           : ((unit(0) & 0x0F) << 12) | ((unit(1) & 0x3F) << 6) | (unit(2) & 0x3F);
+      const unsigned cp = utf8.size() == 2
+                              ? ((unit(0) & 0x1F) << 6) | (unit(1) & 0x3F)
+                              : ((unit(0) & 0x0F) << 12) | ((unit(1) & 0x3F) << 6) | (unit(2) & 0x3F);
       bytes_[cp] = static_cast<unsigned char>(b);
     }
   }
@@ -85,8 +86,10 @@ class LineSink {
     while (ok_ && done < buffer_.size()) {
       const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
       if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ok_ = false;
-      else done += static_cast<size_t>(n);
+      if (n <= 0)
+        ok_ = false;
+      else
+        done += static_cast<size_t>(n);
     }
     buffer_.clear();
     line_start_ = 0;

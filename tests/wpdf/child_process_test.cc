@@ -46,7 +46,11 @@ struct Misbehaviour {
 TEST(RunInChild, AWorkThatDiesOrThrowsGivesTheFailureCode) {
   const Misbehaviour cases[] = {
       {"abort", [](int) -> int { abort(); }},
-      {"segmentation fault", [](int) { raise(SIGSEGV); return 0; }},
+      {"segmentation fault",
+       [](int) {
+         raise(SIGSEGV);
+         return 0;
+       }},
       {"exception", [](int) -> int { throw std::runtime_error("broken"); }},
       {"exit without a report", [](int) -> int { _exit(0); }},
   };
@@ -54,11 +58,18 @@ TEST(RunInChild, AWorkThatDiesOrThrowsGivesTheFailureCode) {
 }
 
 TEST(RunInChild, AWorkThatNeverEndsIsKilledAtItsLimit) {
-  EXPECT_EQ(Isolated([](int) { for (;;) pause(); return 0; }, 300), kFailed);
+  EXPECT_EQ(Isolated(
+                [](int) {
+                  for (;;) pause();
+                  return 0;
+                },
+                300),
+            kFailed);
 }
 
 TEST(RunInChild, TheCallersCrashHandlerDoesNotRunInTheChild) {
-  struct sigaction handler {}, old {};
+  struct sigaction handler {
+  }, old{};
   // Were it inherited, this handler would swallow the crash and the work
   // would report success.
   handler.sa_handler = [](int) {};

@@ -1,6 +1,9 @@
-// GetText on real PDFs (fixtures written with cairo, two encrypted with
-// qpdf) and on files made to fail: missing, foreign, locked, cut short,
-// corrupted.
+// GetText on real PDFs and on files made to fail: missing, foreign,
+// locked, cut short, corrupted. The fixtures in data/ were made with
+//   pdf_corpus text sample.pdf "Hello, World" "Привет, мир" "ﬁle café € <ABC>" \
+//       --page "Second page Ёжик ёж" "Zebra"
+//   qpdf --encrypt secret owner 256 -- sample.pdf locked.pdf
+//   qpdf --encrypt "" owner 256 --extract=n -- sample.pdf owner_only.pdf
 #include "wpdf/wpdf.h"
 
 #include <fcntl.h>
@@ -60,7 +63,7 @@ TEST(GetText, WritesEveryLineOfEveryPageInWindows1251WithCrLf) {
   // euro sign has a form (0x88), the accented e does not and becomes a blank.
   EXPECT_NE(bytes.find("\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0\r\n"), std::string::npos);
   EXPECT_EQ(TextLines(bytes), (std::vector<std::string>{"Hello, World", "Привет, мир", "file caf  € <ABC>",
-                                                         "Second page Ёжик ёж", "Zebra"}));
+                                                        "Second page Ёжик ёж", "Zebra"}));
   EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"out.txt"});
 }
 
@@ -85,7 +88,8 @@ TEST(GetText, OpensADocumentThatOnlyAnOwnerPasswordProtects) {
 // kernel; the result must still come through.
 TEST(GetText, WorksWhenTheCallerIgnoresChildSignals) {
   TempDir dir;
-  struct sigaction ignore {}, old {};
+  struct sigaction ignore {
+  }, old{};
   ignore.sa_handler = SIG_IGN;
   sigaction(SIGCHLD, &ignore, &old);
   const int rc = GetText(kSample.c_str(), (dir / "out.txt").c_str());
@@ -141,7 +145,8 @@ TEST(GetText, EveryFailureReturnsItsCodeAndLeavesTheTargetAlone) {
     WriteFile(target, "kept");
     EXPECT_EQ(GetText(c.source.c_str(), c.target.c_str()), c.expected) << c.name;
     EXPECT_EQ(ReadFile(target), "kept") << c.name;
-    EXPECT_EQ(DirectoryNames(dir / "out"), (std::vector<std::string>{"folder_target", "target.txt"})) << c.name;
+    EXPECT_EQ(DirectoryNames(dir / "out"), (std::vector<std::string>{"folder_target", "target.txt"}))
+        << c.name;
   }
   EXPECT_EQ(GetText(nullptr, target.c_str()), kWpdfBadArgument);
   EXPECT_EQ(GetText(kSample.c_str(), nullptr), kWpdfBadArgument);
@@ -154,7 +159,8 @@ TEST(GetText, SurvivesTruncatedAndCorruptedDocuments) {
   TempDir dir;
   const std::string original = ReadFile(kSample);
   std::vector<std::string> variants;
-  for (size_t cut = 0; cut < original.size(); cut += original.size() / 60) variants.push_back(original.substr(0, cut));
+  for (size_t cut = 0; cut < original.size(); cut += original.size() / 60)
+    variants.push_back(original.substr(0, cut));
   for (size_t back = 1; back < 64; back *= 2) variants.push_back(original.substr(0, original.size() - back));
   std::mt19937 rng(7);
   for (int i = 0; i < 120; ++i) {

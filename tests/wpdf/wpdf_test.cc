@@ -1,7 +1,7 @@
 // GetText on real PDFs and on files made to fail: missing, foreign,
 // locked, cut short, corrupted. The fixtures in data/ were made with
-//   pdf_corpus text sample.pdf "Hello, World" "Привет, мир" "ﬁle café € <ABC>" \
-//       --page "Second page Ёжик ёж" "Zebra"
+//   pdf_corpus text sample.pdf "Hello, World" "Привет, мир" "ﬁle café € <ABC>"
+//       --page "Second page Ёжик ёж" "Zebra"  (one command)
 //   qpdf --encrypt secret owner 256 -- sample.pdf locked.pdf
 //   qpdf --encrypt "" owner 256 --extract=n -- sample.pdf owner_only.pdf
 #include "wpdf/wpdf.h"

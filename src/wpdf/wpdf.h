@@ -3,7 +3,8 @@
 // The one exported function is GetText. It writes the document's text to
 // `targetPath` as a closed text file: one line per line of text, each ended
 // by CR LF, in Windows-1251; a character without a Windows-1251 form, and a
-// control character, becomes a blank. It returns 0 when the whole text has
+// control character, becomes a blank; Latin ligatures (U+FB00 to U+FB06)
+// are spelled out in their letters. It returns 0 when the whole text has
 // been written and a non-zero value (one of the kWpdf* codes) otherwise.
 //
 // The document is parsed in a child process, so a damaged or hostile file

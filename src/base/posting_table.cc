@@ -129,9 +129,13 @@ void PostingTable::SortPostingTable() {
 
   uint64_t* a = entries_.data();
   for (size_t i = 0; i < n; ++i) a[i] = uint64_t{position[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
-  if (all_distinct) {
+  // A table in order (a base loaded and nothing added) has every chain in
+  // order at every gap: no exchange would happen.
+  bool in_order = true;
+  for (size_t i = 1; i < n && in_order; ++i) in_order = word_class[a[i - 1] >> 32] <= word_class[a[i] >> 32];
+  if (!in_order && all_distinct) {
     SortChains(a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
-  } else {
+  } else if (!in_order) {
     SortChains(a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
   }
   for (size_t i = 0; i < n; ++i) a[i] = uint64_t{order[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "base/base.h"
-#include "base/compare_words.h"
 #include "platform/text_file.h"
+#include "reference/literal_posting_table.h"
 
 namespace {
 
@@ -126,43 +126,13 @@ void RunFast(const std::string& dir, const Postings& p, const std::vector<std::s
 }
 
 void RunLiteral(const Postings& p, const std::vector<std::string>& vocabulary) {
-  std::vector<std::string> words, numbers;
-  for (size_t i = 0; i < p.word.size(); ++i) {
-    words.push_back(vocabulary[p.word[i]]);
-    numbers.push_back(std::to_string(p.file[i]));
-  }
+  veskara::reference::Entries entries;
+  for (size_t i = 0; i < p.word.size(); ++i) entries.emplace_back(vocabulary[p.word[i]], std::to_string(p.file[i]));
   auto t0 = Clock::now();
-  const int count = static_cast<int>(words.size());
-  std::vector<int> gaps;
-  for (int g = (count - 1) / 2; g >= 1; g /= 2) gaps.push_back(g);
-  if (gaps.empty()) gaps.push_back(1);
-  for (int g : gaps) {
-    bool exchanged;
-    do {
-      exchanged = false;
-      for (int i = 0; i <= count - 1 - g; ++i) {
-        if (veskara::CompareWords(words[i + g], words[i]) < 0) {
-          std::swap(words[i], words[i + g]);
-          std::swap(numbers[i], numbers[i + g]);
-          exchanged = true;
-        }
-      }
-    } while (exchanged);
-  }
+  veskara::reference::LiteralSort(entries);
   double sort = Seconds(t0);
   t0 = Clock::now();
-  size_t bytes = 0;
-  size_t i = 0;
-  while (i < words.size()) {
-    std::string acc = "," + numbers[i] + ",";
-    size_t j = i;
-    while (j + 1 < words.size() && veskara::CompareWords(words[j + 1], words[j]) == 0) {
-      ++j;
-      if (acc.find("," + numbers[j] + ",") == std::string::npos) acc += numbers[j] + ",";
-    }
-    bytes += words[j].size() + acc.size();
-    i = j + 1;
-  }
+  size_t bytes = veskara::reference::LiteralWrite(entries).size();
   double write = Seconds(t0);
   std::printf("literal  %9zu postings: sort %.3f s, merge %.3f s, sort+merge %.3f s (%zu bytes)\n", p.word.size(),
               sort, write, sort + write, bytes);

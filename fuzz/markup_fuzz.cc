@@ -1,0 +1,91 @@
+// The markup reader on arbitrary page bytes against the reading steps
+// written literally: line rules, UTF-8 lines to Windows-1251, trimming,
+// upper-casing, cutting out tags (the tag state carried across lines) and
+// runs of two or more word bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/posting_table.h"
+#include "extract/readers.h"
+#include "extract/word_chars.h"
+#include "fuzz_util.h"
+#include "platform/cp1251.h"
+
+using namespace veskara;
+
+namespace {
+
+void Tokenize(const std::string& segment, std::vector<std::string>& words) {
+  std::string current;
+  for (char c : segment + " ") {
+    if (kWordChars.find(c) != std::string_view::npos && c != '\0') {
+      current.push_back(c);
+    } else {
+      if (current.size() >= 2) words.push_back(current);
+      current.clear();
+    }
+  }
+}
+
+std::vector<std::string> LiteralWords(std::string_view page) {
+  std::vector<std::string> words;
+  bool in_tag = false;
+  for (std::string line : fuzz::ReferenceLines(page)) {
+    if (IsMultibyteUtf8(line)) line = EncodeCp1251(line, ' ');
+    size_t begin = 0;
+    size_t end = line.size();
+    while (begin < end && static_cast<unsigned char>(line[begin]) <= 32) ++begin;
+    while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 32) --end;
+    line = line.substr(begin, end - begin);
+    if (line.size() < 2) continue;
+    for (char& c : line) c = UpperCase1251(c);
+
+    std::vector<std::string> segments;
+    std::string pending;
+    bool flushed = false;
+    for (char c : line) {
+      if (c == '<') in_tag = true;
+      if (!in_tag) {
+        pending.push_back(c);
+        flushed = false;
+      } else if (c == '>') {
+        in_tag = false;
+        if (!pending.empty()) {
+          segments.push_back(pending);
+          pending.clear();
+          flushed = true;
+        }
+      }
+    }
+    if (!flushed) segments.push_back(pending);
+    for (const std::string& segment : segments) Tokenize(segment, words);
+  }
+  return words;
+}
+
+class Reader : public THTMLFile {
+ public:
+  using THTMLFile::THTMLFile;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view page(reinterpret_cast<const char*>(data), size);
+  const std::string path = fuzz::ScratchDir() + "/page.htm";
+  fuzz::WriteBytes(path, page);
+
+  PostingTable table;
+  table.SetCurrentFileNumber("7");
+  { Reader reader(path, table); }
+  const std::vector<std::string> expected = LiteralWords(page);
+  FUZZ_CHECK(table.Count() == expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    FUZZ_CHECK(table.WordAt(i) == expected[i]);
+    FUZZ_CHECK(table.NumberAt(i) == "7");
+  }
+  return 0;
+}

@@ -1,0 +1,108 @@
+// SortPostingTable and WriteWordsFile against the diminishing-gap exchange
+// sort and the searched-accumulator merge as first written, on tables made
+// from the fuzzer's bytes (many equal words, case variants, any bytes).
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/compare_words.h"
+#include "base/posting_table.h"
+#include "fuzz_util.h"
+#include "platform/text_file.h"
+
+using namespace veskara;
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+void LiteralSort(Entries& e) {
+  const int count = static_cast<int>(e.size());
+  if (count < 2) return;
+  std::vector<int> gaps;
+  for (int g = (count - 1) / 2; g >= 1; g /= 2) gaps.push_back(g);
+  if (gaps.empty()) gaps.push_back(1);
+  for (int g : gaps) {
+    bool exchanged;
+    do {
+      exchanged = false;
+      for (int i = 0; i <= count - 1 - g; ++i) {
+        if (CompareWords(e[i + g].first, e[i].first) < 0) {
+          std::swap(e[i], e[i + g]);
+          exchanged = true;
+        }
+      }
+    } while (exchanged);
+  }
+}
+
+std::string LiteralWrite(const Entries& e) {
+  std::string out;
+  size_t i = 0;
+  while (i < e.size()) {
+    std::string acc = "," + e[i].second + ",";
+    size_t j = i;
+    while (j + 1 < e.size() && CompareWords(e[j + 1].first, e[j].first) == 0) {
+      ++j;
+      if (acc.find("," + e[j].second + ",") == std::string::npos) acc += e[j].second + ",";
+    }
+    out += e[j].first + "\r\n" + acc.substr(1, acc.size() - 2) + "\r\n";
+    i = j + 1;
+  }
+  return out;
+}
+
+// Simple CompareWords: the Latin small letters as capitals, then unsigned
+// bytes, a proper prefix first.
+int LiteralCompare(const std::string& a, const std::string& b) {
+  auto up = [](char c) { return static_cast<int>(static_cast<unsigned char>(c >= 'a' && c <= 'z' ? c - 32 : c)); };
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    if (up(a[i]) != up(b[i])) return up(a[i]) - up(b[i]);
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+int Sign(int v) { return (v > 0) - (v < 0); }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider input(data, size);
+  Entries entries;
+  // Small tables: the literal sort is quadratic at worst.
+  while (input.remaining_bytes() > 0 && entries.size() < 300) {
+    std::string word = input.ConsumeRandomLengthString(6);
+    std::string number = std::to_string(input.ConsumeIntegralInRange<int>(0, 40));
+    entries.emplace_back(std::move(word), std::move(number));
+  }
+  for (size_t i = 0; i + 1 < entries.size(); ++i) {
+    const int got = CompareWords(entries[i].first, entries[i + 1].first);
+    const int want = LiteralCompare(entries[i].first, entries[i + 1].first);
+    FUZZ_CHECK(Sign(got) == Sign(want));
+  }
+
+  PostingTable table;
+  for (const auto& [word, number] : entries) table.AddEntry(word, number);
+  table.SortPostingTable();
+  LiteralSort(entries);
+  FUZZ_CHECK(table.Count() == entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    FUZZ_CHECK(table.WordAt(i) == entries[i].first);
+    FUZZ_CHECK(table.NumberAt(i) == entries[i].second);
+  }
+
+  const std::string path = fuzz::ScratchDir() + "/wrds.txt";
+  {
+    TextWriter writer = TextWriter::Create(path);
+    table.WriteWordsFile(writer);
+    writer.Close();
+  }
+  std::ifstream in(path, std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  FUZZ_CHECK(written == LiteralWrite(entries));
+  return 0;
+}

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -60,6 +61,39 @@ void CopyAll(int in, int out) {
   }
 }
 
+// True when the file holds a byte 26 (Ctrl-Z); the file offset stays.
+bool HoldsCtrlZ(int fd) {
+  std::vector<char> buffer(size_t{1} << 20);
+  for (off_t at = 0;;) {
+    ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowLastIoError();
+    }
+    if (n == 0) return false;
+    if (std::memchr(buffer.data(), 26, static_cast<size_t>(n)) != nullptr) return true;
+    at += n;
+  }
+}
+
+// Writes the lines of `in` as every reader of the program sees them, each
+// ended by CR LF: what lies after a Ctrl-Z that ends the file is left out.
+void CopyReadableLines(FileHandle in, int out) {
+  LineReader reader(std::move(in));
+  std::string block;
+  std::string_view line;
+  while (reader.ReadLine(&line)) {
+    block.append(line);
+    block.append("\r\n");
+    if (block.size() >= (size_t{1} << 20)) {
+      WriteAll(out, block.data(), block.size());
+      block.clear();
+    }
+  }
+  WriteAll(out, block.data(), block.size());
+  reader.Close();
+}
+
 void SyncDescriptor(int fd) {
   while (::fsync(fd) != 0) {
     if (errno != EINTR) ThrowLastIoError();
@@ -85,7 +119,11 @@ void CopyEndingLine(const std::string& source, const std::string& path) {
   if (!out.valid()) ThrowLastIoError();
   FileHandle in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (!in.valid() && errno != ENOENT) ThrowLastIoError();
-  if (in.valid()) {
+  if (in.valid() && HoldsCtrlZ(in.fd())) {
+    // A Ctrl-Z may end the file for every reader: lines appended after it
+    // would be lost to them. Rare, so this slow way is taken only then.
+    CopyReadableLines(std::move(in), out.fd());
+  } else if (in.valid()) {
     CopyAll(in.fd(), out.fd());
     in.Close();
     off_t size = ::lseek(out.fd(), 0, SEEK_END);

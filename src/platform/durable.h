@@ -36,7 +36,9 @@ class FileLock {
 // Creates `path` (cut to length 0 when it exists) holding the bytes of
 // `source` (nothing when `source` does not exist), then, when the copy does
 // not end with LF, a CR LF, so that the next line appended to it starts a
-// line of its own. The copy goes in large blocks inside the kernel.
+// line of its own. The copy goes in large blocks inside the kernel. A source
+// holding a Ctrl-Z is copied as the lines a LineReader reads from it, each
+// ended by CR LF, so that no Ctrl-Z ends the file before what is appended.
 void CopyEndingLine(const std::string& source, const std::string& path);
 
 // Writes all of `bytes` to `path`, created or cut to length 0, and flushes it

@@ -154,6 +154,35 @@ TEST(ScanTest, EndsALastLineWithoutLineEndBeforeAppending) {
   EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"BB", "42", "OLD", "41"}));
 }
 
+// Regression guard: a Ctrl-Z that ends fls.txt for every reader (some
+// editors put one at the end) hid the records appended after it, so the next
+// scan reused their numbers and indexed their files again.
+TEST(ScanTest, NewRecordsStayReadableAfterAnEndOfFileByte) {
+  const std::string old_files[] = {
+      CrLf({"/old.htm", "41"}) + "\x1a",
+      CrLf({"/old.htm", "41"}) + "\x1a" + CrLf({"/hidden.htm", "50"}),
+      "/old.htm\r\n41\x1a skipped \x1a rest\r\n/hidden.htm\r\n50",
+      "/old.htm\r\n4\r1\r",
+  };
+  for (const std::string& old : old_files) {
+    SCOPED_TRACE(old);
+    TempDir tmp;
+    const std::string base = tmp / "base";
+    WriteFile(tmp / "docs/b.htm", "bb");
+    WriteFile(FilesFilePath(base), old);
+    WriteFile(WordsFilePath(base), CrLf({"OLD", "41"}));
+
+    RecordingObserver observer;
+    RunScan(base, tmp / "docs", observer);
+
+    BaseState state;
+    LoadBase(base, state);
+    EXPECT_EQ(state.IndexedPaths, (std::vector<std::string>{"/old.htm", tmp / "docs/b.htm"}));
+    EXPECT_EQ(state.postings.CurrentFileNumber(), "43");
+    EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"BB", "42", "OLD", "41"}));
+  }
+}
+
 TEST(ScanTest, PathPassingBothTestsIsReadByBothReadersAndRecordedOnce) {
   TempDir tmp;
   const std::string base = tmp / "base";

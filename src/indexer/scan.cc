@@ -92,7 +92,11 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
   observer.SetStep("Step 1 of 4");
   std::vector<std::string> NewFiles;
-  ScanDirectory(start_mask, NewFiles, [&observer] { observer.SetStatus("Getting files list..."); });
+  ScanDirectory(start_mask, NewFiles, [&observer] {
+    // The walk of a large tree can take long: a stop must not wait for it.
+    if (observer.StopRequested()) throw ScanStopped();
+    observer.SetStatus("Getting files list...");
+  });
   observer.SetStatus("");
 
   observer.SetStep("Step 2 of 4");

@@ -29,7 +29,8 @@ class ScanObserver {
     (void)done;
     (void)total;
   }
-  // Asked before each file of step 2; true stops the scan and keeps the old base.
+  // Asked before each directory of step 1 and each file of step 2; true
+  // stops the scan and keeps the old base.
   virtual bool StopRequested() { return false; }
 };
 

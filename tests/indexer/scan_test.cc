@@ -268,6 +268,24 @@ TEST(ScanTest, StopRequestKeepsTheOldBase) {
   EXPECT_TRUE(BaseIsClean(base));
 }
 
+// Regression guard: a stop was only seen in step 2, so closing the window
+// while a large tree was walked waited for the whole walk.
+TEST(ScanTest, StopRequestEndsTheWalk) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  for (const char* path : {"docs/a.htm", "docs/x/b.htm", "docs/y/c.htm"}) WriteFile(tmp / path, "word");
+  WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
+  WriteFile(WordsFilePath(base), CrLf({"OLD", "0"}));
+  const BaseFiles before = ReadBase(base);
+
+  RecordingObserver observer;
+  observer.stop_after_checks = 1;  // the walk asks once per directory
+  EXPECT_THROW(RunScan(base, tmp / "docs", observer), ScanStopped);
+  EXPECT_EQ(observer.texts, (std::vector<std::string>{"step:Step 1 of 4", "status:Getting files list..."}));
+  EXPECT_EQ(ReadBase(base), before);
+  EXPECT_TRUE(BaseIsClean(base));
+}
+
 TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
   TempDir tmp;
   const std::string base = tmp / "base";

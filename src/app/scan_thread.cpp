@@ -58,12 +58,15 @@ class TSeaThread::Observer : public ScanObserver {
   }
 
  private:
+  // Throws ScanStopped once a stop is requested: the walk of step 1 and the
+  // sorting and writing of steps 3 and 4 ask for no file, and a walk of a
+  // large tree must not keep a closing window open.
   void RunOnWindow(std::function<void()> show) {
     std::shared_ptr<SyncState> sync = sync_;
     auto done = std::make_shared<bool>(false);
     {
       std::lock_guard lock(sync->mutex);
-      if (sync->stop) return;
+      if (sync->stop) throw ScanStopped();
     }
     QMetaObject::invokeMethod(
         window_,
@@ -80,6 +83,7 @@ class TSeaThread::Observer : public ScanObserver {
         Qt::QueuedConnection);
     std::unique_lock lock(sync->mutex);
     sync->changed.wait(lock, [&] { return *done || sync->stop; });
+    if (!*done) throw ScanStopped();
   }
 
   QObject* window_;

@@ -31,9 +31,10 @@ class TSeaThread : public QThread {
   // Stops the scan if it still runs and waits for the thread.
   ~TSeaThread() override;
 
-  // Window thread. Asks the scan to stop at its next file, keeping the old
-  // base. From then on the worker never waits for the window again, so the
-  // window thread may block on wait() without a deadlock.
+  // Window thread. Asks the scan to stop at its next file or its next report
+  // to the window, keeping the old base. From then on the worker never waits
+  // for the window again, so the window thread may block on wait() without a
+  // deadlock.
   void RequestStop();
 
   // After finished(): whether the scan stopped on request, and the message

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <cerrno>
+#include <filesystem>
 #include <utility>
 
 #include "app_test_util.h"
@@ -185,6 +186,31 @@ class ScanTest : public QObject {
     QVERIFY(desktop.messages.empty());
     QCOMPARE(ReadFile(dir / "wrds.txt"), words);
     QCOMPARE(ReadFile(dir / "fls.txt"), files);
+  }
+
+  void closingDuringTheWalkStopsIt() {
+    // Each level links twice to the next: a walk of 2^40 folders, which
+    // would never end if the stop waited for step 2's first file.
+    TempDir dir;
+    const int levels = 40;
+    for (int i = 0; i < levels; ++i) {
+      const std::string level = dir / ("docs/l" + std::to_string(i));
+      std::filesystem::create_directories(level);
+      for (const char* name : {"a", "b"}) {
+        std::filesystem::create_directory_symlink(dir / ("docs/l" + std::to_string(i + 1)),
+                                                  level + "/" + name);
+      }
+    }
+    std::filesystem::create_directories(dir / ("docs/l" + std::to_string(levels)));
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    form->DirEdit->setText(QString::fromStdString(dir / "docs/l0"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(!form->close());
+    QVERIFY(WaitForScan(*form));
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(!FileExists(dir / "wrds.txt"));
+    QVERIFY(desktop.messages.empty());
   }
 
   void destroyingTheWindowDuringAScanDoesNotHang() {

@@ -28,11 +28,17 @@ std::string_view Trim(std::string_view line) {
 // long, upper-cased. A read error ends the file quietly, keeping the lines
 // already handed out: one bad file must not end the scan. `transcode` turns
 // UTF-8 lines into Windows-1251 first (document pages; the PDF converter
-// already writes Windows-1251).
+// already writes Windows-1251). False when the file could not be opened.
 template <typename OnLine>
-void ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_line) {
+bool ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_line) {
+  FileHandle file;
   try {
-    LineReader reader(path);
+    file = OpenForReading(path);
+  } catch (const IoError&) {
+    return false;
+  }
+  try {
+    LineReader reader(std::move(file));
     LineTranscoder transcoder;
     std::string upper;
     std::string_view raw;
@@ -46,8 +52,9 @@ void ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_li
     }
     reader.Close();
   } catch (const IoError&) {
-    // Cannot be opened, or failed while being read: the words so far stay.
+    // Failed while being read: the words so far stay.
   }
+  return true;
 }
 
 }  // namespace
@@ -110,8 +117,12 @@ void TPDFFile::ReadText() {
   // or run goes first, and if it cannot, nothing is converted.
   if (FileExists(temp) && !RemoveFile(temp)) return;
   if (GetText(FileName.c_str(), temp.c_str()) != 0) return;
+  // A converted text that cannot be opened stays where it is; the next
+  // document's first step removes it.
   if (!IsRegularFile(temp)) return;
-  ForEachPreparedLine(temp, /*transcode=*/false, [this](std::string_view line) { TokenizeSegment(line, table_); });
+  const bool opened = ForEachPreparedLine(temp, /*transcode=*/false,
+                                          [this](std::string_view line) { TokenizeSegment(line, table_); });
+  if (!opened) return;
   if (FileExists(temp)) RemoveFile(temp);
 }
 

@@ -224,6 +224,25 @@ TEST_F(PdfReaderTest, OldTempThatCannotBeDeletedStopsTheConversion) {
   EXPECT_EQ(*result, "|STUCK WORDS\r\n");
 }
 
+// The converted text is created with no permissions at all (umask 777), so
+// the reader cannot open it: no words, and the file waits for the next
+// document's first step instead of being deleted.
+TEST_F(PdfReaderTest, ConvertedTextThatCannotBeOpenedIsLeftInPlace) {
+  WriteFile(dir_ / "doc.pdf", MakePdf({"Hello"}));
+  ASSERT_EQ(::chmod(dir_.path().c_str(), 0777), 0);
+  auto result = testing::RunUnprivileged([&] {
+    const mode_t old_mask = ::umask(0777);
+    std::string words = Joined(PdfWords(dir_ / "doc.pdf"));
+    ::umask(old_mask);
+    return words + "|" + (TempExists() ? "kept" : "gone");
+  });
+  ASSERT_TRUE(result.has_value());
+  EXPECT_EQ(*result, "|kept");
+  // The next document removes it first and converts as usual.
+  EXPECT_EQ(PdfWords(dir_ / "doc.pdf"), std::vector<std::string>{"HELLO"});
+  EXPECT_FALSE(TempExists());
+}
+
 TEST_F(PdfReaderTest, TempThatIsAFolderIsLeftAlone) {
   ASSERT_EQ(::mkdir(kPdfTempFileName, 0755), 0);
   WriteFile(dir_ / "doc.pdf", MakePdf({"Hello"}));

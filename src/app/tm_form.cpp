@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QToolTip>
+#include <exception>
 
 #include "app/desktop.h"
 #include "app/scan_thread.h"
@@ -119,8 +120,14 @@ void TmForm::FormShow() {
   SetLabelText(LabWordsCount, QString());
   base_directory_ = base_directory_source_ ? base_directory_source_() : DefaultBaseDirectory();
   // A commit that a crash interrupted is finished or rolled back before
-  // anything reads the base.
-  RecoverBase(base_directory_);
+  // anything reads the base. When that fails, the start still ends as usual
+  // and the failure is reported after it.
+  std::exception_ptr recovery_failure;
+  try {
+    RecoverBase(base_directory_);
+  } catch (...) {
+    recovery_failure = std::current_exception();
+  }
   if (!FileExists(WordsFilePath(base_directory_))) {
     SetPanelText(1, "First, you should add to base one or more directory...");
   }
@@ -128,6 +135,7 @@ void TmForm::FormShow() {
   *base_state_ = BaseState();
   PageControl1->setCurrentWidget(TabSheet1);
   ShowBaseStatistics();
+  if (recovery_failure) std::rethrow_exception(recovery_failure);
 }
 
 void TmForm::FormClose() {

@@ -8,11 +8,13 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <cerrno>
 #include <filesystem>
 #include <stdexcept>
 
 #include "app/widgets.h"
 #include "app_test_util.h"
+#include "platform/durable.h"
 
 namespace veskara::testing {
 
@@ -241,6 +243,26 @@ class WindowTest : public QObject {
     QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
     QCOMPARE(desktop.messages[0].text, QString("No base here."));
     QVERIFY(form.isVisible());  // the window goes on
+  }
+
+  void failedRecoveryStillFinishesTheStart() {
+    // Left-overs of an interrupted scan that cannot be cleared up now.
+    TempDir dir;
+    WriteFile(dir / "wrds.txt.new", "A\r\n");
+    WriteFile(dir / "fls.txt", CrLf({"/x.htm", "0"}));
+    SetDurableFaultHookForTesting(
+        [](std::string_view operation, const std::string&) { return operation == "lock" ? EACCES : 0; });
+    RecordingDesktop desktop;
+    TmForm form(desktop, [&] { return dir.path(); });
+    form.PageControl1->setCurrentIndex(1);
+    form.show();
+    SetDurableFaultHookForTesting(nullptr);
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].text, QString("File access denied."));
+    QCOMPARE(form.PanelText(1), kHint);
+    QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet1);
+    QCOMPARE(form.LabFilesCount->text(), QString("1 files in the base"));
   }
 
   void folderPickerPreselectionAndResult() {

@@ -1,5 +1,6 @@
 // veskara-cli as scripts see it: the built program run on real base files,
 // its stdout, stderr and exit code.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,40 @@ TEST_F(CliTest, FilesWithoutFilesFileFails) {
   CliRun run = OnBase({"files", "1"});
   EXPECT_EQ(run.code, 2);
   EXPECT_EQ(run.err, "veskara-cli: File not found.\n");
+}
+
+// Base files that are not plain readable files: a folder is no base file;
+// a FIFO is refused without blocking the program.
+TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
+  const std::string missing =
+      "Database file " + base_.path() + "/wrds.txt is not found. You should add to base one or more directory first.\n";
+  struct Case {
+    const char* kind;
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"folder", {"search", "cat"}, 2, "", missing},
+      {"folder", {"files", "0"}, 2, "", "veskara-cli: File access denied.\n"},
+      {"folder", {"stats"}, 0, "\n\n", ""},
+      {"fifo", {"search", "cat"}, 2, "", "Can't open file wrds.txt\n"},
+      {"fifo", {"stats"}, 0, "\n\n", ""},
+  };
+  for (const Case& c : cases) {
+    for (const char* name : {"wrds.txt", "fls.txt"}) {
+      std::filesystem::remove_all(base_ / name);
+      if (std::string(c.kind) == "folder") {
+        std::filesystem::create_directory(base_ / name);
+      } else {
+        ASSERT_EQ(mkfifo((base_ / name).c_str(), 0644), 0);
+      }
+    }
+    CliRun run = OnBase(c.args);
+    EXPECT_EQ(run.code, c.code) << c.kind << " " << c.args[0];
+    EXPECT_EQ(run.out, c.out) << c.kind << " " << c.args[0];
+    EXPECT_EQ(run.err, c.err) << c.kind << " " << c.args[0];
+  }
 }
 
 TEST_F(CliTest, StatsPrintsBothLabels) {

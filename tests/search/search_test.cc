@@ -20,7 +20,7 @@ using testing::WriteFile;
 
 const char kTooMany[] = "Too many words found! Please define more exact search criteria!";
 
-// The passes exactly as written: one read of wrds.txt per query word and the
+// The literal passes: one read of wrds.txt per query word and the
 // nested-loop intersection; passes after the one that went over the limit
 // run on the capped entries without a second message.
 std::string LiteralIntersect(std::string_view candidates, std::string_view words) {
@@ -286,8 +286,8 @@ TEST_F(SearchTest, PassesAfterTheLimitNarrowTheCappedEntries) {
 }
 
 // Differential: random small bases, including lines the program never
-// writes, against the passes as written.
-TEST_F(SearchTest, MatchesTheWrittenPassesOnRandomBases) {
+// writes, against the literal passes.
+TEST_F(SearchTest, MatchesTheLiteralPassesOnRandomBases) {
   std::mt19937 rng(11);
   const std::string letters = "AB1\xC0";
   auto random_word = [&](size_t max_len) {
@@ -324,6 +324,51 @@ TEST_F(SearchTest, MatchesTheWrittenPassesOnRandomBases) {
     over_limit_rounds += fast.messages.size();
   }
   EXPECT_GT(over_limit_rounds, 10u) << "the limit should be reached in some rounds";
+}
+
+// Larger bases whose lines cross the reader's buffers, with the bytes that
+// bend the line rules: empty lines, CRs that open a line, a Ctrl-Z, and
+// number lines that begin like the query.
+TEST_F(SearchTest, MatchesTheLiteralPassesOnAwkwardLargeBases) {
+  std::mt19937 rng(23);
+  const std::string letters = "AB12";
+  auto random_word = [&](size_t max_len) {
+    std::string w;
+    size_t len = 1 + rng() % max_len;
+    for (size_t i = 0; i < len; ++i) w.push_back(letters[rng() % letters.size()]);
+    return w;
+  };
+  for (int round = 0; round < 24; ++round) {
+    std::string bytes;
+    size_t target = round < 12 ? 5000 + rng() % 50000 : (1 << 20) + rng() % (1 << 20);
+    while (bytes.size() < target) {
+      // Long stretches of lines that cannot match, so that whole blocks are skipped.
+      if (rng() % 200 == 0) {
+        for (int i = rng() % 3000; i > 0; --i) bytes += "ZZ\r\n3,4\r\n";
+      }
+      switch (rng() % 12) {
+        case 0: bytes += "\r\n"; break;                          // an empty line
+        case 1: bytes += "\r" + random_word(3) + "\r\n"; break;  // a CR that opens a line
+        case 2: bytes += random_word(2) + ",1\r\n"; break;       // a number line like a word
+        case 3:
+          if (round % 4 == 3 && rng() % 40 == 0) bytes += "Q\x1aX\r\n";  // Ctrl-Z inside a line
+          break;
+        default: {
+          std::string numbers;
+          for (size_t i = 1 + rng() % 3; i > 0; --i) numbers += std::to_string(rng() % 6) + (i > 1 ? "," : "");
+          bytes += random_word(4) + "\r\n" + numbers + "\r\n";
+        }
+      }
+    }
+    if (round % 2) bytes += random_word(3);  // a last word line without numbers
+    Base(bytes);
+    std::string query;
+    for (size_t i = 1 + rng() % 3; i > 0; --i) query += random_word(2) + " ";
+    SearchOutcome fast = Search(query);
+    SearchOutcome literal = LiteralSearch(dir_.path(), query);
+    ASSERT_EQ(Texts(fast), Texts(literal)) << "round " << round << " query " << query;
+    ASSERT_EQ(fast.messages, literal.messages) << "round " << round;
+  }
 }
 
 }  // namespace

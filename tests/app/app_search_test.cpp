@@ -65,6 +65,31 @@ class SearchTest : public QObject {
     QVERIFY(desktop.messages.empty());
   }
 
+  void searchFromTheFoundWordsKeepsFocusAndSelectsNothing() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 1);
+    QCOMPARE(QApplication::focusWidget(), form->ListBox1);
+    form->Edit1->setText("a");
+    QTest::mouseClick(form->btnGO, Qt::LeftButton);
+    QCOMPARE(Rows(form->ListBox1), (QStringList{"APPLE", "APRICOT"}));
+    QVERIFY(form->ListBox1->selectedItems().isEmpty());
+    QCOMPARE(QApplication::focusWidget(), form->ListBox1);
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.b)}));
+    // The arrow keys then choose from the new rows.
+    QTest::keyClick(form->ListBox1, Qt::Key_Down);
+    QCOMPARE(form->ListBox1->selectedItems().size(), 1);
+    QVERIFY(form->ListBox2->count() > 0);
+    // Keypad Enter searches too.
+    form->Edit1->setFocus();
+    form->Edit1->setText("banana");
+    QTest::keyClick(form->Edit1, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(Rows(form->ListBox1), (QStringList{"BANANA"}));
+    QVERIFY(desktop.messages.empty());
+  }
+
   void rowsOfSearches_data() {
     QTest::addColumn<QString>("query");
     QTest::addColumn<QStringList>("rows");

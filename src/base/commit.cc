@@ -57,12 +57,16 @@ void CommitBase(const std::string& dir) {
     // Makes the temporaries' names and the record durable before any rename.
     SyncDirectory(dir);
   } catch (const std::exception&) {
-    // Nothing is renamed yet: the old base stays.
+    // Nothing is renamed yet: the old base stays. The temporaries go only
+    // once the record is gone: beside a record that may be complete, they
+    // must stay whole for the next recovery to roll forward.
+    bool record_removed = true;
     try {
       UnlinkFile(record);
     } catch (const std::exception&) {
+      record_removed = false;
     }
-    DiscardTemporaries(dir);
+    if (record_removed) DiscardTemporaries(dir);
     throw;
   }
   // From here on the new base is decided: a failed rename is rolled forward

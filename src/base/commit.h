@@ -32,8 +32,9 @@ std::string BaseFilePath(std::string_view base_directory, std::string_view name)
 std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory);
 
 // The temporaries are written and synced: makes them the live base.
-// A failure before the record is on the disk removes the temporaries and
-// leaves the old base; after that the new base is decided, and a failed
+// A failure before the record is on the disk removes the record and the
+// temporaries and leaves the old base (when the record cannot be removed,
+// the temporaries stay for the next recovery to settle); after that the new base is decided, and a failed
 // rename or a crash is rolled forward by the next recovery.
 void CommitBase(const std::string& base_directory);
 

@@ -207,6 +207,23 @@ TEST_F(DurabilityTest, FullDiskAtEveryOperation) {
   EXPECT_TRUE(finished);
 }
 
+// Regression guard: when the record could neither be flushed nor removed,
+// the temporaries were still removed one by one; a temporary that would not
+// go then stood beside a complete record, and recovery made a base of the
+// new wrds.txt and the old fls.txt.
+TEST_F(DurabilityTest, RecordThatCannotBeRemovedKeepsTheTemporariesWhole) {
+  SetDurableFaultHookForTesting([](std::string_view op, const std::string& path) {
+    const bool record = path.ends_with(kCommitRecordName);
+    if (op == "sync" && record) return EIO;
+    if (op == "remove" && (record || path.ends_with(kWordsTempName))) return EIO;
+    return 0;
+  });
+  RecordingObserver observer;
+  EXPECT_THROW(RunScan(base_, docs_, observer), IoError);
+  SetDurableFaultHookForTesting(nullptr);
+  RecoveredBaseIsOldOrNew();
+}
+
 // A real write failure of the kernel: the file size limit makes write(2)
 // fail with EFBIG, which the program reports as a full disk.
 TEST_F(DurabilityTest, FailedWriteOfTheNewWordsKeepsTheOldBase) {

@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 
 #include "indexer/scan.h"
@@ -58,32 +59,46 @@ class TSeaThread::Observer : public ScanObserver {
   }
 
  private:
-  // Throws ScanStopped once a stop is requested: the walk of step 1 and the
-  // sorting and writing of steps 3 and 4 ask for no file, and a walk of a
-  // large tree must not keep a closing window open.
+  // Runs `show` on the window thread and waits for it; a failure inside it
+  // is raised again here, so it ends the scan instead of leaving through the
+  // window's event loop with the worker waiting for ever. Throws ScanStopped
+  // once a stop is requested: the walk of step 1 and the sorting and writing
+  // of steps 3 and 4 ask for no file, and a walk of a large tree must not
+  // keep a closing window open.
   void RunOnWindow(std::function<void()> show) {
+    struct Call {
+      bool done = false;
+      std::exception_ptr failure;
+    };
     std::shared_ptr<SyncState> sync = sync_;
-    auto done = std::make_shared<bool>(false);
+    auto call = std::make_shared<Call>();
     {
       std::lock_guard lock(sync->mutex);
       if (sync->stop) throw ScanStopped();
     }
     QMetaObject::invokeMethod(
         window_,
-        [sync, done, show = std::move(show)] {
+        [sync, call, show = std::move(show)] {
           {
             std::lock_guard lock(sync->mutex);
             if (sync->stop) return;  // abandoned: the window is closing
           }
-          show();
+          std::exception_ptr failure;
+          try {
+            show();
+          } catch (...) {
+            failure = std::current_exception();
+          }
           std::lock_guard lock(sync->mutex);
-          *done = true;
+          call->failure = failure;
+          call->done = true;
           sync->changed.notify_all();
         },
         Qt::QueuedConnection);
     std::unique_lock lock(sync->mutex);
-    sync->changed.wait(lock, [&] { return *done || sync->stop; });
-    if (!*done) throw ScanStopped();
+    sync->changed.wait(lock, [&] { return call->done || sync->stop; });
+    if (!call->done) throw ScanStopped();
+    if (call->failure) std::rethrow_exception(call->failure);
   }
 
   QObject* window_;

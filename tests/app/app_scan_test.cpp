@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <cerrno>
 #include <filesystem>
+#include <stdexcept>
 #include <utility>
 
 #include "app_test_util.h"
@@ -165,6 +166,24 @@ class ScanTest : public QObject {
     QCOMPARE(ReadFile(dir / "fls.txt"), files);
     QCOMPARE(form->PanelText(0), QString());
     QCOMPARE(form->LabFilesCount->text(), QString("1 files in the base"));
+  }
+
+  void aFailureWhileShowingProgressEndsTheScanWithAReport() {
+    TempDir dir;
+    WriteTree(dir, 1);
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    connect(form.get(), &TmForm::panelTextChanged, this, [](int, const QString& text) {
+      if (text == "Sorting...") throw std::runtime_error("No room for the status");
+    });
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(WaitForScan(*form));
+    QVERIFY(form->btnScan->isEnabled());
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].text, QString("No room for the status."));
+    QVERIFY(!FileExists(dir / "wrds.txt"));
   }
 
   void closingDuringAScanStopsItAndKeepsTheOldBase() {

@@ -1,6 +1,6 @@
-// LoadBase on arbitrary wrds.txt and fls.txt bytes: never anything but a
-// loaded table or one of its documented failures, and the entries are the
-// records' pieces, in file order.
+// LoadBase and the consistency check on arbitrary wrds.txt and fls.txt
+// bytes: never anything but a loaded table or one of its documented
+// failures, and the entries are the records' pieces, in file order.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -15,6 +15,7 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/str_to_int.h"
+#include "search/base_check.h"
 
 using namespace veskara;
 
@@ -32,6 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (have_words) fuzz::WriteBytes(WordsFilePath(dir), words);
   if (have_files) fuzz::WriteBytes(FilesFilePath(dir), files);
 
+  // The consistency check on the same bytes: never a crash, and a base it
+  // passes always loads.
+  const bool consistent = CheckBase(dir).status == BaseCheck::Status::kConsistent;
+
   BaseState state;
   state.IndexedPaths = {"kept unless fls.txt is read"};
   state.postings.AddEntry("STALE", "9");
@@ -41,9 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     LoadBase(dir, state);
   } catch (const ConvertError&) {
+    FUZZ_CHECK(!consistent);
     FUZZ_CHECK(have_files && !last_number);
     return 0;
   } catch (const BaseFullError&) {
+    // A consistent base may be full: its last number is the largest one.
     FUZZ_CHECK(have_files && last_number == INT32_MAX);
     return 0;
   }

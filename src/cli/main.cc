@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/add_command.h"
+#include "cli/check_command.h"
 #include "cli/query_commands.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
@@ -19,6 +20,7 @@ constexpr const char* kUsage =
     "       veskara-cli [--base DIR] search QUERY...\n"
     "       veskara-cli [--base DIR] files NUMBERLIST\n"
     "       veskara-cli [--base DIR] stats\n"
+    "       veskara-cli [--base DIR] check\n"
     "       veskara-cli --help | --version\n";
 
 constexpr const char* kHelp =
@@ -29,6 +31,8 @@ constexpr const char* kHelp =
     "                     per entry: the words, a TAB, the file numbers)\n"
     "  files NUMBERLIST   list the paths of the files with these numbers\n"
     "  stats              print the number of files and words in the base\n"
+    "  check              test that the base is consistent (1: the first problem\n"
+    "                     found is printed; 2: the base is missing or unreadable)\n"
     "  --base DIR         the folder of wrds.txt and fls.txt (default: the\n"
     "                     folder of this program)\n"
     "\n"
@@ -92,12 +96,13 @@ int main(int argc, char** argv) {
     if (operands.size() != 1) return UsageError("add takes one DIRECTORY");
     return veskara::RunAddCommand(base_directory, operands[0]);
   }
-  if (command != "search" && command != "files" && command != "stats") {
+  if (command != "search" && command != "files" && command != "stats" && command != "check") {
     return UsageError("unknown command " + command);
   }
   if (command == "search" && operands.empty()) return UsageError("search needs a QUERY");
   if (command == "files" && operands.size() != 1) return UsageError("files takes one NUMBERLIST");
   if (command == "stats" && !operands.empty()) return UsageError("stats takes no operand");
+  if (command == "check" && !operands.empty()) return UsageError("check takes no operand");
 
   // A scan that a crash interrupted is finished or rolled back first, so the
   // commands read a whole base.
@@ -109,5 +114,6 @@ int main(int argc, char** argv) {
   }
   if (command == "search") return veskara::RunSearchCommand(base_directory, operands);
   if (command == "files") return veskara::RunFilesCommand(base_directory, operands[0]);
+  if (command == "check") return veskara::RunCheckCommand(base_directory);
   return veskara::RunStatsCommand(base_directory);
 }

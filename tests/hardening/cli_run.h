@@ -1,0 +1,43 @@
+// Runs veskara-cli as the real program, for the hardening tests.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "test_util.h"
+
+namespace veskara::testing {
+
+struct CliOutcome {
+  int exit_code = -1;  // -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs veskara-cli with `args`; stdout and stderr go to files in `scratch`.
+inline CliOutcome RunCli(const std::string& scratch, const std::vector<std::string>& args) {
+  const std::string out_path = scratch + "/cli-stdout.txt";
+  const std::string err_path = scratch + "/cli-stderr.txt";
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (!std::freopen(out_path.c_str(), "w", stdout) || !std::freopen(err_path.c_str(), "w", stderr)) ::_exit(126);
+    std::vector<char*> argv = {const_cast<char*>(VESKARA_CLI_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  CliOutcome outcome;
+  outcome.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  outcome.out = ReadFile(out_path);
+  outcome.err = ReadFile(err_path);
+  return outcome;
+}
+
+}  // namespace veskara::testing

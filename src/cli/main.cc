@@ -90,6 +90,9 @@ int main(int argc, char** argv) {
   const std::string command = args[i++];
   std::vector<std::string> operands(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
 
+  // An empty name would mean the root folder once the separator is joined:
+  // a script's unset variable must not put a base there.
+  if (base_given && base_directory.empty()) return UsageError("--base needs a directory");
   base_directory = base_given ? WithoutTrailingSeparators(base_directory) : veskara::DefaultBaseDirectory();
 
   if (command == "add") {

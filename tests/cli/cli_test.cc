@@ -182,10 +182,13 @@ TEST_F(CliTest, UsageErrors) {
   const std::vector<std::vector<std::string>> cases = {
       {}, {"frob"}, {"--base"}, {"--bogus", "stats"}, {"search"}, {"files"}, {"files", "1", "2"}, {"stats", "x"},
       {"add"},
+      // An empty folder name (an unset variable in a script, say) must not
+      // mean the root folder.
+      {"--base", "", "stats"}, {"--base=", "stats"},
   };
   for (const auto& args : cases) {
     CliRun run = Cli(args);
-    EXPECT_EQ(run.code, 2) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(run.code, 2) << (args.empty() ? "" : args[0]) << " " << args.size();
     EXPECT_NE(run.err.find("usage: veskara-cli"), std::string::npos);
     EXPECT_EQ(run.out, "");
   }

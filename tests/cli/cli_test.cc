@@ -2,6 +2,7 @@
 // its stdout, stderr and exit code.
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,36 @@ TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
     EXPECT_EQ(run.out, c.out) << c.kind << " " << c.args[0];
     EXPECT_EQ(run.err, c.err) << c.kind << " " << c.args[0];
   }
+}
+
+// Base files without read permission. Root reads them anyway, so as root the
+// program runs as an unprivileged user, where setpriv is at hand.
+TEST_F(CliTest, BaseFilesWithoutReadPermission) {
+  std::vector<std::string> prefix;
+  if (geteuid() == 0) {
+    if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "as root without setpriv";
+    prefix = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", VESKARA_CLI_PATH};
+  }
+  Words(CrLf({"CAT", "0"}));
+  Files(CrLf({"/d/a.htm", "0"}));
+  ASSERT_EQ(chmod((base_ / "wrds.txt").c_str(), 0), 0);
+  ASSERT_EQ(chmod((base_ / "fls.txt").c_str(), 0), 0);
+  ASSERT_EQ(chmod(base_.path().c_str(), 0755), 0);  // the folder itself stays searchable
+  auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"--base", base_.path()});
+    if (prefix.empty()) return Cli(args);
+    args.insert(args.begin(), prefix.begin() + 1, prefix.end());
+    return Cli(args, prefix[0]);
+  };
+  CliRun search = run({"search", "cat"});
+  EXPECT_EQ(search.code, 2);
+  EXPECT_EQ(search.err, "Can't open file wrds.txt\n");
+  CliRun files = run({"files", "0"});
+  EXPECT_EQ(files.code, 2);
+  EXPECT_EQ(files.err, "veskara-cli: File access denied.\n");
+  CliRun stats = run({"stats"});
+  EXPECT_EQ(stats.code, 0);
+  EXPECT_EQ(stats.out, "\n\n");
 }
 
 TEST_F(CliTest, StatsPrintsBothLabels) {

@@ -18,18 +18,8 @@
 #include "indexer/scan.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
-#include "search/base_statistics.h"
 
 namespace veskara {
-
-namespace {
-
-void SetLabelText(QLabel* label, const QString& text) {
-  label->setText(text);
-  label->adjustSize();
-}
-
-}  // namespace
 
 QString TmForm::PanelText(int panel) const { return panels_[panel]->text(); }
 
@@ -116,8 +106,8 @@ bool TmForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TmForm::FormShow() {
-  SetLabelText(LabFilesCount, QString());
-  SetLabelText(LabWordsCount, QString());
+  SetFittedText(LabFilesCount, QString());
+  SetFittedText(LabWordsCount, QString());
   base_directory_ = base_directory_source_ ? base_directory_source_() : DefaultBaseDirectory();
   // A commit that a crash interrupted is finished or rolled back before
   // anything reads the base. When that fails, the start still ends as usual
@@ -141,18 +131,6 @@ void TmForm::FormShow() {
 void TmForm::FormClose() {
   found_number_lists_.clear();
   *base_state_ = BaseState();
-}
-
-void TmForm::ShowBaseStatistics() {
-  const BaseStatistics counts = CountBase(base_directory_);
-  if (counts.files_label) SetLabelText(LabFilesCount, QString::fromStdString(*counts.files_label));
-  if (counts.words_label) SetLabelText(LabWordsCount, QString::fromStdString(*counts.words_label));
-}
-
-void TmForm::Label7Click() { desktop_.OpenUrl(QUrl(kWebPageAddress)); }
-
-void TmForm::Label9Click() {
-  desktop_.OpenUrl(QUrl(QString("mailto:") + kMailAddress + "?Subject=Veskara 1.0"));
 }
 
 }  // namespace veskara

@@ -1,5 +1,7 @@
-// Building the window: its controls at their design places, the anchoring
-// when it is widened, and the wiring of every control to its handler.
+// Building the window: the frame, the search page and the status bar at
+// their design places, the anchoring when it is widened, and the wiring of
+// every control to its handler. The About page builds itself in
+// tm_form_about.cpp.
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
@@ -33,14 +35,6 @@ constexpr int kFieldWidth = 415;
 constexpr int kButtonLeft = 446;
 constexpr int kButtonWidth = 73;
 constexpr int kButtonHeight = 22;
-
-QLabel* FittedLabel(const QString& text, QWidget* page, int left, int top, const char* name) {
-  auto* label = new QLabel(text, page);
-  label->setObjectName(name);
-  label->move(left, top);
-  label->adjustSize();
-  return label;
-}
 
 QPushButton* Button(const QString& text, QWidget* page, const char* name) {
   auto* button = new QPushButton(text, page);
@@ -134,25 +128,6 @@ void TmForm::BuildSearchPage() {
              &TmForm::OpenContainingFolder);
   add_action("Copy path", {QKeySequence::Copy}, &TmForm::CopyPath);
   ListBox2->setContextMenuPolicy(Qt::ActionsContextMenu);
-}
-
-void TmForm::BuildAboutPage() {
-  QWidget* page = TabSheet2;
-  Label5 = FittedLabel("WWW:", page, 16, 88, "Label5");
-  Label7 = new LinkLabel(kWebPageAddress, page);
-  Label7->setObjectName("Label7");
-  Label7->move(64, 88);
-  Label7->adjustSize();
-  Label8 = FittedLabel("E-mail:", page, 16, 112, "Label8");
-  Label9 = new LinkLabel(kMailAddress, page);
-  Label9->setObjectName("Label9");
-  Label9->move(64, 112);
-  Label9->adjustSize();
-  Bevel1 = new EtchedLine(page);
-  Bevel1->setObjectName("Bevel1");
-  Bevel1->setGeometry(16, 139, 297, 7);
-  LabFilesCount = FittedLabel(QString(), page, 16, 152, "LabFilesCount");
-  LabWordsCount = FittedLabel(QString(), page, 16, 168, "LabWordsCount");
 }
 
 void TmForm::BuildStatusBar() {

@@ -11,6 +11,19 @@
 
 namespace veskara {
 
+QLabel* FittedLabel(const QString& text, QWidget* parent, int left, int top, const char* name) {
+  auto* label = new QLabel(text, parent);
+  label->setObjectName(name);
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+void SetFittedText(QLabel* label, const QString& text) {
+  label->setText(text);
+  label->adjustSize();
+}
+
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
   QFont font = this->font();
   font.setUnderline(true);

@@ -9,6 +9,11 @@ namespace veskara {
 
 class Desktop;
 
+// A label at (left, top) of `parent`, sized to its text.
+QLabel* FittedLabel(const QString& text, QWidget* parent, int left, int top, const char* name);
+// Sets a label's text and sizes the label to it.
+void SetFittedText(QLabel* label, const QString& text);
+
 // A label that looks and acts like a link: underlined, in the palette's link
 // colour, a hand cursor, and clicked() on a left click.
 class LinkLabel : public QLabel {

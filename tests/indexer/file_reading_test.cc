@@ -3,6 +3,12 @@
 #include "indexer/file_reading.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <new>
 
 #include <string>
 #include <vector>
@@ -55,6 +61,49 @@ TEST(CandidateReaderTest, ReadingAheadGivesTheSameTableAsReadingInTurn) {
   }
   ASSERT_GT(in_turn.Count(), 1000u);
   EXPECT_EQ(Entries(ahead), Entries(in_turn));
+}
+
+// A failure that a reader lets through (here memory running out on a line of
+// 64 MB under a tight address-space limit) is thrown by the scan's thread for
+// the file that caused it, after the words of the files before it.
+TEST(CandidateReaderTest, AReadersFailureReachesTheScanForItsFile) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the address-space limit would stop the sanitizer itself";
+#endif
+  TempDir tmp;
+  const std::vector<std::string> paths = {tmp / "a.htm", tmp / "big.htm", tmp / "c.htm"};
+  WriteFile(paths[0], "alpha");
+  WriteFile(paths[1], std::string(size_t{64} << 20, 'x'));
+  WriteFile(paths[2], "gamma");
+  const std::vector<bool> skip(paths.size(), false);
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    const rlim_t room = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (rlim_t{48} << 20);
+    const struct rlimit limit = {room, room};
+    if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
+    PostingTable table;
+    CandidateReader reader(paths, skip, true);
+    reader.AppendWordsOf(0, table);
+    try {
+      reader.AppendWordsOf(1, table);
+    } catch (const std::bad_alloc&) {
+      _exit(table.Count() == 1 ? 0 : 2);
+    } catch (...) {
+      _exit(3);
+    }
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // A scan stopped early destroys the reader while its worker waits for room.

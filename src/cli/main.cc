@@ -112,8 +112,16 @@ int main(int argc, char** argv) {
   try {
     veskara::RecoverBase(base_directory);
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "veskara-cli: %s\n", veskara::ErrorReportText(failure.what()).c_str());
-    return veskara::kExitFailure;
+    const std::string problem = veskara::ErrorReportText(failure.what());
+    if (command == "check") {
+      std::fprintf(stderr, "veskara-cli: %s\n", problem.c_str());
+      return veskara::kExitFailure;
+    }
+    // A base that this user may read but not write (beside an installed
+    // program, say) cannot be recovered by them. The live files still serve
+    // reading: the commit renames fls.txt before wrds.txt.
+    std::fprintf(stderr, "veskara-cli: an interrupted scan was not cleared up (%s); reading the base as it is\n",
+                 problem.c_str());
   }
   if (command == "search") return veskara::RunSearchCommand(base_directory, operands);
   if (command == "files") return veskara::RunFilesCommand(base_directory, operands[0]);

@@ -51,8 +51,8 @@ FileHandle OpenForReading(const std::string& path) {
   if (!file.valid()) ThrowLastIoError();
   struct stat st;
   if (::fstat(file.fd(), &st) != 0) ThrowLastIoError();
-  if (S_ISDIR(st.st_mode)) throw IoError(EISDIR);
-  if (!S_ISREG(st.st_mode)) throw IoError(EINVAL);
+  // Like a folder, a FIFO, socket or device is no text file to read.
+  if (!S_ISREG(st.st_mode)) throw IoError(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
   return file;
 }
 

@@ -66,8 +66,10 @@ class Scan {
 };
 
 // Finishes or rolls back a commit that a crash interrupted. Called at
-// start-up by both front ends; never throws for a base without a commit
-// record.
+// start-up by both front ends. In a clean base (no commit record, no
+// temporary) it touches nothing and never throws; otherwise a failure to
+// settle the files is thrown as IoError. Does nothing while another scan
+// holds the base's lock: those files are that scan's.
 void RecoverBase(const std::string& base_directory);
 
 }  // namespace veskara

@@ -57,6 +57,7 @@ def round_of(name):
     with ThreadPoolExecutor(2) as pool:
         results = dict(zip(queries, pool.map(search, queries)))
     bad = [q for q, r in results.items() if r[0] not in (0, 1)]
+    assert not bad, f"failed searches: {bad[:5]}"
     print(f"{name}: {len(queries)} searches in {time.time() - start:.1f} s, "
           f"{sum(r[0] == 0 for r in results.values())} with results, {len(bad)} failed")
     return results
@@ -76,7 +77,8 @@ print(f"scan of the new pages: exit {scan.returncode}, {scan_err.strip().splitli
 print(f"during the scan: {len(during)} searches in {time.time() - start:.1f} s")
 after = round_of("after the scan")
 
-failed = [(q, r) for q, r in during if r[0] not in (0, 1) or r[2]]
+# Exit 1 is "Nothing was found..." on stderr; 2 would be a failure.
+failed = [(q, r) for q, r in during if r[0] not in (0, 1)]
 old = sum(1 for q, r in during if r[:2] == before[q][:2])
 new = sum(1 for q, r in during if r[:2] == after[q][:2] and r[:2] != before[q][:2])
 neither = [q for q, r in during if r[:2] != before[q][:2] and r[:2] != after[q][:2]]

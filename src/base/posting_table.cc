@@ -1,6 +1,8 @@
 #include "base/posting_table.h"
 
 #include <algorithm>
+#include <exception>
+#include <thread>
 #include <numeric>
 #include <utility>
 
@@ -15,6 +17,8 @@ constexpr size_t kInsertionLimit = 24;
 // Chains from this length on are radix-sorted; shorter ones merge, since
 // radix passes pay for their buckets once per chain.
 constexpr size_t kRadixMinimum = 512;
+// Tables from this size on sort each phase's chains on two threads.
+constexpr size_t kParallelMinimum = size_t{1} << 16;
 
 // Stable LSD radix sort of `items` by key(item), keys `bits` wide.
 template <typename Key>
@@ -33,50 +37,76 @@ void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key
   }
 }
 
-// For each gap g in turn, sorts every chain a[r], a[r+g], a[r+2g], ...
-// stably by key: what the passes of strict-less exchanges at gap g leave.
+// Sorts the chains a[r], a[r+g], a[r+2g], ... for r in [first, last) stably
+// by key: what the passes of strict-less exchanges at gap g leave.
 template <typename Key>
-void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key, int bits) {
+void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, Key key, int bits) {
   std::vector<uint64_t> chain;
   std::vector<uint64_t> scratch;
-  for (size_t g : gaps) {
-    for (size_t r = 0; r < g; ++r) {
-      size_t len = (n - r + g - 1) / g;
-      if (len <= kInsertionLimit) {
-        for (size_t i = r + g; i < n; i += g) {
-          uint64_t e = a[i];
-          uint32_t k = key(e);
-          size_t j = i;
-          while (j > r && key(a[j - g]) > k) {
-            a[j] = a[j - g];
-            j -= g;
-          }
-          a[j] = e;
+  for (size_t r = first; r < last; ++r) {
+    size_t len = (n - r + g - 1) / g;
+    if (len <= kInsertionLimit) {
+      for (size_t i = r + g; i < n; i += g) {
+        uint64_t e = a[i];
+        uint32_t k = key(e);
+        size_t j = i;
+        while (j > r && key(a[j - g]) > k) {
+          a[j] = a[j - g];
+          j -= g;
         }
-        continue;
+        a[j] = e;
       }
-      chain.clear();
-      bool sorted = true;
-      uint32_t last = 0;
-      for (size_t i = r; i < n; i += g) {
-        uint32_t k = key(a[i]);
-        if (k < last) sorted = false;
-        last = k;
-        chain.push_back(a[i]);
-      }
-      if (sorted) continue;
-      // Radix passes cost their buckets per chain; short chains merge instead.
-      if (chain.size() < kRadixMinimum) {
-        std::stable_sort(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); });
-      } else {
-        RadixSort(chain, scratch, key, bits);
-      }
-      size_t i = r;
-      for (uint64_t e : chain) {
-        a[i] = e;
-        i += g;
-      }
+      continue;
     }
+    chain.clear();
+    bool sorted = true;
+    uint32_t previous = 0;
+    for (size_t i = r; i < n; i += g) {
+      uint32_t k = key(a[i]);
+      if (k < previous) sorted = false;
+      previous = k;
+      chain.push_back(a[i]);
+    }
+    if (sorted) continue;
+    if (chain.size() < kRadixMinimum) {
+      std::stable_sort(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); });
+    } else {
+      RadixSort(chain, scratch, key, bits);
+    }
+    size_t i = r;
+    for (uint64_t e : chain) {
+      a[i] = e;
+      i += g;
+    }
+  }
+}
+
+// Runs each gap's phase in turn. The chains of one phase share no entry, so
+// a large table splits them between two threads.
+template <typename Key>
+void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key, int bits) {
+  for (size_t g : gaps) {
+    if (g < 2 || n < kParallelMinimum) {
+      SortChainRange(a, n, g, 0, g, key, bits);
+      continue;
+    }
+    const size_t half = g / 2;
+    std::exception_ptr failure;
+    std::thread other([&] {
+      try {
+        SortChainRange(a, n, g, half, g, key, bits);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
+    try {
+      SortChainRange(a, n, g, 0, half, key, bits);
+    } catch (...) {
+      other.join();
+      throw;
+    }
+    other.join();
+    if (failure) std::rethrow_exception(failure);
   }
 }
 

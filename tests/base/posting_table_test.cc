@@ -96,5 +96,23 @@ TEST(PostingTableTest, FastSortAndMergeMatchTheLiteralAlgorithms) {
   }
 }
 
+// Tables this large split each phase between two threads.
+TEST(PostingTableTest, LargeTableMatchesTheLiteralSort) {
+  for (bool case_variants : {false, true}) {
+    std::mt19937 rng(7);
+    Entries entries;
+    for (int i = 0; i < 70000; ++i) {
+      std::string word = std::string(1, static_cast<char>('A' + rng() % 26)) + std::to_string(rng() % 3000);
+      if (case_variants && rng() % 100 == 0) word[0] = static_cast<char>(word[0] - 'A' + 'a');
+      entries.emplace_back(word, std::to_string(i / 20));
+    }
+    PostingTable table = TableOf(entries);
+    table.SortPostingTable();
+    LiteralSort(entries);
+    ASSERT_EQ(EntriesOf(table), entries) << "case variants: " << case_variants;
+    EXPECT_EQ(Written(table), LiteralWrite(entries));
+  }
+}
+
 }  // namespace
 }  // namespace veskara

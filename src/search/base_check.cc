@@ -1,9 +1,9 @@
 #include "search/base_check.h"
 
 #include <cstdint>
-#include <functional>
+#include <algorithm>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 #include "base/compare_words.h"
 #include "extract/word_chars.h"
@@ -37,10 +37,32 @@ int64_t NumberValue(std::string_view line) {
   return value <= INT32_MAX ? value : -1;
 }
 
-// Lets the set of number lines be asked with a view, without a copy.
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+// The number lines of fls.txt, each with its record's index. Number lines
+// are canonical and increasing, so a number text of wrds.txt names one only
+// when it is canonical too: it is looked up by its value, in a table indexed
+// by value when the numbers are dense (the usual base), else by halving.
+class NumberLines {
+ public:
+  void Add(int64_t value) { values_.push_back(value); }
+  void Seal() {
+    if (values_.empty() || values_.back() > static_cast<int64_t>(8 * values_.size() + (1 << 20))) return;
+    dense_.assign(static_cast<size_t>(values_.back()) + 1, kNone);
+    for (size_t i = 0; i < values_.size(); ++i) dense_[static_cast<size_t>(values_[i])] = static_cast<uint32_t>(i);
+  }
+  size_t size() const { return values_.size(); }
+  // The record index of a number text, or kNone.
+  uint32_t Find(std::string_view text) const {
+    const int64_t value = NumberValue(text);
+    if (value < 0) return kNone;
+    if (!dense_.empty()) return static_cast<size_t>(value) < dense_.size() ? dense_[static_cast<size_t>(value)] : kNone;
+    auto it = std::lower_bound(values_.begin(), values_.end(), value);
+    return it != values_.end() && *it == value ? static_cast<uint32_t>(it - values_.begin()) : kNone;
+  }
+  static constexpr uint32_t kNone = UINT32_MAX;
+
+ private:
+  std::vector<int64_t> values_;
+  std::vector<uint32_t> dense_;
 };
 
 }  // namespace
@@ -55,7 +77,7 @@ BaseCheck CheckBase(const std::string& base_directory) {
   LineReader words(words_path);
   LineReader files(files_path);
 
-  std::unordered_set<std::string, TextHash, std::equal_to<>> numbers;
+  NumberLines numbers;
   {
     std::string_view line;
     size_t k = 0;
@@ -68,16 +90,19 @@ BaseCheck CheckBase(const std::string& base_directory) {
         return Problem(kFilesFileName, k, "the number " + std::string(line) + " is not greater than the one before it");
       }
       previous = value;
-      numbers.emplace(line);
+      numbers.Add(value);
     }
     files.Close();
+    numbers.Seal();
     if (k % 2 == 1) return Problem(kFilesFileName, k, "a path without its number line");
   }
 
   std::string_view line;
   std::string word;
   std::string previous_word;
-  std::unordered_set<std::string_view> seen;
+  // seen[i] == the list's line number: record i's number stood in it
+  // already. No clearing between lists, so a long list costs nothing later.
+  std::vector<size_t> seen(numbers.size(), 0);
   size_t k = 0;
   while (words.ReadLine(&line)) {
     ++k;
@@ -93,19 +118,20 @@ BaseCheck CheckBase(const std::string& base_directory) {
       previous_word.swap(word);
       continue;
     }
-    seen.clear();
     size_t start = 0;
     for (;;) {
       size_t comma = line.find(',', start);
       if (comma == std::string_view::npos) comma = line.size();
       const std::string_view number = line.substr(start, comma - start);
       if (number.empty()) return Problem(kWordsFileName, k, "an empty piece in the number list " + Shown(line));
-      if (!seen.insert(number).second) {
-        return Problem(kWordsFileName, k, "the number " + Shown(number) + " stands twice in the list");
-      }
-      if (numbers.find(number) == numbers.end()) {
+      const uint32_t known = numbers.Find(number);
+      if (known == NumberLines::kNone) {
         return Problem(kWordsFileName, k, "the number " + Shown(number) + " is not a number line of fls.txt");
       }
+      if (seen[known] == k) {
+        return Problem(kWordsFileName, k, "the number " + Shown(number) + " stands twice in the list");
+      }
+      seen[known] = k;
       if (comma == line.size()) break;
       start = comma + 1;
     }

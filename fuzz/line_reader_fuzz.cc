@@ -15,13 +15,13 @@ using namespace veskara;
 
 namespace {
 
-// The readers fill blocks of 1 MiB: half of the inputs are put behind a
+// The readers fill blocks of 1 MiB: one input in eight is put behind a
 // filler that ends up to 4 KiB before such a boundary, partway through a
 // line, so that lines, CR LF pairs and Ctrl-Z rules straddle refills.
 constexpr size_t kBlock = 1 << 20;
 
 std::string Arrange(const uint8_t* data, size_t size) {
-  if (size < 3 || (data[0] & 1) == 0) return std::string(reinterpret_cast<const char*>(data), size);
+  if (size < 3 || (data[0] & 7) != 7) return std::string(reinterpret_cast<const char*>(data), size);
   const size_t before_boundary = (data[1] | data[2] << 8) % 4096;
   std::string bytes;
   bytes.reserve(kBlock + size);

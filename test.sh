@@ -8,3 +8,5 @@ cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKARA_WERR
 cmake --build "$BUILD"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$BUILD" --output-on-failure -j2
+# The same tests under the sanitizers, and every fuzz target for a few seconds.
+tools/hardening.sh

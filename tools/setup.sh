@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the benchmarks need.
 set -euo pipefail
-PACKAGES=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
+PACKAGES=(cmake ninja-build g++ pkg-config clang libclang-rt-14-dev libgtest-dev libbenchmark-dev
           qt6-base-dev libpoppler-cpp-dev poppler-utils)
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "base_generator.h"
-#include "extract/word_chars.h"
 #include "platform/block_read.h"
 #include "platform/text_file.h"
+#include "reference/literal_search.h"
 #include "search/base_statistics.h"
 #include "search/file_lookup.h"
 #include "search/search.h"
@@ -57,66 +57,15 @@ size_t ReadWhole(const std::string& path) {
 
 // --- The written algorithms -------------------------------------------------
 
-std::vector<std::string> SplitNumbers(std::string_view list) {
-  std::vector<std::string> out;
-  std::string current;
-  for (char c : list) {
-    if (IsWordChar(c)) {
-      current.push_back(c);
-    } else if (!current.empty()) {
-      out.push_back(current);
-      current.clear();
-    }
-  }
-  if (!current.empty()) out.push_back(current);
-  return out;
-}
-
-std::string LiteralIntersect(std::string_view candidates, std::string_view words) {
-  std::string result;
-  std::vector<std::string> b_list = SplitNumbers(words);
-  for (const std::string& a : SplitNumbers(candidates)) {
-    for (const std::string& b : b_list) {
-      if (a == b) result += a + ",";
-    }
-  }
-  if (!result.empty()) result.pop_back();
-  return result;
-}
+using reference::LiteralIntersect;
 
 std::vector<SearchEntry> LiteralSearch(const std::string& base, std::string_view query) {
-  std::vector<std::string> words = ParseQuery(query);
-  std::vector<SearchEntry> entries;
-  for (size_t pass = 0; pass < words.size(); ++pass) {
-    const std::string& w = words[pass];
+  return reference::LiteralSearch(ParseQuery(query), [&base](auto visit) {
     LineReader reader(base + "/wrds.txt");
-    std::vector<SearchEntry> next;
-    size_t k = 0;
-    bool flag = false;
-    bool done = false;
-    std::string last_match;
     std::string_view line;
-    while (!done && reader.ReadLine(&line)) {
-      ++k;
-      if (k % 2 == 1 || !flag) {
-        flag = k % 2 == 1 && line.starts_with(w);
-        if (flag) last_match = line;
-        continue;
-      }
-      if (pass == 0) {
-        next.push_back({last_match, std::string(line)});
-        continue;
-      }
-      for (size_t i = 0; i < entries.size() && !done; ++i) {
-        std::string common = LiteralIntersect(entries[i].numbers, line);
-        if (common.empty()) continue;
-        next.push_back({entries[i].text + " ... " + last_match, common});
-        done = next.size() > 500;
-      }
+    while (reader.ReadLine(&line) && visit(line)) {
     }
-    entries = std::move(next);
-  }
-  return entries;
+  }).entries;
 }
 
 // One lookup as written: fls.txt from its top to the number's record.

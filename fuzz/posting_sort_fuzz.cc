@@ -13,48 +13,15 @@
 #include "base/posting_table.h"
 #include "fuzz_util.h"
 #include "platform/text_file.h"
+#include "reference/literal_posting_table.h"
 
 using namespace veskara;
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;
-
-void LiteralSort(Entries& e) {
-  const int count = static_cast<int>(e.size());
-  if (count < 2) return;
-  std::vector<int> gaps;
-  for (int g = (count - 1) / 2; g >= 1; g /= 2) gaps.push_back(g);
-  if (gaps.empty()) gaps.push_back(1);
-  for (int g : gaps) {
-    bool exchanged;
-    do {
-      exchanged = false;
-      for (int i = 0; i <= count - 1 - g; ++i) {
-        if (CompareWords(e[i + g].first, e[i].first) < 0) {
-          std::swap(e[i], e[i + g]);
-          exchanged = true;
-        }
-      }
-    } while (exchanged);
-  }
-}
-
-std::string LiteralWrite(const Entries& e) {
-  std::string out;
-  size_t i = 0;
-  while (i < e.size()) {
-    std::string acc = "," + e[i].second + ",";
-    size_t j = i;
-    while (j + 1 < e.size() && CompareWords(e[j + 1].first, e[j].first) == 0) {
-      ++j;
-      if (acc.find("," + e[j].second + ",") == std::string::npos) acc += e[j].second + ",";
-    }
-    out += e[j].first + "\r\n" + acc.substr(1, acc.size() - 2) + "\r\n";
-    i = j + 1;
-  }
-  return out;
-}
+using reference::Entries;
+using reference::LiteralSort;
+using reference::LiteralWrite;
 
 // Simple CompareWords: the Latin small letters as capitals, then unsigned
 // bytes, a proper prefix first.

@@ -6,9 +6,9 @@
 
 #include <random>
 
-#include "extract/word_chars.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
+#include "reference/literal_search.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -20,90 +20,18 @@ using testing::WriteFile;
 
 const char kTooMany[] = "Too many words found! Please define more exact search criteria!";
 
-// The literal passes: one read of wrds.txt per query word and the
-// nested-loop intersection; passes after the one that went over the limit
-// run on the capped entries without a second message.
-std::string LiteralIntersect(std::string_view candidates, std::string_view words) {
-  auto split = [](std::string_view list) {
-    std::vector<std::string> out;
-    std::string current;
-    for (char c : list) {
-      if (kWordChars.find(c) != std::string_view::npos) {
-        current.push_back(c);
-      } else if (!current.empty()) {
-        out.push_back(current);
-        current.clear();
-      }
-    }
-    if (!current.empty()) out.push_back(current);
-    return out;
-  };
-  std::string result;
-  for (const std::string& a : split(candidates)) {
-    for (const std::string& b : split(words)) {
-      if (a == b) result += a + ",";
-    }
-  }
-  if (!result.empty()) result.pop_back();
-  return result;
-}
+using reference::LiteralIntersect;
 
+// The literal passes on the file itself, read again for every query word.
 SearchOutcome LiteralSearch(const std::string& base, std::string_view query) {
-  SearchOutcome outcome;
-  std::vector<std::string> words = ParseQuery(query);
-  if (words.empty()) return outcome;
-  std::vector<std::string> texts;
-  std::vector<std::string> numbers;
-  bool over_limit = false;
-  for (size_t pass = 0; pass < words.size(); ++pass) {
-    const std::string& w = words[pass];
-    std::string path = WordsFilePath(base);
-    if (!FileExists(path)) {
-      return {SearchOutcome::Status::kFailed, {}, {{MessageKind::kPlainDialog, "Veskara", "missing"}}, ""};
-    }
+  const std::string path = WordsFilePath(base);
+  if (!FileExists(path)) return {SearchOutcome::Status::kFailed, {}, {}, ""};
+  return reference::LiteralSearch(ParseQuery(query), [&path](auto visit) {
     LineReader reader(path);
-    std::vector<std::string> new_texts;
-    std::vector<std::string> new_numbers;
-    size_t k = 0;
-    bool flag = false;
-    std::string last_match;
     std::string_view line;
-    bool done = false;
-    while (!done && reader.ReadLine(&line)) {
-      ++k;
-      bool number_line = k % 2 == 0 && flag;
-      if (!number_line) {
-        flag = k % 2 == 1 && line.starts_with(w);
-        if (flag) {
-          last_match = line;
-          if (pass == 0) new_texts.emplace_back(line);
-        }
-        continue;
-      }
-      if (pass == 0) {
-        new_numbers.emplace_back(line);
-        continue;
-      }
-      for (size_t i = 0; i < texts.size() && !done; ++i) {
-        std::string common = LiteralIntersect(numbers[i], line);
-        if (common.empty()) continue;
-        new_numbers.push_back(common);
-        new_texts.push_back(texts[i] + " ... " + last_match);
-        if (new_texts.size() > 500) {
-          if (!over_limit) outcome.messages.push_back({MessageKind::kInformationBox, "Information", kTooMany});
-          over_limit = true;
-          done = true;
-        }
-      }
+    while (reader.ReadLine(&line) && visit(line)) {
     }
-    if (new_texts.size() > new_numbers.size()) new_texts.pop_back();
-    texts = std::move(new_texts);
-    numbers = std::move(new_numbers);
-  }
-  outcome.status = SearchOutcome::Status::kDone;
-  for (size_t i = 0; i < texts.size(); ++i) outcome.entries.push_back({texts[i], numbers[i]});
-  if (texts.empty()) outcome.status_text = "Nothing was found...";
-  return outcome;
+  });
 }
 
 std::vector<std::string> Texts(const SearchOutcome& outcome) {

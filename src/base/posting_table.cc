@@ -20,19 +20,23 @@ constexpr size_t kRadixMinimum = 512;
 // Tables from this size on sort each phase's chains on two threads.
 constexpr size_t kParallelMinimum = size_t{1} << 16;
 
-// Stable LSD radix sort of `items` by key(item), keys `bits` wide.
+// Stable LSD radix sort of `items` by key(item), keys `bits` wide, in as
+// few passes of at most 11 bits as will do, each as narrow as it can be:
+// fewer buckets scatter with fewer cache misses.
 template <typename Key>
 void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key key, int bits) {
-  constexpr int kDigit = 11;
-  constexpr size_t kBuckets = size_t{1} << kDigit;
+  constexpr int kMaxDigit = 11;
+  const int passes = (bits + kMaxDigit - 1) / kMaxDigit;
+  const int digit = (bits + passes - 1) / passes;
+  const uint32_t mask = (uint32_t{1} << digit) - 1;
   scratch.resize(items.size());
-  size_t counts[kBuckets];
-  for (int shift = 0; shift < bits; shift += kDigit) {
-    std::fill(std::begin(counts), std::end(counts), 0);
-    for (uint64_t e : items) ++counts[(key(e) >> shift) & (kBuckets - 1)];
+  size_t counts[size_t{1} << kMaxDigit];
+  for (int shift = 0; shift < bits; shift += digit) {
+    std::fill(counts, counts + mask + 1, 0);
+    for (uint64_t e : items) ++counts[(key(e) >> shift) & mask];
     size_t sum = 0;
-    for (size_t& c : counts) sum += std::exchange(c, sum);
-    for (uint64_t e : items) scratch[counts[(key(e) >> shift) & (kBuckets - 1)]++] = e;
+    for (uint32_t b = 0; b <= mask; ++b) sum += std::exchange(counts[b], sum);
+    for (uint64_t e : items) scratch[counts[(key(e) >> shift) & mask]++] = e;
     items.swap(scratch);
   }
 }

@@ -45,9 +45,14 @@ void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key
 // by key: what the passes of strict-less exchanges at gap g leave.
 template <typename Key>
 void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, Key key, int bits) {
-  std::vector<uint64_t> chain;
+  // Long chains are copied out in blocks of neighbouring chains, so that
+  // every cache line of the table is read and written once per block rather
+  // than once per chain.
+  constexpr size_t kBlock = 8;
+  std::vector<uint64_t> chains[kBlock];
   std::vector<uint64_t> scratch;
-  for (size_t r = first; r < last; ++r) {
+  size_t r = first;
+  while (r < last) {
     size_t len = (n - r + g - 1) / g;
     if (len <= kInsertionLimit) {
       for (size_t i = r + g; i < n; i += g) {
@@ -60,28 +65,31 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
         }
         a[j] = e;
       }
+      ++r;
       continue;
     }
-    chain.clear();
-    bool sorted = true;
-    uint32_t previous = 0;
-    for (size_t i = r; i < n; i += g) {
-      uint32_t k = key(a[i]);
-      if (k < previous) sorted = false;
-      previous = k;
-      chain.push_back(a[i]);
+    const size_t block = std::min(kBlock, last - r);
+    for (size_t c = 0; c < block; ++c) chains[c].clear();
+    for (size_t row = r; row < n; row += g) {
+      const size_t width = std::min(block, n - row);
+      for (size_t c = 0; c < width; ++c) chains[c].push_back(a[row + c]);
     }
-    if (sorted) continue;
-    if (chain.size() < kRadixMinimum) {
-      std::stable_sort(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); });
-    } else {
-      RadixSort(chain, scratch, key, bits);
+    for (size_t c = 0; c < block; ++c) {
+      std::vector<uint64_t>& chain = chains[c];
+      if (std::is_sorted(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); })) {
+        continue;
+      }
+      if (chain.size() < kRadixMinimum) {
+        std::stable_sort(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); });
+      } else {
+        RadixSort(chain, scratch, key, bits);
+      }
     }
-    size_t i = r;
-    for (uint64_t e : chain) {
-      a[i] = e;
-      i += g;
+    for (size_t row = r, k = 0; row < n; row += g, ++k) {
+      const size_t width = std::min(block, n - row);
+      for (size_t c = 0; c < width; ++c) a[row + c] = chains[c][k];
     }
+    r += block;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "cli_run.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -25,27 +26,12 @@ struct CliRun {
   std::string err;
 };
 
-std::string Quote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted.push_back(c);
-    }
-  }
-  return quoted + "'";
-}
-
 class CliTest : public ::testing::Test {
  protected:
   CliRun Cli(const std::vector<std::string>& args, const std::string& program = VESKARA_CLI_PATH) {
-    std::string command = Quote(program);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " >" + Quote(scratch_ / "out") + " 2>" + Quote(scratch_ / "err") + " </dev/null";
-    int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status)) << command;
-    return {WEXITSTATUS(status), ReadFile(scratch_ / "out"), ReadFile(scratch_ / "err")};
+    testing::CliOutcome run = testing::RunCli(scratch_.path(), args, program);
+    EXPECT_NE(run.exit_code, -1) << program << " did not exit normally";
+    return {run.exit_code, run.out, run.err};
   }
   // veskara-cli --base <base> args...
   CliRun OnBase(std::vector<std::string> args) {

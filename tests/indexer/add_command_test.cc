@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "base/commit.h"
+#include "cli_run.h"
 #include "scan_test_util.h"
 #include "test_util.h"
 
@@ -22,30 +23,8 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-struct Outcome {
-  int exit_code = -1;
-  std::string err;
-};
-
-// Runs veskara-cli with `args`, stderr to a file (so not a terminal).
-Outcome RunCli(const std::string& scratch, const std::vector<std::string>& args) {
-  const std::string err_path = scratch + "/stderr.txt";
-  pid_t child = fork();
-  if (child == 0) {
-    freopen(err_path.c_str(), "w", stderr);
-    std::vector<char*> argv = {const_cast<char*>(VESKARA_CLI_PATH)};
-    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  Outcome out;
-  out.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  out.err = ReadFile(err_path);
-  return out;
-}
+using Outcome = testing::CliOutcome;
+using testing::RunCli;
 
 TEST(AddCommandTest, PrintsEachStepAndStatusOnItsOwnLine) {
   TempDir tmp;

@@ -1,4 +1,4 @@
-// Runs veskara-cli as the real program, for the hardening tests.
+// Runs veskara-cli as the real program, for the tests of the command line.
 #pragma once
 
 #include <sys/wait.h>
@@ -18,14 +18,20 @@ struct CliOutcome {
   std::string err;
 };
 
-// Runs veskara-cli with `args`; stdout and stderr go to files in `scratch`.
-inline CliOutcome RunCli(const std::string& scratch, const std::vector<std::string>& args) {
+// Runs `program` (veskara-cli unless another is named, such as a wrapper
+// that drops privileges) with `args`; stdin is empty, stdout and stderr go
+// to files in `scratch`.
+inline CliOutcome RunCli(const std::string& scratch, const std::vector<std::string>& args,
+                         const std::string& program = VESKARA_CLI_PATH) {
   const std::string out_path = scratch + "/cli-stdout.txt";
   const std::string err_path = scratch + "/cli-stderr.txt";
   const pid_t child = ::fork();
   if (child == 0) {
-    if (!std::freopen(out_path.c_str(), "w", stdout) || !std::freopen(err_path.c_str(), "w", stderr)) ::_exit(126);
-    std::vector<char*> argv = {const_cast<char*>(VESKARA_CLI_PATH)};
+    if (!std::freopen("/dev/null", "r", stdin) || !std::freopen(out_path.c_str(), "w", stdout) ||
+        !std::freopen(err_path.c_str(), "w", stderr)) {
+      ::_exit(126);
+    }
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     ::execv(argv[0], argv.data());

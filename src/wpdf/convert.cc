@@ -136,3 +136,8 @@ int ConvertDocument(const char* pdf_path, int fd) {
 }
 
 }  // namespace veskara::wpdf
+
+extern "C" __attribute__((visibility("default"))) int WpdfConvertDocument(const char* pdf_path, int fd) {
+  veskara::wpdf::SilenceParser();
+  return veskara::wpdf::ConvertDocument(pdf_path, fd);
+}

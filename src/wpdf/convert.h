@@ -1,5 +1,17 @@
-// The parsing half of GetText: runs in the child process only.
+// The parsing half of GetText: runs in the child process only. It lives in
+// a module of its own, libwpdf_poppler.so, which libwpdf loads on its first
+// conversion; programs that never convert a PDF never load the parser and
+// its thirty libraries.
 #pragma once
+
+extern "C" {
+// The module's one entry: SilenceParser, then ConvertDocument.
+int WpdfConvertDocument(const char* pdf_path, int fd);
+using WpdfConvertFunction = int (*)(const char* pdf_path, int fd);
+}
+
+inline constexpr const char* kWpdfParserModule = "libwpdf_poppler.so";
+inline constexpr const char* kWpdfParserEntry = "WpdfConvertDocument";
 
 namespace veskara::wpdf {
 

@@ -2,6 +2,7 @@
 // disposable child process.
 #include "wpdf/wpdf.h"
 
+#include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -82,9 +83,27 @@ int CreateTempBeside(const std::string& target, std::string* temp_path) {
   return -1;
 }
 
+// The parser module beside this library, loaded once, in this process, so
+// that every conversion child inherits it instead of loading it again.
+WpdfConvertFunction ParserEntry() {
+  static const WpdfConvertFunction entry = []() -> WpdfConvertFunction {
+    Dl_info self{};
+    if (dladdr(reinterpret_cast<void*>(&GetText), &self) == 0 || self.dli_fname == nullptr) return nullptr;
+    std::string path = self.dli_fname;
+    const size_t slash = path.rfind('/');
+    path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + kWpdfParserModule;
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) return nullptr;
+    return reinterpret_cast<WpdfConvertFunction>(dlsym(module, kWpdfParserEntry));
+  }();
+  return entry;
+}
+
 int Convert(const char* pdf_path, const std::string& target) {
   off_t size = 0;
   if (const int code = CheckDocument(pdf_path, &size); code != kWpdfOk) return code;
+  const WpdfConvertFunction convert = ParserEntry();
+  if (convert == nullptr) return kWpdfConversionFailed;
 
   std::string temp_path;
   Fd out(CreateTempBeside(target, &temp_path));
@@ -93,9 +112,8 @@ int Convert(const char* pdf_path, const std::string& target) {
   const long long limit = kBaseLimitMs + static_cast<long long>(size / (1024 * 1024)) * kMsPerMegabyte;
   int code = veskara::wpdf::RunInChild(
       out.get(),
-      [pdf_path](int fd) {
-        veskara::wpdf::SilenceParser();
-        int result = veskara::wpdf::ConvertDocument(pdf_path, fd);
+      [pdf_path, convert](int fd) {
+        int result = convert(pdf_path, fd);
         if (close(fd) != 0 && errno != EINTR && result == kWpdfOk) result = kWpdfCannotWrite;
         return result;
       },

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -118,7 +119,9 @@ class TmForm : public QMainWindow {
   void Guarded(const std::function<void()>& handler);
   // Opens a local path through the desktop; false when the path names
   // nothing or the desktop refuses.
-  bool OpenLocalPath(const QString& path);
+  // The bytes of the selected found file's path, empty without a selection.
+  QByteArray SelectedPathBytes() const;
+  bool OpenLocalPath(const std::filesystem::path& path);
   void ScanFinished();
 
   Desktop& desktop_;

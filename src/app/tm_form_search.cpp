@@ -1,10 +1,10 @@
 // Searching the base and browsing what it found.
 #include <QClipboard>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <filesystem>
 
 #include "app/desktop.h"
 #include "app/tm_form.h"
@@ -50,10 +50,13 @@ void TmForm::ListBox1Click() {
   if (row >= found_number_lists_.size()) return;
   // A failed lookup leaves the list empty and the focus where it was.
   const std::vector<std::string> paths = ListFilesOfEntry(base_directory_, found_number_lists_[row]);
-  QStringList rows;
-  rows.reserve(static_cast<qsizetype>(paths.size()));
-  for (const std::string& path : paths) rows.append(QFile::decodeName(QByteArray::fromStdString(path)));
-  ListBox2->addItems(rows);
+  for (const std::string& path : paths) {
+    // The row shows the decoded name; its bytes stay with it, since a name
+    // that is not valid UTF-8 would not survive the trip through the text.
+    const QByteArray bytes = QByteArray::fromStdString(path);
+    auto* item = new QListWidgetItem(QFile::decodeName(bytes), ListBox2);
+    item->setData(Qt::UserRole, bytes);
+  }
   if (ListBox2->count() > 0) ListBox2->setCurrentRow(0);
   // The arrow keys then go on through the found words.
   ListBox1->setFocus(Qt::OtherFocusReason);
@@ -65,22 +68,34 @@ QString TmForm::GetSelectedFile() const {
   return selected.front()->text();
 }
 
-bool TmForm::OpenLocalPath(const QString& path) {
+QByteArray TmForm::SelectedPathBytes() const {
+  const QList<QListWidgetItem*> selected = ListBox2->selectedItems();
+  return selected.isEmpty() ? QByteArray() : selected.front()->data(Qt::UserRole).toByteArray();
+}
+
+bool TmForm::OpenLocalPath(const std::filesystem::path& path) {
+  std::error_code error;
   // The desktop may report success for a path that names nothing.
-  if (!QFileInfo::exists(path)) return false;
-  return desktop_.OpenUrl(QUrl::fromLocalFile(path));
+  if (!std::filesystem::exists(path, error)) return false;
+  const QByteArray bytes = QByteArray::fromStdString(std::filesystem::absolute(path, error).string());
+  const QString name = QFile::decodeName(bytes);
+  const QUrl url = QFile::encodeName(name) == bytes ? QUrl::fromLocalFile(name)
+                                                    : QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"));
+  return desktop_.OpenUrl(url);
 }
 
 void TmForm::btnOpenClick() {
-  const QString path = GetSelectedFile();
-  if (path == kNothingSelected) return;
-  if (!OpenLocalPath(path)) Show({MessageKind::kWarningBox, "Message", kCannotOpen});
+  if (GetSelectedFile() == kNothingSelected) return;
+  if (!OpenLocalPath(SelectedPathBytes().toStdString())) Show({MessageKind::kWarningBox, "Message", kCannotOpen});
 }
 
 void TmForm::OpenContainingFolder() {
-  const QString path = GetSelectedFile();
-  if (path == kNothingSelected) return;
-  if (!OpenLocalPath(QFileInfo(path).absolutePath())) Show({MessageKind::kWarningBox, "Message", kCannotOpen});
+  if (GetSelectedFile() == kNothingSelected) return;
+  const std::filesystem::path path(SelectedPathBytes().toStdString());
+  std::error_code error;
+  if (!OpenLocalPath(std::filesystem::absolute(path, error).parent_path())) {
+    Show({MessageKind::kWarningBox, "Message", kCannotOpen});
+  }
 }
 
 void TmForm::CopyPath() {

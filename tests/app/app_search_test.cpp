@@ -281,6 +281,25 @@ class SearchTest : public QObject {
     QCOMPARE(form->ListBox2->count(), file_vanished ? 2 : 1);
   }
 
+  // Regression: a name that is not valid UTF-8 was opened by its decoded
+  // text, which names no file.
+  void openAFileWhoseNameIsNotUtf8() {
+    TempDir dir;
+    const std::string path = dir / "docs/caf\xE9.htm";  // Latin-1, not UTF-8
+    WriteFile(path, "<p>coffee</p>");
+    WriteFile(dir / "wrds.txt", CrLf({"COFFEE", "0"}));
+    WriteFile(dir / "fls.txt", CrLf({path, "0"}));
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    Search(*form, "coffee");
+    ClickRow(form->ListBox1, 0);
+    QTest::mouseClick(form->btnOpen, Qt::LeftButton);
+    QVERIFY(desktop.messages.empty());
+    QCOMPARE(desktop.opened.size(), size_t{1});
+    QCOMPARE(desktop.opened[0].toEncoded(),
+             "file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
+  }
+
   void foundFilesMenu() {
     SampleBase base;
     RecordingDesktop desktop;

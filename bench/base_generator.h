@@ -8,9 +8,9 @@
 namespace veskara::bench {
 
 struct BaseShape {
-  size_t words = 1000000;     // distinct words, planted ones included
-  size_t files = 100000;      // records of fls.txt, numbered from 0
-  size_t mean_numbers = 15;   // numbers per word list, on average
+  size_t words = 1000000;          // distinct words, planted ones included
+  size_t files = 100000;           // records of fls.txt, numbered from 0
+  size_t mean_numbers = 15;        // numbers per word list, on average
   size_t crowded_numbers = 10000;  // numbers of the planted word CROWDED
 };
 

@@ -20,31 +20,35 @@
 namespace {
 
 const char* const kEnglish[] = {
-    "the",    "of",      "and",     "to",       "in",       "is",      "that",    "for",     "it",     "as",
-    "with",   "was",     "on",      "be",       "at",       "by",      "this",    "had",     "not",    "are",
-    "but",    "from",    "or",      "have",     "an",       "they",    "which",   "one",     "you",    "were",
-    "search", "index",   "file",    "word",     "document", "program", "system",  "window",  "base",   "number",
-    "table",  "sort",    "merge",   "page",     "text",     "line",    "folder",  "result",  "query",  "list",
-    "time",   "people",  "year",    "way",      "day",      "thing",   "world",   "life",    "hand",   "part",
-    "child",  "eye",     "woman",   "place",    "work",     "week",    "case",    "point",   "company", "group",
-    "problem", "fact",   "good",    "new",      "first",    "last",    "long",    "great",   "little", "own",
-    "other",  "old",     "right",   "big",      "high",     "different", "small",  "large",   "next",   "early",
-    "young",  "important", "few",   "public",   "bad",      "same",    "able",    "history", "science", "music"};
+    "the",     "of",        "and",   "to",     "in",       "is",        "that",   "for",     "it",      "as",
+    "with",    "was",       "on",    "be",     "at",       "by",        "this",   "had",     "not",     "are",
+    "but",     "from",      "or",    "have",   "an",       "they",      "which",  "one",     "you",     "were",
+    "search",  "index",     "file",  "word",   "document", "program",   "system", "window",  "base",    "number",
+    "table",   "sort",      "merge", "page",   "text",     "line",      "folder", "result",  "query",   "list",
+    "time",    "people",    "year",  "way",    "day",      "thing",     "world",  "life",    "hand",    "part",
+    "child",   "eye",       "woman", "place",  "work",     "week",      "case",   "point",   "company", "group",
+    "problem", "fact",      "good",  "new",    "first",    "last",      "long",   "great",   "little",  "own",
+    "other",   "old",       "right", "big",    "high",     "different", "small",  "large",   "next",    "early",
+    "young",   "important", "few",   "public", "bad",      "same",      "able",   "history", "science", "music"};
 
 const char* const kRussian[] = {
-    "и",        "в",         "не",       "на",       "что",     "быть",     "с",        "он",      "как",     "это",
-    "по",       "но",        "они",      "к",        "у",       "из",       "за",       "от",      "так",     "же",
-    "поиск",    "слово",     "файл",     "база",     "текст",   "страница", "документ", "окно",    "список",  "номер",
-    "время",    "человек",   "год",      "дело",     "жизнь",   "день",     "рука",     "работа",  "слово",   "место",
-    "лицо",     "друг",      "глаз",     "вопрос",   "дом",     "сторона",  "страна",   "мир",     "случай",  "голова",
-    "ребенок",  "сила",      "конец",    "вид",      "система", "часть",    "город",    "отношение", "женщина", "деньги",
-    "земля",    "машина",    "вода",     "отец",     "проблема", "час",     "право",    "нога",    "решение", "дверь",
-    "образ",    "история",   "власть",   "закон",    "война",   "бог",      "голос",    "тысяча",  "книга",   "возможность",
-    "результат", "ночь",     "стол",     "имя",      "область", "статья",   "число",    "компания", "народ",  "жена",
-    "группа",   "развитие",  "процесс",  "суд",      "условие", "средство", "начало",   "свет",    "пора",    "путь"};
+    "и",       "в",        "не",      "на",        "что",     "быть",     "с",        "он",          "как",
+    "это",     "по",       "но",      "они",       "к",       "у",        "из",       "за",          "от",
+    "так",     "же",       "поиск",   "слово",     "файл",    "база",     "текст",    "страница",    "документ",
+    "окно",    "список",   "номер",   "время",     "человек", "год",      "дело",     "жизнь",       "день",
+    "рука",    "работа",   "слово",   "место",     "лицо",    "друг",     "глаз",     "вопрос",      "дом",
+    "сторона", "страна",   "мир",     "случай",    "голова",  "ребенок",  "сила",     "конец",       "вид",
+    "система", "часть",    "город",   "отношение", "женщина", "деньги",   "земля",    "машина",      "вода",
+    "отец",    "проблема", "час",     "право",     "нога",    "решение",  "дверь",    "образ",       "история",
+    "власть",  "закон",    "война",   "бог",       "голос",   "тысяча",   "книга",    "возможность", "результат",
+    "ночь",    "стол",     "имя",     "область",   "статья",  "число",    "компания", "народ",       "жена",
+    "группа",  "развитие", "процесс", "суд",       "условие", "средство", "начало",   "свет",        "пора",
+    "путь"};
 
-const char* const kEntities[] = {"&nbsp;", "&amp;", "&lt;", "&gt;", "&quot;", "&mdash;", "&#1055;", "&#169;", "&laquo;", "&raquo;"};
-const char* const kOpenTags[] = {"<p>", "<b>", "<i>", "<div class=\"c\">", "<span style=\"x:y\">", "<td>", "<li>", "<h2>"};
+const char* const kEntities[] = {"&nbsp;",  "&amp;",   "&lt;",   "&gt;",    "&quot;",
+                                 "&mdash;", "&#1055;", "&#169;", "&laquo;", "&raquo;"};
+const char* const kOpenTags[] = {"<p>",  "<b>",  "<i>", "<div class=\"c\">", "<span style=\"x:y\">",
+                                 "<td>", "<li>", "<h2>"};
 const char* const kCloseTags[] = {"</p>", "</b>", "</i>", "</div>", "</span>", "</td>", "</li>", "</h2>"};
 
 // The vocabulary: the common words first, then longer forms made from them,

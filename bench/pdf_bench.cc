@@ -99,8 +99,7 @@ int main(int argc, char** argv) {
 
   // Warm the page cache so that neither side pays for the first read. Only
   // GetText's children have run so far: their peak memory is ours alone.
-  Time(files, target,
-       [](const std::string& f, const std::string& t) { return GetText(f.c_str(), t.c_str()); });
+  Time(files, target, [](const std::string& f, const std::string& t) { return GetText(f.c_str(), t.c_str()); });
   rusage usage{};
   getrusage(RUSAGE_CHILDREN, &usage);
   const long child_peak_kb = usage.ru_maxrss;
@@ -110,9 +109,8 @@ int main(int argc, char** argv) {
   for (int r = 0; r < rounds; ++r) {
     // Alternate the order so that neither side always runs second.
     auto run_ours = [&] {
-      const Round x = Time(files, target, [](const std::string& f, const std::string& t) {
-        return GetText(f.c_str(), t.c_str());
-      });
+      const Round x =
+          Time(files, target, [](const std::string& f, const std::string& t) { return GetText(f.c_str(), t.c_str()); });
       ours.push_back(x.seconds);
       ours_cpu.push_back(x.cpu_seconds);
       our_failures = x.failures;
@@ -137,10 +135,10 @@ int main(int argc, char** argv) {
   const double a = Median(ours), b = Median(theirs);
   std::printf("files: %zu, %.1f MB, %d rounds (median)\n", files.size(), mb, rounds);
   const double ac = Median(ours_cpu), bc = Median(theirs_cpu);
-  std::printf("GetText:   %7.3f s  %7.1f files/s  %6.2f MB/s  cpu %7.3f s  failures %zu\n", a,
-              files.size() / a, mb / a, ac, our_failures);
-  std::printf("pdftotext: %7.3f s  %7.1f files/s  %6.2f MB/s  cpu %7.3f s  failures %zu\n", b,
-              files.size() / b, mb / b, bc, their_failures);
+  std::printf("GetText:   %7.3f s  %7.1f files/s  %6.2f MB/s  cpu %7.3f s  failures %zu\n", a, files.size() / a, mb / a,
+              ac, our_failures);
+  std::printf("pdftotext: %7.3f s  %7.1f files/s  %6.2f MB/s  cpu %7.3f s  failures %zu\n", b, files.size() / b, mb / b,
+              bc, their_failures);
   std::printf("cpu ratio GetText / pdftotext: %.3f\n", ac / bc);
   std::printf("wall ratio GetText / pdftotext: %.3f (rounds:", a / b);
   for (size_t r = 0; r < ours.size(); ++r) std::printf(" %.3f", ours[r] / theirs[r]);

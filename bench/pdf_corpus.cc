@@ -64,16 +64,14 @@ class Vocabulary {
 };
 
 size_t Utf8Length(const std::string& s) {
-  return std::count_if(s.begin(), s.end(),
-                       [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+  return std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
 }
 
 // One PDF document, written page by page.
 class Document {
  public:
   explicit Document(const std::string& path)
-      : surface_(cairo_pdf_surface_create(path.c_str(), kPageWidth, kPageHeight)),
-        cr_(cairo_create(surface_)) {
+      : surface_(cairo_pdf_surface_create(path.c_str(), kPageWidth, kPageHeight)), cr_(cairo_create(surface_)) {
     cairo_select_font_face(cr_, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr_, kFontSize);
   }
@@ -121,8 +119,7 @@ int WriteTree(const std::string& out_dir, size_t files, size_t max_pages, unsign
       if (p > 0) doc.NewPage();
       while (!doc.PageFull()) {
         std::string line;
-        while (Utf8Length(line) < kLineChars - 12)
-          line += vocabulary.Draw(rng) + (rng() % 9 == 0 ? ", " : " ");
+        while (Utf8Length(line) < kLineChars - 12) line += vocabulary.Draw(rng) + (rng() % 9 == 0 ? ", " : " ");
         doc.Line(line);
       }
     }

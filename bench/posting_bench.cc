@@ -7,8 +7,8 @@
 //   posting_bench --literal POSTINGS   the literal sort and merge as well
 #include <sys/resource.h>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -118,11 +118,12 @@ void RunFast(const std::string& dir, const Postings& p, const std::vector<std::s
   t0 = Clock::now();
   veskara::LoadBase(dir, state);
   double load = Seconds(t0);
-  std::printf("fast     %9zu postings: add %.3f s, sort %.3f s, write %.3f s, sort+write %.3f s, "
-              "LoadBase %.3f s (%zu entries); table %.1f MB = %.2f B/posting (distinct words included); "
-              "peak RSS %ld MB\n",
-              p.word.size(), add, sort, write, sort + write, load, state.postings.Count(), memory / 1e6,
-              static_cast<double>(memory) / static_cast<double>(p.word.size()), PeakRssMb());
+  std::printf(
+      "fast     %9zu postings: add %.3f s, sort %.3f s, write %.3f s, sort+write %.3f s, "
+      "LoadBase %.3f s (%zu entries); table %.1f MB = %.2f B/posting (distinct words included); "
+      "peak RSS %ld MB\n",
+      p.word.size(), add, sort, write, sort + write, load, state.postings.Count(), memory / 1e6,
+      static_cast<double>(memory) / static_cast<double>(p.word.size()), PeakRssMb());
 }
 
 void RunLiteral(const Postings& p, const std::vector<std::string>& vocabulary) {
@@ -134,8 +135,8 @@ void RunLiteral(const Postings& p, const std::vector<std::string>& vocabulary) {
   t0 = Clock::now();
   size_t bytes = veskara::reference::LiteralWrite(entries).size();
   double write = Seconds(t0);
-  std::printf("literal  %9zu postings: sort %.3f s, merge %.3f s, sort+merge %.3f s (%zu bytes)\n", p.word.size(),
-              sort, write, sort + write, bytes);
+  std::printf("literal  %9zu postings: sort %.3f s, merge %.3f s, sort+merge %.3f s (%zu bytes)\n", p.word.size(), sort,
+              write, sort + write, bytes);
 }
 
 }  // namespace

@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
     const double total = std::chrono::duration<double>(Clock::now() - start).count();
     struct rusage usage;
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("  total        %8.3f s, %zu candidates (%.1f MB), %.0f files/s, %.1f MB/s, peak RSS %.0f MB\n",
-                total, observer.candidates, tree_bytes / 1e6, observer.candidates / total, tree_bytes / 1e6 / total,
+    std::printf("  total        %8.3f s, %zu candidates (%.1f MB), %.0f files/s, %.1f MB/s, peak RSS %.0f MB\n", total,
+                observer.candidates, tree_bytes / 1e6, observer.candidates / total, tree_bytes / 1e6 / total,
                 usage.ru_maxrss / 1024.0);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "scan failed: %s\n", e.what());

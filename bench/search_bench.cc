@@ -6,8 +6,8 @@
 //                              is generated there when it is missing)
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,7 +51,8 @@ size_t ReadWhole(const std::string& path) {
   FileHandle file = OpenForReading(path);
   std::vector<char> buffer(1 << 20);
   size_t lines = 0;
-  while (size_t n = ReadBlock(file, buffer.data(), buffer.size())) lines += std::count(buffer.data(), buffer.data() + n, '\n');
+  while (size_t n = ReadBlock(file, buffer.data(), buffer.size()))
+    lines += std::count(buffer.data(), buffer.data() + n, '\n');
   return lines;
 }
 
@@ -60,12 +61,14 @@ size_t ReadWhole(const std::string& path) {
 using reference::LiteralIntersect;
 
 std::vector<SearchEntry> LiteralSearch(const std::string& base, std::string_view query) {
-  return reference::LiteralSearch(ParseQuery(query), [&base](auto visit) {
-    LineReader reader(base + "/wrds.txt");
-    std::string_view line;
-    while (reader.ReadLine(&line) && visit(line)) {
-    }
-  }).entries;
+  return reference::LiteralSearch(ParseQuery(query),
+                                  [&base](auto visit) {
+                                    LineReader reader(base + "/wrds.txt");
+                                    std::string_view line;
+                                    while (reader.ReadLine(&line) && visit(line)) {
+                                    }
+                                  })
+      .entries;
 }
 
 // One lookup as written: fls.txt from its top to the number's record.
@@ -144,11 +147,12 @@ int Main(int argc, char** argv) {
   size_t step = 100;
   size_t sampled = 0;
   std::string row;
-  double slow = Time("  baseline: one read of fls.txt per number, 1 in 100", 1, [&] {
-                  for (size_t i = 0; i < numbers.size(); i += step, ++sampled) {
-                    if (!LiteralLookup(base, numbers[i], &row) || row != rows[i]) ++failures;
-                  }
-                }) *
+  double slow = Time("  baseline: one read of fls.txt per number, 1 in 100", 1,
+                     [&] {
+                       for (size_t i = 0; i < numbers.size(); i += step, ++sampled) {
+                         if (!LiteralLookup(base, numbers[i], &row) || row != rows[i]) ++failures;
+                       }
+                     }) *
                 static_cast<double>(numbers.size()) / static_cast<double>(sampled);
   std::printf("  baseline scaled to %zu numbers: %.0f ms; %zu rows; %.0fx faster\n", numbers.size(), slow, rows.size(),
               slow / fast);

@@ -29,10 +29,9 @@ void TmForm::SetPanelText(int panel, const QString& text) {
 }
 
 void TmForm::Show(const UserMessage& message) {
-  const bool own_caption =
-      message.kind == MessageKind::kInformationBox || message.kind == MessageKind::kWarningBox;
-  const QString caption = own_caption ? QFile::decodeName(QByteArray::fromStdString(message.caption))
-                                      : QString(kApplicationTitle);
+  const bool own_caption = message.kind == MessageKind::kInformationBox || message.kind == MessageKind::kWarningBox;
+  const QString caption =
+      own_caption ? QFile::decodeName(QByteArray::fromStdString(message.caption)) : QString(kApplicationTitle);
   desktop_.ShowMessage(this, message.kind, caption, QFile::decodeName(QByteArray::fromStdString(message.text)));
 }
 

@@ -37,8 +37,6 @@ void TmForm::ShowBaseStatistics() {
 
 void TmForm::Label7Click() { desktop_.OpenUrl(QUrl(kWebPageAddress)); }
 
-void TmForm::Label9Click() {
-  desktop_.OpenUrl(QUrl(QString("mailto:") + kMailAddress + "?Subject=Veskara 1.0"));
-}
+void TmForm::Label9Click() { desktop_.OpenUrl(QUrl(QString("mailto:") + kMailAddress + "?Subject=Veskara 1.0")); }
 
 }  // namespace veskara

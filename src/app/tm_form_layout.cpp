@@ -58,9 +58,7 @@ QListWidget* ListBox(QWidget* page, const char* name) {
 }  // namespace
 
 TmForm::TmForm(Desktop& desktop, std::function<std::string()> base_directory)
-    : desktop_(desktop),
-      base_directory_source_(std::move(base_directory)),
-      base_state_(std::make_unique<BaseState>()) {
+    : desktop_(desktop), base_directory_source_(std::move(base_directory)), base_state_(std::make_unique<BaseState>()) {
   setObjectName("mForm");
   setWindowTitle(kApplicationTitle);
   // System menu, minimise and close; no maximise, since the height is fixed.
@@ -124,8 +122,7 @@ void TmForm::BuildSearchPage() {
   };
   // Enter first, so the menu shows the key users call it by.
   add_action("Open", {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)}, &TmForm::btnOpenClick);
-  add_action("Open containing folder", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
-             &TmForm::OpenContainingFolder);
+  add_action("Open containing folder", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)}, &TmForm::OpenContainingFolder);
   add_action("Copy path", {QKeySequence::Copy}, &TmForm::CopyPath);
   ListBox2->setContextMenuPolicy(Qt::ActionsContextMenu);
 }

@@ -1,8 +1,7 @@
-#include "base/base.h"
-
 #include <cstdint>
 #include <limits>
 
+#include "base/base.h"
 #include "platform/paths.h"
 #include "platform/str_to_int.h"
 #include "platform/text_file.h"

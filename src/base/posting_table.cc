@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <exception>
-#include <thread>
 #include <numeric>
+#include <thread>
 #include <utility>
 
 #include "base/compare_words.h"
@@ -176,9 +176,11 @@ void PostingTable::SortPostingTable() {
   bool in_order = true;
   for (size_t i = 1; i < n && in_order; ++i) in_order = word_class[a[i - 1] >> 32] <= word_class[a[i] >> 32];
   if (!in_order && all_distinct) {
-    SortChains(a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
+    SortChains(
+        a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
   } else if (!in_order) {
-    SortChains(a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
+    SortChains(
+        a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
   }
   for (size_t i = 0; i < n; ++i) a[i] = uint64_t{order[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
 }

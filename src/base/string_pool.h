@@ -24,10 +24,10 @@ class StringPool {
  private:
   void Rehash(size_t slots);
 
-  std::string bytes_;                   // all texts, back to back
-  std::vector<uint64_t> offsets_{0};    // text i is bytes_[offsets_[i], offsets_[i+1])
-  std::vector<uint32_t> slots_;         // open addressing: id + 1, 0 when empty
-  std::vector<uint32_t> hashes_;        // low bits of each id's hash
+  std::string bytes_;                 // all texts, back to back
+  std::vector<uint64_t> offsets_{0};  // text i is bytes_[offsets_[i], offsets_[i+1])
+  std::vector<uint32_t> slots_;       // open addressing: id + 1, 0 when empty
+  std::vector<uint32_t> hashes_;      // low bits of each id's hash
 };
 
 // A fast non-cryptographic hash of a byte string.

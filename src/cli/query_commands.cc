@@ -8,8 +8,8 @@
 #include "platform/errors.h"
 #include "search/base_statistics.h"
 #include "search/file_lookup.h"
-#include "search/search.h"
 #include "search/messages.h"
+#include "search/search.h"
 
 namespace veskara {
 namespace {

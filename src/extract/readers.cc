@@ -59,8 +59,7 @@ bool ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_li
 
 }  // namespace
 
-TBasicFile::TBasicFile(std::string file_name, PostingTable& table)
-    : FileName(std::move(file_name)), table_(table) {}
+TBasicFile::TBasicFile(std::string file_name, PostingTable& table) : FileName(std::move(file_name)), table_(table) {}
 
 THTMLFile::THTMLFile(std::string file_name, PostingTable& table) : TBasicFile(std::move(file_name), table) {
   ReadText();
@@ -81,8 +80,8 @@ void THTMLFile::ReadText() {
 void THTMLFile::ParseLine(std::string_view line) {
   const char* p = line.data();
   const char* const end = p + line.size();
-  const char* pending = p;     // start of the pending segment
-  const char* pending_end = p; // one past its last byte
+  const char* pending = p;      // start of the pending segment
+  const char* pending_end = p;  // one past its last byte
   bool flushed = false;
   for (; p < end; ++p) {
     const char c = *p;
@@ -105,9 +104,7 @@ void THTMLFile::ParseLine(std::string_view line) {
   if (!flushed) TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), table_);
 }
 
-TPDFFile::TPDFFile(std::string file_name, PostingTable& table) : TBasicFile(std::move(file_name), table) {
-  ReadText();
-}
+TPDFFile::TPDFFile(std::string file_name, PostingTable& table) : TBasicFile(std::move(file_name), table) { ReadText(); }
 
 void TPDFFile::ReadText() {
   // The converter would block on a FIFO as any reader would.
@@ -120,8 +117,8 @@ void TPDFFile::ReadText() {
   // A converted text that cannot be opened stays where it is; the next
   // document's first step removes it.
   if (!IsRegularFile(temp)) return;
-  const bool opened = ForEachPreparedLine(temp, /*transcode=*/false,
-                                          [this](std::string_view line) { TokenizeSegment(line, table_); });
+  const bool opened =
+      ForEachPreparedLine(temp, /*transcode=*/false, [this](std::string_view line) { TokenizeSegment(line, table_); });
   if (!opened) return;
   if (FileExists(temp)) RemoveFile(temp);
 }

@@ -75,8 +75,7 @@ std::optional<std::string> StartMaskFor(std::string_view directory_text) {
   return mask;
 }
 
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles,
-                   const std::function<void()>& entered) {
+void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered) {
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);

@@ -31,7 +31,6 @@ std::optional<std::string> StartMaskFor(std::string_view directory_text);
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles,
-                   const std::function<void()>& entered);
+void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered);
 
 }  // namespace veskara

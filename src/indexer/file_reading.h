@@ -43,8 +43,8 @@ class CandidateReader {
  private:
   struct FileWords {
     size_t index = 0;
-    std::string bytes;          // the words back to back
-    std::vector<size_t> ends;   // where each word ends in `bytes`
+    std::string bytes;         // the words back to back
+    std::vector<size_t> ends;  // where each word ends in `bytes`
     std::exception_ptr failure;
   };
   void ReadAhead();
@@ -55,7 +55,7 @@ class CandidateReader {
   std::condition_variable changed_;
   std::deque<FileWords> ready_;  // read, not yet taken
   bool stop_ = false;
-  bool done_ = false;            // the worker has read every wanted file
+  bool done_ = false;  // the worker has read every wanted file
   std::thread worker_;
 };
 

@@ -33,8 +33,7 @@ std::string IoErrorMessage(int code) {
 
 IoError::IoError(int code) : IoError(code, IoErrorMessage(code)) {}
 
-IoError::IoError(int code, const std::string& message)
-    : std::runtime_error(message), code_(code) {}
+IoError::IoError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
 
 ConvertError::ConvertError(const std::string& text)
     : std::runtime_error("'" + text + "' is not a valid integer value") {}

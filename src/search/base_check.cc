@@ -1,7 +1,7 @@
 #include "search/base_check.h"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -109,7 +109,8 @@ BaseCheck CheckBase(const std::string& base_directory) {
     if (k % 2 == 1) {
       if (line.empty()) return Problem(kWordsFileName, k, "an empty word line");
       for (char c : line) {
-        if (!IsWordChar(c)) return Problem(kWordsFileName, k, "the word " + Shown(line) + " holds a byte that is not a word character");
+        if (!IsWordChar(c))
+          return Problem(kWordsFileName, k, "the word " + Shown(line) + " holds a byte that is not a word character");
       }
       if (k > 1 && CompareWords(previous_word, line) >= 0) {
         return Problem(kWordsFileName, k, "the word " + Shown(line) + " does not come after " + Shown(previous_word));

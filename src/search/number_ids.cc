@@ -32,9 +32,7 @@ uint64_t NumberIds::KeyIfKnown(std::string_view number) const {
   return it == long_keys_.end() ? kEmpty : it->second;
 }
 
-size_t NumberIds::Home(uint64_t key) const {
-  return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
-}
+size_t NumberIds::Home(uint64_t key) const { return static_cast<size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_); }
 
 void NumberIds::Grow() {
   std::vector<Cell> old = std::move(slots_);

@@ -73,7 +73,8 @@ SearchOutcome Failure(std::string text) {
 // One later pass: every record of the pass's word, in file order, combined
 // with every current entry, in entry order, that shares a number with it.
 // Ends once it holds more than kEntryLimit entries; returns true then.
-bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches, const std::vector<uint32_t>& records) {
+bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches,
+                   const std::vector<uint32_t>& records) {
   if (entries.empty() || records.empty()) {
     entries.clear();
     return false;
@@ -81,8 +82,8 @@ bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches
   // The entries' numbers as ids, and for every id the entries that hold it,
   // so that a record only visits entries that share a number with it.
   NumberIds ids;
-  std::vector<std::string_view> numbers;     // all entries' numbers, entry after entry
-  std::vector<uint32_t> number_ids;          // their ids
+  std::vector<std::string_view> numbers;  // all entries' numbers, entry after entry
+  std::vector<uint32_t> number_ids;       // their ids
   std::vector<size_t> first_number(entries.size() + 1);
   std::vector<std::string_view> split;
   for (size_t e = 0; e < entries.size(); ++e) {

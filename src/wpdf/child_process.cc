@@ -34,8 +34,7 @@ void CapChildMemory() {
   close(fd);
   if (n <= 0) return;
   unsigned long long pages = 0;
-  for (const char* p = text; *p >= '0' && *p <= '9'; ++p)
-    pages = pages * 10 + static_cast<unsigned>(*p - '0');
+  for (const char* p = text; *p >= '0' && *p <= '9'; ++p) pages = pages * 10 + static_cast<unsigned>(*p - '0');
   const unsigned long long limit =
       pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + kChildMemoryAllowance;
   rlimit current{};

@@ -16,7 +16,6 @@ namespace veskara::wpdf {
 // started, died without reporting, or was still running `limit_ms` after the
 // start (it is then killed). Blocks until the child has been reaped. Safe to
 // call from several threads at once.
-int RunInChild(int data_fd, const std::function<int(int data_fd)>& work, long long limit_ms,
-               int failure_code);
+int RunInChild(int data_fd, const std::function<int(int data_fd)>& work, long long limit_ms, int failure_code);
 
 }  // namespace veskara::wpdf

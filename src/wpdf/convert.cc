@@ -29,9 +29,8 @@ class Utf16To1251 {
     for (unsigned b = 0x80; b < 0x100; ++b) {
       const std::string utf8 = DecodeCp1251(std::string(1, static_cast<char>(b)));
       const auto unit = [&](size_t k) { return static_cast<unsigned>(static_cast<unsigned char>(utf8[k])); };
-      const unsigned cp = utf8.size() == 2
-                              ? ((unit(0) & 0x1F) << 6) | (unit(1) & 0x3F)
-                              : ((unit(0) & 0x0F) << 12) | ((unit(1) & 0x3F) << 6) | (unit(2) & 0x3F);
+      const unsigned cp = utf8.size() == 2 ? ((unit(0) & 0x1F) << 6) | (unit(1) & 0x3F)
+                                           : ((unit(0) & 0x0F) << 12) | ((unit(1) & 0x3F) << 6) | (unit(2) & 0x3F);
       bytes_[cp] = static_cast<unsigned char>(b);
     }
   }

@@ -73,8 +73,7 @@ int CreateTempBeside(const std::string& target, std::string* temp_path) {
   const size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    *temp_path =
-        dir + ".wpdf-" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+    *temp_path = dir + ".wpdf-" + std::to_string(getpid()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
     const int fd = open(temp_path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST) break;

@@ -78,10 +78,18 @@ class ScanTest : public QObject {
     QVERIFY(desktop.messages.empty());
 
     // One "Getting files list..." per folder entered: docs and docs/sub.
-    const std::vector<PanelWrite> expected{
-        {0, "Step 1 of 4"},  {1, "Getting files list..."}, {1, "Getting files list..."}, {1, ""},
-        {0, "Step 2 of 4"},  {1, "Files processing..."},   {0, "Step 3 of 4"},           {1, "Sorting..."},
-        {0, "Step 4 of 4"},  {1, "Writing..."},            {0, ""},                      {1, "Done!..."}};
+    const std::vector<PanelWrite> expected{{0, "Step 1 of 4"},
+                                           {1, "Getting files list..."},
+                                           {1, "Getting files list..."},
+                                           {1, ""},
+                                           {0, "Step 2 of 4"},
+                                           {1, "Files processing..."},
+                                           {0, "Step 3 of 4"},
+                                           {1, "Sorting..."},
+                                           {0, "Step 4 of 4"},
+                                           {1, "Writing..."},
+                                           {0, ""},
+                                           {1, "Done!..."}};
     QCOMPARE(writes, expected);
     QCOMPARE(form->PanelText(0), QString());
     QCOMPARE(form->PanelText(1), QString("Done!..."));
@@ -152,9 +160,8 @@ class ScanTest : public QObject {
     WriteFile(dir / "fls.txt", files);
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    SetDurableFaultHookForTesting([](std::string_view operation, const std::string&) {
-      return operation == "sync" ? ENOSPC : 0;
-    });
+    SetDurableFaultHookForTesting(
+        [](std::string_view operation, const std::string&) { return operation == "sync" ? ENOSPC : 0; });
     form->DirEdit->setText(QString::fromStdString(dir / "docs"));
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     QVERIFY(WaitForScan(*form));
@@ -216,8 +223,7 @@ class ScanTest : public QObject {
       const std::string level = dir / ("docs/l" + std::to_string(i));
       std::filesystem::create_directories(level);
       for (const char* name : {"a", "b"}) {
-        std::filesystem::create_directory_symlink(dir / ("docs/l" + std::to_string(i + 1)),
-                                                  level + "/" + name);
+        std::filesystem::create_directory_symlink(dir / ("docs/l" + std::to_string(i + 1)), level + "/" + name);
       }
     }
     std::filesystem::create_directories(dir / ("docs/l" + std::to_string(levels)));

@@ -2,9 +2,9 @@
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QHelpEvent>
 #include <QPushButton>
 #include <QToolTip>
 #include <filesystem>
@@ -25,8 +25,8 @@ struct SampleBase {
   SampleBase() {
     WriteFile(a, "<p>apple banana</p>");
     WriteFile(b, "<p>apple apricot</p>");
-    WriteFile(dir / "wrds.txt", CrLf({"APPLE", "0,1", "APRICOT", "1", "BANANA", "0,2",
-                                      "\xCF\xD0\xC8\xC2\xC5\xD2", "2"}));  // ПРИВЕТ
+    WriteFile(dir / "wrds.txt",
+              CrLf({"APPLE", "0,1", "APRICOT", "1", "BANANA", "0,2", "\xCF\xD0\xC8\xC2\xC5\xD2", "2"}));  // ПРИВЕТ
     WriteFile(dir / "fls.txt", CrLf({a, "0", b, "1", c, "2"}));
   }
   QString Path(const std::string& path) const { return QString::fromStdString(path); }
@@ -250,9 +250,9 @@ class SearchTest : public QObject {
     QTest::mouseDClick(form->ListBox2->viewport(), Qt::LeftButton, {}, second_row);
     form->ListBox2->setFocus();
     QTest::keyClick(form->ListBox2, Qt::Key_Return);
-    QCOMPARE(desktop.opened, (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.a)),
-                                                QUrl::fromLocalFile(base.Path(base.b)),
-                                                QUrl::fromLocalFile(base.Path(base.b))}));
+    QCOMPARE(desktop.opened,
+             (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.a)), QUrl::fromLocalFile(base.Path(base.b)),
+                                QUrl::fromLocalFile(base.Path(base.b))}));
     QVERIFY(desktop.messages.empty());
   }
 
@@ -296,8 +296,7 @@ class SearchTest : public QObject {
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);
     QVERIFY(desktop.messages.empty());
     QCOMPARE(desktop.opened.size(), size_t{1});
-    QCOMPARE(desktop.opened[0].toEncoded(),
-             "file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
+    QCOMPARE(desktop.opened[0].toEncoded(), "file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
   }
 
   void foundFilesMenu() {

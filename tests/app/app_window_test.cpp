@@ -106,16 +106,16 @@ class WindowTest : public QObject {
       const char* name;
       QString text;
     };
-    for (const Expected& e : {Expected{"Label1", "Text to search:"}, Expected{"Label2", "Found words:"},
-                              Expected{"Label3", "Found files:"}, Expected{"Label4", "Directory to scan:"},
-                              Expected{"Label5", "WWW:"}, Expected{"Label8", "E-mail:"},
-                              Expected{"Label7", kWebPageAddress}, Expected{"Label9", kMailAddress}}) {
+    for (const Expected& e :
+         {Expected{"Label1", "Text to search:"}, Expected{"Label2", "Found words:"}, Expected{"Label3", "Found files:"},
+          Expected{"Label4", "Directory to scan:"}, Expected{"Label5", "WWW:"}, Expected{"Label8", "E-mail:"},
+          Expected{"Label7", kWebPageAddress}, Expected{"Label9", kMailAddress}}) {
       auto* label = form->findChild<QLabel*>(e.name);
       QVERIFY2(label != nullptr, e.name);
       QCOMPARE(label->text(), e.text);
     }
-    for (const Expected& e : {Expected{"btnGO", "Search"}, Expected{"btnOpen", "Open"},
-                              Expected{"btnScan", "Add to base"}}) {
+    for (const Expected& e :
+         {Expected{"btnGO", "Search"}, Expected{"btnOpen", "Open"}, Expected{"btnScan", "Add to base"}}) {
       auto* button = form->findChild<QPushButton*>(e.name);
       QVERIFY2(button != nullptr, e.name);
       QCOMPARE(button->text(), e.text);
@@ -289,9 +289,8 @@ class WindowTest : public QObject {
     field->browseAction()->trigger();
     QCOMPARE(field->text(), QString("/"));  // the root keeps its separator
 
-    QCOMPARE(desktop.picker_started_at,
-             (std::vector<QString>{QString::fromStdString(dir / "docs"), QString::fromStdString(dir / "docs"),
-                                   "/", "/"}));
+    QCOMPARE(desktop.picker_started_at, (std::vector<QString>{QString::fromStdString(dir / "docs"),
+                                                              QString::fromStdString(dir / "docs"), "/", "/"}));
   }
 
   void searchFieldKeys() {

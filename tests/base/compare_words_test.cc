@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "base/compare_words.h"
+
+#include <gtest/gtest.h>
 
 namespace veskara {
 namespace {
@@ -13,10 +13,13 @@ TEST(CompareWordsTest, Order) {
     const char* b;
     int sign;
   } cases[] = {
-      {"AB", "ABC", -1},  {"9", "A", -1},     {"\xA8", "\xC0", -1}, {"ab", "AB", 0},
-      {"", "", 0},        {"", "A", -1},      {"Z", "\xC0", -1},    {"\xDF", "\xC0", 1},
-      {"aBc", "AbD", -1}, {"a", "B", -1},     {"{", "a", 1},        {"\xE0", "\xC0", 1},
-      {"SAME", "SAME", 0}, {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPq", 0},
+      {"AB", "ABC", -1},    {"9", "A", -1},
+      {"\xA8", "\xC0", -1}, {"ab", "AB", 0},
+      {"", "", 0},          {"", "A", -1},
+      {"Z", "\xC0", -1},    {"\xDF", "\xC0", 1},
+      {"aBc", "AbD", -1},   {"a", "B", -1},
+      {"{", "a", 1},        {"\xE0", "\xC0", 1},
+      {"SAME", "SAME", 0},  {"ABCDEFGHIJKLMNOPQ", "ABCDEFGHIJKLMNOPq", 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Sign(CompareWords(c.a, c.b)), c.sign) << c.a << " vs " << c.b;

@@ -1,9 +1,8 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "base/base.h"
 #include "platform/errors.h"
@@ -75,7 +74,7 @@ TEST(LoadBaseTest, FilesWithoutWordsKeepsNumberingUnique) {
 TEST(LoadBaseTest, LastLineOfFilesFile) {
   const struct {
     std::string last;
-    const char* next;    // nullptr: the load fails
+    const char* next;  // nullptr: the load fails
     const char* error;
   } cases[] = {
       {"41", "42", nullptr},

@@ -1,11 +1,12 @@
+#include "base/posting_table.h"
+
+#include <gtest/gtest.h>
+
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
-
-#include "base/posting_table.h"
 #include "platform/text_file.h"
 #include "reference/literal_posting_table.h"
 #include "test_util.h"

@@ -1,10 +1,9 @@
 // veskara-cli as scripts see it: the built program run on real base files,
 // its stdout, stderr and exit code.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -225,11 +224,19 @@ TEST_F(CliTest, StatsPrintsBothLabels) {
 
 TEST_F(CliTest, UsageErrors) {
   const std::vector<std::vector<std::string>> cases = {
-      {}, {"frob"}, {"--base"}, {"--bogus", "stats"}, {"search"}, {"files"}, {"files", "1", "2"}, {"stats", "x"},
+      {},
+      {"frob"},
+      {"--base"},
+      {"--bogus", "stats"},
+      {"search"},
+      {"files"},
+      {"files", "1", "2"},
+      {"stats", "x"},
       {"add"},
       // An empty folder name (an unset variable in a script, say) must not
       // mean the root folder.
-      {"--base", "", "stats"}, {"--base=", "stats"},
+      {"--base", "", "stats"},
+      {"--base=", "stats"},
   };
   for (const auto& args : cases) {
     CliRun run = Cli(args);

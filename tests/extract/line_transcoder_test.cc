@@ -32,19 +32,31 @@ void AppendUtf8(std::string& out, uint32_t cp) {
 // taken), with code points around every boundary of the encoding, and now
 // and then a stray byte that makes the whole line malformed.
 std::string RandomLine(std::mt19937& rng) {
-  static const uint32_t kInteresting[] = {0x7F,   0x80,   0x98,   0xA0,   0xA4,   0xBB,   0x401,  0x410,
-                                          0x44F,  0x451,  0x490,  0x491,  0x7FF,  0x800,  0x2013, 0x20AC,
+  static const uint32_t kInteresting[] = {0x7F,   0x80,   0x98,   0xA0,   0xA4,   0xBB,   0x401,   0x410,
+                                          0x44F,  0x451,  0x490,  0x491,  0x7FF,  0x800,  0x2013,  0x20AC,
                                           0x2116, 0x2122, 0xD7FF, 0xE000, 0xFFFD, 0xFFFF, 0x10000, 0x10FFFF};
   std::string line;
   const int length = static_cast<int>(rng() % 40);
   for (int i = 0; i < length; ++i) {
     switch (rng() % 8) {
-      case 0: line += static_cast<char>(rng() % 0x80); break;
-      case 1: AppendUtf8(line, 0x400 + rng() % 0x60); break;
-      case 2: AppendUtf8(line, kInteresting[rng() % std::size(kInteresting)]); break;
-      case 3: AppendUtf8(line, rng() % 0x110000); break;
-      case 4: if (rng() % 16 == 0) line += static_cast<char>(0x80 + rng() % 0x80); break;
-      default: line += static_cast<char>('a' + rng() % 26); break;
+      case 0:
+        line += static_cast<char>(rng() % 0x80);
+        break;
+      case 1:
+        AppendUtf8(line, 0x400 + rng() % 0x60);
+        break;
+      case 2:
+        AppendUtf8(line, kInteresting[rng() % std::size(kInteresting)]);
+        break;
+      case 3:
+        AppendUtf8(line, rng() % 0x110000);
+        break;
+      case 4:
+        if (rng() % 16 == 0) line += static_cast<char>(0x80 + rng() % 0x80);
+        break;
+      default:
+        line += static_cast<char>('a' + rng() % 26);
+        break;
     }
   }
   return line;
@@ -69,9 +81,12 @@ TEST(LineTranscoder, Examples) {
   LineTranscoder t;
   EXPECT_EQ(t.To1251("plain"), "plain");
   EXPECT_EQ(t.To1251("\xd0\x9f\xd1\x80\xd0\xb8"), "\xcf\xf0\xe8");
-  EXPECT_EQ(t.To1251("a\xe2\x82\xac" "b\xe6\x97\xa5"), "a\x88" "b ");  // euro sign; no form
-  EXPECT_EQ(t.To1251("\xcf\xf0\xe8"), "\xcf\xf0\xe8");                 // not UTF-8: unchanged
-  EXPECT_EQ(t.To1251("\xd0\x9f\xd1"), "\xd0\x9f\xd1");                 // cut short: unchanged
+  EXPECT_EQ(t.To1251("a\xe2\x82\xac"
+                     "b\xe6\x97\xa5"),
+            "a\x88"
+            "b ");                                      // euro sign; no form
+  EXPECT_EQ(t.To1251("\xcf\xf0\xe8"), "\xcf\xf0\xe8");  // not UTF-8: unchanged
+  EXPECT_EQ(t.To1251("\xd0\x9f\xd1"), "\xd0\x9f\xd1");  // cut short: unchanged
   EXPECT_EQ(t.To1251(""), "");
 }
 

@@ -57,28 +57,33 @@ TEST_P(MarkupReaderTest, YieldsTheWordsOutsideTags) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, MarkupReaderTest,
-    ::testing::Values(
-        MarkupCase{"Tags", "Hello <b>World</b>\r\n", {"HELLO", "WORLD"}},
-        MarkupCase{"TagSplitsAWord", "WOR<B>LD</B>", {"WOR", "LD"}},
-        MarkupCase{"TagAlone", "<p>\n", {}},
-        MarkupCase{"TagAcrossLines", "abc <a\nhref=x> def\n", {"ABC", "DEF"}},
-        // The lone ">" is too short to be read, so the tag stays open until a
-        // longer line closes it.
-        MarkupCase{"CloserOnAShortLine", "text <a\n>\nhidden words\nstill> shown\n", {"TEXT", "SHOWN"}},
-        MarkupCase{"CloserOutsideATag", "a > b ok", {"OK"}},
-        MarkupCase{"CommentEndsAtFirstCloser", "<!-- x > yes -->Text", {"YES", "TEXT"}},
-        MarkupCase{"LessThanInsideATag", "<a <b> c> dd", {"DD"}},
-        MarkupCase{"ShortLinesAndTrimming", "x\nab\n \t Ab \t\r\n", {"AB", "AB"}},
-        MarkupCase{"EntitiesNotDecoded", "a&nbsp;b", {"NBSP"}},
-        MarkupCase{"Windows1251", "\xcf\xf0\xe8\xe2\xe5\xf2", {"\xcf\xd0\xc8\xc2\xc5\xd2"}},
-        MarkupCase{"Utf8", "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82", {"\xcf\xd0\xc8\xc2\xc5\xd2"}},
-        // A character without a Windows-1251 form separates words.
-        MarkupCase{"Utf8WithoutAForm", "ab\xe6\x97\xa5" "cd \xd1\x91\xd0\xb6", {"AB", "CD", "\xa8\xc6"}},
-        // Not UTF-8 (a lone C0 A8), so taken as Windows-1251 bytes.
-        MarkupCase{"MalformedUtf8", "\xc0\xa8 ok", {"\xc0\xa8", "OK"}},
-        MarkupCase{"CrOnlyLineEnds", "one\rtwo\r", {"ONETWO"}},
-        MarkupCase{"CtrlZ", "first line\nsec\x1a" "ond part\nthird\n\x1alast\n", {"FIRST", "LINE", "SEC", "THIRD"}},
-        MarkupCase{"Empty", "", {}}),
+    ::testing::Values(MarkupCase{"Tags", "Hello <b>World</b>\r\n", {"HELLO", "WORLD"}},
+                      MarkupCase{"TagSplitsAWord", "WOR<B>LD</B>", {"WOR", "LD"}}, MarkupCase{"TagAlone", "<p>\n", {}},
+                      MarkupCase{"TagAcrossLines", "abc <a\nhref=x> def\n", {"ABC", "DEF"}},
+                      // The lone ">" is too short to be read, so the tag stays open until a
+                      // longer line closes it.
+                      MarkupCase{"CloserOnAShortLine", "text <a\n>\nhidden words\nstill> shown\n", {"TEXT", "SHOWN"}},
+                      MarkupCase{"CloserOutsideATag", "a > b ok", {"OK"}},
+                      MarkupCase{"CommentEndsAtFirstCloser", "<!-- x > yes -->Text", {"YES", "TEXT"}},
+                      MarkupCase{"LessThanInsideATag", "<a <b> c> dd", {"DD"}},
+                      MarkupCase{"ShortLinesAndTrimming", "x\nab\n \t Ab \t\r\n", {"AB", "AB"}},
+                      MarkupCase{"EntitiesNotDecoded", "a&nbsp;b", {"NBSP"}},
+                      MarkupCase{"Windows1251", "\xcf\xf0\xe8\xe2\xe5\xf2", {"\xcf\xd0\xc8\xc2\xc5\xd2"}},
+                      MarkupCase{
+                          "Utf8", "\xd0\x9f\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82", {"\xcf\xd0\xc8\xc2\xc5\xd2"}},
+                      // A character without a Windows-1251 form separates words.
+                      MarkupCase{"Utf8WithoutAForm",
+                                 "ab\xe6\x97\xa5"
+                                 "cd \xd1\x91\xd0\xb6",
+                                 {"AB", "CD", "\xa8\xc6"}},
+                      // Not UTF-8 (a lone C0 A8), so taken as Windows-1251 bytes.
+                      MarkupCase{"MalformedUtf8", "\xc0\xa8 ok", {"\xc0\xa8", "OK"}},
+                      MarkupCase{"CrOnlyLineEnds", "one\rtwo\r", {"ONETWO"}},
+                      MarkupCase{"CtrlZ",
+                                 "first line\nsec\x1a"
+                                 "ond part\nthird\n\x1alast\n",
+                                 {"FIRST", "LINE", "SEC", "THIRD"}},
+                      MarkupCase{"Empty", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MarkupReader, EveryFileStartsOutsideATag) {
@@ -126,9 +131,8 @@ TEST(MarkupReader, UnreadableFileYieldsNothing) {
   WriteFile(dir / "open.htm", "free text");
   WriteFile(dir / "locked.htm", "secret text");
   ASSERT_EQ(::chmod((dir / "locked.htm").c_str(), 0), 0);
-  auto result = testing::RunUnprivileged([&] {
-    return Joined(MarkupWords(dir / "locked.htm")) + "|" + Joined(MarkupWords(dir / "open.htm"));
-  });
+  auto result = testing::RunUnprivileged(
+      [&] { return Joined(MarkupWords(dir / "locked.htm")) + "|" + Joined(MarkupWords(dir / "open.htm")); });
   ASSERT_TRUE(result.has_value());
   EXPECT_EQ(*result, "|FREE TEXT");
 }

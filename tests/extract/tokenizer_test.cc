@@ -1,10 +1,11 @@
-#include <string>
-#include <vector>
+#include "extract/tokenizer.h"
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "base/posting_table.h"
-#include "extract/tokenizer.h"
 
 namespace veskara {
 namespace {
@@ -42,12 +43,15 @@ TEST(TokenizerTest, WordsAreRunsOfTwoOrMoreWordCharacters) {
       {"2005 A1B2", {"2005", "A1B2"}},
       {"1.5", {}},
       {"&NBSP;", {"NBSP"}},
-      {"\xC0\xC1", {"\xC0\xC1"}},          // АБ
-      {"\xA8\xC5", {"\xA8\xC5"}},          // ЁЕ
-      {"AB\xA8" "CD", {"AB\xA8" "CD"}},    // Ё joins Latin capitals
-      {"Ab", {}},                          // small letters separate
-      {"\xE0\xE1 \xB8\xB8", {}},           // so do small Cyrillic ones
-      {"AB\xD7", {"AB\xD7"}},              // the byte D7 (Ч) is a word byte, not a sign
+      {"\xC0\xC1", {"\xC0\xC1"}},  // АБ
+      {"\xA8\xC5", {"\xA8\xC5"}},  // ЁЕ
+      {"AB\xA8"
+       "CD",
+       {"AB\xA8"
+        "CD"}},                   // Ё joins Latin capitals
+      {"Ab", {}},                 // small letters separate
+      {"\xE0\xE1 \xB8\xB8", {}},  // so do small Cyrillic ones
+      {"AB\xD7", {"AB\xD7"}},     // the byte D7 (Ч) is a word byte, not a sign
       {std::string("A\0B", 3), {}},
   };
   for (const auto& c : cases) EXPECT_EQ(Words(c.segment), c.words) << '"' << c.segment << '"';

@@ -111,8 +111,8 @@ TEST_F(FaultTest, BaseFileReplacedByFolder) {
     std::filesystem::rename(live, kept);
     std::filesystem::create_directory(live);
     WriteFile(live + "/inside", "x");
-    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
-             {"add", docs_}, {"search", "old"}, {"files", "0"}, {"check"}}) {
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"add", docs_}, {"search", "old"}, {"files", "0"}, {"check"}}) {
       std::vector<std::string> args = {"--base", base_};
       args.insert(args.end(), command.begin(), command.end());
       const testing::CliOutcome outcome = RunCli(dir_.path(), args);
@@ -166,7 +166,7 @@ TEST_F(FaultTest, DocumentsChangeBetweenDiscoveryAndReading) {
   const BaseFiles after = Scan(observer);
   EXPECT_EQ(*after.words, CrLf({"ALPHA", "1", "EPSILON", "5", "OLD", "0"}));
   EXPECT_EQ(*after.files, *old_.files + CrLf({docs_ + "/a.htm", "1", docs_ + "/b.htm", "2", docs_ + "/c.htm", "3",
-                                               docs_ + "/d.pdf", "4", docs_ + "/e.htm", "5"}));
+                                              docs_ + "/d.pdf", "4", docs_ + "/e.htm", "5"}));
   ExpectSound(base_);
 }
 

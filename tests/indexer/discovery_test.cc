@@ -87,14 +87,12 @@ void Link(const std::string& target, const std::string& path) {
 
 TEST(ScanDirectory, FilePassThenSubtreesDepthFirst) {
   TempDir dir;
-  for (const char* path : {"a.htm", "zz.pdf", "c.txt", "sub/b.pdf", "sub/c.txt", "sub/deeper/d.php",
-                           "next/e.shtml"}) {
+  for (const char* path : {"a.htm", "zz.pdf", "c.txt", "sub/b.pdf", "sub/c.txt", "sub/deeper/d.php", "next/e.shtml"}) {
     WriteFile(dir / path, "x");
   }
   MakeDir(dir / "empty");
   Walk walk = WalkMask(dir.path() + "/*.*");
-  EXPECT_EQ(Relative(dir, walk.files),
-            (Paths{"a.htm", "zz.pdf", "next/e.shtml", "sub/b.pdf", "sub/deeper/d.php"}));
+  EXPECT_EQ(Relative(dir, walk.files), (Paths{"a.htm", "zz.pdf", "next/e.shtml", "sub/b.pdf", "sub/deeper/d.php"}));
   EXPECT_EQ(walk.entered, 5);  // start, empty, next, sub, sub/deeper
 }
 
@@ -104,9 +102,9 @@ TEST(ScanDirectory, NamesInUnsignedByteOrder) {
     WriteFile(dir / name, "x");
   }
   for (const char* sub : {"b", "A", "\xc3\xa0"}) WriteFile(dir / (std::string(sub) + "/in.htm"), "x");
-  EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files),
-            (Paths{"1.htm", "B.htm", "Z.htm", "_.htm", "a.htm", "\xc3\xa9.htm", "A/in.htm", "b/in.htm",
-                   "\xc3\xa0/in.htm"}));
+  EXPECT_EQ(
+      Relative(dir, WalkMask(dir.path() + "/*.*").files),
+      (Paths{"1.htm", "B.htm", "Z.htm", "_.htm", "a.htm", "\xc3\xa9.htm", "A/in.htm", "b/in.htm", "\xc3\xa0/in.htm"}));
 }
 
 TEST(ScanDirectory, EveryKindOfEntryIsACandidateByItsName) {
@@ -121,8 +119,8 @@ TEST(ScanDirectory, EveryKindOfEntryIsACandidateByItsName) {
   Link("nowhere", dir / "dead.htm");
   ASSERT_EQ(::mkfifo((dir / "pipe.php").c_str(), 0644), 0);
   EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files),
-            (Paths{".hidden.htm", ".hidden.htm.d", "dead.htm", "linkdir.pdf", "linkfile.htm", "old.htm",
-                   "pipe.php", "linkdir.pdf/target.htm", "old.htm/inside.htm", "plain/target.htm"}));
+            (Paths{".hidden.htm", ".hidden.htm.d", "dead.htm", "linkdir.pdf", "linkfile.htm", "old.htm", "pipe.php",
+                   "linkdir.pdf/target.htm", "old.htm/inside.htm", "plain/target.htm"}));
 }
 
 TEST(ScanDirectory, LinkLoopsAreWalkedOnce) {

@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <new>
-
 #include <string>
 #include <vector>
 

@@ -91,10 +91,17 @@ TEST(ScanTest, MissingDirectoryRunsAllStepsAndCreatesAnEmptyBase) {
 
   EXPECT_EQ(ReadFile(WordsFilePath(base)), "");
   EXPECT_EQ(ReadFile(FilesFilePath(base)), "");
-  const std::vector<std::string> expected = {
-      "step:Step 1 of 4", "status:Getting files list...", "status:",           "step:Step 2 of 4",
-      "status:Files processing...", "step:Step 3 of 4", "status:Sorting...", "step:Step 4 of 4",
-      "status:Writing...", "step:",  "status:Done!..."};
+  const std::vector<std::string> expected = {"step:Step 1 of 4",
+                                             "status:Getting files list...",
+                                             "status:",
+                                             "step:Step 2 of 4",
+                                             "status:Files processing...",
+                                             "step:Step 3 of 4",
+                                             "status:Sorting...",
+                                             "step:Step 4 of 4",
+                                             "status:Writing...",
+                                             "step:",
+                                             "status:Done!..."};
   EXPECT_EQ(observer.texts, expected);
   EXPECT_TRUE(BaseIsClean(base));
 }
@@ -132,10 +139,19 @@ TEST(ScanTest, StatusTextsComeInOrderWithOneWalkTextPerDirectory) {
   RecordingObserver observer;
   RunScan(base, tmp / "docs", observer);
 
-  const std::vector<std::string> expected = {
-      "step:Step 1 of 4",  "status:Getting files list...", "status:Getting files list...",
-      "status:Getting files list...", "status:", "step:Step 2 of 4", "status:Files processing...",
-      "step:Step 3 of 4",  "status:Sorting...", "step:Step 4 of 4", "status:Writing...", "step:", "status:Done!..."};
+  const std::vector<std::string> expected = {"step:Step 1 of 4",
+                                             "status:Getting files list...",
+                                             "status:Getting files list...",
+                                             "status:Getting files list...",
+                                             "status:",
+                                             "step:Step 2 of 4",
+                                             "status:Files processing...",
+                                             "step:Step 3 of 4",
+                                             "status:Sorting...",
+                                             "step:Step 4 of 4",
+                                             "status:Writing...",
+                                             "step:",
+                                             "status:Done!..."};
   EXPECT_EQ(observer.texts, expected);
   EXPECT_EQ(observer.progress.back(), (std::pair<size_t, size_t>{2, 2}));
 }
@@ -202,8 +218,8 @@ TEST(ScanTest, RefusesNumbersBeyondThe32BitRangeBeforeWriting) {
     int new_files;
     bool refused;
   };
-  const Case cases[] = {{"2147483645", 2, false}, {"2147483645", 3, true}, {"2147483646", 1, false},
-                        {"2147483646", 2, true}};
+  const Case cases[] = {
+      {"2147483645", 2, false}, {"2147483645", 3, true}, {"2147483646", 1, false}, {"2147483646", 2, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.last_number + " + " + std::to_string(c.new_files));
     TempDir tmp;

@@ -1,10 +1,9 @@
+#include "platform/cp1251.h"
+
+#include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <string>
-
-#include <gtest/gtest.h>
-
-#include "platform/cp1251.h"
 
 namespace veskara {
 namespace {
@@ -77,7 +76,11 @@ TEST(Cp1251Test, DocumentLinesAreTranscodedOnlyWhenTheyAreUtf8) {
   EXPECT_EQ(DocumentLineTo1251("\xCF\xF0\xE8\xE2\xE5\xF2", scratch), "\xCF\xF0\xE8\xE2\xE5\xF2");
   EXPECT_EQ(DocumentLineTo1251("plain ascii", scratch), "plain ascii");
   // A character without a form becomes a blank, which separates words.
-  EXPECT_EQ(DocumentLineTo1251("AB\xE2\x80\x8B" "CD", scratch), "AB\x20" "CD");  // zero-width space
+  EXPECT_EQ(DocumentLineTo1251("AB\xE2\x80\x8B"
+                               "CD",
+                               scratch),
+            "AB\x20"
+            "CD");  // zero-width space
   EXPECT_FALSE(IsMultibyteUtf8("ascii only"));
   EXPECT_FALSE(IsMultibyteUtf8("\xED\xA0\x80"));  // a surrogate is malformed
   EXPECT_FALSE(IsMultibyteUtf8("\xD0"));          // cut short

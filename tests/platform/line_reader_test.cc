@@ -1,9 +1,8 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/errors.h"
 #include "platform/text_file.h"

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/paths.h"
+
+#include <gtest/gtest.h>
 
 namespace veskara {
 namespace {

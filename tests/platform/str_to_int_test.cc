@@ -1,10 +1,11 @@
-#include <optional>
-#include <string>
+#include "platform/str_to_int.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "platform/errors.h"
-#include "platform/str_to_int.h"
 
 namespace veskara {
 namespace {

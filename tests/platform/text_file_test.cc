@@ -1,9 +1,9 @@
-#include <sys/stat.h>
+#include "platform/text_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/errors.h"
-#include "platform/text_file.h"
 #include "test_util.h"
 
 namespace veskara {

@@ -28,8 +28,10 @@ TEST(CountBaseTest, CountsHalfTheLinesOfEachFile) {
       {"words missing", "a\r\n0\r\n", {}, "1 files in the base", {}},
       {"files missing", {}, "AB\r\n0\r\n", {}, {}},
       {"last line without end", "a\r\n0", "AB\r\n0\r\nCD\r\n1", "1 files in the base", "2 words in the base"},
-      {"ctrl-z opening a line ends the file", "a\r\n0\r\n\x1a" "b\r\n1\r\n", "", "1 files in the base",
-       "0 words in the base"},
+      {"ctrl-z opening a line ends the file",
+       "a\r\n0\r\n\x1a"
+       "b\r\n1\r\n",
+       "", "1 files in the base", "0 words in the base"},
       {"ctrl-z inside a line ends its text only", "a\x1a\r\n0\r\nb\r\n1\r\n", "", "2 files in the base",
        "0 words in the base"},
       {"lone cr ends no line", "a\rb\r\n0\r\n", "", "1 files in the base", "0 words in the base"},

@@ -50,7 +50,8 @@ TEST_F(FileLookupTest, RowsFollowTheNumberList) {
 TEST_F(FileLookupTest, BarCutsThePathUnlessTheWholeLineExists) {
   WriteFile(dir_ / "odd|name.htm", "x");
   std::string existing = dir_ / "odd|name.htm";
-  WriteFile(dir_ / "fls.txt", CrLf({"label| /docs/a.htm ", "1", "x|y|z", "2", existing, "3", " " + existing + " ", "4"}));
+  WriteFile(dir_ / "fls.txt",
+            CrLf({"label| /docs/a.htm ", "1", "x|y|z", "2", existing, "3", " " + existing + " ", "4"}));
   EXPECT_EQ(Rows("1,2,3,4"), (std::vector<std::string>{"/docs/a.htm", "y|z", existing, existing}));
 }
 
@@ -62,9 +63,7 @@ TEST_F(FileLookupTest, OddLinesArePathsAndEvenLinesNumbers) {
   EXPECT_EQ(Rows("/last"), std::vector<std::string>{});
 }
 
-TEST_F(FileLookupTest, MissingFilesFileThrows) {
-  EXPECT_THROW(Rows("1"), IoError);
-}
+TEST_F(FileLookupTest, MissingFilesFileThrows) { EXPECT_THROW(Rows("1"), IoError); }
 
 }  // namespace
 }  // namespace veskara

@@ -1,8 +1,7 @@
 #include "search/search.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 
@@ -59,7 +58,7 @@ TEST(ParseQueryTest, TrimsUpperCasesAndSplits) {
       {"ab ab", {"AB", "AB"}},
       {"x1,y2;z", {"X1", "Y2", "Z"}},
       {"\xE0\xE1\xB8 \xC0", {"\xC0\xC1\xA8", "\xC0"}},  // Cyrillic small letters
-      {"caf\xAB", {"CAF"}},                              // a quotation mark
+      {"caf\xAB", {"CAF"}},                             // a quotation mark
   };
   for (const Case& c : cases) EXPECT_EQ(ParseQuery(c.query), c.words) << c.query;
 }
@@ -70,15 +69,11 @@ TEST(IntersectNumberListsTest, KeepsCandidateOrderAndComparesTexts) {
     const char* words;
     const char* result;
   } cases[] = {
-      {"1,2,3", "3,1", "1,3"},
-      {"7", "07", ""},
-      {"07", "7", ""},
-      {"5", "5,5", "5,5"},   // equal to two numbers of the word list: taken twice
-      {"5,5", "5", "5,5"},
-      {",,1,,2,", "2,1", "1,2"},
-      {"1 2", "2", "2"},
-      {"", "1", ""},
-      {"1", "", ""},
+      {"1,2,3", "3,1", "1,3"}, {"7", "07", ""},           {"07", "7", ""},   {"5", "5,5", "5,5"},  // equal to two
+                                                                                                   // numbers of the
+                                                                                                   // word list: taken
+                                                                                                   // twice
+      {"5,5", "5", "5,5"},     {",,1,,2,", "2,1", "1,2"}, {"1 2", "2", "2"}, {"", "1", ""},       {"1", "", ""},
       {"12", "1,2", ""},
   };
   for (const auto& c : cases) {
@@ -121,8 +116,8 @@ TEST_F(SearchTest, LongNumbersAreComparedAsWholeTexts) {
 
 TEST_F(SearchTest, LaterPassOrdersByWordFirstThenByEntry) {
   Base(CrLf({"A1", "1", "A2", "1", "B1", "1", "B2", "1"}));
-  EXPECT_EQ(Texts(Search("a b")), (std::vector<std::string>{"A1 ... B1 | 1", "A2 ... B1 | 1", "A1 ... B2 | 1",
-                                                            "A2 ... B2 | 1"}));
+  EXPECT_EQ(Texts(Search("a b")),
+            (std::vector<std::string>{"A1 ... B1 | 1", "A2 ... B1 | 1", "A1 ... B2 | 1", "A2 ... B2 | 1"}));
 }
 
 TEST_F(SearchTest, NumberListOnTheLastLineAndAWordWithoutOne) {
@@ -275,9 +270,15 @@ TEST_F(SearchTest, MatchesTheLiteralPassesOnAwkwardLargeBases) {
         for (int i = rng() % 3000; i > 0; --i) bytes += "ZZ\r\n3,4\r\n";
       }
       switch (rng() % 12) {
-        case 0: bytes += "\r\n"; break;                          // an empty line
-        case 1: bytes += "\r" + random_word(3) + "\r\n"; break;  // a CR that opens a line
-        case 2: bytes += random_word(2) + ",1\r\n"; break;       // a number line like a word
+        case 0:
+          bytes += "\r\n";
+          break;  // an empty line
+        case 1:
+          bytes += "\r" + random_word(3) + "\r\n";
+          break;  // a CR that opens a line
+        case 2:
+          bytes += random_word(2) + ",1\r\n";
+          break;  // a number line like a word
         case 3:
           if (round % 4 == 3 && rng() % 40 == 0) bytes += "Q\x1aX\r\n";  // Ctrl-Z inside a line
           break;

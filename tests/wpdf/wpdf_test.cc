@@ -145,8 +145,7 @@ TEST(GetText, EveryFailureReturnsItsCodeAndLeavesTheTargetAlone) {
     WriteFile(target, "kept");
     EXPECT_EQ(GetText(c.source.c_str(), c.target.c_str()), c.expected) << c.name;
     EXPECT_EQ(ReadFile(target), "kept") << c.name;
-    EXPECT_EQ(DirectoryNames(dir / "out"), (std::vector<std::string>{"folder_target", "target.txt"}))
-        << c.name;
+    EXPECT_EQ(DirectoryNames(dir / "out"), (std::vector<std::string>{"folder_target", "target.txt"})) << c.name;
   }
   EXPECT_EQ(GetText(nullptr, target.c_str()), kWpdfBadArgument);
   EXPECT_EQ(GetText(kSample.c_str(), nullptr), kWpdfBadArgument);
@@ -159,8 +158,7 @@ TEST(GetText, SurvivesTruncatedAndCorruptedDocuments) {
   TempDir dir;
   const std::string original = ReadFile(kSample);
   std::vector<std::string> variants;
-  for (size_t cut = 0; cut < original.size(); cut += original.size() / 60)
-    variants.push_back(original.substr(0, cut));
+  for (size_t cut = 0; cut < original.size(); cut += original.size() / 60) variants.push_back(original.substr(0, cut));
   for (size_t back = 1; back < 64; back *= 2) variants.push_back(original.substr(0, original.size() - back));
   std::mt19937 rng(7);
   for (int i = 0; i < 120; ++i) {

@@ -165,20 +165,22 @@ void PostingTable::SortPostingTable() {
     position[order[i]] = i;
     word_class[i] = classes;
   }
+  // A table in order (a base loaded and nothing added) has every chain in
+  // order at every gap: no exchange would happen.
+  uint64_t* a = entries_.data();
+  auto class_of = [&](uint64_t e) { return word_class[position[e >> 32]]; };
+  bool in_order = true;
+  for (size_t i = 1; i < n && in_order; ++i) in_order = class_of(a[i - 1]) <= class_of(a[i]);
+  if (in_order) return;
+
   const bool all_distinct = classes + 1 == order.size();
   int bits = 1;
   while (bits < 32 && (classes >> bits) != 0) ++bits;
-
-  uint64_t* a = entries_.data();
   for (size_t i = 0; i < n; ++i) a[i] = uint64_t{position[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
-  // A table in order (a base loaded and nothing added) has every chain in
-  // order at every gap: no exchange would happen.
-  bool in_order = true;
-  for (size_t i = 1; i < n && in_order; ++i) in_order = word_class[a[i - 1] >> 32] <= word_class[a[i] >> 32];
-  if (!in_order && all_distinct) {
+  if (all_distinct) {
     SortChains(
         a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
-  } else if (!in_order) {
+  } else {
     SortChains(
         a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
   }
@@ -188,7 +190,7 @@ void PostingTable::SortPostingTable() {
 void PostingTable::WriteWordsFile(TextWriter& file) const {
   const size_t n = entries_.size();
   if (n == 0) return;
-  // seen[number id] == run + 1 when the number is already in the run's list.
+  // seen[number id] == run when the number is already in the run's list.
   std::vector<uint32_t> seen(numbers_.size(), 0);
   std::string list;
   uint32_t run = 0;
@@ -204,7 +206,11 @@ void PostingTable::WriteWordsFile(TextWriter& file) const {
         if (j != i) list.push_back(',');
         list.append(numbers_.Get(number));
       }
-      if (j + 1 == n || CompareWords(WordAt(j + 1), WordAt(j)) != 0) break;
+      // The same word id is the same word; other words may still compare equal.
+      if (j + 1 == n ||
+          ((entries_[j + 1] >> 32) != (entries_[j] >> 32) && CompareWords(WordAt(j + 1), WordAt(j)) != 0)) {
+        break;
+      }
       ++j;
     }
     file.WriteLine(WordAt(j));

@@ -22,8 +22,7 @@ inline uint64_t Mix(uint64_t a, uint64_t b) {
 constexpr uint64_t kSeed0 = 0xa0761d6478bd642fULL;
 constexpr uint64_t kSeed1 = 0xe7037ed1a0b428dbULL;
 
-}  // namespace
-
+// A fast non-cryptographic hash of a byte string.
 uint64_t HashBytes(std::string_view text) {
   const char* p = text.data();
   size_t n = text.size();
@@ -37,6 +36,8 @@ uint64_t HashBytes(std::string_view text) {
   for (size_t i = 0; i < n; ++i) tail |= static_cast<uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
   return Mix(h ^ tail, kSeed1 ^ 0x8ebc6af09c88c6e3ULL);
 }
+
+}  // namespace
 
 uint32_t StringPool::Intern(std::string_view text) {
   if ((size() + 1) * 2 > slots_.size()) Rehash(slots_.empty() ? 1024 : slots_.size() * 2);

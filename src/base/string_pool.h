@@ -30,7 +30,4 @@ class StringPool {
   std::vector<uint32_t> hashes_;      // low bits of each id's hash
 };
 
-// A fast non-cryptographic hash of a byte string.
-uint64_t HashBytes(std::string_view text);
-
 }  // namespace veskara

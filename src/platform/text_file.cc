@@ -213,11 +213,6 @@ void TextWriter::Flush() {
   buffer_.clear();
 }
 
-void TextWriter::Sync() {
-  Flush();
-  if (::fsync(file_.fd()) != 0) ThrowLastIoError();
-}
-
 void TextWriter::Close() {
   if (!file_.valid()) return;
   try {

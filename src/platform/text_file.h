@@ -98,8 +98,6 @@ class TextWriter {
   void Write(std::string_view bytes);
   // Hands the buffered bytes to the operating system.
   void Flush();
-  // Flush() and then forces the bytes to the disk (fsync).
-  void Sync();
   // Flush() and close; throws IoError on any failure.
   void Close();
 

@@ -8,7 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "extract/line_transcoder.h"
 #include "fuzz_util.h"
 #include "platform/cp1251.h"
 
@@ -83,9 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string scratch;
   const std::string_view line = DocumentLineTo1251(bytes, scratch);
   FUZZ_CHECK(line == (IsMultibyteUtf8(bytes) ? EncodeCp1251(bytes, ' ') : std::string(bytes)));
-  LineTranscoder transcoder;
-  FUZZ_CHECK(transcoder.To1251(bytes) == line);
-  FUZZ_CHECK(transcoder.To1251(bytes) == line);  // the kept buffer reused
+  FUZZ_CHECK(DocumentLineTo1251(bytes, scratch) == line);  // the kept buffer reused
 
   for (size_t i = 0; i < bytes.size(); ++i) {
     const char upper = UpperCase1251(bytes[i]);

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "base/posting_table.h"
-#include "extract/line_transcoder.h"
 #include "extract/tokenizer.h"
 #include "platform/cp1251.h"
 #include "platform/directory.h"
@@ -39,11 +38,11 @@ bool ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_li
   }
   try {
     LineReader reader(std::move(file));
-    LineTranscoder transcoder;
+    std::string transcoded;
     std::string upper;
     std::string_view raw;
     while (reader.ReadLine(&raw)) {
-      std::string_view line = transcode ? transcoder.To1251(raw) : raw;
+      std::string_view line = transcode ? DocumentLineTo1251(raw, transcoded) : raw;
       line = Trim(line);
       if (line.size() < 2) continue;
       upper.assign(line);

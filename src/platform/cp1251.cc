@@ -53,17 +53,31 @@ void AppendUtf8(std::string& out, uint32_t cp) {
   }
 }
 
-// Code point to byte for the high half, sorted by code point.
+// Code point to byte for the high half: a direct table below U+0800 (the
+// Cyrillic letters and Latin-1 signs), a sorted list for the few above.
 struct Reverse {
-  std::array<std::pair<uint16_t, unsigned char>, 128> map{};
+  std::array<int16_t, 0x800> low;
+  std::array<std::pair<uint16_t, unsigned char>, 128> high{};
+  size_t high_count = 0;
   Reverse() {
-    for (int i = 0; i < 128; ++i) map[i] = {kHighHalf[i], static_cast<unsigned char>(0x80 + i)};
-    std::sort(map.begin(), map.end());
+    low.fill(-1);
+    for (int i = 0; i < 128; ++i) {
+      const uint16_t cp = kHighHalf[i];
+      if (cp < low.size()) {
+        low[cp] = static_cast<int16_t>(0x80 + i);
+      } else {
+        high[high_count++] = {cp, static_cast<unsigned char>(0x80 + i)};
+      }
+    }
+    std::sort(high.begin(), high.begin() + high_count);
   }
+  // The byte of `cp` (at least U+0080), or -1 when it has none.
   int Find(uint32_t cp) const {
-    auto it = std::lower_bound(map.begin(), map.end(), std::pair<uint16_t, unsigned char>(cp, 0),
+    if (cp < low.size()) return low[cp];
+    auto end = high.begin() + high_count;
+    auto it = std::lower_bound(high.begin(), end, std::pair<uint16_t, unsigned char>(cp, 0),
                                [](const auto& a, const auto& b) { return a.first < b.first; });
-    if (it != map.end() && it->first == cp) return it->second;
+    if (it != end && it->first == cp) return it->second;
     return -1;
   }
 };
@@ -167,10 +181,31 @@ bool IsMultibyteUtf8(std::string_view bytes) {
   return multibyte;
 }
 
+// One pass: pages are transcoded line after line during a scan, so the
+// check and the conversion go together into a buffer kept between lines.
 std::string_view DocumentLineTo1251(std::string_view line, std::string& scratch) {
-  if (!IsMultibyteUtf8(line)) return line;
-  scratch = EncodeCp1251(line, ' ');
-  return scratch;
+  size_t i = 0;
+  while (i < line.size() && static_cast<unsigned char>(line[i]) < 0x80) ++i;
+  if (i == line.size()) return line;  // ASCII only: nothing to transcode
+  // Windows-1251 never takes more bytes than UTF-8.
+  if (scratch.size() < line.size()) scratch.resize(line.size());
+  char* out = scratch.data();
+  std::copy(line.data(), line.data() + i, out);
+  size_t o = i;
+  const Reverse& reverse = ReverseMap();
+  while (i < line.size()) {
+    if (static_cast<unsigned char>(line[i]) < 0x80) {
+      out[o++] = line[i++];
+      continue;
+    }
+    uint32_t cp;
+    const size_t len = DecodeUtf8(line, i, &cp);
+    if (len == 0) return line;  // not UTF-8: the line is Windows-1251 already
+    const int b = reverse.Find(cp);
+    out[o++] = b < 0 ? ' ' : static_cast<char>(b);
+    i += len;
+  }
+  return std::string_view(out, o);
 }
 
 }  // namespace veskara

@@ -26,7 +26,7 @@ bool IsMultibyteUtf8(std::string_view bytes);
 // The text of a document line in Windows-1251: a line that is well-formed
 // UTF-8 with at least one multi-byte sequence is transcoded (a character
 // without a form becomes a blank); any other line is returned unchanged.
-// The result may point into `scratch`.
+// The result may point into `scratch`, which can be kept from line to line.
 std::string_view DocumentLineTo1251(std::string_view line, std::string& scratch);
 
 }  // namespace veskara

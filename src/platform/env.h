@@ -1,0 +1,139 @@
+// Env: the one boundary between the program and the operating system.
+//
+// Everything above the platform layer that touches files, folders, locks or
+// the process's surroundings does it through an Env, so that tests can swap
+// in FaultInjectionEnv (fault_env.h) and make any call fail or end the
+// process at a chosen point. Env::Default() is the real system.
+//
+// Every failure is thrown as IoError (errors.h), whose message is the one
+// the user sees. Env implementations are safe for concurrent use from
+// several threads; the file objects they return are not (one per thread).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace veskara {
+
+// Identifies a file or folder on this machine (device and inode).
+struct FileId {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  friend bool operator==(const FileId&, const FileId&) = default;
+  friend auto operator<=>(const FileId&, const FileId&) = default;
+};
+
+enum class PathKind {
+  kMissing,    // nothing there, or not reachable (a broken link, a denied folder on the way)
+  kFile,       // a regular file
+  kDirectory,  // a folder
+  kOther,      // a FIFO, socket or device
+};
+
+// What is at a path. size, mtime_ns and id are meaningful unless kMissing.
+struct PathInfo {
+  PathKind kind = PathKind::kMissing;
+  uint64_t size = 0;
+  int64_t mtime_ns = 0;  // modification time, nanoseconds since the epoch
+  FileId id;
+};
+
+struct DirectoryEntry {
+  std::string name;
+  // True when the entry is a folder or a link that resolves to one.
+  bool is_directory = false;
+  // The resolved folder's identity; meaningful only when is_directory.
+  FileId id;
+};
+
+// A file open for reading, from its start.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // Reads up to `size` bytes into `data`; returns how many, 0 only at the
+  // end of the file.
+  virtual size_t Read(char* data, size_t size) = 0;
+  // The file's size when it was opened.
+  virtual uint64_t SizeWhenOpened() const = 0;
+  // Closes; reports a failed close. The destructor closes quietly.
+  virtual void Close() = 0;
+};
+
+// A file open for writing. Writes are not buffered here (TextWriter buffers).
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  // Writes all of `bytes`.
+  virtual void Write(std::string_view bytes) = 0;
+  // Forces what was written to the disk.
+  virtual void Sync() = 0;
+  // Closes; reports a failed close. The destructor closes quietly.
+  virtual void Close() = 0;
+};
+
+// An exclusive lock across processes, held until the object is destroyed;
+// released by the system if the process dies.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // The real operating system; lives for the whole process.
+  static Env& Default();
+
+  // An existing regular file, for reading. Never blocks: a FIFO, socket or
+  // device is refused ("File access denied"), a folder too ("File access
+  // denied", with the code EISDIR).
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
+  // A file created, or cut to length 0, for writing (mode 0644 before umask).
+  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) = 0;
+  // An existing file, for appending.
+  virtual std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) = 0;
+
+  // Appends the entries of the folder `path` ("" is the current folder) to
+  // *entries, without "." and "..", in the order the system gives them.
+  // Returns false, leaving *entries as it was, when the folder cannot be
+  // opened or read to its end. Never throws for such a folder.
+  virtual bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) = 0;
+
+  // What is at `path` ("" is the current folder). Links are followed unless
+  // `follow_links` is false, in which case a link itself is kOther. Never
+  // throws: anything that cannot be reached is kMissing.
+  virtual PathInfo Stat(const std::string& path, bool follow_links = true) = 0;
+
+  // rename(2): replaces `to` atomically.
+  virtual void Rename(const std::string& from, const std::string& to) = 0;
+  // Removes a file, a link or an empty folder. A missing path is no error.
+  virtual void Remove(const std::string& path) = 0;
+  // Forces a folder's entries (names created, renamed or removed in it) to
+  // the disk. A file system that cannot sync folders is no error.
+  virtual void SyncDirectory(const std::string& path) = 0;
+  // Creates the folder `path` and any missing parents; the last one gets
+  // `mode`, the parents 0755 (before umask). An existing folder is no error.
+  virtual void CreateDirectories(const std::string& path, unsigned mode) = 0;
+  // A new folder under `parent` named `prefix` + a unique suffix, mode 0700,
+  // that no other process can have made; returns its path.
+  virtual std::string MakePrivateDirectory(const std::string& parent, std::string_view prefix) = 0;
+
+  // Takes the lock on the file `path` (created when missing) without
+  // waiting; null when another holder has it (in this or another process).
+  virtual std::unique_ptr<FileLock> TryLock(const std::string& path) = 0;
+
+  // The current folder, or "" when it cannot be read.
+  virtual std::string CurrentDirectory() = 0;
+  // The running executable's full path, or "" when it cannot be read.
+  virtual std::string ExecutablePath() = 0;
+  // An environment variable; no value when unset.
+  virtual std::optional<std::string> Variable(const std::string& name) = 0;
+};
+
+}  // namespace veskara

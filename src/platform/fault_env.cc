@@ -1,0 +1,162 @@
+#include "platform/fault_env.h"
+
+#include <signal.h>
+
+#include "platform/errors.h"
+
+namespace veskara {
+namespace {
+
+class FaultReadableFile : public ReadableFile {
+ public:
+  FaultReadableFile(FaultInjectionEnv& env, std::string path, std::unique_ptr<ReadableFile> file)
+      : env_(env), path_(std::move(path)), file_(std::move(file)) {}
+  size_t Read(char* data, size_t size) override {
+    env_.Before(EnvOp::kRead, path_);
+    return file_->Read(data, size);
+  }
+  uint64_t SizeWhenOpened() const override { return file_->SizeWhenOpened(); }
+  void Close() override {
+    env_.Before(EnvOp::kClose, path_);
+    file_->Close();
+  }
+
+ private:
+  FaultInjectionEnv& env_;
+  std::string path_;
+  std::unique_ptr<ReadableFile> file_;
+};
+
+class FaultWritableFile : public WritableFile {
+ public:
+  FaultWritableFile(FaultInjectionEnv& env, std::string path, std::unique_ptr<WritableFile> file)
+      : env_(env), path_(std::move(path)), file_(std::move(file)) {}
+  void Write(std::string_view bytes) override {
+    env_.Before(EnvOp::kWrite, path_);
+    file_->Write(bytes);
+  }
+  void Sync() override {
+    env_.Before(EnvOp::kSync, path_);
+    file_->Sync();
+  }
+  void Close() override {
+    env_.Before(EnvOp::kClose, path_);
+    file_->Close();
+  }
+
+ private:
+  FaultInjectionEnv& env_;
+  std::string path_;
+  std::unique_ptr<WritableFile> file_;
+};
+
+}  // namespace
+
+const char* EnvOpName(EnvOp op) {
+  static constexpr const char* kNames[kEnvOpCount] = {
+      "open-read", "open-write", "open-append", "read",     "write",    "sync",      "close", "list",
+      "stat",      "rename",     "remove",      "sync-dir", "make-dir", "make-temp", "lock"};
+  return kNames[static_cast<size_t>(op)];
+}
+
+FaultInjectionEnv::FaultInjectionEnv(Env& target) : target_(target) {}
+
+void FaultInjectionEnv::SetHook(Hook hook) {
+  std::lock_guard lock(mutex_);
+  hook_ = std::move(hook);
+}
+
+void FaultInjectionEnv::FailNth(EnvOp op, int n, int error) {
+  std::lock_guard lock(mutex_);
+  counts_.fill(0);
+  hook_ = [op, n, error](EnvOp o, const std::string&, int count) { return o == op && count == n ? error : 0; };
+}
+
+void FaultInjectionEnv::FailAll(EnvOp op, const std::string& suffix, int error) {
+  SetHook([op, suffix, error](EnvOp o, const std::string& path, int) {
+    return o == op && path.ends_with(suffix) ? error : 0;
+  });
+}
+
+int FaultInjectionEnv::Count(EnvOp op) const {
+  std::lock_guard lock(mutex_);
+  return counts_[static_cast<size_t>(op)];
+}
+
+void FaultInjectionEnv::ResetCounts() {
+  std::lock_guard lock(mutex_);
+  counts_.fill(0);
+}
+
+int FaultInjectionEnv::Before(EnvOp op, const std::string& path, bool throws) {
+  int error = 0;
+  {
+    std::lock_guard lock(mutex_);
+    const int count = ++counts_[static_cast<size_t>(op)];
+    if (hook_) error = hook_(op, path, count);
+  }
+  if (error == kKill) ::raise(SIGKILL);
+  if (error > 0 && throws) throw IoError(error);
+  return error > 0 ? error : 0;
+}
+
+std::unique_ptr<ReadableFile> FaultInjectionEnv::OpenForReading(const std::string& path) {
+  Before(EnvOp::kOpenRead, path);
+  return std::make_unique<FaultReadableFile>(*this, path, target_.OpenForReading(path));
+}
+
+std::unique_ptr<WritableFile> FaultInjectionEnv::OpenForWriting(const std::string& path) {
+  Before(EnvOp::kOpenWrite, path);
+  return std::make_unique<FaultWritableFile>(*this, path, target_.OpenForWriting(path));
+}
+
+std::unique_ptr<WritableFile> FaultInjectionEnv::OpenForAppending(const std::string& path) {
+  Before(EnvOp::kOpenAppend, path);
+  return std::make_unique<FaultWritableFile>(*this, path, target_.OpenForAppending(path));
+}
+
+bool FaultInjectionEnv::ListDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) {
+  if (Before(EnvOp::kList, path, /*throws=*/false) != 0) return false;
+  return target_.ListDirectory(path, entries);
+}
+
+PathInfo FaultInjectionEnv::Stat(const std::string& path, bool follow_links) {
+  if (Before(EnvOp::kStat, path, /*throws=*/false) != 0) return PathInfo{};
+  return target_.Stat(path, follow_links);
+}
+
+void FaultInjectionEnv::Rename(const std::string& from, const std::string& to) {
+  Before(EnvOp::kRename, to);
+  target_.Rename(from, to);
+}
+
+void FaultInjectionEnv::Remove(const std::string& path) {
+  Before(EnvOp::kRemove, path);
+  target_.Remove(path);
+}
+
+void FaultInjectionEnv::SyncDirectory(const std::string& path) {
+  Before(EnvOp::kSyncDir, path);
+  target_.SyncDirectory(path);
+}
+
+void FaultInjectionEnv::CreateDirectories(const std::string& path, unsigned mode) {
+  Before(EnvOp::kCreateDir, path);
+  target_.CreateDirectories(path, mode);
+}
+
+std::string FaultInjectionEnv::MakePrivateDirectory(const std::string& parent, std::string_view prefix) {
+  Before(EnvOp::kMakePrivateDir, parent);
+  return target_.MakePrivateDirectory(parent, prefix);
+}
+
+std::unique_ptr<FileLock> FaultInjectionEnv::TryLock(const std::string& path) {
+  Before(EnvOp::kLock, path);
+  return target_.TryLock(path);
+}
+
+std::string FaultInjectionEnv::CurrentDirectory() { return target_.CurrentDirectory(); }
+std::string FaultInjectionEnv::ExecutablePath() { return target_.ExecutablePath(); }
+std::optional<std::string> FaultInjectionEnv::Variable(const std::string& name) { return target_.Variable(name); }
+
+}  // namespace veskara

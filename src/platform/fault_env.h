@@ -1,0 +1,92 @@
+// A fault-injecting Env for tests: it passes every call to another Env and
+// can make a chosen call fail with a chosen errno, or end the process right
+// before it, to test full disks, denied files and crashes at that point.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/env.h"
+
+namespace veskara {
+
+// The kinds of calls a FaultInjectionEnv counts. Calls on the files it
+// returns count too (kRead, kWrite, kSync, kClose).
+enum class EnvOp {
+  kOpenRead,
+  kOpenWrite,
+  kOpenAppend,
+  kRead,
+  kWrite,
+  kSync,
+  kClose,
+  kList,
+  kStat,
+  kRename,
+  kRemove,
+  kSyncDir,
+  kCreateDir,
+  kMakePrivateDir,
+  kLock,
+};
+inline constexpr size_t kEnvOpCount = 15;
+
+// A short name of each kind, for test traces: "open-read", "write", ...
+const char* EnvOpName(EnvOp op);
+
+class FaultInjectionEnv : public Env {
+ public:
+  // What to do before a call: run it (0), fail it with an errno (> 0), or
+  // end the process with SIGKILL (kKill).
+  static constexpr int kKill = -1;
+  // Called before each call with its kind and path (for a call on a file,
+  // the path it was opened with) and how many calls of that kind came
+  // before it, this one included (1 for the first). Runs under the env's
+  // lock: it must not call the env.
+  using Hook = std::function<int(EnvOp op, const std::string& path, int count)>;
+
+  explicit FaultInjectionEnv(Env& target = Env::Default());
+
+  // Replaces the hook (none: every call runs).
+  void SetHook(Hook hook);
+  // The n-th call of `op` from now on fails with `error` (or kKill); the
+  // others run. Replaces the hook and restarts the counts.
+  void FailNth(EnvOp op, int n, int error);
+  // Every call of `op` on a path that ends with `suffix` fails with `error`.
+  // Replaces the hook.
+  void FailAll(EnvOp op, const std::string& suffix, int error);
+  // How many calls of `op` were made since the counts were last restarted.
+  int Count(EnvOp op) const;
+  void ResetCounts();
+
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) override;
+  std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override;
+  bool ListDirectory(const std::string& path, std::vector<DirectoryEntry>* entries) override;
+  PathInfo Stat(const std::string& path, bool follow_links = true) override;
+  void Rename(const std::string& from, const std::string& to) override;
+  void Remove(const std::string& path) override;
+  void SyncDirectory(const std::string& path) override;
+  void CreateDirectories(const std::string& path, unsigned mode) override;
+  std::string MakePrivateDirectory(const std::string& parent, std::string_view prefix) override;
+  std::unique_ptr<FileLock> TryLock(const std::string& path) override;
+  std::string CurrentDirectory() override;
+  std::string ExecutablePath() override;
+  std::optional<std::string> Variable(const std::string& name) override;
+
+  // Counts the call and applies the hook: throws IoError for a fault, ends
+  // the process for kKill, and returns the errno otherwise (0). Listing and
+  // stat report their faults as results, so they use the returned errno.
+  int Before(EnvOp op, const std::string& path, bool throws = true);
+
+ private:
+  Env& target_;
+  mutable std::mutex mutex_;
+  Hook hook_;
+  std::array<int, kEnvOpCount> counts_{};
+};
+
+}  // namespace veskara

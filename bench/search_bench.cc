@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base_generator.h"
-#include "platform/block_read.h"
+#include "platform/env.h"
 #include "platform/text_file.h"
 #include "reference/literal_search.h"
 #include "search/base_statistics.h"
@@ -48,10 +48,10 @@ double Time(const char* what, int reps, const std::function<void()>& body) {
 }
 
 size_t ReadWhole(const std::string& path) {
-  FileHandle file = OpenForReading(path);
+  std::unique_ptr<ReadableFile> file = Env::Default().OpenForReading(path);
   std::vector<char> buffer(1 << 20);
   size_t lines = 0;
-  while (size_t n = ReadBlock(file, buffer.data(), buffer.size()))
+  while (size_t n = file->Read(buffer.data(), buffer.size()))
     lines += std::count(buffer.data(), buffer.data() + n, '\n');
   return lines;
 }

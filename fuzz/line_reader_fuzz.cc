@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "fuzz_util.h"
+#include "reference/literal_lines.h"
+#include "platform/env.h"
 #include "platform/text_file.h"
-#include "search/line_scanner.h"
+#include "platform/line_scanner.h"
 
 using namespace veskara;
 
@@ -37,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes = arranged;
   const std::string path = fuzz::ScratchDir() + "/lines.txt";
   fuzz::WriteBytes(path, bytes);
-  const std::vector<std::string> expected = fuzz::ReferenceLines(bytes);
+  const std::vector<std::string> expected = reference::LiteralLines(bytes);
 
   std::vector<std::string> read;
   {
@@ -51,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<std::string> scanned;
   {
-    LineScanner scanner(OpenForReading(path));
+    LineScanner scanner(Env::Default(), path);
     std::string scratch;
     std::string_view raw;
     while (scanner.Next(&raw)) {

@@ -12,6 +12,7 @@
 
 #include "base/base.h"
 #include "fuzz_util.h"
+#include "reference/literal_lines.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/str_to_int.h"
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   BaseState state;
   state.IndexedPaths = {"kept unless fls.txt is read"};
   state.postings.AddEntry("STALE", "9");
-  const std::vector<std::string> file_lines = fuzz::ReferenceLines(files);
+  const std::vector<std::string> file_lines = reference::LiteralLines(files);
   const std::string last = file_lines.empty() ? "" : file_lines.back();
   const std::optional<int32_t> last_number = TryStrToInt(last.empty() ? "0" : last);
   try {
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(state.IndexedPaths == paths);
 
   // One entry per comma-cut piece of each record's list, empty pieces too.
-  const std::vector<std::string> word_lines = fuzz::ReferenceLines(words);
+  const std::vector<std::string> word_lines = reference::LiteralLines(words);
   size_t entry = 0;
   for (size_t i = 0; i + 1 < word_lines.size(); i += 2) {
     const std::string& list = word_lines[i + 1];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fuzz_util.h"
+#include "reference/literal_lines.h"
 #include "platform/paths.h"
 #include "search/file_lookup.h"
 
@@ -65,6 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fuzz::WriteBytes(FilesFilePath(dir), files_file);
 
   const std::vector<std::string> fast = ListFilesOfEntry(dir, numbers);
-  FUZZ_CHECK(fast == LiteralLookup(fuzz::ReferenceLines(files_file), numbers));
+  FUZZ_CHECK(fast == LiteralLookup(reference::LiteralLines(files_file), numbers));
   return 0;
 }

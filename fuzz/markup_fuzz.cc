@@ -10,8 +10,9 @@
 
 #include "base/posting_table.h"
 #include "extract/readers.h"
-#include "extract/word_chars.h"
+#include "base/word_chars.h"
 #include "fuzz_util.h"
+#include "reference/literal_lines.h"
 #include "platform/cp1251.h"
 
 using namespace veskara;
@@ -33,7 +34,7 @@ void Tokenize(const std::string& segment, std::vector<std::string>& words) {
 std::vector<std::string> LiteralWords(std::string_view page) {
   std::vector<std::string> words;
   bool in_tag = false;
-  for (std::string line : fuzz::ReferenceLines(page)) {
+  for (std::string line : reference::LiteralLines(page)) {
     if (IsMultibyteUtf8(line)) line = EncodeCp1251(line, ' ');
     size_t begin = 0;
     size_t end = line.size();

@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "extract/word_chars.h"
+#include "base/word_chars.h"
 #include "fuzz_util.h"
+#include "reference/literal_lines.h"
 #include "platform/cp1251.h"
 #include "platform/paths.h"
 #include "reference/literal_search.h"
@@ -61,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (query_words.size() > 4) return 0;
 
   const SearchOutcome fast = RunSearch(dir, query);
-  const std::vector<std::string> lines = fuzz::ReferenceLines(words_file);
+  const std::vector<std::string> lines = reference::LiteralLines(words_file);
   const SearchOutcome literal = reference::LiteralSearch(query_words, [&lines](auto visit) {
     for (const std::string& line : lines) {
       if (!visit(line)) break;

@@ -15,6 +15,7 @@
 #include "app/scan_thread.h"
 #include "app/widgets.h"
 #include "base/base.h"
+#include "base/base_files.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"

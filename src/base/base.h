@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/posting_table.h"
+#include "platform/env.h"
 
 namespace veskara {
 
@@ -33,7 +34,7 @@ class BaseFullError : public std::runtime_error {
 // Throws IoError when a file exists but cannot be read, ConvertError when the
 // last line of fls.txt is not an integer, BaseFullError when it is the
 // largest one.
-void LoadBase(const std::string& base_directory, BaseState& state);
+void LoadBase(const std::string& base_directory, BaseState& state, Env& env = Env::Default());
 
 // The number after `last_line`, the last line of fls.txt, as LoadBase takes it.
 std::string NextFileNumber(std::string_view last_line);

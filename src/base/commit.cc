@@ -1,8 +1,6 @@
 #include "base/commit.h"
 
-#include <sys/stat.h>
-
-#include "platform/paths.h"
+#include "platform/durable.h"
 
 namespace veskara {
 namespace {
@@ -20,100 +18,92 @@ std::string CommitRecordText() {
   return text;
 }
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return ::lstat(path.c_str(), &st) == 0;
-}
+bool Exists(Env& env, const std::string& path) { return env.Stat(path, /*follow_links=*/false).kind != PathKind::kMissing; }
 
 // fls.txt goes first: the new one holds every record of the old, so a search
 // that reads the files between the two renames finds a path for every number
 // of the old wrds.txt. After a crash between the renames the first temporary
 // is gone already.
-void RenameTemporaries(const std::string& dir) {
+void RenameTemporaries(Env& env, const std::string& dir) {
   const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-  if (Exists(files_temp)) RenameFile(files_temp, FilesFilePath(dir));
+  if (Exists(env, files_temp)) env.Rename(files_temp, FilesFilePath(dir));
   const std::string words_temp = BaseFilePath(dir, kWordsTempName);
-  if (Exists(words_temp)) RenameFile(words_temp, WordsFilePath(dir));
-  SyncDirectory(dir);
+  if (Exists(env, words_temp)) env.Rename(words_temp, WordsFilePath(dir));
+  env.SyncDirectory(dir);
 }
 
 }  // namespace
 
-std::string BaseFilePath(std::string_view base_directory, std::string_view name) {
-  std::string path(base_directory);
-  path.push_back(kPathSeparator);
-  path.append(name);
-  return path;
+std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory, Env& env) {
+  return env.TryLock(BaseFilePath(base_directory, kLockFileName));
 }
 
-std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory) {
-  return FileLock::TryAcquire(BaseFilePath(base_directory, kLockFileName));
-}
-
-void CommitBase(const std::string& dir) {
+void CommitBase(const std::string& dir, Env& env) {
   const std::string record = BaseFilePath(dir, kCommitRecordName);
   try {
-    WriteFileSynced(record, CommitRecordText());
+    WriteFileSynced(env, record, CommitRecordText());
     // Makes the temporaries' names and the record durable before any rename.
-    SyncDirectory(dir);
+    env.SyncDirectory(dir);
   } catch (const std::exception&) {
     // Nothing is renamed yet: the old base stays. The temporaries go only
     // once the record is gone: beside a record that may be complete, they
     // must stay whole for the next recovery to roll forward.
     bool record_removed = true;
     try {
-      UnlinkFile(record);
+      env.Remove(record);
     } catch (const std::exception&) {
       record_removed = false;
     }
-    if (record_removed) DiscardTemporaries(dir);
+    if (record_removed) DiscardTemporaries(dir, env);
     throw;
   }
   // From here on the new base is decided: a failed rename is rolled forward
   // by the next recovery, so the temporaries must stay.
-  RenameTemporaries(dir);
+  RenameTemporaries(env, dir);
   // The new base is in place; a record left behind by a failure here only
   // makes the next recovery remove it.
   try {
-    UnlinkFile(record);
-    SyncDirectory(dir);
+    env.Remove(record);
+    env.SyncDirectory(dir);
   } catch (const std::exception&) {
   }
 }
 
-void RecoverBaseLocked(const std::string& dir) {
+void RecoverBaseLocked(const std::string& dir, Env& env) {
   const std::string record = BaseFilePath(dir, kCommitRecordName);
+  const std::string expected = CommitRecordText();
   std::string text;
-  const bool have_record = ReadSmallFile(record, &text);
-  if (have_record && text == CommitRecordText()) {
-    RenameTemporaries(dir);
+  // Anything but a small regular file is a damaged record: never waited on
+  // (a FIFO) nor read whole (a device, a huge file), and rolled back.
+  const SmallFile found = ReadSmallFile(env, record, expected.size(), &text);
+  const bool have_record = found != SmallFile::kMissing;
+  if (found == SmallFile::kRead && text == expected) {
+    RenameTemporaries(env, dir);
   } else {
     const std::string words_temp = BaseFilePath(dir, kWordsTempName);
     const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-    if (!have_record && !Exists(words_temp) && !Exists(files_temp)) return;
-    UnlinkFile(words_temp);
-    UnlinkFile(files_temp);
-    SyncDirectory(dir);
+    if (!have_record && !Exists(env, words_temp) && !Exists(env, files_temp)) return;
+    env.Remove(words_temp);
+    env.Remove(files_temp);
+    env.SyncDirectory(dir);
   }
   if (have_record) {
-    UnlinkFile(record);
-    SyncDirectory(dir);
+    env.Remove(record);
+    env.SyncDirectory(dir);
   }
 }
 
-bool NeedsRecovery(const std::string& dir) {
-  return Exists(BaseFilePath(dir, kCommitRecordName)) || Exists(BaseFilePath(dir, kWordsTempName)) ||
-         Exists(BaseFilePath(dir, kFilesTempName));
+bool NeedsRecovery(const std::string& dir, Env& env) {
+  return Exists(env, BaseFilePath(dir, kCommitRecordName)) || Exists(env, BaseFilePath(dir, kWordsTempName)) ||
+         Exists(env, BaseFilePath(dir, kFilesTempName));
 }
 
-void DiscardTemporaries(const std::string& dir) noexcept {
-  try {
-    UnlinkFile(BaseFilePath(dir, kWordsTempName));
-  } catch (const std::exception&) {
-  }
-  try {
-    UnlinkFile(BaseFilePath(dir, kFilesTempName));
-  } catch (const std::exception&) {
+void DiscardTemporaries(const std::string& dir, Env& env) noexcept {
+  for (std::string_view name : {kWordsTempName, kFilesTempName}) {
+    try {
+      env.Remove(BaseFilePath(dir, name));
+    } catch (const std::exception&) {
+    }
   }
 }
 

@@ -8,45 +8,39 @@
 // The live files are only ever replaced by a rename, so a reader that has one
 // open keeps reading the old base.
 //
-// All functions expect the caller to hold the base's lock (LockBase).
+// All functions expect the caller to hold the base's lock (TryLockBase).
+// Failures are thrown as IoError.
 #pragma once
 
 #include <memory>
 #include <string>
-#include <string_view>
 
-#include "platform/durable.h"
+#include "base/base_files.h"
+#include "platform/env.h"
 
 namespace veskara {
 
-inline constexpr std::string_view kLockFileName = "veskara.lock";
-inline constexpr std::string_view kWordsTempName = "wrds.txt.new";
-inline constexpr std::string_view kFilesTempName = "fls.txt.new";
-inline constexpr std::string_view kCommitRecordName = "commit.txt";
-
-// base_directory + "/" + name.
-std::string BaseFilePath(std::string_view base_directory, std::string_view name);
-
 // The base's scan lock; null when another scan (in this or another process)
 // holds it. Throws IoError when the lock file cannot be created.
-std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory);
+std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory, Env& env = Env::Default());
 
 // The temporaries are written and synced: makes them the live base.
 // A failure before the record is on the disk removes the record and the
 // temporaries and leaves the old base (when the record cannot be removed,
-// the temporaries stay for the next recovery to settle); after that the new base is decided, and a failed
-// rename or a crash is rolled forward by the next recovery.
-void CommitBase(const std::string& base_directory);
+// the temporaries stay for the next recovery to settle); after that the new
+// base is decided, and a failed rename or a crash is rolled forward by the
+// next recovery.
+void CommitBase(const std::string& base_directory, Env& env = Env::Default());
 
 // Finishes an interrupted commit (the record is complete) or removes what a
-// scan left behind (temporaries, a torn record). Does nothing, and touches
-// no file, in a clean base.
-void RecoverBaseLocked(const std::string& base_directory);
+// scan left behind (temporaries, a torn or damaged record). Does nothing,
+// and touches no file, in a clean base.
+void RecoverBaseLocked(const std::string& base_directory, Env& env = Env::Default());
 
 // True when the base directory holds a commit record or a temporary.
-bool NeedsRecovery(const std::string& base_directory);
+bool NeedsRecovery(const std::string& base_directory, Env& env = Env::Default());
 
 // Removes the temporaries of a scan that did not commit; never throws.
-void DiscardTemporaries(const std::string& base_directory) noexcept;
+void DiscardTemporaries(const std::string& base_directory, Env& env = Env::Default()) noexcept;
 
 }  // namespace veskara

@@ -2,7 +2,7 @@
 #include <limits>
 
 #include "base/base.h"
-#include "platform/paths.h"
+#include "base/base_files.h"
 #include "platform/str_to_int.h"
 #include "platform/text_file.h"
 
@@ -10,8 +10,8 @@ namespace veskara {
 namespace {
 
 // Reads fls.txt; returns its last line. Path lines go to *paths when given.
-std::string ReadFilesFile(const std::string& path, std::vector<std::string>* paths) {
-  LineReader reader(path);
+std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::string>* paths) {
+  LineReader reader(path, env);
   std::string last;
   std::string_view line;
   bool path_line = true;
@@ -35,26 +35,26 @@ std::string NextFileNumber(std::string_view last_line) {
   return std::to_string(last + 1);
 }
 
-void LoadBase(const std::string& base_directory, BaseState& state) {
+void LoadBase(const std::string& base_directory, BaseState& state, Env& env) {
   PostingTable& table = state.postings;
   table.ClearPostingTable();
   table.SetCurrentFileNumber("0");
   const std::string words_path = WordsFilePath(base_directory);
   const std::string files_path = FilesFilePath(base_directory);
-  const bool have_files = FileExists(files_path);
-  if (!FileExists(words_path)) {
+  const bool have_files = FileExists(files_path, env);
+  if (!FileExists(words_path, env)) {
     // Without this, new files would be numbered from 0 again and their words
     // would point at the paths of files already recorded.
     if (have_files) {
       state.IndexedPaths.clear();
-      table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(files_path, nullptr)));
+      table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(env, files_path, nullptr)));
     }
     return;
   }
   if (!have_files) return;
 
   {
-    LineReader reader(words_path);
+    LineReader reader(words_path, env);
     std::string word;
     std::string_view line;
     bool word_line = true;
@@ -70,7 +70,7 @@ void LoadBase(const std::string& base_directory, BaseState& state) {
   }
 
   state.IndexedPaths.clear();
-  table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(files_path, &state.IndexedPaths)));
+  table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(env, files_path, &state.IndexedPaths)));
 }
 
 }  // namespace veskara

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/compare_words.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 
 namespace veskara {
@@ -131,14 +132,10 @@ void PostingTable::SetCurrentFileNumber(std::string_view number) { current_numbe
 void PostingTable::AddRecord(std::string_view word, std::string_view numbers) {
   // The word is interned once per record, not once per number.
   const uint64_t word_id = uint64_t{words_.Intern(word)} << 32;
-  size_t start = 0;
-  for (;;) {
-    size_t comma = numbers.find(',', start);
-    std::string_view piece = numbers.substr(start, comma == std::string_view::npos ? numbers.npos : comma - start);
+  ForEachCommaPiece(numbers, [&](std::string_view piece) {
     entries_.push_back(word_id | numbers_.Intern(piece));
-    if (comma == std::string_view::npos) break;
-    start = comma + 1;
-  }
+    return true;
+  });
 }
 
 // Each gap's passes of adjacent exchanges on the chains i, i+g, i+2g, ...

@@ -6,22 +6,13 @@
 #include "base/posting_table.h"
 #include "extract/tokenizer.h"
 #include "platform/cp1251.h"
-#include "platform/directory.h"
 #include "platform/errors.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 #include "wpdf/wpdf.h"
 
 namespace veskara {
 namespace {
-
-// Removes every leading and trailing byte with a code from 0 to 32.
-std::string_view Trim(std::string_view line) {
-  size_t begin = 0;
-  size_t end = line.size();
-  while (begin < end && static_cast<unsigned char>(line[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(line[end - 1]) <= 32) --end;
-  return line.substr(begin, end - begin);
-}
 
 // Streams the prepared lines of a text file: trimmed, at least two bytes
 // long, upper-cased. A read error ends the file quietly, keeping the lines
@@ -29,10 +20,10 @@ std::string_view Trim(std::string_view line) {
 // UTF-8 lines into Windows-1251 first (document pages; the PDF converter
 // already writes Windows-1251). False when the file could not be opened.
 template <typename OnLine>
-bool ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_line) {
-  FileHandle file;
+bool ForEachPreparedLine(Env& env, const std::string& path, bool transcode, OnLine&& on_line) {
+  std::unique_ptr<ReadableFile> file;
   try {
-    file = OpenForReading(path);
+    file = env.OpenForReading(path);
   } catch (const IoError&) {
     return false;
   }
@@ -56,20 +47,33 @@ bool ForEachPreparedLine(const std::string& path, bool transcode, OnLine&& on_li
   return true;
 }
 
+// A reader never throws for a file it cannot handle; false when `path`
+// could not be removed.
+bool RemoveQuietly(Env& env, const std::string& path) {
+  try {
+    env.Remove(path);
+    return true;
+  } catch (const IoError&) {
+    return false;
+  }
+}
+
 }  // namespace
 
-TBasicFile::TBasicFile(std::string file_name, PostingTable& table) : FileName(std::move(file_name)), table_(table) {}
+TBasicFile::TBasicFile(std::string file_name, PostingTable& table, Env& env)
+    : FileName(std::move(file_name)), table_(table), env_(env) {}
 
-THTMLFile::THTMLFile(std::string file_name, PostingTable& table) : TBasicFile(std::move(file_name), table) {
+THTMLFile::THTMLFile(std::string file_name, PostingTable& table, Env& env)
+    : TBasicFile(std::move(file_name), table, env) {
   ReadText();
 }
 
 void THTMLFile::ReadText() {
   // Only a regular file is opened: a FIFO would block the scan, a device
   // could react to being opened.
-  if (!IsRegularFile(FileName)) return;
+  if (env_.Stat(FileName).kind != PathKind::kFile) return;
   InTag = false;
-  ForEachPreparedLine(FileName, /*transcode=*/true, [this](std::string_view line) { ParseLine(line); });
+  ForEachPreparedLine(env_, FileName, /*transcode=*/true, [this](std::string_view line) { ParseLine(line); });
 }
 
 // The pending segment is always one run of bytes outside tags (it starts
@@ -103,23 +107,26 @@ void THTMLFile::ParseLine(std::string_view line) {
   if (!flushed) TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), table_);
 }
 
-TPDFFile::TPDFFile(std::string file_name, PostingTable& table) : TBasicFile(std::move(file_name), table) { ReadText(); }
+TPDFFile::TPDFFile(std::string file_name, PostingTable& table, Env& env)
+    : TBasicFile(std::move(file_name), table, env) {
+  ReadText();
+}
 
 void TPDFFile::ReadText() {
   // The converter would block on a FIFO as any reader would.
-  if (!IsRegularFile(FileName)) return;
+  if (env_.Stat(FileName).kind != PathKind::kFile) return;
   const std::string temp = kPdfTempFileName;
   // One fixed name serves every document: a leftover of an earlier document
   // or run goes first, and if it cannot, nothing is converted.
-  if (FileExists(temp) && !RemoveFile(temp)) return;
+  if (FileExists(temp, env_) && !RemoveQuietly(env_, temp)) return;
   if (GetText(FileName.c_str(), temp.c_str()) != 0) return;
   // A converted text that cannot be opened stays where it is; the next
   // document's first step removes it.
-  if (!IsRegularFile(temp)) return;
+  if (env_.Stat(temp).kind != PathKind::kFile) return;
   const bool opened =
-      ForEachPreparedLine(temp, /*transcode=*/false, [this](std::string_view line) { TokenizeSegment(line, table_); });
+      ForEachPreparedLine(env_, temp, /*transcode=*/false, [this](std::string_view line) { TokenizeSegment(line, table_); });
   if (!opened) return;
-  if (FileExists(temp)) RemoveFile(temp);
+  if (FileExists(temp, env_)) RemoveQuietly(env_, temp);
 }
 
 }  // namespace veskara

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 class PostingTable;
@@ -21,7 +23,7 @@ class TBasicFile {
   TBasicFile& operator=(const TBasicFile&) = delete;
 
  protected:
-  TBasicFile(std::string file_name, PostingTable& table);
+  TBasicFile(std::string file_name, PostingTable& table, Env& env);
   // Reads the whole file and feeds its words to the table.
   virtual void ReadText() = 0;
 
@@ -31,12 +33,13 @@ class TBasicFile {
   // no line costs an allocation per segment.
   std::vector<std::string> Segments;
   PostingTable& table_;
+  Env& env_;
 };
 
 // A markup page: tags are cut out, the text between them tokenized.
 class THTMLFile : public TBasicFile {
  public:
-  THTMLFile(std::string file_name, PostingTable& table);
+  THTMLFile(std::string file_name, PostingTable& table, Env& env = Env::Default());
 
  protected:
   void ReadText() override;
@@ -55,7 +58,7 @@ class THTMLFile : public TBasicFile {
 // are independent.
 class TPDFFile : public TBasicFile {
  public:
-  TPDFFile(std::string file_name, PostingTable& table);
+  TPDFFile(std::string file_name, PostingTable& table, Env& env = Env::Default());
 
  protected:
   void ReadText() override;

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "extract/word_chars.h"
+#include "base/word_chars.h"
 
 namespace veskara {
 

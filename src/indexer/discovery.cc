@@ -4,8 +4,8 @@
 #include <set>
 #include <utility>
 
-#include "platform/directory.h"
 #include "platform/paths.h"
+#include "platform/wildcard.h"
 
 namespace veskara {
 namespace {
@@ -75,7 +75,8 @@ std::optional<std::string> StartMaskFor(std::string_view directory_text) {
   return mask;
 }
 
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered) {
+void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
+                   Env& env) {
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
@@ -90,7 +91,7 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
   auto visit = [&](std::string dir, std::optional<FileId> id) {
     if (entered) entered();
     entries.clear();
-    if (!FitsFilesList(dir) || !ListDirectory(dir, &entries)) return;
+    if (!FitsFilesList(dir) || !env.ListDirectory(dir, &entries)) return;
     std::sort(entries.begin(), entries.end(), NameOrder);
     Frame frame;
     for (DirectoryEntry& entry : entries) {
@@ -107,7 +108,8 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
     path.push_back(std::move(frame));
   };
 
-  visit(start_dir, DirectoryId(start_dir));
+  const PathInfo start = env.Stat(start_dir);
+  visit(start_dir, start.kind == PathKind::kDirectory ? std::optional<FileId>(start.id) : std::nullopt);
   while (!path.empty()) {
     Frame& top = path.back();
     if (top.next == top.subdirs.size()) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 // Substring tests on the upper-cased name (a file name or a full path):
@@ -31,6 +33,7 @@ std::optional<std::string> StartMaskFor(std::string_view directory_text);
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered);
+void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
+                   Env& env = Env::Default());
 
 }  // namespace veskara

@@ -12,13 +12,14 @@ constexpr size_t kFilesAhead = 64;
 
 }  // namespace
 
-void ReadCandidate(const std::string& path, PostingTable& table) {
-  if (IsMarkupFile(path)) THTMLFile reader(path, table);
-  if (IsPdfFile(path)) TPDFFile reader(path, table);
+void ReadCandidate(const std::string& path, PostingTable& table, Env& env) {
+  if (IsMarkupFile(path)) THTMLFile reader(path, table, env);
+  if (IsPdfFile(path)) TPDFFile reader(path, table, env);
 }
 
-CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead)
-    : paths_(paths), skip_(skip) {
+CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead,
+                                 Env& env)
+    : paths_(paths), skip_(skip), env_(env) {
   if (ahead) worker_ = std::thread([this] { ReadAhead(); });
 }
 
@@ -43,7 +44,7 @@ void CandidateReader::ReadAhead() {
     FileWords words;
     words.index = i;
     try {
-      ReadCandidate(paths_[i], scratch);
+      ReadCandidate(paths_[i], scratch, env_);
       const size_t count = scratch.Count();
       words.ends.reserve(count);
       for (size_t k = 0; k < count; ++k) {
@@ -73,7 +74,7 @@ void CandidateReader::ReadAhead() {
 
 void CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
   if (!worker_.joinable()) {
-    ReadCandidate(paths_[i], table);
+    ReadCandidate(paths_[i], table, env_);
     return;
   }
   FileWords words;

@@ -10,13 +10,15 @@
 #include <thread>
 #include <vector>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 class PostingTable;
 
 // Runs the readers for `path` straight into `table`: the markup reader when
 // IsMarkupFile(path), the PDF reader when IsPdfFile(path), in that order.
-void ReadCandidate(const std::string& path, PostingTable& table);
+void ReadCandidate(const std::string& path, PostingTable& table, Env& env);
 
 // Reads the candidates of a scan that are to be recorded (not skipped, and
 // supported by their full path), in candidate order. With `ahead`, a worker
@@ -26,7 +28,7 @@ void ReadCandidate(const std::string& path, PostingTable& table);
 class CandidateReader {
  public:
   // `paths` and `skip` must outlive the reader.
-  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead);
+  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead, Env& env);
   // Stops the worker; the files it read ahead are dropped.
   ~CandidateReader();
   CandidateReader(const CandidateReader&) = delete;
@@ -51,6 +53,7 @@ class CandidateReader {
 
   const std::vector<std::string>& paths_;
   const std::vector<bool>& skip_;
+  Env& env_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<FileWords> ready_;  // read, not yet taken

@@ -1,13 +1,9 @@
 #include "indexer/scan.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <string_view>
-#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -16,7 +12,7 @@
 #include "indexer/file_reading.h"
 #include "platform/durable.h"
 #include "platform/errors.h"
-#include "platform/paths.h"
+#include "platform/process.h"
 #include "platform/str_to_int.h"
 #include "platform/text_file.h"
 
@@ -41,17 +37,13 @@ std::vector<bool> FindIndexed(const std::vector<std::string>& candidates, const 
   return skip;
 }
 
-bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
 struct Scan::Impl {
   std::string base_directory;
   std::string start_mask;
   BaseState* state = nullptr;
+  Env* env = nullptr;
   std::unique_ptr<FileLock> lock;
   bool committing = false;  // CommitBase cleans up after itself from here on
 
@@ -59,16 +51,17 @@ struct Scan::Impl {
 };
 
 std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask,
-                                    BaseState& state) {
-  std::unique_ptr<FileLock> lock = TryLockBase(base_directory);
+                                    BaseState& state, Env& env) {
+  std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
   if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
-  RecoverBaseLocked(base_directory);
-  LoadBase(base_directory, state);
+  RecoverBaseLocked(base_directory, env);
+  LoadBase(base_directory, state, env);
   std::unique_ptr<Scan> scan(new Scan());
   scan->impl_ = std::make_unique<Impl>();
   scan->impl_->base_directory = base_directory;
   scan->impl_->start_mask = start_mask;
   scan->impl_->state = &state;
+  scan->impl_->env = &env;
   scan->impl_->lock = std::move(lock);
   return scan;
 }
@@ -80,7 +73,7 @@ void Scan::Run(ScanObserver& observer) {
     impl_->RunSteps(observer);
   } catch (...) {
     // The live files were not touched; only what this scan began goes.
-    if (!impl_->committing) DiscardTemporaries(impl_->base_directory);
+    if (!impl_->committing) DiscardTemporaries(impl_->base_directory, *impl_->env);
     impl_->state->postings.ClearPostingTable();
     throw;
   }
@@ -89,6 +82,7 @@ void Scan::Run(ScanObserver& observer) {
 void Scan::Impl::RunSteps(ScanObserver& observer) {
   PostingTable& table = state->postings;
   const std::string& dir = base_directory;
+  Env& env = *this->env;
 
   observer.SetStep("Step 1 of 4");
   std::vector<std::string> NewFiles;
@@ -96,7 +90,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
     // The walk of a large tree can take long: a stop must not wait for it.
     if (observer.StopRequested()) throw ScanStopped();
     observer.SetStatus("Getting files list...");
-  });
+  }, env);
   observer.SetStatus("");
 
   observer.SetStep("Step 2 of 4");
@@ -112,22 +106,20 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   // A folder in the place of a base file counts as no base for loading, but
   // the commit could not rename over it: refuse now, while nothing is written.
   for (const std::string& live : {WordsFilePath(dir), FilesFilePath(dir)}) {
-    if (IsDirectory(live)) throw IoError(EISDIR);
+    if (env.Stat(live).kind == PathKind::kDirectory) throw IoError(EISDIR);
   }
 
   // The new fls.txt is the old one plus this scan's records; the old file is
   // only read, so search and lookup keep working on it meanwhile.
   const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-  CopyEndingLine(FilesFilePath(dir), files_temp);
-  TextWriter files = TextWriter::Append(files_temp);
+  CopyEndingLine(env, FilesFilePath(dir), files_temp);
+  TextWriter files = TextWriter::Append(files_temp, env);
 
   const size_t total = NewFiles.size();
-  // A front end may redraw on every report: keep them to about a thousand.
-  const size_t report_every = std::max<size_t>(1, total / 1000);
-  observer.SetProgress(0, total);
+  ProgressReporter progress(observer, total);
   {
     // A second core reads ahead; one core alone would only switch back and forth.
-    CandidateReader reader(NewFiles, skip, std::thread::hardware_concurrency() > 1);
+    CandidateReader reader(NewFiles, skip, ProcessorCount() > 1, env);
     for (size_t i = 0; i < total; ++i) {
       if (observer.StopRequested()) throw ScanStopped();
       if (reader.Wanted(i)) {
@@ -137,7 +129,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
         files.WriteLine(NewFiles[i]);
         files.WriteLine(number);
       }
-      if ((i + 1) % report_every == 0 || i + 1 == total) observer.SetProgress(i + 1, total);
+      progress.Report(i + 1);
     }
   }
 
@@ -148,26 +140,35 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   observer.SetStep("Step 4 of 4");
   observer.SetStatus("Writing...");
   const std::string words_temp = BaseFilePath(dir, kWordsTempName);
-  TextWriter words = TextWriter::Create(words_temp);
+  TextWriter words = TextWriter::Create(words_temp, env);
   table.WriteWordsFile(words);
+  words.Sync();
   words.Close();
+  files.Sync();
   files.Close();
-  SyncFile(words_temp);
-  SyncFile(files_temp);
   committing = true;
-  CommitBase(dir);
+  CommitBase(dir, env);
   table.ClearPostingTable();
 
   observer.SetStep("");
   observer.SetStatus("Done!...");
 }
 
-void RecoverBase(const std::string& base_directory) {
-  if (!NeedsRecovery(base_directory)) return;
+ProgressReporter::ProgressReporter(ScanObserver& observer, size_t total) : observer_(observer), total_(total) {
+  Show(0);
+}
+
+void ProgressReporter::Show(size_t done) {
+  shown_step_ = total_ == 0 ? 0 : done * 200 / total_;
+  observer_.SetProgress(done, total_);
+}
+
+void RecoverBase(const std::string& base_directory, Env& env) {
+  if (!NeedsRecovery(base_directory, env)) return;
   // A scan that holds the lock owns the temporaries; it recovers by itself.
-  std::unique_ptr<FileLock> lock = TryLockBase(base_directory);
+  std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
   if (!lock) return;
-  RecoverBaseLocked(base_directory);
+  RecoverBaseLocked(base_directory, env);
 }
 
 }  // namespace veskara

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/base.h"
+#include "platform/env.h"
 
 namespace veskara {
 
@@ -24,7 +25,8 @@ class ScanObserver {
   virtual void SetStep(const std::string& text) = 0;    // status panel 0
   virtual void SetStatus(const std::string& text) = 0;  // status panel 1
   // Step 2's progress: `done` of `total` candidates handled. Called for 0 and
-  // for `total`, and in between at most about a thousand times a scan.
+  // for `total`, and in between only when the half-percent step changes, so
+  // at most about 200 times a scan: a front end may draw every call.
   virtual void SetProgress(size_t done, size_t total) {
     (void)done;
     (void)total;
@@ -52,7 +54,7 @@ class Scan {
   // interrupted commit, runs LoadBase into `state` (its failures pass
   // through and nothing is changed). `start_mask` comes from StartMaskFor.
   static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
-                                       BaseState& state);
+                                       BaseState& state, Env& env = Env::Default());
   ~Scan();  // releases the lock
 
   // Worker thread: steps 1 to 4 and the commit. Throws on failure (the old
@@ -65,11 +67,28 @@ class Scan {
   std::unique_ptr<Impl> impl_;
 };
 
+// Calls observer.SetProgress as ScanObserver promises: for 0, for total, and
+// when the half-percent step changes.
+class ProgressReporter {
+ public:
+  ProgressReporter(ScanObserver& observer, size_t total);
+  void Report(size_t done) {
+    if (done != total_ && done * 200 / total_ == shown_step_) return;
+    Show(done);
+  }
+
+ private:
+  void Show(size_t done);
+  ScanObserver& observer_;
+  size_t total_;
+  size_t shown_step_ = 0;
+};
+
 // Finishes or rolls back a commit that a crash interrupted. Called at
 // start-up by both front ends. In a clean base (no commit record, no
 // temporary) it touches nothing and never throws; otherwise a failure to
 // settle the files is thrown as IoError. Does nothing while another scan
 // holds the base's lock: those files are that scan's.
-void RecoverBase(const std::string& base_directory);
+void RecoverBase(const std::string& base_directory, Env& env = Env::Default());
 
 }  // namespace veskara

@@ -1,203 +1,93 @@
 #include "platform/durable.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
-#include <utility>
+#include <memory>
 #include <vector>
 
 #include "platform/errors.h"
+#include "platform/text_file.h"
 
 namespace veskara {
 namespace {
 
-DurableFaultHook& FaultHook() {
-  static DurableFaultHook hook;
-  return hook;
-}
-
-// Lets the test seam fail (or end the process at) this operation.
-void Inject(std::string_view operation, const std::string& path) {
-  if (!FaultHook()) return;
-  if (int err = FaultHook()(operation, path); err != 0) throw IoError(err);
-}
-
-void WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowLastIoError();
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-}
-
-// Copies the rest of `in` to `out`: in the kernel when it can, else through a
-// large buffer (copy_file_range refuses some file system pairs).
-void CopyAll(int in, int out) {
-  for (;;) {
-    ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t{1} << 30, 0);
-    if (n > 0) continue;
-    if (n == 0) return;
-    if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) ThrowLastIoError();
-    break;
-  }
-  std::vector<char> buffer(size_t{1} << 20);
-  for (;;) {
-    ssize_t n = ::read(in, buffer.data(), buffer.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowLastIoError();
-    }
-    if (n == 0) return;
-    WriteAll(out, buffer.data(), static_cast<size_t>(n));
-  }
-}
-
-// True when the file holds a byte 26 (Ctrl-Z); the file offset stays.
-bool HoldsCtrlZ(int fd) {
-  std::vector<char> buffer(size_t{1} << 20);
-  for (off_t at = 0;;) {
-    ssize_t n = ::pread(fd, buffer.data(), buffer.size(), at);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowLastIoError();
-    }
-    if (n == 0) return false;
-    if (std::memchr(buffer.data(), 26, static_cast<size_t>(n)) != nullptr) return true;
-    at += n;
-  }
-}
-
-// Writes the lines of `in` as every reader of the program sees them, each
-// ended by CR LF: what lies after a Ctrl-Z that ends the file is left out.
-void CopyReadableLines(FileHandle in, int out) {
-  LineReader reader(std::move(in));
-  std::string block;
-  std::string_view line;
-  while (reader.ReadLine(&line)) {
-    block.append(line);
-    block.append("\r\n");
-    if (block.size() >= (size_t{1} << 20)) {
-      WriteAll(out, block.data(), block.size());
-      block.clear();
-    }
-  }
-  WriteAll(out, block.data(), block.size());
-  reader.Close();
-}
-
-void SyncDescriptor(int fd) {
-  while (::fsync(fd) != 0) {
-    if (errno != EINTR) ThrowLastIoError();
-  }
-}
+constexpr size_t kCopyBlock = size_t{1} << 20;
 
 }  // namespace
 
-std::unique_ptr<FileLock> FileLock::TryAcquire(const std::string& path) {
-  Inject("lock", path);
-  FileHandle file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (!file.valid()) ThrowLastIoError();
-  while (::flock(file.fd(), LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EWOULDBLOCK) return nullptr;
-    if (errno != EINTR) ThrowLastIoError();
+void CopyEndingLine(Env& env, const std::string& source, const std::string& path) {
+  std::unique_ptr<WritableFile> out = env.OpenForWriting(path);
+  if (env.Stat(source).kind == PathKind::kMissing) {
+    out->Close();
+    return;
   }
-  return std::unique_ptr<FileLock>(new FileLock(std::move(file)));
-}
-
-void CopyEndingLine(const std::string& source, const std::string& path) {
-  Inject("copy", path);
-  FileHandle out(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!out.valid()) ThrowLastIoError();
-  FileHandle in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in.valid() && errno != ENOENT) ThrowLastIoError();
-  if (in.valid() && HoldsCtrlZ(in.fd())) {
-    // A Ctrl-Z may end the file for every reader: lines appended after it
-    // would be lost to them. Rare, so this slow way is taken only then.
-    CopyReadableLines(std::move(in), out.fd());
-  } else if (in.valid()) {
-    CopyAll(in.fd(), out.fd());
-    in.Close();
-    off_t size = ::lseek(out.fd(), 0, SEEK_END);
-    if (size < 0) ThrowLastIoError();
-    if (size > 0) {
-      char last = 0;
-      if (::pread(out.fd(), &last, 1, size - 1) != 1) ThrowLastIoError();
-      if (last != '\n') WriteAll(out.fd(), "\r\n", 2);
-    }
-  }
-  out.Close();
-}
-
-void WriteFileSynced(const std::string& path, std::string_view bytes) {
-  Inject("write", path);
-  FileHandle out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (!out.valid()) ThrowLastIoError();
-  WriteAll(out.fd(), bytes.data(), bytes.size());
-  Inject("sync", path);
-  SyncDescriptor(out.fd());
-  out.Close();
-}
-
-bool ReadSmallFile(const std::string& path, std::string* bytes) {
-  FileHandle in(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in.valid()) {
-    if (errno == ENOENT) return false;
-    ThrowLastIoError();
-  }
-  bytes->clear();
-  char buffer[4096];
+  std::unique_ptr<ReadableFile> in = env.OpenForReading(source);
+  std::vector<char> buffer(kCopyBlock);
+  std::string copied;  // what was read, kept only while no Ctrl-Z is seen
+  // Blocks go out as they come; a Ctrl-Z may end the file for every reader,
+  // so lines appended after it would be lost to them: then (rarely) the
+  // copy starts again as the lines a reader sees.
+  bool ctrl_z = false;
+  char last = '\n';
+  uint64_t written = 0;
   for (;;) {
-    ssize_t n = ::read(in.fd(), buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowLastIoError();
-    }
+    const size_t n = in->Read(buffer.data(), buffer.size());
     if (n == 0) break;
-    bytes->append(buffer, static_cast<size_t>(n));
+    if (std::memchr(buffer.data(), 26, n) != nullptr) {
+      ctrl_z = true;
+      break;
+    }
+    out->Write(std::string_view(buffer.data(), n));
+    written += n;
+    last = buffer[n - 1];
   }
-  in.Close();
-  return true;
+  in->Close();
+  if (ctrl_z) {
+    out = env.OpenForWriting(path);
+    LineReader reader(source, env);
+    std::string block;
+    std::string_view line;
+    while (reader.ReadLine(&line)) {
+      block.append(line).append("\r\n");
+      if (block.size() >= kCopyBlock) {
+        out->Write(block);
+        block.clear();
+      }
+    }
+    reader.Close();
+    out->Write(block);
+  } else if (written > 0 && last != '\n') {
+    out->Write("\r\n");
+  }
+  out->Close();
 }
 
-void SyncFile(const std::string& path) {
-  Inject("sync", path);
-  FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!file.valid()) ThrowLastIoError();
-  SyncDescriptor(file.fd());
-  file.Close();
+void WriteFileSynced(Env& env, const std::string& path, std::string_view bytes) {
+  std::unique_ptr<WritableFile> out = env.OpenForWriting(path);
+  out->Write(bytes);
+  out->Sync();
+  out->Close();
 }
 
-void SyncDirectory(const std::string& path) {
-  Inject("sync-dir", path);
-  // The empty text is the root folder (an executable in "/").
-  const std::string dir = path.empty() ? "/" : path;
-  FileHandle file(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!file.valid()) ThrowLastIoError();
-  // Some file systems cannot sync a directory; their renames are then as
-  // durable as they will get.
-  if (::fsync(file.fd()) != 0 && errno != EINVAL && errno != EROFS) ThrowLastIoError();
-  file.Close();
+SmallFile ReadSmallFile(Env& env, const std::string& path, size_t max_bytes, std::string* bytes) {
+  bytes->clear();
+  const PathInfo info = env.Stat(path, /*follow_links=*/true);
+  if (info.kind == PathKind::kMissing) {
+    // A broken link is nothing to read either, but it is there.
+    return env.Stat(path, /*follow_links=*/false).kind == PathKind::kMissing ? SmallFile::kMissing
+                                                                               : SmallFile::kNotAFile;
+  }
+  if (info.kind != PathKind::kFile) return SmallFile::kNotAFile;
+  std::unique_ptr<ReadableFile> in = env.OpenForReading(path);
+  bytes->resize(max_bytes + 1);
+  size_t got = 0;
+  while (got < bytes->size()) {
+    const size_t n = in->Read(bytes->data() + got, bytes->size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  in->Close();
+  bytes->resize(got);
+  return got > max_bytes ? SmallFile::kTooLarge : SmallFile::kRead;
 }
-
-void RenameFile(const std::string& from, const std::string& to) {
-  Inject("rename", to);
-  if (::rename(from.c_str(), to.c_str()) != 0) ThrowLastIoError();
-}
-
-void UnlinkFile(const std::string& path) {
-  Inject("remove", path);
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) ThrowLastIoError();
-}
-
-void SetDurableFaultHookForTesting(DurableFaultHook hook) { FaultHook() = std::move(hook); }
 
 }  // namespace veskara

@@ -69,6 +69,7 @@ void FaultInjectionEnv::SetHook(Hook hook) {
 void FaultInjectionEnv::FailNth(EnvOp op, int n, int error) {
   std::lock_guard lock(mutex_);
   counts_.fill(0);
+  crashed_ = false;
   hook_ = [op, n, error](EnvOp o, const std::string&, int count) { return o == op && count == n ? error : 0; };
 }
 
@@ -86,6 +87,12 @@ int FaultInjectionEnv::Count(EnvOp op) const {
 void FaultInjectionEnv::ResetCounts() {
   std::lock_guard lock(mutex_);
   counts_.fill(0);
+  crashed_ = false;
+}
+
+bool FaultInjectionEnv::crashed() const {
+  std::lock_guard lock(mutex_);
+  return crashed_;
 }
 
 int FaultInjectionEnv::Before(EnvOp op, const std::string& path, bool throws) {
@@ -93,7 +100,9 @@ int FaultInjectionEnv::Before(EnvOp op, const std::string& path, bool throws) {
   {
     std::lock_guard lock(mutex_);
     const int count = ++counts_[static_cast<size_t>(op)];
-    if (hook_) error = hook_(op, path, count);
+    if (!crashed_ && hook_) error = hook_(op, path, count);
+    if (error == kCrash) crashed_ = true;
+    if (crashed_) error = EIO;
   }
   if (error == kKill) ::raise(SIGKILL);
   if (error > 0 && throws) throw IoError(error);

@@ -39,9 +39,14 @@ const char* EnvOpName(EnvOp op);
 
 class FaultInjectionEnv : public Env {
  public:
-  // What to do before a call: run it (0), fail it with an errno (> 0), or
-  // end the process with SIGKILL (kKill).
+  // What to do before a call: run it (0), fail it with an errno (> 0), end
+  // the process with SIGKILL (kKill), or act as if the process died there
+  // (kCrash): this call and every later one fails with EIO without touching
+  // anything, so whatever the code under test does after it (its clean-up
+  // included) never reaches the disk. A test then looks at the disk with
+  // another env, as the next process would.
   static constexpr int kKill = -1;
+  static constexpr int kCrash = -2;
   // Called before each call with its kind and path (for a call on a file,
   // the path it was opened with) and how many calls of that kind came
   // before it, this one included (1 for the first). Runs under the env's
@@ -58,6 +63,10 @@ class FaultInjectionEnv : public Env {
   // Every call of `op` on a path that ends with `suffix` fails with `error`.
   // Replaces the hook.
   void FailAll(EnvOp op, const std::string& suffix, int error);
+  // The n-th call of `op` from now on crashes (kCrash above).
+  void CrashAtNth(EnvOp op, int n) { FailNth(op, n, kCrash); }
+  // True once a kCrash was reached.
+  bool crashed() const;
   // How many calls of `op` were made since the counts were last restarted.
   int Count(EnvOp op) const;
   void ResetCounts();
@@ -87,6 +96,7 @@ class FaultInjectionEnv : public Env {
   mutable std::mutex mutex_;
   Hook hook_;
   std::array<int, kEnvOpCount> counts_{};
+  bool crashed_ = false;
 };
 
 }  // namespace veskara

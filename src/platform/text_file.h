@@ -15,77 +15,50 @@
 #include <string>
 #include <string_view>
 
+#include "platform/env.h"
+#include "platform/line_scanner.h"
+
 namespace veskara {
 
 // True when `path` names an existing file system entry that is not a
-// directory (symbolic links are followed).
-bool FileExists(const std::string& path);
+// folder (links are followed): a file, in the program's sense.
+bool FileExists(const std::string& path, Env& env = Env::Default());
 
-// A file descriptor that closes itself.
-class FileHandle {
- public:
-  FileHandle() = default;
-  explicit FileHandle(int fd) : fd_(fd) {}
-  FileHandle(FileHandle&& other) noexcept : fd_(other.Release()) {}
-  FileHandle& operator=(FileHandle&& other) noexcept;
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle();
-
-  int fd() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  int Release();
-  // Closes the descriptor; throws IoError when close reports an error.
-  void Close();
-
- private:
-  int fd_ = -1;
-};
-
-// Opens an existing file for reading. Never blocks on a FIFO: a FIFO, socket
-// or device is refused like a directory, with an IoError.
-FileHandle OpenForReading(const std::string& path);
-
-// Streams the lines of a file with buffered block reads. Memory use is the
-// buffer plus the longest line.
+// Streams the lines of a file, read in large blocks up to the size the file
+// had when it was opened. Memory use is the buffer plus the longest line.
 class LineReader {
  public:
-  explicit LineReader(FileHandle file);
+  explicit LineReader(std::unique_ptr<ReadableFile> file) : scanner_(std::move(file)) {}
   // Opens `path` for reading (IoError when that fails).
-  explicit LineReader(const std::string& path);
+  explicit LineReader(const std::string& path, Env& env = Env::Default()) : scanner_(env, path) {}
 
   // Reads the next line into *line. The view stays valid until the next
   // call. Returns false at the end of the file.
-  bool ReadLine(std::string_view* line);
+  bool ReadLine(std::string_view* line) {
+    std::string_view raw;
+    if (!scanner_.Next(&raw)) return false;
+    *line = LineText(raw, clean_);
+    return true;
+  }
 
   // Closes the file; read errors were already thrown by ReadLine.
-  void Close() { file_.Close(); }
+  void Close() { scanner_.Close(); }
 
  private:
-  bool Fill();
-  std::string_view Finish(std::string_view raw);
-
-  FileHandle file_;
-  std::unique_ptr<char[]> buffer_;  // left uninitialised: readers are made per file
-  size_t capacity_ = 0;
-  size_t pos_ = 0;
-  size_t end_ = 0;
-  bool at_eof_ = false;    // no more bytes in the file
-  bool finished_ = false;  // a Ctrl-Z or the end of the file was reached
-  std::string carry_;      // a line that spans buffer refills
-  std::string clean_;      // a line with its CRs removed
+  LineScanner scanner_;
+  std::string clean_;  // a line with its CRs removed
 };
 
 // Counts the lines of a file with the line rules above.
-size_t CountLines(const std::string& path);
+size_t CountLines(const std::string& path, Env& env = Env::Default());
 
 // A buffered writer of text lines.
 class TextWriter {
  public:
   // Creates the file or cuts it to length 0.
-  static TextWriter Create(const std::string& path);
+  static TextWriter Create(const std::string& path, Env& env = Env::Default());
   // Opens an existing file for appending.
-  static TextWriter Append(const std::string& path);
+  static TextWriter Append(const std::string& path, Env& env = Env::Default());
 
   TextWriter(TextWriter&&) noexcept = default;
   TextWriter& operator=(TextWriter&&) noexcept = default;
@@ -98,13 +71,15 @@ class TextWriter {
   void Write(std::string_view bytes);
   // Hands the buffered bytes to the operating system.
   void Flush();
+  // Flush() and force everything written to the disk.
+  void Sync();
   // Flush() and close; throws IoError on any failure.
   void Close();
 
  private:
-  explicit TextWriter(FileHandle file);
+  explicit TextWriter(std::unique_ptr<WritableFile> file);
 
-  FileHandle file_;
+  std::unique_ptr<WritableFile> file_;
   std::string buffer_;
 };
 

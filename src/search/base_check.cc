@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "base/compare_words.h"
-#include "extract/word_chars.h"
+#include "base/word_chars.h"
 #include "platform/cp1251.h"
-#include "platform/paths.h"
+#include "platform/strings.h"
+#include "base/base_files.h"
 #include "platform/text_file.h"
 
 namespace veskara {
@@ -67,15 +68,15 @@ class NumberLines {
 
 }  // namespace
 
-BaseCheck CheckBase(const std::string& base_directory) {
+BaseCheck CheckBase(const std::string& base_directory, Env& env) {
   const std::string words_path = WordsFilePath(base_directory);
   const std::string files_path = FilesFilePath(base_directory);
   for (const std::string* path : {&words_path, &files_path}) {
-    if (!FileExists(*path)) return {BaseCheck::Status::kMissing, *path + " is not found"};
+    if (!FileExists(*path, env)) return {BaseCheck::Status::kMissing, *path + " is not found"};
   }
   // wrds.txt first: see the header.
-  LineReader words(words_path);
-  LineReader files(files_path);
+  LineReader words(words_path, env);
+  LineReader files(files_path, env);
 
   NumberLines numbers;
   {
@@ -119,23 +120,25 @@ BaseCheck CheckBase(const std::string& base_directory) {
       previous_word.swap(word);
       continue;
     }
-    size_t start = 0;
-    for (;;) {
-      size_t comma = line.find(',', start);
-      if (comma == std::string_view::npos) comma = line.size();
-      const std::string_view number = line.substr(start, comma - start);
-      if (number.empty()) return Problem(kWordsFileName, k, "an empty piece in the number list " + Shown(line));
+    std::string problem;
+    ForEachCommaPiece(line, [&](std::string_view number) {
+      if (number.empty()) {
+        problem = "an empty piece in the number list " + Shown(line);
+        return false;
+      }
       const uint32_t known = numbers.Find(number);
       if (known == NumberLines::kNone) {
-        return Problem(kWordsFileName, k, "the number " + Shown(number) + " is not a number line of fls.txt");
+        problem = "the number " + Shown(number) + " is not a number line of fls.txt";
+        return false;
       }
       if (seen[known] == k) {
-        return Problem(kWordsFileName, k, "the number " + Shown(number) + " stands twice in the list");
+        problem = "the number " + Shown(number) + " stands twice in the list";
+        return false;
       }
       seen[known] = k;
-      if (comma == line.size()) break;
-      start = comma + 1;
-    }
+      return true;
+    });
+    if (!problem.empty()) return Problem(kWordsFileName, k, problem);
   }
   words.Close();
   if (k % 2 == 1) return Problem(kWordsFileName, k, "a word without its number list");

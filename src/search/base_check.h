@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 struct BaseCheck {
@@ -27,6 +29,6 @@ struct BaseCheck {
 // wrds.txt is opened before fls.txt, so a check that runs while a scan
 // commits (fls.txt is renamed first) never sees words newer than the files.
 // Throws IoError when a file exists but cannot be opened or read.
-BaseCheck CheckBase(const std::string& base_directory);
+BaseCheck CheckBase(const std::string& base_directory, Env& env = Env::Default());
 
 }  // namespace veskara

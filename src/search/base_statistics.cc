@@ -1,20 +1,19 @@
 #include "search/base_statistics.h"
 
+#include "base/base_files.h"
 #include "platform/errors.h"
-#include "platform/paths.h"
 #include "platform/text_file.h"
-#include "search/line_scanner.h"
 
 namespace veskara {
 namespace {
 
 // The label text for one base file, or nothing when it is missing or will
 // not open. Read errors after the open go to the caller.
-std::optional<std::string> CountRecords(const std::string& path, const char* suffix) {
-  if (!FileExists(path)) return std::nullopt;
-  FileHandle file;
+std::optional<std::string> CountRecords(Env& env, const std::string& path, const char* suffix) {
+  if (!FileExists(path, env)) return std::nullopt;
+  std::unique_ptr<ReadableFile> file;
   try {
-    file = OpenForReading(path);
+    file = env.OpenForReading(path);
   } catch (const IoError&) {
     return std::nullopt;
   }
@@ -33,10 +32,10 @@ std::optional<std::string> CountRecords(const std::string& path, const char* suf
 
 }  // namespace
 
-BaseStatistics CountBase(const std::string& base_directory) {
+BaseStatistics CountBase(const std::string& base_directory, Env& env) {
   BaseStatistics stats;
-  stats.files_label = CountRecords(FilesFilePath(base_directory), " files in the base");
-  if (stats.files_label) stats.words_label = CountRecords(WordsFilePath(base_directory), " words in the base");
+  stats.files_label = CountRecords(env, FilesFilePath(base_directory), " files in the base");
+  if (stats.files_label) stats.words_label = CountRecords(env, WordsFilePath(base_directory), " words in the base");
   return stats;
 }
 

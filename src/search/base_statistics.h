@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 // Texts for the two count labels; an empty optional leaves the label as it
@@ -16,6 +18,6 @@ struct BaseStatistics {
   std::optional<std::string> words_label;
 };
 
-BaseStatistics CountBase(const std::string& base_directory);
+BaseStatistics CountBase(const std::string& base_directory, Env& env = Env::Default());
 
 }  // namespace veskara

@@ -1,55 +1,33 @@
 #include "search/file_lookup.h"
 
-#include <filesystem>
 #include <unordered_map>
 #include <utility>
 
-#include "platform/paths.h"
-#include "platform/text_file.h"
-#include "search/line_scanner.h"
+#include "base/base_files.h"
+#include "platform/line_scanner.h"
+#include "platform/strings.h"
 
 namespace veskara {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  size_t begin = 0;
-  size_t end = s.size();
-  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) --end;
-  return s.substr(begin, end - begin);
-}
-
-bool NamesExistingEntry(std::string_view path) {
-  std::error_code ec;
-  return std::filesystem::exists(std::filesystem::path(path), ec);
-}
-
 // The row text of a path line.
-std::string RowOfPathLine(std::string_view line) {
+std::string RowOfPathLine(Env& env, std::string_view line) {
   std::string_view whole = Trim(line);
   size_t bar = line.find('|');
   if (bar == std::string_view::npos) return std::string(whole);
   // A file name on this platform may hold a "|"; cutting it would show a
   // path that cannot be opened.
-  if (!whole.empty() && NamesExistingEntry(whole)) return std::string(whole);
+  if (!whole.empty() && env.Stat(std::string(whole)).kind != PathKind::kMissing) return std::string(whole);
   return std::string(Trim(line.substr(bar + 1)));
 }
 
 }  // namespace
 
 std::vector<std::string_view> SplitNumberList(std::string_view numbers) {
-  std::vector<std::string_view> pieces;
-  size_t start = 0;
-  do {
-    size_t comma = numbers.find(',', start);
-    if (comma == std::string_view::npos) comma = numbers.size();
-    pieces.push_back(numbers.substr(start, comma - start));
-    start = comma + 1;
-  } while (start < numbers.size());
-  return pieces;
+  return SplitAtCommas(numbers, /*drop_trailing_empty=*/true);
 }
 
-std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers) {
+std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers, Env& env) {
   std::vector<std::string_view> wanted = SplitNumberList(numbers);
   // Number text -> row, filled by the first record with that number.
   std::unordered_map<std::string_view, std::string> found;
@@ -57,7 +35,7 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
   for (std::string_view n : wanted) pending.emplace(n, true);
   size_t left = pending.size();
 
-  LineScanner scanner(OpenForReading(FilesFilePath(base_directory)));
+  LineScanner scanner(env, FilesFilePath(base_directory));
   std::string scratch;
   std::string path_scratch;
   std::string_view path_line;
@@ -72,7 +50,7 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
       if (it != pending.end() && it->second) {
         it->second = false;
         --left;
-        found.emplace(it->first, RowOfPathLine(LineText(path_line, path_scratch)));
+        found.emplace(it->first, RowOfPathLine(env, LineText(path_line, path_scratch)));
       }
     }
     odd = !odd;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 // The number texts of a list as the found-files list looks them up: only the
@@ -18,7 +20,8 @@ std::vector<std::string_view> SplitNumberList(std::string_view numbers);
 // after its first "|" when it has one, unless the whole trimmed line names an
 // existing file or folder. Reads fls.txt once. Throws IoError when fls.txt is
 // missing or cannot be read.
-std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers);
+std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers,
+                                          Env& env = Env::Default());
 
 // The sentinel of a found-files list without a selected row.
 inline constexpr const char* kNothingSelected = "**nothing**";

@@ -5,10 +5,12 @@
 #include <unordered_map>
 #include <utility>
 
-#include "extract/word_chars.h"
+#include "base/word_chars.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "base/base_files.h"
 #include "platform/paths.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 #include "search/number_ids.h"
 #include "search/word_matches.h"
@@ -20,8 +22,6 @@ constexpr size_t kEntryLimit = 500;
 constexpr std::string_view kJoiner = " ... ";
 constexpr const char* kTooManyWords = "Too many words found! Please define more exact search criteria!";
 constexpr const char* kNothingFound = "Nothing was found...";
-
-bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 // The numbers of a list as the intersection sees them: runs of word bytes;
 // everything else separates and empty pieces are dropped.
@@ -173,14 +173,10 @@ bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches
 }  // namespace
 
 std::vector<std::string> ParseQuery(std::string_view query) {
-  size_t begin = 0;
-  size_t end = query.size();
-  while (begin < end && IsTrimmed(query[begin])) ++begin;
-  while (end > begin && IsTrimmed(query[end - 1])) --end;
   std::vector<std::string> words;
   std::string current;
-  for (size_t i = begin; i < end; ++i) {
-    char c = UpperCase1251(query[i]);
+  for (char raw : Trim(query)) {
+    const char c = UpperCase1251(raw);
     if (IsWordChar(c)) {
       current.push_back(c);
     } else if (!current.empty()) {
@@ -204,7 +200,7 @@ std::string IntersectNumberLists(std::string_view candidates, std::string_view w
   return result;
 }
 
-SearchOutcome RunSearch(const std::string& base_directory, std::string_view query) {
+SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env) {
   std::vector<std::string> words = ParseQuery(query);
   if (words.empty()) return {};
 
@@ -218,13 +214,13 @@ SearchOutcome RunSearch(const std::string& base_directory, std::string_view quer
   }
 
   std::string path = WordsFilePath(base_directory);
-  if (!FileExists(path)) {
+  if (!FileExists(path, env)) {
     return Failure("Database file " + base_directory + kPathSeparator + "wrds.txt is not found" +
                    ". You should add to base one or more directory first.");
   }
-  FileHandle file;
+  std::unique_ptr<ReadableFile> file;
   try {
-    file = OpenForReading(path);
+    file = env.OpenForReading(path);
   } catch (const IoError&) {
     return Failure("Can't open file wrds.txt");
   }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/env.h"
 #include "search/messages.h"
 
 namespace veskara {
@@ -47,7 +48,7 @@ std::vector<std::string> ParseQuery(std::string_view query);
 // Each pass after the first ends once it holds more than 500 entries (the
 // 501st stays). Later passes narrow those capped entries as usual; the
 // "Too many words found! ..." box is asked for once per search at most.
-SearchOutcome RunSearch(const std::string& base_directory, std::string_view query);
+SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env = Env::Default());
 
 // The numbers of `candidates` that also stand in `words`, in the order of
 // `candidates`, compared as texts, joined by commas; "" when none.

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "search/line_scanner.h"
+#include "platform/line_scanner.h"
 
 namespace veskara {
 
@@ -13,7 +13,7 @@ uint32_t WordMatches::Add(std::string_view word, std::string_view numbers) {
   return static_cast<uint32_t>(stored_.size() - 1);
 }
 
-WordMatches CollectWordMatches(FileHandle file, const std::vector<std::string>& words) {
+WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words) {
   WordMatches matches(words.size());
   // Most word lines are rejected by their first byte alone; a CR there may
   // hide the real first byte.

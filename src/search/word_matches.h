@@ -7,7 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/text_file.h"
+#include <memory>
+
+#include "platform/env.h"
 
 namespace veskara {
 
@@ -47,6 +49,6 @@ class WordMatches {
 // Reads `file` (wrds.txt) once. A record belongs to word w when its word line
 // (an odd line) begins with the bytes of w and a number line follows it.
 // Throws IoError when reading fails.
-WordMatches CollectWordMatches(FileHandle file, const std::vector<std::string>& words);
+WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words);
 
 }  // namespace veskara

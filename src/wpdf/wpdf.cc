@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_handle.h"
 #include "wpdf/child_process.h"
 #include "wpdf/convert.h"
 
@@ -25,38 +26,18 @@ constexpr long long kMsPerMegabyte = 1'000;
 // A PDF header may follow some leading junk, but not more than this.
 constexpr size_t kHeaderWindow = 1024;
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  int get() const { return fd_; }
-  // Closes and reports whether the close succeeded.
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || close(fd) == 0 || errno == EINTR;
-  }
-
- private:
-  int fd_;
-};
-
 // Opens the document without blocking (a FIFO under a PDF name must not
 // hang the caller) and checks that it is a regular file with a PDF header.
 int CheckDocument(const char* path, off_t* size) {
-  Fd fd(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (fd.get() < 0) return kWpdfCannotOpen;
+  veskara::FileHandle fd(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  if (fd.fd() < 0) return kWpdfCannotOpen;
   struct stat st {};
-  if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kWpdfCannotOpen;
+  if (fstat(fd.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return kWpdfCannotOpen;
   *size = st.st_size;
   char head[kHeaderWindow];
   size_t got = 0;
   while (got < sizeof head) {
-    const ssize_t n = read(fd.get(), head + got, sizeof head - got);
+    const ssize_t n = read(fd.fd(), head + got, sizeof head - got);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return kWpdfCannotOpen;
     if (n == 0) break;
@@ -105,12 +86,12 @@ int Convert(const char* pdf_path, const std::string& target) {
   if (convert == nullptr) return kWpdfConversionFailed;
 
   std::string temp_path;
-  Fd out(CreateTempBeside(target, &temp_path));
-  if (out.get() < 0) return kWpdfCannotWrite;
+  veskara::FileHandle out(CreateTempBeside(target, &temp_path));
+  if (out.fd() < 0) return kWpdfCannotWrite;
 
   const long long limit = kBaseLimitMs + static_cast<long long>(size / (1024 * 1024)) * kMsPerMegabyte;
   int code = veskara::wpdf::RunInChild(
-      out.get(),
+      out.fd(),
       [pdf_path, convert](int fd) {
         int result = convert(pdf_path, fd);
         if (close(fd) != 0 && errno != EINTR && result == kWpdfOk) result = kWpdfCannotWrite;

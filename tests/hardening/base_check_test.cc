@@ -6,7 +6,7 @@
 #include <string>
 
 #include "cli_run.h"
-#include "platform/paths.h"
+#include "base/base_files.h"
 #include "test_util.h"
 
 namespace veskara {

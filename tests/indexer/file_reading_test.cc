@@ -48,8 +48,8 @@ TEST(CandidateReaderTest, ReadingAheadGivesTheSameTableAsReadingInTurn) {
 
   PostingTable in_turn;
   PostingTable ahead;
-  CandidateReader sequential(paths, skip, false);
-  CandidateReader parallel(paths, skip, true);
+  CandidateReader sequential(paths, skip, false, Env::Default());
+  CandidateReader parallel(paths, skip, true, Env::Default());
   for (size_t i = 0; i < paths.size(); ++i) {
     ASSERT_EQ(sequential.Wanted(i), parallel.Wanted(i));
     if (!sequential.Wanted(i)) continue;
@@ -88,7 +88,7 @@ TEST(CandidateReaderTest, AReadersFailureReachesTheScanForItsFile) {
     const struct rlimit limit = {room, room};
     if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
     PostingTable table;
-    CandidateReader reader(paths, skip, true);
+    CandidateReader reader(paths, skip, true, Env::Default());
     reader.AppendWordsOf(0, table);
     try {
       reader.AppendWordsOf(1, table);
@@ -116,7 +116,7 @@ TEST(CandidateReaderTest, StopsAWorkerThatIsAhead) {
   std::vector<bool> skip(paths.size(), false);
   PostingTable table;
   {
-    CandidateReader reader(paths, skip, true);
+    CandidateReader reader(paths, skip, true, Env::Default());
     for (size_t i = 0; i < 3; ++i) reader.AppendWordsOf(i, table);
   }
   EXPECT_EQ(table.Count(), 3u);

@@ -13,7 +13,7 @@
 #include "base/commit.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
-#include "platform/paths.h"
+#include "platform/env.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -33,11 +33,12 @@ class RecordingObserver : public ScanObserver {
 
 // Recovery, Prepare and Run, as a front end does them (the base folder, the
 // executable's, always exists).
-inline void RunScan(const std::string& base, const std::string& directory, ScanObserver& observer) {
+inline void RunScan(const std::string& base, const std::string& directory, ScanObserver& observer,
+                    Env& env = Env::Default()) {
   std::filesystem::create_directories(base);
-  RecoverBase(base);
+  RecoverBase(base, env);
   BaseState state;
-  std::unique_ptr<Scan> scan = Scan::Prepare(base, *StartMaskFor(directory), state);
+  std::unique_ptr<Scan> scan = Scan::Prepare(base, *StartMaskFor(directory), state, env);
   scan->Run(observer);
 }
 

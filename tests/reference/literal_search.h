@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "extract/word_chars.h"
+#include "base/word_chars.h"
 #include "search/search.h"
 
 namespace veskara::reference {

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "platform/paths.h"
+#include "base/base_files.h"
 #include "platform/text_file.h"
 #include "reference/literal_search.h"
 #include "test_util.h"

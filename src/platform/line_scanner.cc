@@ -1,11 +1,10 @@
-#include "search/line_scanner.h"
+#include "platform/line_scanner.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <utility>
 
-#include "platform/block_read.h"
 
 namespace veskara {
 namespace {
@@ -102,10 +101,14 @@ size_t LineScanner::SkipLines(const FirstBytes& first) {
   return lines;
 }
 
-LineScanner::LineScanner(FileHandle file) : file_(std::move(file)) {
-  buffers_[0].resize(kInitialBuffer);
-  buffers_[1].resize(kInitialBuffer);
+LineScanner::LineScanner(std::unique_ptr<ReadableFile> file)
+    : file_(std::move(file)), left_(file_->SizeWhenOpened()) {
+  // Small files get a small buffer: a scan opens thousands of them. The
+  // second buffer is only needed once a line crosses a refill.
+  buffers_[0].resize(static_cast<size_t>(std::min<uint64_t>(kInitialBuffer, std::max<uint64_t>(left_ + 1, 4096))));
 }
+
+LineScanner::LineScanner(Env& env, const std::string& path) : LineScanner(env.OpenForReading(path)) {}
 
 size_t LineScanner::Refill(size_t line_start) {
   if (line_start > 0) {
@@ -113,6 +116,7 @@ size_t LineScanner::Refill(size_t line_start) {
     // that is still in use.
     std::vector<char>& other = buffers_[1 - current_];
     size_t partial = end_ - line_start;
+    if (other.empty()) other.resize(buffers_[current_].size());
     while (other.size() < partial || other.size() - partial < other.size() / 2) other.resize(other.size() * 2);
     std::memcpy(other.data(), data() + line_start, partial);
     current_ = 1 - current_;
@@ -124,8 +128,10 @@ size_t LineScanner::Refill(size_t line_start) {
   // it, so it may grow in place.
   std::vector<char>& buffer = buffers_[current_];
   if (buffer.size() - end_ < buffer.size() / 2) buffer.resize(buffer.size() * 2);
-  size_t n = ReadBlock(file_, buffer.data() + end_, buffer.size() - end_);
+  const size_t room = static_cast<size_t>(std::min<uint64_t>(buffer.size() - end_, left_));
+  const size_t n = room == 0 ? 0 : file_->Read(buffer.data() + end_, room);
   if (n == 0) eof_ = true;
+  left_ -= n;
   end_ += n;
   return line_start;
 }

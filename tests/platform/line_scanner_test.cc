@@ -1,6 +1,7 @@
-// The scanner must give exactly the lines of LineReader, since the search,
-// the lookup and the counts rely on the program's line rules.
-#include "search/line_scanner.h"
+// The scanner (and LineReader, which is built on it) must give exactly the
+// lines of the literal line rules: every reader of the program relies on
+// them.
+#include "platform/line_scanner.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <random>
 
 #include "platform/text_file.h"
+#include "reference/literal_lines.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -17,18 +19,14 @@ using testing::TempDir;
 using testing::WriteFile;
 
 std::vector<std::string> ReaderLines(const std::string& path) {
-  std::vector<std::string> lines;
-  LineReader reader(path);
-  std::string_view line;
-  while (reader.ReadLine(&line)) lines.emplace_back(line);
-  return lines;
+  return reference::LiteralLines(testing::ReadFile(path));
 }
 
 // The scanner's lines as texts, checking on the way that the previous
 // line's view is still intact after the next one was read.
 std::vector<std::string> ScannerLines(const std::string& path) {
   std::vector<std::string> lines;
-  LineScanner scanner(OpenForReading(path));
+  LineScanner scanner(Env::Default(), path);
   std::string scratch;
   std::string_view previous;
   std::string previous_copy;
@@ -43,7 +41,7 @@ std::vector<std::string> ScannerLines(const std::string& path) {
   return lines;
 }
 
-TEST(LineScannerTest, GivesTheLinesOfTheLineReader) {
+TEST(LineScannerTest, GivesTheLinesOfTheLiteralRules) {
   struct Case {
     const char* name;
     std::string bytes;
@@ -69,7 +67,7 @@ TEST(LineScannerTest, GivesTheLinesOfTheLineReader) {
 
 // Random files large enough to cross the buffers many times, with lines
 // longer than a buffer among them.
-TEST(LineScannerTest, MatchesTheLineReaderOnRandomFiles) {
+TEST(LineScannerTest, MatchesTheLiteralRulesOnRandomFiles) {
   std::mt19937 rng(7);
   const char alphabet[] = {'A', '1', ',', ' ', '\r', '\n', '\n', '\x1a'};
   TempDir dir;
@@ -111,7 +109,7 @@ TEST(LineScannerTest, SkipLinesPassesOnlyLinesThatCannotMatch) {
     std::vector<std::string> expected = ReaderLines(dir / "f.txt");
     const std::string listed = round % 3 == 0 ? "" : round % 3 == 1 ? "Q" : "QE";
     FirstBytes first(listed);
-    LineScanner scanner(OpenForReading(dir / "f.txt"));
+    LineScanner scanner(Env::Default(), dir / "f.txt");
     std::string scratch;
     std::string_view raw;
     size_t at = 0;

@@ -1,15 +1,17 @@
-// The lines of a base file, with the program's line rules, handed out as
-// views of the raw bytes so that a scan of a large file copies nothing.
-// Private to the search.
+// The lines of a text file with the program's line rules (text_file.h),
+// handed out as views of the raw bytes so that a scan of a large file copies
+// nothing. LineReader is built on it; the search uses it directly to skip
+// lines in bulk.
 #pragma once
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/text_file.h"
+#include "platform/env.h"
 
 namespace veskara {
 
@@ -32,9 +34,15 @@ class FirstBytes {
 // (see LineText); its LF is not, and the Ctrl-Z rules are already applied
 // (a view never holds a byte 26). The views of the last two lines stay valid
 // until the next call, so a record's two lines can be used together.
+//
+// A file is read up to the size it had when it was opened, no further: a
+// file that grows while it is read (a log being written) cannot keep the
+// reader going, and a special file that claims size 0 gives no lines.
 class LineScanner {
  public:
-  explicit LineScanner(FileHandle file);
+  explicit LineScanner(std::unique_ptr<ReadableFile> file);
+  // Opens `path` (IoError when that fails).
+  LineScanner(Env& env, const std::string& path);
 
   // The next raw line; false at the end of the file. Throws IoError.
   bool Next(std::string_view* raw) {
@@ -58,7 +66,8 @@ class LineScanner {
   // the views of earlier lines end when it skips any.
   size_t SkipLines(const FirstBytes& first);
 
-  void Close() { file_.Close(); }
+  // Closes the file; read errors were already thrown by Next.
+  void Close() { file_->Close(); }
 
  private:
   bool NextSlow(std::string_view* raw);
@@ -68,7 +77,8 @@ class LineScanner {
 
   char* data() { return buffers_[current_].data(); }
 
-  FileHandle file_;
+  std::unique_ptr<ReadableFile> file_;
+  uint64_t left_;  // bytes still to read before the size at opening
   // Two buffers in turn: a line that runs past the end of one is carried to
   // the start of the other, so the line before it stays where it was.
   std::vector<char> buffers_[2];

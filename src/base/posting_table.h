@@ -52,6 +52,10 @@ class PostingTable {
   // order of first appearance, joined by commas. Lines end with CR LF.
   void WriteWordsFile(TextWriter& file) const;
 
+  // Drops the entries from `count` on (the words of a document that could
+  // not be read whole). The interned texts stay.
+  void TruncateTo(size_t count) { entries_.resize(count); }
+
   // Releases all entries. The current file number stays.
   void ClearPostingTable();
 

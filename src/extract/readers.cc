@@ -1,5 +1,6 @@
 #include "extract/readers.h"
 
+#include <cerrno>
 #include <string_view>
 #include <utility>
 
@@ -7,6 +8,7 @@
 #include "extract/tokenizer.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/strings.h"
 #include "platform/text_file.h"
 #include "wpdf/wpdf.h"
@@ -19,12 +21,14 @@ namespace {
 // already handed out: one bad file must not end the scan. `transcode` turns
 // UTF-8 lines into Windows-1251 first (document pages; the PDF converter
 // already writes Windows-1251). False when the file could not be opened.
+// *failure gets the message of an open or read error.
 template <typename OnLine>
-bool ForEachPreparedLine(Env& env, const std::string& path, bool transcode, OnLine&& on_line) {
+bool ForEachPreparedLine(Env& env, const std::string& path, bool transcode, std::string* failure, OnLine&& on_line) {
   std::unique_ptr<ReadableFile> file;
   try {
     file = env.OpenForReading(path);
-  } catch (const IoError&) {
+  } catch (const IoError& e) {
+    *failure = e.what();
     return false;
   }
   try {
@@ -41,10 +45,25 @@ bool ForEachPreparedLine(Env& env, const std::string& path, bool transcode, OnLi
       on_line(std::string_view(upper));
     }
     reader.Close();
-  } catch (const IoError&) {
+  } catch (const IoError& e) {
     // Failed while being read: the words so far stay.
+    *failure = e.what();
   }
   return true;
+}
+
+// Why a conversion that failed on this document did.
+std::string ConversionFailure(int code) {
+  switch (code) {
+    case kWpdfCannotOpen:
+      return "the document could not be opened";
+    case kWpdfNotPdf:
+      return "not a PDF document, or damaged beyond repair";
+    case kWpdfLocked:
+      return "encrypted with a password";
+    default:
+      return "the conversion failed (the document crashed the engine or exceeded its time or memory)";
+  }
 }
 
 // A reader never throws for a file it cannot handle; false when `path`
@@ -60,6 +79,17 @@ bool RemoveQuietly(Env& env, const std::string& path) {
 
 }  // namespace
 
+std::string NotAFileReason(PathKind kind) {
+  switch (kind) {
+    case PathKind::kMissing:
+      return IoErrorMessage(ENOENT);
+    case PathKind::kOther:
+      return "not a regular file (a FIFO, socket or device)";
+    default:
+      return "";
+  }
+}
+
 TBasicFile::TBasicFile(std::string file_name, PostingTable& table, Env& env)
     : FileName(std::move(file_name)), table_(table), env_(env) {}
 
@@ -71,9 +101,13 @@ THTMLFile::THTMLFile(std::string file_name, PostingTable& table, Env& env)
 void THTMLFile::ReadText() {
   // Only a regular file is opened: a FIFO would block the scan, a device
   // could react to being opened.
-  if (env_.Stat(FileName).kind != PathKind::kFile) return;
+  if (const PathKind kind = env_.Stat(FileName).kind; kind != PathKind::kFile) {
+    unread_reason_ = NotAFileReason(kind);
+    return;
+  }
   InTag = false;
-  ForEachPreparedLine(env_, FileName, /*transcode=*/true, [this](std::string_view line) { ParseLine(line); });
+  ForEachPreparedLine(env_, FileName, /*transcode=*/true, &unread_reason_,
+                      [this](std::string_view line) { ParseLine(line); });
 }
 
 // The pending segment is always one run of bytes outside tags (it starts
@@ -107,24 +141,48 @@ void THTMLFile::ParseLine(std::string_view line) {
   if (!flushed) TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), table_);
 }
 
-TPDFFile::TPDFFile(std::string file_name, PostingTable& table, Env& env)
-    : TBasicFile(std::move(file_name), table, env) {
+TPDFFile::TPDFFile(std::string file_name, PostingTable& table, Env& env, const PdfConversion& conversion)
+    : TBasicFile(std::move(file_name), table, env), conversion_(conversion) {
   ReadText();
 }
 
 void TPDFFile::ReadText() {
   // The converter would block on a FIFO as any reader would.
-  if (env_.Stat(FileName).kind != PathKind::kFile) return;
-  const std::string temp = kPdfTempFileName;
+  if (const PathKind kind = env_.Stat(FileName).kind; kind != PathKind::kFile) {
+    unread_reason_ = NotAFileReason(kind);
+    return;
+  }
+  const std::string temp = conversion_.folder.empty() ? std::string(kPdfTempFileName)
+                                                      : conversion_.folder + kPathSeparator + kPdfTempFileName;
   // One fixed name serves every document: a leftover of an earlier document
-  // or run goes first, and if it cannot, nothing is converted.
-  if (FileExists(temp, env_) && !RemoveQuietly(env_, temp)) return;
-  if (GetText(FileName.c_str(), temp.c_str()) != 0) return;
+  // goes first, and if it cannot, nothing is converted.
+  if (FileExists(temp, env_) && !RemoveQuietly(env_, temp)) {
+    unread_reason_ = "the converted text of an earlier document could not be removed";
+    return;
+  }
+  WpdfOptions options{};
+  options.memory_limit = conversion_.memory_limit;
+  const int code = GetTextWith(FileName.c_str(), temp.c_str(), &options);
+  if (code == kWpdfCannotWrite || code == kWpdfNoResources || code == kWpdfNoEngine) {
+    // Every other document would fail the same way: this is the scan's
+    // failure, not the document's.
+    const int error = options.error_number != 0 ? options.error_number : EIO;
+    const std::string where = conversion_.folder.empty() ? env_.CurrentDirectory() : conversion_.folder;
+    if (code == kWpdfNoEngine) throw IoError(error, "The PDF engine could not be loaded; no PDF document can be read");
+    throw IoError(error, "PDF documents cannot be converted in " + where + ": " + IoErrorMessage(error));
+  }
+  if (code != kWpdfOk) {
+    unread_reason_ = ConversionFailure(code);
+    return;
+  }
   // A converted text that cannot be opened stays where it is; the next
   // document's first step removes it.
-  if (env_.Stat(temp).kind != PathKind::kFile) return;
-  const bool opened =
-      ForEachPreparedLine(env_, temp, /*transcode=*/false, [this](std::string_view line) { TokenizeSegment(line, table_); });
+  if (env_.Stat(temp).kind != PathKind::kFile) {
+    unread_reason_ = "its converted text vanished";
+    return;
+  }
+  const bool opened = ForEachPreparedLine(env_, temp, /*transcode=*/false, &unread_reason_,
+                                          [this](std::string_view line) { TokenizeSegment(line, table_); });
   if (!opened) return;
   if (FileExists(temp, env_)) RemoveQuietly(env_, temp);
 }

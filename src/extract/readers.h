@@ -3,8 +3,10 @@
 // current file number, and is destroyed at once.
 //
 // A reader never throws for a file it cannot open or read: such a file just
-// contributes fewer words (or none). FIFOs, sockets, devices and directories
-// are never opened.
+// contributes fewer words (or none), and UnreadReason() says why. FIFOs,
+// sockets, devices and directories are never opened. The PDF reader throws
+// IoError only for a failure of the machine (no room, no descriptors, no
+// engine), which would fail every document alike.
 #pragma once
 
 #include <string>
@@ -16,11 +18,25 @@ namespace veskara {
 
 class PostingTable;
 
+// Where and how the PDF reader converts its document.
+struct PdfConversion {
+  // The folder of "temp___": one private to the scan; "" is the current
+  // folder. One conversion at a time per folder.
+  std::string folder;
+  // The conversion child's memory beyond what it inherits; 0: the library's
+  // default.
+  unsigned long long memory_limit = 0;
+};
+
 class TBasicFile {
  public:
   virtual ~TBasicFile() = default;
   TBasicFile(const TBasicFile&) = delete;
   TBasicFile& operator=(const TBasicFile&) = delete;
+
+  // Why the document could not be read, or "" when it was (a folder, which
+  // holds no text, counts as read).
+  const std::string& UnreadReason() const { return unread_reason_; }
 
  protected:
   TBasicFile(std::string file_name, PostingTable& table, Env& env);
@@ -34,6 +50,7 @@ class TBasicFile {
   std::vector<std::string> Segments;
   PostingTable& table_;
   Env& env_;
+  std::string unread_reason_;
 };
 
 // A markup page: tags are cut out, the text between them tokenized.
@@ -51,19 +68,27 @@ class THTMLFile : public TBasicFile {
   bool InTag = false;  // inside a tag; carries over from line to line
 };
 
-// A PDF document: converted by the wpdf library's GetText into the text file
-// "temp___" in the current directory, which is read and then deleted.
-// Because that name is fixed, only one TPDFFile may run at a time per current
-// directory; markup readers on different threads (each with its own table)
-// are independent.
+// A PDF document: converted by the wpdf library into the text file
+// "temp___" in the conversion's folder, which is read and then deleted.
+// Because that name is fixed, only one TPDFFile may run at a time per
+// folder; markup readers on different threads (each with its own table) are
+// independent.
 class TPDFFile : public TBasicFile {
  public:
-  TPDFFile(std::string file_name, PostingTable& table, Env& env = Env::Default());
+  TPDFFile(std::string file_name, PostingTable& table, Env& env = Env::Default(),
+           const PdfConversion& conversion = {});
 
  protected:
   void ReadText() override;
+
+ private:
+  PdfConversion conversion_;
 };
 
 inline constexpr const char* kPdfTempFileName = "temp___";
+
+// Why a document of this kind (a path that Stat found not to be a regular
+// file) is not read; "" for a folder.
+std::string NotAFileReason(PathKind kind);
 
 }  // namespace veskara

@@ -3,6 +3,7 @@
 #include "base/posting_table.h"
 #include "extract/readers.h"
 #include "indexer/discovery.h"
+#include "platform/paths.h"
 
 namespace veskara {
 namespace {
@@ -12,14 +13,32 @@ constexpr size_t kFilesAhead = 64;
 
 }  // namespace
 
-void ReadCandidate(const std::string& path, PostingTable& table, Env& env) {
-  if (IsMarkupFile(path)) THTMLFile reader(path, table, env);
-  if (IsPdfFile(path)) TPDFFile reader(path, table, env);
+std::string ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings) {
+  // The kind of a document is its own name's: a PDF inside a folder named
+  // "site.html" is no page.
+  const size_t slash = path.rfind(kPathSeparator);
+  const std::string_view name = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+  const size_t before = table.Count();
+  std::string reason;
+  try {
+    if (IsMarkupFile(name)) {
+      THTMLFile reader(path, table, settings.env);
+      reason = reader.UnreadReason();
+    }
+    if (IsPdfFile(name)) {
+      TPDFFile reader(path, table, settings.env, settings.pdf);
+      if (reason.empty()) reason = reader.UnreadReason();
+    }
+  } catch (const std::bad_alloc&) {
+    table.TruncateTo(before);
+    reason = "not enough memory to read it";
+  }
+  return reason;
 }
 
 CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead,
-                                 Env& env)
-    : paths_(paths), skip_(skip), env_(env) {
+                                 const ReadSettings& settings)
+    : paths_(paths), skip_(skip), settings_(settings) {
   if (ahead) worker_ = std::thread([this] { ReadAhead(); });
 }
 
@@ -44,13 +63,15 @@ void CandidateReader::ReadAhead() {
     FileWords words;
     words.index = i;
     try {
-      ReadCandidate(paths_[i], scratch, env_);
+      words.unread_reason = ReadCandidate(paths_[i], scratch, settings_);
       const size_t count = scratch.Count();
       words.ends.reserve(count);
       for (size_t k = 0; k < count; ++k) {
         words.bytes.append(scratch.WordAt(k));
         words.ends.push_back(words.bytes.size());
       }
+    } catch (const std::bad_alloc&) {
+      words = FileWords{i, {}, {}, "not enough memory to read it", nullptr};
     } catch (...) {
       words.failure = std::current_exception();
     }
@@ -72,11 +93,8 @@ void CandidateReader::ReadAhead() {
   changed_.notify_all();
 }
 
-void CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
-  if (!worker_.joinable()) {
-    ReadCandidate(paths_[i], table, env_);
-    return;
-  }
+std::string CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
+  if (!worker_.joinable()) return ReadCandidate(paths_[i], table, settings_);
   FileWords words;
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -89,11 +107,18 @@ void CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
   }
   changed_.notify_all();
   if (words.failure) std::rethrow_exception(words.failure);
-  size_t start = 0;
-  for (size_t end : words.ends) {
-    table.AddPosting(std::string_view(words.bytes).substr(start, end - start));
-    start = end;
+  const size_t before = table.Count();
+  try {
+    size_t start = 0;
+    for (size_t end : words.ends) {
+      table.AddPosting(std::string_view(words.bytes).substr(start, end - start));
+      start = end;
+    }
+  } catch (const std::bad_alloc&) {
+    table.TruncateTo(before);
+    return "not enough memory to read it";
   }
+  return words.unread_reason;
 }
 
 }  // namespace veskara

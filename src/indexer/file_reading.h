@@ -10,15 +10,26 @@
 #include <thread>
 #include <vector>
 
+#include "extract/readers.h"
 #include "platform/env.h"
 
 namespace veskara {
 
 class PostingTable;
 
+// How the candidates of one scan are read.
+struct ReadSettings {
+  Env& env;
+  PdfConversion pdf;
+};
+
 // Runs the readers for `path` straight into `table`: the markup reader when
-// IsMarkupFile(path), the PDF reader when IsPdfFile(path), in that order.
-void ReadCandidate(const std::string& path, PostingTable& table, Env& env);
+// the file's own name is a markup name, the PDF reader when it is a PDF
+// name, in that order. Returns why the file could not be read, or "" when it
+// was. Memory spent on one document is that document's: running out of it
+// drops the words this file added and makes it unread. Throws only what the
+// PDF reader throws for a failure of the machine.
+std::string ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings);
 
 // Reads the candidates of a scan that are to be recorded (not skipped, and
 // supported by their full path), in candidate order. With `ahead`, a worker
@@ -27,8 +38,9 @@ void ReadCandidate(const std::string& path, PostingTable& table, Env& env);
 // number that reading each file in turn gives.
 class CandidateReader {
  public:
-  // `paths` and `skip` must outlive the reader.
-  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead, Env& env);
+  // `paths`, `skip` and `settings` must outlive the reader.
+  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead,
+                  const ReadSettings& settings);
   // Stops the worker; the files it read ahead are dropped.
   ~CandidateReader();
   CandidateReader(const CandidateReader&) = delete;
@@ -37,23 +49,25 @@ class CandidateReader {
   // True when paths[i] is read and recorded.
   bool Wanted(size_t i) const;
 
-  // Appends the words of paths[i] to `table` under its current file number.
-  // Calls come for every wanted i, in increasing order. A failure that a
-  // reader lets through is thrown here, for the file that caused it.
-  void AppendWordsOf(size_t i, PostingTable& table);
+  // Appends the words of paths[i] to `table` under its current file number
+  // and returns why the file could not be read ("" when it was). Calls come
+  // for every wanted i, in increasing order. A failure that a reader lets
+  // through is thrown here, for the file that caused it.
+  std::string AppendWordsOf(size_t i, PostingTable& table);
 
  private:
   struct FileWords {
     size_t index = 0;
     std::string bytes;         // the words back to back
     std::vector<size_t> ends;  // where each word ends in `bytes`
+    std::string unread_reason;
     std::exception_ptr failure;
   };
   void ReadAhead();
 
   const std::vector<std::string>& paths_;
   const std::vector<bool>& skip_;
-  Env& env_;
+  const ReadSettings& settings_;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<FileWords> ready_;  // read, not yet taken

@@ -1,6 +1,7 @@
 #include "indexer/scan.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <string_view>
@@ -8,12 +9,15 @@
 #include <vector>
 
 #include "base/commit.h"
+#include "indexer/conversion_folder.h"
 #include "indexer/discovery.h"
 #include "indexer/file_reading.h"
 #include "platform/durable.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/str_to_int.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 
 namespace veskara {
@@ -39,6 +43,56 @@ std::vector<bool> FindIndexed(const std::vector<std::string>& candidates, const 
 
 }  // namespace
 
+// The folder part of a start mask, as the user named the folder.
+std::string FolderOfMask(const std::string& mask) {
+  const size_t cut = mask.rfind(kPathSeparator);
+  if (cut == std::string::npos) return ".";
+  return cut == 0 ? mask.substr(0, 1) : mask.substr(0, cut);
+}
+
+// A missing or unreadable folder is the user's mistake, not an empty tree:
+// adding it would rewrite the base and say "Done!".
+void CheckFolder(Env& env, const std::string& mask) {
+  const std::string folder = FolderOfMask(mask);
+  const std::string shown = EscapeControlBytes(folder);
+  switch (env.Stat(folder).kind) {
+    case PathKind::kMissing:
+      throw ScanFolderError("The folder " + shown + " does not exist; nothing was added");
+    case PathKind::kDirectory:
+      break;
+    default:
+      throw ScanFolderError(shown + " is not a folder; nothing was added");
+  }
+  std::vector<DirectoryEntry> entries;
+  if (!env.ListDirectory(folder, &entries)) {
+    throw ScanFolderError("The folder " + shown + " cannot be read; nothing was added");
+  }
+}
+
+// True when a candidate to be read is a PDF by its own name.
+bool AnyPdfToRead(const std::vector<std::string>& candidates, const std::vector<bool>& skip) {
+  for (size_t i = 0; i < candidates.size(); ++i) {
+    if (skip[i]) continue;
+    const size_t slash = candidates[i].rfind(kPathSeparator);
+    if (IsPdfFile(std::string_view(candidates[i]).substr(slash == std::string::npos ? 0 : slash + 1))) return true;
+  }
+  return false;
+}
+
+// What a conversion child may use: a quarter of the machine's memory shared
+// by the children that run at once, never less than 512 MiB.
+unsigned long long ConversionMemoryLimit(unsigned children) {
+  constexpr unsigned long long kMinimum = 512ULL << 20;
+  const unsigned long long share = PhysicalMemoryBytes() / 4 / std::max(1u, children);
+  return std::max(share, kMinimum);
+}
+
+// What a step is doing, for the message when memory runs out in it.
+constexpr const char* kWalking = "list the files of the folder";
+constexpr const char* kReading = "read the documents";
+constexpr const char* kSorting = "sort the words";
+constexpr const char* kWriting = "write the base";
+
 struct Scan::Impl {
   std::string base_directory;
   std::string start_mask;
@@ -46,12 +100,15 @@ struct Scan::Impl {
   Env* env = nullptr;
   std::unique_ptr<FileLock> lock;
   bool committing = false;  // CommitBase cleans up after itself from here on
+  const char* doing = kWalking;
+  ScanSummary summary;
 
   void RunSteps(ScanObserver& observer);
 };
 
 std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask,
                                     BaseState& state, Env& env) {
+  CheckFolder(env, start_mask);
   std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
   if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
   RecoverBaseLocked(base_directory, env);
@@ -70,7 +127,11 @@ Scan::~Scan() = default;
 
 void Scan::Run(ScanObserver& observer) {
   try {
-    impl_->RunSteps(observer);
+    try {
+      impl_->RunSteps(observer);
+    } catch (const std::bad_alloc&) {
+      throw std::runtime_error(std::string("Not enough memory to ") + impl_->doing + "; the base is unchanged");
+    }
   } catch (...) {
     // The live files were not touched; only what this scan began goes.
     if (!impl_->committing) DiscardTemporaries(impl_->base_directory, *impl_->env);
@@ -78,6 +139,8 @@ void Scan::Run(ScanObserver& observer) {
     throw;
   }
 }
+
+const ScanSummary& Scan::Summary() const { return impl_->summary; }
 
 void Scan::Impl::RunSteps(ScanObserver& observer) {
   PostingTable& table = state->postings;
@@ -95,6 +158,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
   observer.SetStep("Step 2 of 4");
   observer.SetStatus("Files processing...");
+  doing = kReading;
   const std::vector<bool> skip = FindIndexed(NewFiles, state->IndexedPaths);
   const int64_t first = StrToInt(table.CurrentFileNumber());
   for (size_t i = NewFiles.size(); i-- > 0;) {
@@ -106,7 +170,9 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   // A folder in the place of a base file counts as no base for loading, but
   // the commit could not rename over it: refuse now, while nothing is written.
   for (const std::string& live : {WordsFilePath(dir), FilesFilePath(dir)}) {
-    if (env.Stat(live).kind == PathKind::kDirectory) throw IoError(EISDIR);
+    if (env.Stat(live).kind == PathKind::kDirectory) {
+      throw IoError(EISDIR, EscapeControlBytes(live) + " is a folder where a base file belongs; the base is unchanged");
+    }
   }
 
   // The new fls.txt is the old one plus this scan's records; the old file is
@@ -118,16 +184,25 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   const size_t total = NewFiles.size();
   ProgressReporter progress(observer, total);
   {
+    std::unique_ptr<ConversionFolder> conversion;
+    ReadSettings settings{env, {}};
+    if (AnyPdfToRead(NewFiles, skip)) {
+      conversion = std::make_unique<ConversionFolder>(env, dir);
+      settings.pdf.folder = conversion->path();
+      settings.pdf.memory_limit = ConversionMemoryLimit(1);
+    }
     // A second core reads ahead; one core alone would only switch back and forth.
-    CandidateReader reader(NewFiles, skip, ProcessorCount() > 1, env);
+    CandidateReader reader(NewFiles, skip, ProcessorCount() > 1, settings);
     for (size_t i = 0; i < total; ++i) {
       if (observer.StopRequested()) throw ScanStopped();
       if (reader.Wanted(i)) {
         const std::string number = std::to_string(first + static_cast<int64_t>(i));
         table.SetCurrentFileNumber(number);
-        reader.AppendWordsOf(i, table);
+        std::string reason = reader.AppendWordsOf(i, table);
+        if (!reason.empty()) summary.unread.push_back({NewFiles[i], std::move(reason)});
         files.WriteLine(NewFiles[i]);
         files.WriteLine(number);
+        ++summary.added;
       }
       progress.Report(i + 1);
     }
@@ -135,10 +210,12 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
   observer.SetStep("Step 3 of 4");
   observer.SetStatus("Sorting...");
+  doing = kSorting;
   table.SortPostingTable();
 
   observer.SetStep("Step 4 of 4");
   observer.SetStatus("Writing...");
+  doing = kWriting;
   const std::string words_temp = BaseFilePath(dir, kWordsTempName);
   TextWriter words = TextWriter::Create(words_temp, env);
   table.WriteWordsFile(words);

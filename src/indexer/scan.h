@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "base/base.h"
 #include "platform/env.h"
@@ -42,15 +43,35 @@ class ScanLockedError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The folder to add does not exist, is no folder, or cannot be read.
+class ScanFolderError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Thrown by Run when the observer asked to stop; the old base stays.
 class ScanStopped : public std::runtime_error {
  public:
   ScanStopped() : std::runtime_error("The scan was stopped; the base is unchanged") {}
 };
 
+// A document the scan recorded without words because it could not be read.
+struct UnreadDocument {
+  std::string path;
+  std::string reason;
+  bool operator==(const UnreadDocument&) const = default;
+};
+
+// What a finished scan did.
+struct ScanSummary {
+  size_t added = 0;                     // candidates recorded in fls.txt
+  std::vector<UnreadDocument> unread;   // in candidate order
+};
+
 class Scan {
  public:
-  // Caller's thread: takes the lock (ScanLockedError), repairs an
+  // Caller's thread: checks that the folder of `start_mask` exists and can
+  // be read (ScanFolderError), takes the lock (ScanLockedError), repairs an
   // interrupted commit, runs LoadBase into `state` (its failures pass
   // through and nothing is changed). `start_mask` comes from StartMaskFor.
   static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
@@ -58,8 +79,12 @@ class Scan {
   ~Scan();  // releases the lock
 
   // Worker thread: steps 1 to 4 and the commit. Throws on failure (the old
-  // base stays) and ScanStopped when stopped.
+  // base stays) and ScanStopped when stopped. Running out of memory is a
+  // failure that says which step it hit ("Not enough memory to ...").
   void Run(ScanObserver& observer);
+
+  // After Run: what it did.
+  const ScanSummary& Summary() const;
 
  private:
   Scan() = default;

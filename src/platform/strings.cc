@@ -10,6 +10,23 @@ std::string_view Trim(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
+std::string EscapeControlBytes(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 32 || b == 127) {
+      out += "\\x";
+      out.push_back(kHex[b >> 4]);
+      out.push_back(kHex[b & 15]);
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
 std::vector<std::string_view> SplitAtCommas(std::string_view text, bool drop_trailing_empty) {
   std::vector<std::string_view> pieces;
   ForEachCommaPiece(text, [&](std::string_view piece) {

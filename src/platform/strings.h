@@ -1,6 +1,7 @@
 // Small text rules that every floor shares.
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,6 +15,11 @@ std::string_view Trim(std::string_view text);
 // text gives one empty piece). A trailing comma gives an empty last piece
 // unless `drop_trailing_empty` is set.
 std::vector<std::string_view> SplitAtCommas(std::string_view text, bool drop_trailing_empty = false);
+
+// `text` with every control byte (0 to 31, and 127) written as \xHH, so
+// that bytes taken from a file or a path and repeated in a message cannot
+// move the cursor or recolour a terminal. Other bytes stay.
+std::string EscapeControlBytes(std::string_view text);
 
 // Calls piece(view) for each piece of SplitAtCommas(text), without building
 // a vector; stops early when piece returns false.

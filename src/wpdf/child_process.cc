@@ -14,10 +14,6 @@
 namespace veskara::wpdf {
 namespace {
 
-// What the child may map beyond the address space it inherits: far more
-// than any honest document needs for its text, far less than the machine.
-constexpr unsigned long long kChildMemoryAllowance = 4ULL << 30;
-
 long long NowMs() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -26,7 +22,7 @@ long long NowMs() {
 
 // Caps the child's address space, so that work built to exhaust memory
 // fails on its own instead of starving the machine.
-void CapChildMemory() {
+void CapChildMemory(unsigned long long allowance) {
   const int fd = open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   char text[64] = {};
@@ -36,7 +32,7 @@ void CapChildMemory() {
   unsigned long long pages = 0;
   for (const char* p = text; *p >= '0' && *p <= '9'; ++p) pages = pages * 10 + static_cast<unsigned>(*p - '0');
   const unsigned long long limit =
-      pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + kChildMemoryAllowance;
+      pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + allowance;
   rlimit current{};
   if (getrlimit(RLIMIT_AS, &current) != 0 || current.rlim_cur <= limit) return;
   current.rlim_cur = limit;
@@ -54,7 +50,8 @@ int AboveStandardFds(int fd) {
 // gets no more CPU time than its limit (should the waiter be gone), leaves
 // no core file, and a crash ends it at once instead of running the caller's
 // own crash handlers in a copy of the caller.
-void PrepareChild(long long limit_ms) {
+void PrepareChild(const ChildLimits& limits) {
+  const long long limit_ms = limits.time_ms;
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   const rlimit no_core{0, 0};
   setrlimit(RLIMIT_CORE, &no_core);
@@ -68,12 +65,12 @@ void PrepareChild(long long limit_ms) {
   sigset_t all;
   sigfillset(&all);
   sigprocmask(SIG_UNBLOCK, &all, nullptr);
-  CapChildMemory();
+  if (limits.memory_bytes > 0) CapChildMemory(limits.memory_bytes);
 }
 
 [[noreturn]] void RunChild(int data_fd, int result_fd, const std::function<int(int)>& work, pid_t parent,
-                           long long limit_ms, int failure_code) {
-  PrepareChild(limit_ms);
+                           const ChildLimits& limits, int failure_code) {
+  PrepareChild(limits);
   if (getppid() != parent) _exit(failure_code);  // the waiter died before the death signal was set
   data_fd = data_fd >= 0 ? AboveStandardFds(data_fd) : data_fd;
   result_fd = AboveStandardFds(result_fd);
@@ -132,18 +129,24 @@ int AwaitChild(pid_t pid, int result_fd, long long deadline_ms, int failure_code
 
 }  // namespace
 
-int RunInChild(int data_fd, const std::function<int(int)>& work, long long limit_ms, int failure_code) {
+int RunInChild(int data_fd, const std::function<int(int)>& work, const ChildLimits& limits, int failure_code) {
   int pipe_fds[2];
-  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return failure_code;
-  const long long deadline = NowMs() + limit_ms;
+  if (pipe2(pipe_fds, O_CLOEXEC) != 0) return kChildNotStarted;
+  const long long deadline = NowMs() + limits.time_ms;
   const pid_t parent = getpid();
   const pid_t pid = fork();
   if (pid == 0) {
     close(pipe_fds[0]);
-    RunChild(data_fd, pipe_fds[1], work, parent, limit_ms, failure_code);
+    RunChild(data_fd, pipe_fds[1], work, parent, limits, failure_code);
   }
+  const int fork_error = errno;
   close(pipe_fds[1]);  // so that the pipe ends when the child does
-  const int code = pid > 0 ? AwaitChild(pid, pipe_fds[0], deadline, failure_code) : failure_code;
+  if (pid < 0) {
+    close(pipe_fds[0]);
+    errno = fork_error;
+    return kChildNotStarted;
+  }
+  const int code = AwaitChild(pid, pipe_fds[0], deadline, failure_code);
   close(pipe_fds[0]);
   return code;
 }

@@ -6,16 +6,27 @@
 
 namespace veskara::wpdf {
 
+// What a child may use.
+struct ChildLimits {
+  long long time_ms = 0;                // wall-clock time from the start
+  unsigned long long memory_bytes = 0;  // address space beyond what it inherits
+};
+
+// The child could not be started (no pipe, no process): errno says why.
+inline constexpr int kChildNotStarted = -1;
+
 // Forks; the child passes its copy of `data_fd` (moved above the standard
 // descriptors if need be) to `work`, reports the value `work` returns
 // (0 to 255) and exits. The child dies with the calling thread, leaves no
 // core file, has its stderr pointed at /dev/null and its address space
-// capped at what it inherits plus 4 GiB.
+// capped at what it inherits plus limits.memory_bytes.
 //
-// Returns the value reported, or `failure_code` when the child could not be
-// started, died without reporting, or was still running `limit_ms` after the
-// start (it is then killed). Blocks until the child has been reaped. Safe to
-// call from several threads at once.
-int RunInChild(int data_fd, const std::function<int(int data_fd)>& work, long long limit_ms, int failure_code);
+// Returns the value reported; `failure_code` when the child died without
+// reporting or was still running limits.time_ms after the start (it is then
+// killed); kChildNotStarted, with errno set, when it could not be started.
+// Blocks until the child has been reaped. Safe to call from several threads
+// at once.
+int RunInChild(int data_fd, const std::function<int(int data_fd)>& work, const ChildLimits& limits,
+               int failure_code);
 
 }  // namespace veskara::wpdf

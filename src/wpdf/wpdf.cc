@@ -6,6 +6,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -26,11 +27,40 @@ constexpr long long kMsPerMegabyte = 1'000;
 // A PDF header may follow some leading junk, but not more than this.
 constexpr size_t kHeaderWindow = 1024;
 
+// The child's default memory: a quarter of the machine, never less than this.
+constexpr unsigned long long kMinimumMemory = 512ULL << 20;
+
+// Errors that say the machine, not the document, is out of something.
+bool OutOfResources(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM || error == EAGAIN; }
+
+unsigned long long DefaultMemoryLimit() {
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  const unsigned long long quarter =
+      pages > 0 && page_size > 0 ? static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(page_size) / 4
+                                 : 0;
+  return quarter > kMinimumMemory ? quarter : kMinimumMemory;
+}
+
+// The child cannot tell why its write failed; a full file system is by far
+// the likeliest reason, and the one the user can act on.
+int WriteError(const std::string& target) {
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  struct statvfs fs {};
+  if (statvfs(dir.c_str(), &fs) == 0 && fs.f_bavail == 0) return ENOSPC;
+  return EIO;
+}
+
 // Opens the document without blocking (a FIFO under a PDF name must not
 // hang the caller) and checks that it is a regular file with a PDF header.
-int CheckDocument(const char* path, off_t* size) {
+int CheckDocument(const char* path, off_t* size, int* error) {
   veskara::FileHandle fd(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
-  if (fd.fd() < 0) return kWpdfCannotOpen;
+  if (fd.fd() < 0) {
+    if (!OutOfResources(errno)) return kWpdfCannotOpen;
+    *error = errno;
+    return kWpdfNoResources;
+  }
   struct stat st {};
   if (fstat(fd.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return kWpdfCannotOpen;
   *size = st.st_size;
@@ -79,17 +109,28 @@ WpdfConvertFunction ParserEntry() {
   return entry;
 }
 
-int Convert(const char* pdf_path, const std::string& target) {
+int Convert(const char* pdf_path, const std::string& target, WpdfOptions& options) {
   off_t size = 0;
-  if (const int code = CheckDocument(pdf_path, &size); code != kWpdfOk) return code;
+  int& error = options.error_number;
+  if (const int code = CheckDocument(pdf_path, &size, &error); code != kWpdfOk) return code;
   const WpdfConvertFunction convert = ParserEntry();
-  if (convert == nullptr) return kWpdfConversionFailed;
+  if (convert == nullptr) {
+    error = ENOENT;
+    return kWpdfNoEngine;
+  }
 
   std::string temp_path;
   veskara::FileHandle out(CreateTempBeside(target, &temp_path));
-  if (out.fd() < 0) return kWpdfCannotWrite;
+  if (out.fd() < 0) {
+    error = errno;
+    return OutOfResources(error) && error != ENOMEM ? kWpdfNoResources : kWpdfCannotWrite;
+  }
 
-  const long long limit = kBaseLimitMs + static_cast<long long>(size / (1024 * 1024)) * kMsPerMegabyte;
+  veskara::wpdf::ChildLimits limits;
+  limits.time_ms = options.time_limit_ms > 0
+                       ? options.time_limit_ms
+                       : kBaseLimitMs + static_cast<long long>(size / (1024 * 1024)) * kMsPerMegabyte;
+  limits.memory_bytes = options.memory_limit > 0 ? options.memory_limit : DefaultMemoryLimit();
   int code = veskara::wpdf::RunInChild(
       out.fd(),
       [pdf_path, convert](int fd) {
@@ -97,22 +138,39 @@ int Convert(const char* pdf_path, const std::string& target) {
         if (close(fd) != 0 && errno != EINTR && result == kWpdfOk) result = kWpdfCannotWrite;
         return result;
       },
-      limit, kWpdfConversionFailed);
-  if (!out.Close() && code == kWpdfOk) code = kWpdfCannotWrite;
-  if (code == kWpdfOk && rename(temp_path.c_str(), target.c_str()) != 0) code = kWpdfCannotWrite;
+      limits, kWpdfConversionFailed);
+  if (code == veskara::wpdf::kChildNotStarted) {
+    error = errno;
+    code = kWpdfNoResources;
+  }
+  if (!out.Close() && code == kWpdfOk) {
+    error = errno;
+    code = kWpdfCannotWrite;
+  }
+  if (code == kWpdfOk && rename(temp_path.c_str(), target.c_str()) != 0) {
+    error = errno;
+    code = kWpdfCannotWrite;
+  }
+  if (code == kWpdfCannotWrite && error == 0) error = WriteError(target);
   if (code != kWpdfOk) unlink(temp_path.c_str());
   return code;
 }
 
 }  // namespace
 
-extern "C" int GetText(const char* pdfPath, const char* targetPath) {
+extern "C" int GetTextWith(const char* pdfPath, const char* targetPath, WpdfOptions* options) {
+  WpdfOptions defaults{};
+  WpdfOptions& used = options != nullptr ? *options : defaults;
+  used.error_number = 0;
   if (pdfPath == nullptr || targetPath == nullptr || *pdfPath == '\0' || *targetPath == '\0') {
     return kWpdfBadArgument;
   }
   try {
-    return Convert(pdfPath, targetPath);
+    return Convert(pdfPath, targetPath, used);
   } catch (...) {
-    return kWpdfConversionFailed;  // out of memory for a path string
+    used.error_number = ENOMEM;  // no memory for a path string
+    return kWpdfNoResources;
   }
 }
+
+extern "C" int GetText(const char* pdfPath, const char* targetPath) { return GetTextWith(pdfPath, targetPath, nullptr); }

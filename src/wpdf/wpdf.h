@@ -15,6 +15,12 @@
 //
 // Safe to call from several threads at once. The caller's stderr stays
 // quiet: the parser's diagnostics are discarded.
+//
+// GetTextWith does the same with the child's limits set by the caller, and
+// tells the operating system's error behind a failure of the machine
+// (kWpdfCannotWrite, kWpdfNoResources, kWpdfNoEngine), so that the caller
+// can tell "this document cannot be read" from "nothing can be converted
+// here".
 #pragma once
 
 #ifdef __cplusplus
@@ -27,11 +33,27 @@ enum {
   kWpdfCannotOpen = 2,       // missing, unreadable, or not a regular file
   kWpdfNotPdf = 3,           // no PDF header, or a document that cannot be parsed
   kWpdfLocked = 4,           // encrypted, and the empty password does not open it
-  kWpdfCannotWrite = 5,      // the target cannot be created, written or replaced
-  kWpdfConversionFailed = 6  // the parser crashed, ran out of time or memory
+  kWpdfCannotWrite = 5,       // the target cannot be created, written or replaced
+  kWpdfConversionFailed = 6,  // the parser crashed, ran out of time or memory
+  kWpdfNoResources = 7,       // no descriptor, memory or process left to start the conversion
+  kWpdfNoEngine = 8           // the parser module beside the library cannot be loaded
 };
 
+typedef struct WpdfOptions {
+  // What the child may map beyond the address space it inherits; 0: a
+  // quarter of the machine's memory, at least 512 MiB.
+  unsigned long long memory_limit;
+  // How long the child may run; 0: two minutes plus a second per megabyte
+  // of document.
+  long long time_limit_ms;
+  // Out: the errno behind kWpdfCannotWrite, kWpdfNoResources or
+  // kWpdfNoEngine (0 when unknown), else 0.
+  int error_number;
+} WpdfOptions;
+
 __attribute__((visibility("default"))) int GetText(const char* pdfPath, const char* targetPath);
+__attribute__((visibility("default"))) int GetTextWith(const char* pdfPath, const char* targetPath,
+                                                       WpdfOptions* options);
 
 #ifdef __cplusplus
 }

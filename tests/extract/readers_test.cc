@@ -11,6 +11,7 @@
 
 #include "base/posting_table.h"
 #include "extract/unprivileged.h"
+#include "platform/errors.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -247,10 +248,12 @@ TEST_F(PdfReaderTest, ConvertedTextThatCannotBeOpenedIsLeftInPlace) {
   EXPECT_FALSE(TempExists());
 }
 
-TEST_F(PdfReaderTest, TempThatIsAFolderIsLeftAlone) {
+// A target that cannot be written would fail every document alike: that is
+// the scan's failure, and the folder is left alone.
+TEST_F(PdfReaderTest, TempThatIsAFolderFailsTheScanAndIsLeftAlone) {
   ASSERT_EQ(::mkdir(kPdfTempFileName, 0755), 0);
   WriteFile(dir_ / "doc.pdf", MakePdf({"Hello"}));
-  EXPECT_EQ(PdfWords(dir_ / "doc.pdf"), std::vector<std::string>{});
+  EXPECT_THROW(PdfWords(dir_ / "doc.pdf"), IoError);
   struct stat st;
   ASSERT_EQ(::stat(kPdfTempFileName, &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));

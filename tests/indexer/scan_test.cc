@@ -12,6 +12,7 @@
 #include "base/commit.h"
 #include "indexer/discovery.h"
 #include "platform/paths.h"
+#include "platform/fault_env.h"
 #include "scan_test_util.h"
 #include "test_util.h"
 
@@ -81,29 +82,37 @@ TEST(ScanTest, SkipTestRespectsLetterCase) {
   EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"WORD", "0,1"}));
 }
 
-TEST(ScanTest, MissingDirectoryRunsAllStepsAndCreatesAnEmptyBase) {
+// Regression guard: a folder that is missing, no folder, or unreadable ran
+// all four steps, rewrote the base and said "Done!...". It is a failure
+// that names the folder, before anything is locked or written.
+TEST(ScanTest, FolderThatCannotBeAddedIsAFailureAndWritesNothing) {
   TempDir tmp;
   const std::string base = tmp / "base";
-  std::filesystem::create_directory(base);
-
-  RecordingObserver observer;
-  RunScan(base, tmp / "no such folder", observer);
-
-  EXPECT_EQ(ReadFile(WordsFilePath(base)), "");
-  EXPECT_EQ(ReadFile(FilesFilePath(base)), "");
-  const std::vector<std::string> expected = {"step:Step 1 of 4",
-                                             "status:Getting files list...",
-                                             "status:",
-                                             "step:Step 2 of 4",
-                                             "status:Files processing...",
-                                             "step:Step 3 of 4",
-                                             "status:Sorting...",
-                                             "step:Step 4 of 4",
-                                             "status:Writing...",
-                                             "step:",
-                                             "status:Done!..."};
-  EXPECT_EQ(observer.texts, expected);
-  EXPECT_TRUE(BaseIsClean(base));
+  WriteFile(tmp / "a file.htm", "x");
+  std::filesystem::create_directory(tmp / "docs");
+  struct Case {
+    std::string folder;
+    std::string message;
+    bool deny_listing;
+  } cases[] = {
+      {tmp / "no such folder", "The folder " + tmp / "no such folder" + " does not exist; nothing was added", false},
+      {tmp / "a file.htm", tmp / "a file.htm" + " is not a folder; nothing was added", false},
+      {tmp / "docs", "The folder " + tmp / "docs" + " cannot be read; nothing was added", true},
+      {tmp / "bell\a", "The folder " + tmp / "bell\\x07" + " does not exist; nothing was added", false},
+  };
+  for (const Case& c : cases) {
+    FaultInjectionEnv env;
+    if (c.deny_listing) env.FailAll(EnvOp::kList, "docs", EACCES);
+    RecordingObserver observer;
+    try {
+      RunScan(base, c.folder, observer, env);
+      ADD_FAILURE() << c.folder << ": the scan went through";
+    } catch (const ScanFolderError& e) {
+      EXPECT_EQ(e.what(), c.message);
+    }
+    EXPECT_TRUE(observer.texts.empty());
+    EXPECT_EQ(ReadBase(base), BaseFiles{}) << c.folder;
+  }
 }
 
 // A folder named wrds.txt counts as a missing base, but must not leave a
@@ -121,7 +130,7 @@ TEST(ScanTest, FolderInThePlaceOfABaseFileIsRefusedBeforeWriting) {
       RunScan(base, tmp / "docs", observer);
       ADD_FAILURE() << "the scan went through";
     } catch (const std::exception& e) {
-      EXPECT_STREQ(e.what(), "File access denied");
+      EXPECT_EQ(e.what(), base + "/" + name + " is a folder where a base file belongs; the base is unchanged");
     }
     EXPECT_TRUE(BaseIsClean(base));
     EXPECT_TRUE(std::filesystem::is_directory(base + "/" + name));
@@ -351,6 +360,7 @@ TEST(ScanTest, LoadFailureReleasesTheLockAndChangesNothing) {
   const std::string base = tmp / "base";
   WriteFile(FilesFilePath(base), CrLf({"/old.htm", "not a number"}));
   WriteFile(WordsFilePath(base), CrLf({"OLD", "0"}));
+  std::filesystem::create_directory(tmp / "docs");
   const BaseFiles before = ReadBase(base);
   BaseState state;
   EXPECT_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state), std::runtime_error);

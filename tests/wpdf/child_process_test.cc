@@ -21,10 +21,12 @@ using testing::ReadFile;
 using testing::TempDir;
 
 constexpr int kFailed = 99;
-constexpr long long kLimitMs = 10'000;
+// Long enough that no loaded machine reaches it with the honest works below.
+constexpr long long kLimitMs = 120'000;
+constexpr unsigned long long kMemory = 4ULL << 30;
 
 int Isolated(const std::function<int(int)>& work, long long limit_ms = kLimitMs) {
-  return RunInChild(-1, work, limit_ms, kFailed);
+  return RunInChild(-1, work, ChildLimits{limit_ms, kMemory}, kFailed);
 }
 
 TEST(RunInChild, ReportsTheWorksCodeAndWritesThroughTheDescriptor) {
@@ -32,7 +34,8 @@ TEST(RunInChild, ReportsTheWorksCodeAndWritesThroughTheDescriptor) {
   const int fd = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   ASSERT_GE(fd, 0);
   const int code = RunInChild(
-      fd, [](int data_fd) { return write(data_fd, "text", 4) == 4 ? 7 : 0; }, kLimitMs, kFailed);
+      fd, [](int data_fd) { return write(data_fd, "text", 4) == 4 ? 7 : 0; }, ChildLimits{kLimitMs, kMemory},
+      kFailed);
   close(fd);
   EXPECT_EQ(code, 7);
   EXPECT_EQ(ReadFile(dir / "out"), "text");

@@ -1,0 +1,86 @@
+#include "indexer/conversion_folder.h"
+
+#include <optional>
+#include <vector>
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/process.h"
+
+namespace veskara {
+namespace {
+
+constexpr std::string_view kPrefix = "veskara-pdf-";
+
+// Where a folder may go, best first.
+std::vector<std::string> Parents(Env& env, const std::string& base_directory) {
+  std::vector<std::string> parents;
+  if (std::optional<std::string> tmp = env.Variable("TMPDIR"); tmp && !tmp->empty()) parents.push_back(*tmp);
+  parents.push_back("/tmp");
+  parents.push_back(base_directory);
+  return parents;
+}
+
+std::string Join(const std::string& dir, std::string_view name) {
+  std::string path = dir;
+  if (path.empty() || path.back() != kPathSeparator) path.push_back(kPathSeparator);
+  path.append(name);
+  return path;
+}
+
+}  // namespace
+
+std::string ConversionFolder::Prefix() { return std::string(kPrefix) + std::to_string(ProcessId()) + "-"; }
+
+int64_t ConversionFolder::OwnerOf(std::string_view name) {
+  if (!name.starts_with(kPrefix)) return -1;
+  name.remove_prefix(kPrefix.size());
+  int64_t pid = 0;
+  size_t i = 0;
+  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && i < 18; ++i) pid = pid * 10 + (name[i] - '0');
+  if (i == 0 || i >= name.size() || name[i] != '-') return -1;
+  return pid;
+}
+
+void RemoveFolderQuietly(Env& env, const std::string& folder) noexcept {
+  try {
+    std::vector<DirectoryEntry> entries;
+    if (env.ListDirectory(folder, &entries)) {
+      for (const DirectoryEntry& entry : entries) {
+        if (!entry.is_directory) env.Remove(Join(folder, entry.name));
+      }
+    }
+    env.Remove(folder);
+  } catch (const std::exception&) {
+    // Left for the next scan to remove.
+  }
+}
+
+ConversionFolder::ConversionFolder(Env& env, const std::string& base_directory) : env_(env) {
+  const std::vector<std::string> parents = Parents(env, base_directory);
+  for (const std::string& parent : parents) {
+    std::vector<DirectoryEntry> entries;
+    if (!env.ListDirectory(parent, &entries)) continue;
+    for (const DirectoryEntry& entry : entries) {
+      const int64_t owner = OwnerOf(entry.name);
+      if (owner > 0 && entry.is_directory && owner != ProcessId() && !ProcessIsAlive(owner)) {
+        RemoveFolderQuietly(env, Join(parent, entry.name));
+      }
+    }
+  }
+  std::string failures;
+  for (const std::string& parent : parents) {
+    try {
+      path_ = env.MakePrivateDirectory(parent, Prefix());
+      return;
+    } catch (const IoError& e) {
+      if (!failures.empty()) failures += ", ";
+      failures += parent + ": " + e.what();
+    }
+  }
+  throw IoError(EIO, "No folder can be made to convert PDF documents in (" + failures + ")");
+}
+
+ConversionFolder::~ConversionFolder() { RemoveFolderQuietly(env_, path_); }
+
+}  // namespace veskara

@@ -61,11 +61,12 @@ class StderrObserver : public ScanObserver {
 
 }  // namespace
 
-int RunAddCommand(const std::string& base_directory, const std::string& directory_text) {
-  const std::optional<std::string> mask = StartMaskFor(directory_text);
+ExitStatus RunAddCommand(const Invocation& invocation) {
+  const std::string& base_directory = invocation.base_directory;
+  const std::optional<std::string> mask = StartMaskFor(invocation.operands.at(0));
   if (!mask) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
-    return 2;
+    return ExitStatus::kFailure;
   }
   StderrObserver observer(::isatty(STDERR_FILENO) == 1);
   try {
@@ -73,11 +74,11 @@ int RunAddCommand(const std::string& base_directory, const std::string& director
     BaseState state;
     std::unique_ptr<Scan> scan = Scan::Prepare(base_directory, *mask, state);
     scan->Run(observer);
-    return 0;
+    return ExitStatus::kDone;
   } catch (const std::exception& failure) {
     observer.EndProgressLine();
     std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(failure.what()).c_str());
-    return 2;
+    return ExitStatus::kFailure;
   }
 }
 

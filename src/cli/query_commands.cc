@@ -23,42 +23,32 @@ void Err(std::string_view text) {
 
 // A failure of the core (a read error, say) as the window's error report
 // would word it.
-int ReportFailure(const std::exception& failure) {
+ExitStatus ReportFailure(const std::exception& failure) {
   Err("veskara-cli: " + ErrorReportText(failure.what()));
-  return kExitFailure;
-}
-
-// Output that cannot be written (a full disk, a closed pipe) is a failure,
-// not a result.
-int Finish(int code) {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    Err("veskara-cli: cannot write the output");
-    return kExitFailure;
-  }
-  return code;
+  return ExitStatus::kFailure;
 }
 
 }  // namespace
 
-int RunSearchCommand(const std::string& base_directory, const std::vector<std::string>& words) {
+ExitStatus RunSearchCommand(const Invocation& invocation) {
   std::string query;
-  for (const std::string& w : words) {
+  for (const std::string& w : invocation.operands) {
     if (!query.empty()) query.push_back(' ');
     query += w;
   }
   SearchOutcome outcome;
   try {
-    outcome = RunSearch(base_directory, EncodeCp1251(query, '?'));
+    outcome = RunSearch(invocation.base_directory, EncodeCp1251(query, '?'));
   } catch (const std::exception& failure) {
     return ReportFailure(failure);
   }
   switch (outcome.status) {
     case SearchOutcome::Status::kNothingToDo:
       Err("no word to search for");
-      return kExitFailure;
+      return ExitStatus::kFailure;
     case SearchOutcome::Status::kFailed:
       for (const UserMessage& m : outcome.messages) Err(m.text);
-      return kExitFailure;
+      return ExitStatus::kFailure;
     case SearchOutcome::Status::kDone:
       break;
   }
@@ -73,15 +63,15 @@ int RunSearchCommand(const std::string& base_directory, const std::vector<std::s
   }
   if (outcome.entries.empty()) {
     Err(outcome.status_text);
-    return Finish(kExitNothingFound);
+    return ExitStatus::kNothingFound;
   }
-  return Finish(kExitFound);
+  return ExitStatus::kDone;
 }
 
-int RunFilesCommand(const std::string& base_directory, const std::string& numbers) {
+ExitStatus RunFilesCommand(const Invocation& invocation) {
   std::vector<std::string> rows;
   try {
-    rows = ListFilesOfEntry(base_directory, numbers);
+    rows = ListFilesOfEntry(invocation.base_directory, invocation.operands.at(0));
   } catch (const std::exception& failure) {
     return ReportFailure(failure);
   }
@@ -89,13 +79,13 @@ int RunFilesCommand(const std::string& base_directory, const std::string& number
     Out(row);
     Out("\n");
   }
-  return Finish(kExitFound);
+  return ExitStatus::kDone;
 }
 
-int RunStatsCommand(const std::string& base_directory) {
+ExitStatus RunStatsCommand(const Invocation& invocation) {
   BaseStatistics stats;
   try {
-    stats = CountBase(base_directory);
+    stats = CountBase(invocation.base_directory);
   } catch (const std::exception& failure) {
     return ReportFailure(failure);
   }
@@ -103,7 +93,7 @@ int RunStatsCommand(const std::string& base_directory) {
   Out("\n");
   Out(stats.words_label.value_or(""));
   Out("\n");
-  return Finish(kExitFound);
+  return ExitStatus::kDone;
 }
 
 }  // namespace veskara

@@ -39,6 +39,11 @@ class CliTest : public ::testing::Test {
   }
   void Words(const std::string& bytes) { WriteFile(base_ / "wrds.txt", bytes); }
   void Files(const std::string& bytes) { WriteFile(base_ / "fls.txt", bytes); }
+  // What search and stats say of a base file that is not there.
+  std::string Missing(const std::string& name) {
+    return "Database file " + base_.path() + "/" + name +
+           " is not found. You should add to base one or more directory first.\n";
+  }
 
   TempDir base_;
   TempDir scratch_;
@@ -84,8 +89,7 @@ TEST_F(CliTest, SearchExitCodes) {
 TEST_F(CliTest, SearchWithoutBaseSaysWhereItLooked) {
   CliRun run = OnBase({"search", "cat"});
   EXPECT_EQ(run.code, 2);
-  EXPECT_EQ(run.err, "Database file " + base_.path() +
-                         "/wrds.txt is not found. You should add to base one or more directory first.\n");
+  EXPECT_EQ(run.err, Missing("wrds.txt"));
   EXPECT_EQ(run.out, "");
 }
 
@@ -121,8 +125,6 @@ TEST_F(CliTest, FilesWithoutFilesFileFails) {
 // Base files that are not plain readable files: a folder is no base file;
 // a FIFO is refused without blocking the program.
 TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
-  const std::string missing =
-      "Database file " + base_.path() + "/wrds.txt is not found. You should add to base one or more directory first.\n";
   struct Case {
     const char* kind;
     std::vector<std::string> args;
@@ -130,7 +132,7 @@ TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
     std::string out;
     std::string err;
   } cases[] = {
-      {"folder", {"search", "cat"}, 2, "", missing},
+      {"folder", {"search", "cat"}, 2, "", Missing("wrds.txt")},
       {"folder", {"files", "0"}, 2, "", "veskara-cli: File access denied.\n"},
       {"folder", {"stats"}, 0, "\n\n", ""},
       {"fifo", {"search", "cat"}, 2, "", "Can't open file wrds.txt\n"},
@@ -223,33 +225,93 @@ TEST_F(CliTest, StatsPrintsBothLabels) {
 }
 
 TEST_F(CliTest, UsageErrors) {
-  const std::vector<std::vector<std::string>> cases = {
-      {},
-      {"frob"},
-      {"--base"},
-      {"--bogus", "stats"},
-      {"search"},
-      {"files"},
-      {"files", "1", "2"},
-      {"stats", "x"},
-      {"add"},
+  struct Case {
+    std::vector<std::string> args;
+    std::string problem;
+  } cases[] = {
+      {{}, "no command given"},
+      {{"frob"}, "unknown command frob"},
+      {{"--base"}, "--base needs DIR"},
+      {{"--bogus", "stats"}, "unknown option --bogus"},
+      // Options of the program come before the command.
+      {{"stats", "--base", "/tmp"}, "stats takes no operand"},
+      {{"search"}, "search needs QUERY..."},
+      {{"files"}, "files takes one NUMBERLIST"},
+      {{"files", "1", "2"}, "files takes one NUMBERLIST"},
+      {{"stats", "x"}, "stats takes no operand"},
+      {{"check", "x"}, "check takes no operand"},
+      {{"add"}, "add takes one DIRECTORY"},
+      {{"add", "a", "b"}, "add takes one DIRECTORY"},
       // An empty folder name (an unset variable in a script, say) must not
       // mean the root folder.
-      {"--base", "", "stats"},
-      {"--base=", "stats"},
+      {{"--base", "", "stats"}, "--base needs DIR"},
+      {{"--base=", "stats"}, "--base needs DIR"},
   };
-  for (const auto& args : cases) {
-    CliRun run = Cli(args);
-    EXPECT_EQ(run.code, 2) << (args.empty() ? "" : args[0]) << " " << args.size();
-    EXPECT_NE(run.err.find("usage: veskara-cli"), std::string::npos);
+  for (const Case& c : cases) {
+    CliRun run = Cli(c.args);
+    const std::string first_line = run.err.substr(0, run.err.find('\n') + 1);
+    EXPECT_EQ(run.code, 2) << c.problem;
+    EXPECT_EQ(first_line, "veskara-cli: " + c.problem + "\n");
+    EXPECT_TRUE(run.err.substr(first_line.size()).starts_with("usage: veskara-cli")) << run.err;
     EXPECT_EQ(run.out, "");
   }
-  CliRun help = Cli({"--help"});
-  EXPECT_EQ(help.code, 0);
-  EXPECT_NE(help.out.find("usage: veskara-cli"), std::string::npos);
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+  for (const char* option : {"--help", "-h"}) {
+    CliRun help = Cli({option, "frob"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.err, "");
+    for (const char* usage :
+         {"usage: veskara-cli [--base DIR] add DIRECTORY\n", "       veskara-cli [--base DIR] search QUERY...\n",
+          "       veskara-cli [--base DIR] files NUMBERLIST\n", "       veskara-cli [--base DIR] stats\n",
+          "       veskara-cli [--base DIR] check\n", "  --base DIR ",
+          "\nExit status: 0 done, 1 nothing was found, 2 a failure"}) {
+      EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
+    }
+  }
   CliRun version = Cli({"--version"});
   EXPECT_EQ(version.code, 0);
   EXPECT_EQ(version.out, "veskara-cli 1.0\n");
+}
+
+// Where the options end and the operands begin.
+TEST_F(CliTest, OptionsAndOperands) {
+  Words(CrLf({"CAT", "0,1", "DOG", "0"}));
+  Files(CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
+  const std::string base = base_.path();
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+  } cases[] = {
+      {{"--base=" + base, "search", "cat"}, 0, "CAT\t0,1\n"},
+      {{"--base", base + "//", "search", "cat"}, 0, "CAT\t0,1\n"},
+      {{"--base", "/nowhere", "--base", base, "search", "cat"}, 0, "CAT\t0,1\n"},
+      {{"--base", base, "--", "files", "1"}, 0, "/d/b.htm\n"},
+      // After the command everything is an operand, so a query may begin
+      // with "-", and "--" is one more separator.
+      {{"--base", base, "search", "-cat", "--", "dog"}, 0, "CAT ... DOG\t0\n"},
+      {{"--base", base, "search", "--help"}, 1, ""},
+  };
+  for (const Case& c : cases) {
+    CliRun run = Cli(c.args);
+    EXPECT_EQ(run.code, c.code) << c.args[c.args.size() - 2] << " " << c.args.back() << run.err;
+    EXPECT_EQ(run.out, c.out) << c.args.back();
+  }
+}
+
+// Output that cannot be written is a failure, whatever the command.
+TEST_F(CliTest, UnwritableOutputFails) {
+  Words(CrLf({"CAT", "0"}));
+  Files(CrLf({"/d/a.htm", "0"}));
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"--base", base_.path(), "search", "cat"}, {"--base", base_.path(), "check"}}) {
+    args.insert(args.begin(), {"-c", "exec \"$0\" \"$@\" >/dev/full", VESKARA_CLI_PATH});
+    CliRun run = Cli(args, "/bin/sh");
+    EXPECT_EQ(run.code, 2) << args[3];
+    EXPECT_EQ(run.err, "veskara-cli: cannot write the output\n") << args[3];
+  }
 }
 
 TEST_F(CliTest, BaseDefaultsToTheProgramsFolder) {

@@ -6,6 +6,8 @@
 
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/text_file.h"
 #include "search/base_statistics.h"
 #include "search/file_lookup.h"
 #include "search/messages.h"
@@ -25,6 +27,16 @@ void Err(std::string_view text) {
 // would word it.
 ExitStatus ReportFailure(const std::exception& failure) {
   Err("veskara-cli: " + ErrorReportText(failure.what()));
+  return ExitStatus::kFailure;
+}
+
+// Why a base file gave no count, worded as the search words it for wrds.txt.
+ExitStatus ReportUncountable(std::string_view name, const std::string& path) {
+  if (!FileExists(path)) {
+    Err("Database file " + path + " is not found. You should add to base one or more directory first.");
+  } else {
+    Err("Can't open file " + std::string(name));
+  }
   return ExitStatus::kFailure;
 }
 
@@ -83,16 +95,18 @@ ExitStatus RunFilesCommand(const Invocation& invocation) {
 }
 
 ExitStatus RunStatsCommand(const Invocation& invocation) {
+  const std::string& base = invocation.base_directory;
   BaseStatistics stats;
   try {
-    stats = CountBase(invocation.base_directory);
+    stats = CountBase(base);
   } catch (const std::exception& failure) {
     return ReportFailure(failure);
   }
-  Out(stats.files_label.value_or(""));
-  Out("\n");
-  Out(stats.words_label.value_or(""));
-  Out("\n");
+  // The About page leaves a label empty for a base it cannot count; a script
+  // must not take that for a count.
+  if (!stats.files_label) return ReportUncountable(kFilesFileName, FilesFilePath(base));
+  if (!stats.words_label) return ReportUncountable(kWordsFileName, WordsFilePath(base));
+  Out(*stats.files_label + "\n" + *stats.words_label + "\n");
   return ExitStatus::kDone;
 }
 

@@ -15,8 +15,9 @@ ExitStatus RunSearchCommand(const Invocation& invocation);
 // raw bytes.
 ExitStatus RunFilesCommand(const Invocation& invocation);
 
-// The two count labels of the About page, one line each (empty when the
-// label would stay empty).
+// The two count labels of the About page, one line each. A base file that is
+// missing or cannot be opened is a failure, named on stderr; nothing is
+// printed on stdout then.
 ExitStatus RunStatsCommand(const Invocation& invocation);
 
 }  // namespace veskara

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "cli_run.h"
 #include "test_util.h"
@@ -134,9 +135,9 @@ TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
   } cases[] = {
       {"folder", {"search", "cat"}, 2, "", Missing("wrds.txt")},
       {"folder", {"files", "0"}, 2, "", "veskara-cli: File access denied.\n"},
-      {"folder", {"stats"}, 0, "\n\n", ""},
+      {"folder", {"stats"}, 2, "", Missing("fls.txt")},
       {"fifo", {"search", "cat"}, 2, "", "Can't open file wrds.txt\n"},
-      {"fifo", {"stats"}, 0, "\n\n", ""},
+      {"fifo", {"stats"}, 2, "", "Can't open file fls.txt\n"},
   };
   for (const Case& c : cases) {
     for (const char* name : {"wrds.txt", "fls.txt"}) {
@@ -180,8 +181,9 @@ TEST_F(CliTest, BaseFilesWithoutReadPermission) {
   EXPECT_EQ(files.code, 2);
   EXPECT_EQ(files.err, "veskara-cli: File access denied.\n");
   CliRun stats = run({"stats"});
-  EXPECT_EQ(stats.code, 0);
-  EXPECT_EQ(stats.out, "\n\n");
+  EXPECT_EQ(stats.code, 2);
+  EXPECT_EQ(stats.err, "Can't open file fls.txt\n");
+  EXPECT_EQ(stats.out, "");
 }
 
 // A scan that crashed left a temporary file in a base folder that this user
@@ -212,16 +214,34 @@ TEST_F(CliTest, ReadOnlyBaseWithALeftoverOfACrashedScan) {
   EXPECT_TRUE(std::filesystem::exists(base_ / "wrds.txt.new"));
 }
 
-TEST_F(CliTest, StatsPrintsBothLabels) {
-  CliRun run = OnBase({"stats"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "\n\n");
-  Files(CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
-  run = OnBase({"stats"});
-  EXPECT_EQ(run.out, "2 files in the base\n\n");
-  Words(CrLf({"AB", "0"}));
-  run = OnBase({"stats"});
-  EXPECT_EQ(run.out, "2 files in the base\n1 words in the base\n");
+// A base that cannot be counted is a failure naming the file: two empty
+// lines and exit 0 once looked like a count to scripts.
+TEST_F(CliTest, StatsCountsOrNamesTheMissingFile) {
+  const std::optional<std::string> none;
+  struct Case {
+    std::optional<std::string> files, words;
+    int code;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {none, none, 2, "", Missing("fls.txt")},
+      {CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}), none, 2, "", Missing("wrds.txt")},
+      {none, CrLf({"AB", "0"}), 2, "", Missing("fls.txt")},
+      {"", "", 0, "0 files in the base\n0 words in the base\n", ""},
+      {CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}), CrLf({"AB", "0"}), 0, "2 files in the base\n1 words in the base\n",
+       ""},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(base_ / "fls.txt");
+    std::filesystem::remove(base_ / "wrds.txt");
+    if (c.files) Files(*c.files);
+    if (c.words) Words(*c.words);
+    CliRun run = OnBase({"stats"});
+    const std::string which = std::string(c.files ? "fls.txt" : "-") + " " + (c.words ? "wrds.txt" : "-");
+    EXPECT_EQ(run.code, c.code) << which;
+    EXPECT_EQ(run.out, c.out) << which;
+    EXPECT_EQ(run.err, c.err) << which;
+  }
 }
 
 TEST_F(CliTest, UsageErrors) {

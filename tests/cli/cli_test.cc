@@ -278,46 +278,29 @@ TEST_F(CliTest, UsageErrors) {
 }
 
 TEST_F(CliTest, HelpAndVersion) {
-  for (const char* option : {"--help", "-h"}) {
-    CliRun help = Cli({option, "frob"});
-    EXPECT_EQ(help.code, 0);
-    EXPECT_EQ(help.err, "");
-    for (const char* usage :
-         {"usage: veskara-cli [--base DIR] add DIRECTORY\n", "       veskara-cli [--base DIR] search QUERY...\n",
-          "       veskara-cli [--base DIR] files NUMBERLIST\n", "       veskara-cli [--base DIR] stats\n",
-          "       veskara-cli [--base DIR] check\n", "  --base DIR ",
-          "\nExit status: 0 done, 1 nothing was found, 2 a failure"}) {
-      EXPECT_NE(help.out.find(usage), std::string::npos) << usage;
-    }
-  }
+  CliRun help = Cli({"--help", "frob"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_EQ(help.err, "");
+  EXPECT_TRUE(help.out.starts_with("usage: veskara-cli [--base DIR] add DIRECTORY\n")) << help.out;
+  EXPECT_TRUE(help.out.ends_with("\nExit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n"));
   CliRun version = Cli({"--version"});
   EXPECT_EQ(version.code, 0);
   EXPECT_EQ(version.out, "veskara-cli 1.0\n");
 }
 
-// Where the options end and the operands begin.
+// The program's options reach the command; after the command everything is
+// an operand, so a query may begin with "-".
 TEST_F(CliTest, OptionsAndOperands) {
   Words(CrLf({"CAT", "0,1", "DOG", "0"}));
-  Files(CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
   const std::string base = base_.path();
-  struct Case {
-    std::vector<std::string> args;
-    int code;
-    std::string out;
-  } cases[] = {
-      {{"--base=" + base, "search", "cat"}, 0, "CAT\t0,1\n"},
-      {{"--base", base + "//", "search", "cat"}, 0, "CAT\t0,1\n"},
-      {{"--base", "/nowhere", "--base", base, "search", "cat"}, 0, "CAT\t0,1\n"},
-      {{"--base", base, "--", "files", "1"}, 0, "/d/b.htm\n"},
-      // After the command everything is an operand, so a query may begin
-      // with "-", and "--" is one more separator.
-      {{"--base", base, "search", "-cat", "--", "dog"}, 0, "CAT ... DOG\t0\n"},
-      {{"--base", base, "search", "--help"}, 1, ""},
-  };
-  for (const Case& c : cases) {
-    CliRun run = Cli(c.args);
-    EXPECT_EQ(run.code, c.code) << c.args[c.args.size() - 2] << " " << c.args.back() << run.err;
-    EXPECT_EQ(run.out, c.out) << c.args.back();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--base=" + base, "search", "cat", "dog"},
+           {"--base", base + "//", "--", "search", "cat", "dog"},
+           {"--base", base, "search", "-cat", "--", "dog"},
+       }) {
+    CliRun run = Cli(args);
+    EXPECT_EQ(run.code, 0) << args[0] << " " << args[2] << run.err;
+    EXPECT_EQ(run.out, "CAT ... DOG\t0\n") << args[0] << " " << args[2];
   }
 }
 

@@ -3,15 +3,16 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
-BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD"
-if [ -x "$BUILD/src/app/veskara" ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
-  exec "$BUILD/src/app/veskara" "$@"
+# The same folder and settings as test.sh (CMakePresets.json), so either
+# script reuses what the other built.
+cmake --preset dev >/dev/null
+cmake --build build
+if [ -x build/src/app/veskara ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
+  exec build/src/app/veskara "$@"
 fi
-if [ -x "$BUILD/src/app/veskara" ]; then
+if [ -x build/src/app/veskara ]; then
   echo "No display found: the window needs one. Use the command line instead:"
 else
   echo "The window program is not built yet. The command line:"
 fi
-exec "$BUILD/src/cli/veskara-cli" --help
+exec build/src/cli/veskara-cli --help

@@ -3,10 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./tools/setup.sh
-BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKARA_WERROR=ON >/dev/null
-cmake --build "$BUILD"
+# The same folder and settings as run.sh and tools/screenshot.sh (CMakePresets.json).
+cmake --preset dev >/dev/null
+cmake --build build
 export QT_QPA_PLATFORM=offscreen
-ctest --test-dir "$BUILD" --output-on-failure -j2
+ctest --test-dir build --output-on-failure -j2
 # The same tests under the sanitizers, and every fuzz target for a few seconds.
 tools/hardening.sh

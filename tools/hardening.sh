@@ -21,21 +21,19 @@ export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:detect_stack
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 
-COMMON=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVESKARA_WERROR=ON
-        -DVESKARA_BUILD_APP=OFF -DVESKARA_BUILD_BENCH=OFF)
-
+# Each part has its own build folder and configure preset (CMakePresets.json).
 step() { printf '\n== %s (%ds)\n' "$1" "$SECONDS"; }
 
 run_asan() {
   step "unit tests under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan)"
-  cmake -S . -B build-asan "${COMMON[@]}" -DVESKARA_SANITIZE=ON >/dev/null
+  cmake --preset asan >/dev/null
   cmake --build build-asan -j"$JOBS"
   ctest --test-dir build-asan --output-on-failure -j"$JOBS"
 }
 
 run_tsan() {
   step "scan threading tests under ThreadSanitizer (build-tsan)"
-  cmake -S . -B build-tsan "${COMMON[@]}" -DVESKARA_TSAN=ON >/dev/null
+  cmake --preset tsan >/dev/null
   cmake --build build-tsan -j"$JOBS" --target veskara_indexer_tests veskara-cli
   # The scan reads ahead on a second thread; these run it end to end.
   ctest --test-dir build-tsan --output-on-failure -j"$JOBS" \
@@ -44,8 +42,7 @@ run_tsan() {
 
 run_fuzz() {
   step "fuzz targets, ${FUZZ_SECONDS}s each (build-fuzz)"
-  CXX=clang++ cmake -S . -B build-fuzz "${COMMON[@]}" -DBUILD_TESTING=OFF -DVESKARA_FUZZ=ON \
-    -DVESKARA_SANITIZE=ON -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
+  cmake --preset fuzz >/dev/null
   cmake --build build-fuzz -j"$JOBS"
   local work
   work=$(mktemp -d "${TMPDIR:-/tmp}/veskara-fuzzrun-XXXXXX")
@@ -75,7 +72,7 @@ run_fuzz() {
 
 run_heavy() {
   step "fault tests at full size under the sanitizers (build-asan)"
-  cmake -S . -B build-asan "${COMMON[@]}" -DVESKARA_SANITIZE=ON >/dev/null
+  cmake --preset asan >/dev/null
   cmake --build build-asan -j"$JOBS" --target veskara_hardening_heavy
   build-asan/tests/hardening/veskara_hardening_heavy
 }

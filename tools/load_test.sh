@@ -8,16 +8,17 @@
 # Not part of ./test.sh: it takes a quarter of an hour and a few GB of disk.
 #
 #   tools/load_test.sh [FILES [NEW_FILES]]     (default 500000 10000)
-#   WORK=/tmp/veskara-load BUILD=build-load tools/load_test.sh
+#   WORK=/tmp/veskara-load tools/load_test.sh
+# Built by the release preset, in build-release.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 FILES=${1:-500000}
 NEW_FILES=${2:-10000}
-BUILD=${BUILD:-build-load}
+BUILD=build-release
 WORK=${WORK:-/tmp/veskara-load}
 BYTES=${BYTES:-512}
 
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVESKARA_BUILD_APP=OFF -DBUILD_TESTING=OFF >/dev/null
+cmake --preset release >/dev/null
 cmake --build "$BUILD" -j2 --target veskara-cli corpus_generator >/dev/null
 CLI=$PWD/$BUILD/src/cli/veskara-cli
 GEN=$PWD/$BUILD/bench/corpus_generator

@@ -4,9 +4,9 @@
 # is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-BUILD=${BUILD_DIR:-build}
-cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$BUILD" --target veskara-screenshot >/dev/null
+# The build folder of test.sh and run.sh, configured the same way.
+cmake --preset dev >/dev/null
+cmake --build build --target veskara-screenshot >/dev/null
 
 SAMPLE=/tmp/veskara-sample
 rm -rf "$SAMPLE"
@@ -30,6 +30,6 @@ page "$SAMPLE/Documents/reports/summary.shtml" "Summary" \
   "Plans for the next year: more plants, a second greenhouse, a planting course."
 
 mkdir -p docs
-QT_QPA_PLATFORM=offscreen "$BUILD/src/app/veskara-screenshot" \
+QT_QPA_PLATFORM=offscreen build/src/app/veskara-screenshot \
   "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot.png
 echo "docs/screenshot.png written"

@@ -1,8 +1,5 @@
 #include "cli/add_command.h"
 
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -10,13 +7,15 @@
 #include "base/base.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
+#include "platform/process.h"
 #include "search/messages.h"
 
 namespace veskara {
 namespace {
 
 // Prints each new step and status text on its own line; on a terminal, also
-// a progress line for step 2 that is redrawn in place.
+// a progress line for step 2 that is redrawn in place. The scan reports
+// progress sparingly, so every report is drawn.
 class StderrObserver : public ScanObserver {
  public:
   explicit StderrObserver(bool terminal) : terminal_(terminal) {}
@@ -26,10 +25,6 @@ class StderrObserver : public ScanObserver {
 
   void SetProgress(size_t done, size_t total) override {
     if (!terminal_) return;
-    // Redrawing for every file would cost more than small files take to read.
-    const auto now = std::chrono::steady_clock::now();
-    if (done != total && progress_shown_ && now - last_draw_ < std::chrono::milliseconds(100)) return;
-    last_draw_ = now;
     progress_shown_ = true;
     const unsigned percent = total == 0 ? 100u : static_cast<unsigned>(done * 100 / total);
     std::fprintf(stderr, "\r%zu of %zu files (%u%%)", done, total, percent);
@@ -54,30 +49,29 @@ class StderrObserver : public ScanObserver {
 
   bool terminal_;
   bool progress_shown_ = false;
-  std::chrono::steady_clock::time_point last_draw_{};
   std::string step_;
   std::string status_;
 };
 
 }  // namespace
 
-int RunAddCommand(const std::string& base_directory, const std::string& directory_text) {
-  const std::optional<std::string> mask = StartMaskFor(directory_text);
+ExitStatus RunAddCommand(const Invocation& invocation) {
+  const std::optional<std::string> mask = StartMaskFor(invocation.operands.at(0));
   if (!mask) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
-    return 2;
+    return ExitStatus::kFailure;
   }
-  StderrObserver observer(::isatty(STDERR_FILENO) == 1);
+  StderrObserver observer(StderrIsTerminal());
   try {
-    RecoverBase(base_directory);
+    // Prepare finishes or rolls back an interrupted commit under the lock.
     BaseState state;
-    std::unique_ptr<Scan> scan = Scan::Prepare(base_directory, *mask, state);
+    std::unique_ptr<Scan> scan = Scan::Prepare(invocation.base_directory, *mask, state);
     scan->Run(observer);
-    return 0;
+    return ExitStatus::kDone;
   } catch (const std::exception& failure) {
     observer.EndProgressLine();
     std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(failure.what()).c_str());
-    return 2;
+    return ExitStatus::kFailure;
   }
 }
 

@@ -1,12 +1,13 @@
 // `veskara-cli add DIRECTORY`: one scan into the base, progress on stderr.
 #pragma once
 
-#include <string>
+#include "cli/commands.h"
 
 namespace veskara {
 
-// Runs the scan; returns the process exit code (0 on success, 2 with the
-// failure's message on stderr otherwise).
-int RunAddCommand(const std::string& base_directory, const std::string& directory_text);
+// Runs the scan of operands[0]; kDone, or kFailure with the failure's
+// message on stderr. Each step and status text is a line on stderr; on a
+// terminal, step 2's progress is one line redrawn in place.
+ExitStatus RunAddCommand(const Invocation& invocation);
 
 }  // namespace veskara

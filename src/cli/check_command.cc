@@ -8,26 +8,26 @@
 
 namespace veskara {
 
-int RunCheckCommand(const std::string& base_directory) {
+ExitStatus RunCheckCommand(const Invocation& invocation) {
   BaseCheck check;
   try {
-    check = CheckBase(base_directory);
+    check = CheckBase(invocation.base_directory);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(failure.what()).c_str());
-    return kExitCheckFailed;
+    return ExitStatus::kFailure;
   }
   switch (check.status) {
     case BaseCheck::Status::kConsistent:
       std::puts("The base is consistent.");
-      return kExitConsistent;
+      return ExitStatus::kDone;
     case BaseCheck::Status::kMissing:
       std::fprintf(stderr, "veskara-cli: %s\n", check.problem.c_str());
-      return kExitCheckFailed;
+      return ExitStatus::kFailure;
     case BaseCheck::Status::kInconsistent:
       break;
   }
   std::fprintf(stderr, "veskara-cli: %s\n", check.problem.c_str());
-  return kExitInconsistent;
+  return ExitStatus::kInconsistent;
 }
 
 }  // namespace veskara

@@ -1,19 +1,14 @@
-// veskara-cli check: the consistency check of the base, for users and
+// `veskara-cli check`: the consistency check of the base, for users and
 // scripts.
 #pragma once
 
-#include <string>
+#include "cli/commands.h"
 
 namespace veskara {
 
-// Exit codes of the check.
-inline constexpr int kExitConsistent = 0;
-inline constexpr int kExitInconsistent = 1;
-inline constexpr int kExitCheckFailed = 2;  // missing or unreadable base
-
-// Prints "The base is consistent." to stdout and returns 0,
-// or the first problem found to stderr and returns 1, or says why the base
-// cannot be checked and returns 2.
-int RunCheckCommand(const std::string& base_directory);
+// Prints "The base is consistent." to stdout (kDone), or the first problem
+// found to stderr (kInconsistent), or says why the base cannot be checked
+// (kFailure).
+ExitStatus RunCheckCommand(const Invocation& invocation);
 
 }  // namespace veskara

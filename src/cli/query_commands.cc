@@ -6,6 +6,8 @@
 
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
+#include "platform/text_file.h"
 #include "search/base_statistics.h"
 #include "search/file_lookup.h"
 #include "search/messages.h"
@@ -23,42 +25,42 @@ void Err(std::string_view text) {
 
 // A failure of the core (a read error, say) as the window's error report
 // would word it.
-int ReportFailure(const std::exception& failure) {
+ExitStatus ReportFailure(const std::exception& failure) {
   Err("veskara-cli: " + ErrorReportText(failure.what()));
-  return kExitFailure;
+  return ExitStatus::kFailure;
 }
 
-// Output that cannot be written (a full disk, a closed pipe) is a failure,
-// not a result.
-int Finish(int code) {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    Err("veskara-cli: cannot write the output");
-    return kExitFailure;
+// Why a base file gave no count, worded as the search words it for wrds.txt.
+ExitStatus ReportUncountable(std::string_view name, const std::string& path) {
+  if (!FileExists(path)) {
+    Err("Database file " + path + " is not found. You should add to base one or more directory first.");
+  } else {
+    Err("Can't open file " + std::string(name));
   }
-  return code;
+  return ExitStatus::kFailure;
 }
 
 }  // namespace
 
-int RunSearchCommand(const std::string& base_directory, const std::vector<std::string>& words) {
+ExitStatus RunSearchCommand(const Invocation& invocation) {
   std::string query;
-  for (const std::string& w : words) {
+  for (const std::string& w : invocation.operands) {
     if (!query.empty()) query.push_back(' ');
     query += w;
   }
   SearchOutcome outcome;
   try {
-    outcome = RunSearch(base_directory, EncodeCp1251(query, '?'));
+    outcome = RunSearch(invocation.base_directory, EncodeCp1251(query, '?'));
   } catch (const std::exception& failure) {
     return ReportFailure(failure);
   }
   switch (outcome.status) {
     case SearchOutcome::Status::kNothingToDo:
       Err("no word to search for");
-      return kExitFailure;
+      return ExitStatus::kFailure;
     case SearchOutcome::Status::kFailed:
       for (const UserMessage& m : outcome.messages) Err(m.text);
-      return kExitFailure;
+      return ExitStatus::kFailure;
     case SearchOutcome::Status::kDone:
       break;
   }
@@ -73,15 +75,15 @@ int RunSearchCommand(const std::string& base_directory, const std::vector<std::s
   }
   if (outcome.entries.empty()) {
     Err(outcome.status_text);
-    return Finish(kExitNothingFound);
+    return ExitStatus::kNothingFound;
   }
-  return Finish(kExitFound);
+  return ExitStatus::kDone;
 }
 
-int RunFilesCommand(const std::string& base_directory, const std::string& numbers) {
+ExitStatus RunFilesCommand(const Invocation& invocation) {
   std::vector<std::string> rows;
   try {
-    rows = ListFilesOfEntry(base_directory, numbers);
+    rows = ListFilesOfEntry(invocation.base_directory, invocation.operands.at(0));
   } catch (const std::exception& failure) {
     return ReportFailure(failure);
   }
@@ -89,21 +91,23 @@ int RunFilesCommand(const std::string& base_directory, const std::string& number
     Out(row);
     Out("\n");
   }
-  return Finish(kExitFound);
+  return ExitStatus::kDone;
 }
 
-int RunStatsCommand(const std::string& base_directory) {
+ExitStatus RunStatsCommand(const Invocation& invocation) {
+  const std::string& base = invocation.base_directory;
   BaseStatistics stats;
   try {
-    stats = CountBase(base_directory);
+    stats = CountBase(base);
   } catch (const std::exception& failure) {
     return ReportFailure(failure);
   }
-  Out(stats.files_label.value_or(""));
-  Out("\n");
-  Out(stats.words_label.value_or(""));
-  Out("\n");
-  return Finish(kExitFound);
+  // The About page leaves a label empty for a base it cannot count; a script
+  // must not take that for a count.
+  if (!stats.files_label) return ReportUncountable(kFilesFileName, FilesFilePath(base));
+  if (!stats.words_label) return ReportUncountable(kWordsFileName, WordsFilePath(base));
+  Out(*stats.files_label + "\n" + *stats.words_label + "\n");
+  return ExitStatus::kDone;
 }
 
 }  // namespace veskara

@@ -1,28 +1,23 @@
 // The reading commands of veskara-cli: search, files and stats. Each writes
-// its result to stdout and its messages to stderr, and returns the process
-// exit code.
+// its result to stdout and its messages to stderr.
 #pragma once
 
-#include <string>
-#include <vector>
+#include "cli/commands.h"
 
 namespace veskara {
 
-// Exit codes shared by the commands.
-inline constexpr int kExitFound = 0;
-inline constexpr int kExitNothingFound = 1;
-inline constexpr int kExitFailure = 2;
+// The operands joined with single blanks are the query (UTF-8). One line per
+// entry: its text in UTF-8, a TAB, its number list. kNothingFound when no
+// entry was found; kFailure for a query without words or a failure.
+ExitStatus RunSearchCommand(const Invocation& invocation);
 
-// The words joined with single blanks are the query (UTF-8). One line per
-// entry: its text in UTF-8, a TAB, its number list. 0 when something was
-// found, 1 when nothing was, 2 for a query without words or a failure.
-int RunSearchCommand(const std::string& base_directory, const std::vector<std::string>& words);
+// The paths of the files of the number list operands[0], one per line, as
+// raw bytes.
+ExitStatus RunFilesCommand(const Invocation& invocation);
 
-// The paths of the files of a number list, one per line, as raw bytes.
-int RunFilesCommand(const std::string& base_directory, const std::string& numbers);
-
-// The two count labels of the About page, one line each (empty when the
-// label would stay empty).
-int RunStatsCommand(const std::string& base_directory);
+// The two count labels of the About page, one line each. A base file that is
+// missing or cannot be opened is a failure, named on stderr; nothing is
+// printed on stdout then.
+ExitStatus RunStatsCommand(const Invocation& invocation);
 
 }  // namespace veskara

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "cli_run.h"
 #include "test_util.h"
@@ -39,6 +40,11 @@ class CliTest : public ::testing::Test {
   }
   void Words(const std::string& bytes) { WriteFile(base_ / "wrds.txt", bytes); }
   void Files(const std::string& bytes) { WriteFile(base_ / "fls.txt", bytes); }
+  // What search and stats say of a base file that is not there.
+  std::string Missing(const std::string& name) {
+    return "Database file " + base_.path() + "/" + name +
+           " is not found. You should add to base one or more directory first.\n";
+  }
 
   TempDir base_;
   TempDir scratch_;
@@ -84,8 +90,7 @@ TEST_F(CliTest, SearchExitCodes) {
 TEST_F(CliTest, SearchWithoutBaseSaysWhereItLooked) {
   CliRun run = OnBase({"search", "cat"});
   EXPECT_EQ(run.code, 2);
-  EXPECT_EQ(run.err, "Database file " + base_.path() +
-                         "/wrds.txt is not found. You should add to base one or more directory first.\n");
+  EXPECT_EQ(run.err, Missing("wrds.txt"));
   EXPECT_EQ(run.out, "");
 }
 
@@ -121,8 +126,6 @@ TEST_F(CliTest, FilesWithoutFilesFileFails) {
 // Base files that are not plain readable files: a folder is no base file;
 // a FIFO is refused without blocking the program.
 TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
-  const std::string missing =
-      "Database file " + base_.path() + "/wrds.txt is not found. You should add to base one or more directory first.\n";
   struct Case {
     const char* kind;
     std::vector<std::string> args;
@@ -130,11 +133,11 @@ TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
     std::string out;
     std::string err;
   } cases[] = {
-      {"folder", {"search", "cat"}, 2, "", missing},
+      {"folder", {"search", "cat"}, 2, "", Missing("wrds.txt")},
       {"folder", {"files", "0"}, 2, "", "veskara-cli: File access denied.\n"},
-      {"folder", {"stats"}, 0, "\n\n", ""},
+      {"folder", {"stats"}, 2, "", Missing("fls.txt")},
       {"fifo", {"search", "cat"}, 2, "", "Can't open file wrds.txt\n"},
-      {"fifo", {"stats"}, 0, "\n\n", ""},
+      {"fifo", {"stats"}, 2, "", "Can't open file fls.txt\n"},
   };
   for (const Case& c : cases) {
     for (const char* name : {"wrds.txt", "fls.txt"}) {
@@ -178,8 +181,9 @@ TEST_F(CliTest, BaseFilesWithoutReadPermission) {
   EXPECT_EQ(files.code, 2);
   EXPECT_EQ(files.err, "veskara-cli: File access denied.\n");
   CliRun stats = run({"stats"});
-  EXPECT_EQ(stats.code, 0);
-  EXPECT_EQ(stats.out, "\n\n");
+  EXPECT_EQ(stats.code, 2);
+  EXPECT_EQ(stats.err, "Can't open file fls.txt\n");
+  EXPECT_EQ(stats.out, "");
 }
 
 // A scan that crashed left a temporary file in a base folder that this user
@@ -210,46 +214,107 @@ TEST_F(CliTest, ReadOnlyBaseWithALeftoverOfACrashedScan) {
   EXPECT_TRUE(std::filesystem::exists(base_ / "wrds.txt.new"));
 }
 
-TEST_F(CliTest, StatsPrintsBothLabels) {
-  CliRun run = OnBase({"stats"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "\n\n");
-  Files(CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
-  run = OnBase({"stats"});
-  EXPECT_EQ(run.out, "2 files in the base\n\n");
-  Words(CrLf({"AB", "0"}));
-  run = OnBase({"stats"});
-  EXPECT_EQ(run.out, "2 files in the base\n1 words in the base\n");
+// A base that cannot be counted is a failure naming the file: two empty
+// lines and exit 0 once looked like a count to scripts.
+TEST_F(CliTest, StatsCountsOrNamesTheMissingFile) {
+  const std::optional<std::string> none;
+  struct Case {
+    std::optional<std::string> files, words;
+    int code;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {none, none, 2, "", Missing("fls.txt")},
+      {CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}), none, 2, "", Missing("wrds.txt")},
+      {none, CrLf({"AB", "0"}), 2, "", Missing("fls.txt")},
+      {"", "", 0, "0 files in the base\n0 words in the base\n", ""},
+      {CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}), CrLf({"AB", "0"}), 0, "2 files in the base\n1 words in the base\n",
+       ""},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(base_ / "fls.txt");
+    std::filesystem::remove(base_ / "wrds.txt");
+    if (c.files) Files(*c.files);
+    if (c.words) Words(*c.words);
+    CliRun run = OnBase({"stats"});
+    const std::string which = std::string(c.files ? "fls.txt" : "-") + " " + (c.words ? "wrds.txt" : "-");
+    EXPECT_EQ(run.code, c.code) << which;
+    EXPECT_EQ(run.out, c.out) << which;
+    EXPECT_EQ(run.err, c.err) << which;
+  }
 }
 
 TEST_F(CliTest, UsageErrors) {
-  const std::vector<std::vector<std::string>> cases = {
-      {},
-      {"frob"},
-      {"--base"},
-      {"--bogus", "stats"},
-      {"search"},
-      {"files"},
-      {"files", "1", "2"},
-      {"stats", "x"},
-      {"add"},
+  struct Case {
+    std::vector<std::string> args;
+    std::string problem;
+  } cases[] = {
+      {{}, "no command given"},
+      {{"frob"}, "unknown command frob"},
+      {{"--base"}, "--base needs DIR"},
+      {{"--bogus", "stats"}, "unknown option --bogus"},
+      // Options of the program come before the command.
+      {{"stats", "--base", "/tmp"}, "stats takes no operand"},
+      {{"search"}, "search needs QUERY..."},
+      {{"files"}, "files takes one NUMBERLIST"},
+      {{"files", "1", "2"}, "files takes one NUMBERLIST"},
+      {{"stats", "x"}, "stats takes no operand"},
+      {{"check", "x"}, "check takes no operand"},
+      {{"add"}, "add takes one DIRECTORY"},
+      {{"add", "a", "b"}, "add takes one DIRECTORY"},
       // An empty folder name (an unset variable in a script, say) must not
       // mean the root folder.
-      {"--base", "", "stats"},
-      {"--base=", "stats"},
+      {{"--base", "", "stats"}, "--base needs DIR"},
+      {{"--base=", "stats"}, "--base needs DIR"},
   };
-  for (const auto& args : cases) {
-    CliRun run = Cli(args);
-    EXPECT_EQ(run.code, 2) << (args.empty() ? "" : args[0]) << " " << args.size();
-    EXPECT_NE(run.err.find("usage: veskara-cli"), std::string::npos);
+  for (const Case& c : cases) {
+    CliRun run = Cli(c.args);
+    const std::string first_line = run.err.substr(0, run.err.find('\n') + 1);
+    EXPECT_EQ(run.code, 2) << c.problem;
+    EXPECT_EQ(first_line, "veskara-cli: " + c.problem + "\n");
+    EXPECT_TRUE(run.err.substr(first_line.size()).starts_with("usage: veskara-cli")) << run.err;
     EXPECT_EQ(run.out, "");
   }
-  CliRun help = Cli({"--help"});
+}
+
+TEST_F(CliTest, HelpAndVersion) {
+  CliRun help = Cli({"--help", "frob"});
   EXPECT_EQ(help.code, 0);
-  EXPECT_NE(help.out.find("usage: veskara-cli"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+  EXPECT_TRUE(help.out.starts_with("usage: veskara-cli [--base DIR] add DIRECTORY\n")) << help.out;
+  EXPECT_TRUE(help.out.ends_with("\nExit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n"));
   CliRun version = Cli({"--version"});
   EXPECT_EQ(version.code, 0);
   EXPECT_EQ(version.out, "veskara-cli 1.0\n");
+}
+
+// The program's options reach the command; after the command everything is
+// an operand, so a query may begin with "-".
+TEST_F(CliTest, OptionsAndOperands) {
+  Words(CrLf({"CAT", "0,1", "DOG", "0"}));
+  const std::string base = base_.path();
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--base=" + base, "search", "cat", "dog"},
+           {"--base", base + "//", "--", "search", "cat", "dog"},
+           {"--base", base, "search", "-cat", "--", "dog"},
+       }) {
+    CliRun run = Cli(args);
+    EXPECT_EQ(run.code, 0) << args[0] << " " << args[2] << run.err;
+    EXPECT_EQ(run.out, "CAT ... DOG\t0\n") << args[0] << " " << args[2];
+  }
+}
+
+// Output that cannot be written is a failure, whatever the command.
+TEST_F(CliTest, UnwritableOutputFails) {
+  Words(CrLf({"CAT", "0"}));
+  Files(CrLf({"/d/a.htm", "0"}));
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"--help"}, {"--base", base_.path(), "search", "cat"}, {"--base", base_.path(), "check"}}) {
+    args.insert(args.begin(), {"-c", "exec \"$0\" \"$@\" >/dev/full", VESKARA_CLI_PATH});
+    CliRun run = Cli(args, "/bin/sh");
+    EXPECT_EQ(run.code, 2) << args[3];
+    EXPECT_EQ(run.err, "veskara-cli: cannot write the output\n") << args[3];
+  }
 }
 
 TEST_F(CliTest, BaseDefaultsToTheProgramsFolder) {

@@ -83,6 +83,27 @@ TEST(AddCommandTest, FailureGivesItsMessageAndExitCode2) {
   EXPECT_EQ(out.err, "veskara-cli: 'forty-one' is not a valid integer value.\n");
 }
 
+// A commit that a crash interrupted is finished before the scan loads the
+// base, so the new file takes the number after the committed ones.
+TEST(AddCommandTest, FinishesAnInterruptedCommitFirst) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "hello");
+  WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
+  WriteFile(WordsFilePath(base), CrLf({"OLD", "0"}));
+  WriteFile(BaseFilePath(base, kFilesTempName), CrLf({"/old.htm", "0", "/mid.htm", "1"}));
+  WriteFile(BaseFilePath(base, kWordsTempName), CrLf({"MID", "1", "OLD", "0"}));
+  WriteFile(BaseFilePath(base, kCommitRecordName),
+            "VESKARA COMMIT 1\r\nwrds.txt.new\r\nwrds.txt\r\nfls.txt.new\r\nfls.txt\r\nEND\r\n");
+
+  const Outcome out = RunCli(tmp.path(), {"--base", base, "add", tmp / "docs"});
+
+  EXPECT_EQ(out.exit_code, 0) << out.err;
+  EXPECT_TRUE(BaseIsClean(base));
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({"/old.htm", "0", "/mid.htm", "1", tmp / "docs/a.htm", "2"}));
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"HELLO", "2", "MID", "1", "OLD", "0"}));
+}
+
 // The real program killed at random moments: the next run finds a whole base.
 TEST(AddCommandTest, KilledProgramLeavesTheOldOrTheNewBase) {
   TempDir tmp;

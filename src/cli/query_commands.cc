@@ -6,7 +6,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/errors.h"
-#include "platform/paths.h"
+#include "base/base_files.h"
 #include "platform/text_file.h"
 #include "search/base_statistics.h"
 #include "search/file_lookup.h"
@@ -31,12 +31,8 @@ ExitStatus ReportFailure(const std::exception& failure) {
 }
 
 // Why a base file gave no count, worded as the search words it for wrds.txt.
-ExitStatus ReportUncountable(std::string_view name, const std::string& path) {
-  if (!FileExists(path)) {
-    Err("Database file " + path + " is not found. You should add to base one or more directory first.");
-  } else {
-    Err("Can't open file " + std::string(name));
-  }
+ExitStatus ReportUncountable(const std::string& base, std::string_view name) {
+  Err(FileExists(BaseFilePath(base, name)) ? CannotOpenBaseFileText(name) : MissingBaseFileText(base, name));
   return ExitStatus::kFailure;
 }
 
@@ -104,8 +100,8 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
   }
   // The About page leaves a label empty for a base it cannot count; a script
   // must not take that for a count.
-  if (!stats.files_label) return ReportUncountable(kFilesFileName, FilesFilePath(base));
-  if (!stats.words_label) return ReportUncountable(kWordsFileName, WordsFilePath(base));
+  if (!stats.files_label) return ReportUncountable(base, kFilesFileName);
+  if (!stats.words_label) return ReportUncountable(base, kWordsFileName);
   Out(*stats.files_label + "\n" + *stats.words_label + "\n");
   return ExitStatus::kDone;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace veskara {
 
@@ -27,5 +28,12 @@ inline constexpr const char* kApplicationTitle = "Veskara";
 // The text of the general error report for a failure message: "." is
 // appended when the last character's code is above that of ".".
 std::string ErrorReportText(const std::string& message);
+
+// Why a base file cannot be read: "Database file BASE/NAME is not found.
+// You should add to base one or more directory first." for a missing file
+// (or a folder in its place), "Can't open file NAME" for one that will not
+// open. The folder's bytes are shown with control bytes escaped.
+std::string MissingBaseFileText(std::string_view base_directory, std::string_view name);
+std::string CannotOpenBaseFileText(std::string_view name);
 
 }  // namespace veskara

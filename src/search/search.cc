@@ -215,14 +215,13 @@ SearchOutcome RunSearch(const std::string& base_directory, std::string_view quer
 
   std::string path = WordsFilePath(base_directory);
   if (!FileExists(path, env)) {
-    return Failure("Database file " + base_directory + kPathSeparator + "wrds.txt is not found" +
-                   ". You should add to base one or more directory first.");
+    return Failure(MissingBaseFileText(base_directory, kWordsFileName));
   }
   std::unique_ptr<ReadableFile> file;
   try {
     file = env.OpenForReading(path);
   } catch (const IoError&) {
-    return Failure("Can't open file wrds.txt");
+    return Failure(CannotOpenBaseFileText(kWordsFileName));
   }
   WordMatches matches = CollectWordMatches(std::move(file), distinct);
 

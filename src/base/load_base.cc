@@ -1,5 +1,7 @@
 #include <cstdint>
+#include <algorithm>
 #include <limits>
+#include <optional>
 
 #include "base/base.h"
 #include "base/base_files.h"
@@ -9,19 +11,34 @@
 namespace veskara {
 namespace {
 
-// Reads fls.txt; returns its last line. Path lines go to *paths when given.
-std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::string>* paths) {
+// Reads fls.txt; returns its last line, and in *largest the largest number
+// line (-1 for none). Path lines go to *paths when given.
+std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::string>* paths, int64_t* largest) {
   LineReader reader(path, env);
   std::string last;
   std::string_view line;
   bool path_line = true;
+  *largest = -1;
   while (reader.ReadLine(&line)) {
     if (path_line && paths != nullptr) paths->emplace_back(line);
+    if (!path_line) {
+      if (const std::optional<int32_t> value = TryStrToInt(line)) *largest = std::max<int64_t>(*largest, *value);
+    }
     path_line = !path_line;
     last.assign(line);
   }
   reader.Close();
   return last;
+}
+
+// The number after the last line of fls.txt, as written, but never one that
+// a number line or a word's list already holds: records hidden behind a
+// Ctrl-Z, or numbers out of order, must not be given again.
+std::string FirstFreeNumber(std::string_view last_line, int64_t largest_in_use) {
+  std::string next = NextFileNumber(last_line);
+  if (largest_in_use < StrToInt(next)) return next;
+  if (largest_in_use >= std::numeric_limits<int32_t>::max()) throw BaseFullError();
+  return std::to_string(largest_in_use + 1);
 }
 
 }  // namespace
@@ -47,7 +64,9 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env) {
     // would point at the paths of files already recorded.
     if (have_files) {
       state.IndexedPaths.clear();
-      table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(env, files_path, nullptr)));
+      int64_t largest = -1;
+      const std::string last = ReadFilesFile(env, files_path, nullptr, &largest);
+      table.SetCurrentFileNumber(FirstFreeNumber(last, largest));
     }
     return;
   }
@@ -70,7 +89,9 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env) {
   }
 
   state.IndexedPaths.clear();
-  table.SetCurrentFileNumber(NextFileNumber(ReadFilesFile(env, files_path, &state.IndexedPaths)));
+  int64_t largest = -1;
+  const std::string last = ReadFilesFile(env, files_path, &state.IndexedPaths, &largest);
+  table.SetCurrentFileNumber(FirstFreeNumber(last, std::max(largest, table.LargestNumber())));
 }
 
 }  // namespace veskara

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/compare_words.h"
+#include "platform/str_to_int.h"
 #include "platform/strings.h"
 #include "platform/text_file.h"
 
@@ -126,6 +127,14 @@ void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key,
 }  // namespace
 
 PostingTable::PostingTable() { current_number_ = numbers_.Intern(""); }
+
+int64_t PostingTable::LargestNumber() const {
+  int64_t largest = -1;
+  for (uint32_t id = 0; id < numbers_.size(); ++id) {
+    if (const std::optional<int32_t> value = TryStrToInt(numbers_.Get(id))) largest = std::max<int64_t>(largest, *value);
+  }
+  return largest;
+}
 
 void PostingTable::SetCurrentFileNumber(std::string_view number) { current_number_ = numbers_.Intern(number); }
 

@@ -59,6 +59,10 @@ class PostingTable {
   // Releases all entries. The current file number stays.
   void ClearPostingTable();
 
+  // The largest value among the number texts that are integers (as
+  // TryStrToInt reads them), or -1 when there is none.
+  int64_t LargestNumber() const;
+
   // Bytes held by the entries and the interned texts.
   size_t MemoryBytes() const;
 

@@ -84,7 +84,10 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
   // An explicit stack instead of recursion: a tree thousands of levels deep
   // must not exhaust the thread's stack.
   std::vector<Frame> path;
-  std::set<FileId, IdLess> on_path;
+  // Every folder walked so far: links that fan out (two links to one
+  // folder on every level) would otherwise multiply the tree, and a link to
+  // a folder being walked would never end.
+  std::set<FileId, IdLess> walked;
   std::vector<DirectoryEntry> entries;
 
   // Visits one directory: the file pass, then a frame for its directory pass.
@@ -104,22 +107,20 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
     if (frame.subdirs.empty()) return;
     frame.dir = std::move(dir);
     frame.id = id;
-    if (id) on_path.insert(*id);
     path.push_back(std::move(frame));
   };
 
   const PathInfo start = env.Stat(start_dir);
+  if (start.kind == PathKind::kDirectory) walked.insert(start.id);
   visit(start_dir, start.kind == PathKind::kDirectory ? std::optional<FileId>(start.id) : std::nullopt);
   while (!path.empty()) {
     Frame& top = path.back();
     if (top.next == top.subdirs.size()) {
-      if (top.id) on_path.erase(*top.id);
       path.pop_back();
       continue;
     }
     const DirectoryEntry& sub = top.subdirs[top.next++];
-    // A link back to a directory we are inside would never end.
-    if (on_path.count(sub.id) != 0) continue;
+    if (!walked.insert(sub.id).second) continue;
     std::string dir = top.dir + sub.name + kPathSeparator;
     visit(std::move(dir), sub.id);  // may grow `path`: `top` is not used after this
   }

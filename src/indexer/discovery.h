@@ -27,8 +27,10 @@ std::optional<std::string> StartMaskFor(std::string_view directory_text);
 // every entry of a directory whose name passes IsSupportedFile (files,
 // folders, hidden names, links, special files alike), in unsigned byte order
 // of the names; then each subdirectory that is not hidden (name not
-// beginning with "."), in the same order. A link to a directory is walked
-// unless that directory is already on the path from the start (cycle guard).
+// beginning with "."), in the same order. Within one walk a folder (device
+// and inode) is walked only the first time it is reached; later paths to it
+// (links) are not walked, though an entry whose own name makes it a
+// candidate is still recorded.
 // A directory that cannot be listed yields nothing. A name holding LF, CR or
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
 // `entered` is called once for every directory visited, before it is listed;

@@ -19,10 +19,11 @@ BaseCheck Problem(std::string_view file, size_t line, const std::string& what) {
   return {BaseCheck::Status::kInconsistent, std::string(file) + " line " + std::to_string(line) + ": " + what};
 }
 
-// A line shown in a message: decoded, and cut when it is long.
+// A line shown in a message: decoded, cut when it is long, and with control
+// bytes escaped, so that a hostile base file cannot drive the terminal.
 std::string Shown(std::string_view line) {
   constexpr size_t kMaxShown = 60;
-  std::string shown = DecodeCp1251(line.substr(0, kMaxShown));
+  std::string shown = EscapeControlBytes(DecodeCp1251(line.substr(0, kMaxShown)));
   if (line.size() > kMaxShown) shown += "...";
   return "\"" + shown + "\"";
 }
@@ -72,7 +73,7 @@ BaseCheck CheckBase(const std::string& base_directory, Env& env) {
   const std::string words_path = WordsFilePath(base_directory);
   const std::string files_path = FilesFilePath(base_directory);
   for (const std::string* path : {&words_path, &files_path}) {
-    if (!FileExists(*path, env)) return {BaseCheck::Status::kMissing, *path + " is not found"};
+    if (!FileExists(*path, env)) return {BaseCheck::Status::kMissing, EscapeControlBytes(*path) + " is not found"};
   }
   // wrds.txt first: see the header.
   LineReader words(words_path, env);

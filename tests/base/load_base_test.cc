@@ -35,6 +35,34 @@ TEST(LoadBaseTest, ExpandsRecordsIntoEntries) {
   EXPECT_EQ(state.postings.CurrentFileNumber(), "42");
 }
 
+// Regression guard: numbering went on after the last visible record of
+// fls.txt even when wrds.txt (or an earlier record) held larger numbers,
+// so new files took numbers that old words still pointed at.
+TEST(LoadBaseTest, NumberingContinuesAfterTheLargestNumberInEitherFile) {
+  const std::string z(1, '\x1A');
+  struct Case {
+    const char* name;
+    std::string words;
+    std::string files;
+    const char* next;
+  } cases[] = {
+      {"as written", CrLf({"AB", "3"}), CrLf({"/a", "3", "/b", "7"}), "8"},
+      {"records hidden behind a Ctrl-Z", CrLf({"AB", "3,9", "CD", "12"}), CrLf({"/a", "3", z, "/b", "9", "/c", "12"}),
+       "13"},
+      {"a larger number line earlier", CrLf({"AB", "3"}), CrLf({"/a", "20", "/b", "7"}), "21"},
+      {"fls.txt alone", "", CrLf({"/a", "20", "/b", "7"}), "21"},
+      {"numbers that are no integers are not counted", CrLf({"AB", "x,99999999999"}), CrLf({"/a", "3"}), "4"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    if (std::string(c.name) != "fls.txt alone") WriteFile(dir / "wrds.txt", c.words);
+    WriteFile(dir / "fls.txt", c.files);
+    BaseState state;
+    LoadBase(dir.path(), state);
+    EXPECT_EQ(state.postings.CurrentFileNumber(), c.next) << c.name;
+  }
+}
+
 TEST(LoadBaseTest, MissingFiles) {
   TempDir dir;
   BaseState state;

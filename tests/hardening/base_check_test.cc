@@ -72,6 +72,9 @@ TEST(BaseCheckTest, FindsTheFirstBrokenRule) {
       {"leading zero", "AB|0", "/a|05", kBad, "fls.txt line 2: \"05\" is not a file number"},
       {"beyond 32 bits", "AB|0", "/a|2147483648", kBad, "fls.txt line 2: \"2147483648\" is not a file number"},
       {"path in the number's place", "AB|0", "/a|/b|0", kBad, "fls.txt line 2: \"/b\" is not a file number"},
+      // Regression guard: bytes of a hostile file reached the terminal as they were.
+      {"escape sequence", "A\x1b[31mB|0", kFiles, kBad,
+       "wrds.txt line 1: the word \"A\\x1b[31mB\" holds a byte that is not a word character"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -120,18 +120,38 @@ TEST(ScanDirectory, EveryKindOfEntryIsACandidateByItsName) {
   ASSERT_EQ(::mkfifo((dir / "pipe.php").c_str(), 0644), 0);
   EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files),
             (Paths{".hidden.htm", ".hidden.htm.d", "dead.htm", "linkdir.pdf", "linkfile.htm", "old.htm", "pipe.php",
-                   "linkdir.pdf/target.htm", "old.htm/inside.htm", "plain/target.htm"}));
+                   "linkdir.pdf/target.htm", "old.htm/inside.htm"}));  // plain was walked as linkdir.pdf
 }
 
-TEST(ScanDirectory, LinkLoopsAreWalkedOnce) {
+// Each folder is walked the first time the walk reaches it, by whatever
+// path; a link's own name still makes it a candidate.
+TEST(ScanDirectory, EachFolderIsWalkedOnce) {
   TempDir dir;
   WriteFile(dir / "sub/b.htm", "x");
   Link("..", dir / "sub/up.htm");  // back to the start
   Link(".", dir / "sub/self");
-  Link(dir.path() + "/sub", dir / "side");  // not on its own path: walked
+  Link(dir.path() + "/sub", dir / "side");  // reached before sub itself
   Walk walk = WalkMask(dir.path() + "/*.*");
-  EXPECT_EQ(Relative(dir, walk.files), (Paths{"side/b.htm", "side/up.htm", "sub/b.htm", "sub/up.htm"}));
-  EXPECT_EQ(walk.entered, 3);
+  EXPECT_EQ(Relative(dir, walk.files), (Paths{"side/b.htm", "side/up.htm"}));
+  EXPECT_EQ(walk.entered, 2);
+}
+
+// Regression guard: two links on every level to the next one made 2^(d+1)
+// paths (depth 18 gave half a million "files"); the tree is walked once.
+TEST(ScanDirectory, LinksThatFanOutDoNotMultiplyTheTree) {
+  TempDir dir;
+  constexpr int kLevels = 18;
+  for (int level = 1; level <= kLevels; ++level) {
+    const std::string here = dir / ("l" + std::to_string(level));
+    WriteFile(here + "/page.htm", "x");
+    if (level < kLevels) {
+      Link("../l" + std::to_string(level + 1), here + "/a");
+      Link("../l" + std::to_string(level + 1), here + "/b");
+    }
+  }
+  Walk walk = WalkMask(dir.path() + "/*.*");
+  EXPECT_EQ(walk.files.size(), static_cast<size_t>(kLevels));
+  EXPECT_EQ(walk.entered, kLevels + 1);
 }
 
 TEST(ScanDirectory, NamesThatCannotBeRecordedAreSkipped) {

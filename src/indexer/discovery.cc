@@ -65,11 +65,11 @@ bool IsPdfFile(std::string_view name) { return ContainsDotted(name, "PDF"); }
 
 bool IsSupportedFile(std::string_view name) { return IsMarkupFile(name) || IsPdfFile(name); }
 
-std::optional<std::string> StartMaskFor(std::string_view directory_text) {
+std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& env) {
   bool blank = std::all_of(directory_text.begin(), directory_text.end(),
                            [](char c) { return static_cast<unsigned char>(c) <= 32; });
   if (blank) return std::nullopt;
-  std::string mask(directory_text);
+  std::string mask = AbsoluteFolder(directory_text, env.CurrentDirectory());
   if (mask.back() != kPathSeparator) mask += kPathSeparator;
   mask += "*.*";
   return mask;

@@ -17,10 +17,12 @@ bool IsSupportedFile(std::string_view name);
 bool IsMarkupFile(std::string_view name);
 bool IsPdfFile(std::string_view name);
 
-// The start mask for a typed directory text: the text, "/" unless it already
-// ends with one, and "*.*". No value when the text is blank (only bytes 0 to
-// 32), in which case a scan does nothing.
-std::optional<std::string> StartMaskFor(std::string_view directory_text);
+// The start mask for a typed directory text: the folder as an absolute path
+// (AbsoluteFolder, relative to the current folder), "/", and "*.*". So
+// "docs", "./docs/" and "/abs/docs//" name one tree by one text, and the
+// paths recorded name their files from any folder. No value when the text
+// is blank (only bytes 0 to 32), in which case a scan does nothing.
+std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& env = Env::Default());
 
 // Walks the tree under `mask` (a path whose last component is "*.*" or "*")
 // depth-first, pre-order, and appends the candidates to `NewFiles`: first

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <vector>
+
 namespace veskara {
 
 std::string BaseDirectoryFromExecutable(std::string_view executable_path) {
@@ -7,6 +9,33 @@ std::string BaseDirectoryFromExecutable(std::string_view executable_path) {
   if (cut == std::string_view::npos) return std::string();
   // Everything before the last separator: the folder without its trailing one.
   return std::string(executable_path.substr(0, cut));
+}
+
+std::string AbsoluteFolder(std::string_view folder, std::string_view current_directory) {
+  std::vector<std::string_view> segments;
+  auto add = [&segments](std::string_view text) {
+    size_t start = 0;
+    while (start <= text.size()) {
+      size_t end = text.find(kPathSeparator, start);
+      if (end == std::string_view::npos) end = text.size();
+      const std::string_view segment = text.substr(start, end - start);
+      if (segment == "..") {
+        if (!segments.empty()) segments.pop_back();
+      } else if (!segment.empty() && segment != ".") {
+        segments.push_back(segment);
+      }
+      start = end + 1;
+    }
+  };
+  if (folder.empty() || folder.front() != kPathSeparator) add(current_directory);
+  add(folder);
+  if (segments.empty()) return std::string(1, kPathSeparator);
+  std::string path;
+  for (std::string_view segment : segments) {
+    path.push_back(kPathSeparator);
+    path.append(segment);
+  }
+  return path;
 }
 
 std::string DefaultBaseDirectory(Env& env) { return BaseDirectoryFromExecutable(env.ExecutablePath()); }

@@ -49,12 +49,27 @@ TEST(NameTests, AreSubstringTestsOnTheUpperCasedName) {
   }
 }
 
-TEST(StartMaskFor, AddsTheWildcardToTheTextAsTyped) {
-  EXPECT_EQ(StartMaskFor("/docs"), "/docs/*.*");
-  EXPECT_EQ(StartMaskFor("/docs/"), "/docs/*.*");
-  EXPECT_EQ(StartMaskFor("/"), "/*.*");
-  EXPECT_EQ(StartMaskFor("docs"), "docs/*.*");
-  EXPECT_EQ(StartMaskFor(" docs "), " docs /*.*");  // untrimmed
+// Regression guard: "docs" was recorded as docs/a.htm, which names another
+// file from any other folder, and "a//b", "./a/" added a tree again under
+// new names. Folders become absolute, worked out on the text alone.
+TEST(StartMaskFor, MakesTheFolderAbsoluteAndAddsTheWildcard) {
+  const std::string cwd = Env::Default().CurrentDirectory();
+  const struct {
+    const char* typed;
+    std::string mask;
+  } cases[] = {
+      {"/docs", "/docs/*.*"},
+      {"/docs/", "/docs/*.*"},
+      {"/", "/*.*"},
+      {"//a//b///", "/a/b/*.*"},
+      {"/a/./b/.", "/a/b/*.*"},
+      {"/a/b/../c", "/a/c/*.*"},
+      {"/../..", "/*.*"},
+      {"docs", cwd + "/docs/*.*"},
+      {"./docs/", cwd + "/docs/*.*"},
+      {" docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
+  };
+  for (const auto& c : cases) EXPECT_EQ(StartMaskFor(c.typed), c.mask) << c.typed;
   EXPECT_EQ(StartMaskFor(""), std::nullopt);
   EXPECT_EQ(StartMaskFor(" \t\r\n"), std::nullopt);
 }

@@ -1,6 +1,7 @@
 #include "base/commit.h"
 
 #include "platform/durable.h"
+#include "platform/strings.h"
 
 namespace veskara {
 namespace {
@@ -69,7 +70,7 @@ void CommitBase(const std::string& dir, Env& env) {
   }
 }
 
-void RecoverBaseLocked(const std::string& dir, Env& env) {
+std::string RecoverBaseLocked(const std::string& dir, Env& env) {
   const std::string record = BaseFilePath(dir, kCommitRecordName);
   const std::string expected = CommitRecordText();
   std::string text;
@@ -82,7 +83,7 @@ void RecoverBaseLocked(const std::string& dir, Env& env) {
   } else {
     const std::string words_temp = BaseFilePath(dir, kWordsTempName);
     const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-    if (!have_record && !Exists(env, words_temp) && !Exists(env, files_temp)) return;
+    if (!have_record && !Exists(env, words_temp) && !Exists(env, files_temp)) return "";
     env.Remove(words_temp);
     env.Remove(files_temp);
     env.SyncDirectory(dir);
@@ -91,6 +92,10 @@ void RecoverBaseLocked(const std::string& dir, Env& env) {
     env.Remove(record);
     env.SyncDirectory(dir);
   }
+  if (found != SmallFile::kNotAFile && found != SmallFile::kTooLarge) return "";
+  return "The commit record " + EscapeControlBytes(record) + " was damaged (" +
+         (found == SmallFile::kNotAFile ? "not a regular file" : "far too large") +
+         "); the interrupted scan was rolled back and the base is the one before it";
 }
 
 bool NeedsRecovery(const std::string& dir, Env& env) {

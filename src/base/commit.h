@@ -34,8 +34,10 @@ void CommitBase(const std::string& base_directory, Env& env = Env::Default());
 
 // Finishes an interrupted commit (the record is complete) or removes what a
 // scan left behind (temporaries, a torn or damaged record). Does nothing,
-// and touches no file, in a clean base.
-void RecoverBaseLocked(const std::string& base_directory, Env& env = Env::Default());
+// and touches no file, in a clean base. Returns a note for the user when the
+// record was damaged (not a regular file, or far too large to be one), ""
+// otherwise.
+std::string RecoverBaseLocked(const std::string& base_directory, Env& env = Env::Default());
 
 // True when the base directory holds a commit record or a temporary.
 bool NeedsRecovery(const std::string& base_directory, Env& env = Env::Default());

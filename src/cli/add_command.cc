@@ -8,6 +8,7 @@
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/process.h"
+#include "platform/strings.h"
 #include "search/messages.h"
 
 namespace veskara {
@@ -53,6 +54,17 @@ class StderrObserver : public ScanObserver {
   std::string status_;
 };
 
+// Every document recorded without its words is named, so that none is lost
+// in silence: "N files could not be read:", then one line each, the path
+// (control bytes escaped), a TAB, the reason.
+void ReportUnread(const std::vector<UnreadDocument>& unread) {
+  if (unread.empty()) return;
+  std::fprintf(stderr, "%zu %s could not be read:\n", unread.size(), unread.size() == 1 ? "file" : "files");
+  for (const UnreadDocument& document : unread) {
+    std::fprintf(stderr, "%s\t%s\n", EscapeControlBytes(document.path).c_str(), document.reason.c_str());
+  }
+}
+
 }  // namespace
 
 ExitStatus RunAddCommand(const Invocation& invocation) {
@@ -66,11 +78,16 @@ ExitStatus RunAddCommand(const Invocation& invocation) {
     // Prepare finishes or rolls back an interrupted commit under the lock.
     BaseState state;
     std::unique_ptr<Scan> scan = Scan::Prepare(invocation.base_directory, *mask, state);
+    if (const std::string& note = scan->Summary().recovery_note; !note.empty()) {
+      std::fprintf(stderr, "veskara-cli: %s\n", note.c_str());
+    }
     scan->Run(observer);
+    observer.EndProgressLine();
+    ReportUnread(scan->Summary().unread);
     return ExitStatus::kDone;
   } catch (const std::exception& failure) {
     observer.EndProgressLine();
-    std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(failure.what()).c_str());
+    std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(FailureText(failure, "add to the base")).c_str());
     return ExitStatus::kFailure;
   }
 }

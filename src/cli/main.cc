@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 #include "search/messages.h"
 
 namespace {
@@ -32,7 +33,8 @@ int Finish(ExitStatus status) {
 bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
   if (recovery == veskara::Recovery::kByTheCommand) return true;
   try {
-    veskara::RecoverBase(base_directory);
+    const std::string note = veskara::RecoverBase(base_directory);
+    if (!note.empty()) std::fprintf(stderr, "veskara-cli: %s\n", note.c_str());
     return true;
   } catch (const std::exception& failure) {
     const std::string problem = veskara::ErrorReportText(failure.what());
@@ -52,6 +54,9 @@ bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Under a file-size limit a write then fails with "Disk full" instead of
+  // killing the program without a word.
+  veskara::IgnoreFileSizeLimitSignal();
   // Results often go to a pipe: write them in large blocks.
   static char out_buffer[1 << 16];
   std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);

@@ -6,6 +6,9 @@
 
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "platform/process.h"
+#include "platform/str_to_int.h"
+#include "platform/strings.h"
 #include "base/base_files.h"
 #include "platform/text_file.h"
 #include "search/base_statistics.h"
@@ -25,8 +28,8 @@ void Err(std::string_view text) {
 
 // A failure of the core (a read error, say) as the window's error report
 // would word it.
-ExitStatus ReportFailure(const std::exception& failure) {
-  Err("veskara-cli: " + ErrorReportText(failure.what()));
+ExitStatus ReportFailure(const std::exception& failure, std::string_view doing) {
+  Err("veskara-cli: " + ErrorReportText(FailureText(failure, doing)));
   return ExitStatus::kFailure;
 }
 
@@ -48,7 +51,7 @@ ExitStatus RunSearchCommand(const Invocation& invocation) {
   try {
     outcome = RunSearch(invocation.base_directory, EncodeCp1251(query, '?'));
   } catch (const std::exception& failure) {
-    return ReportFailure(failure);
+    return ReportFailure(failure, "search the base");
   }
   switch (outcome.status) {
     case SearchOutcome::Status::kNothingToDo:
@@ -77,15 +80,31 @@ ExitStatus RunSearchCommand(const Invocation& invocation) {
 }
 
 ExitStatus RunFilesCommand(const Invocation& invocation) {
+  // Regression guard: "abc" or a number beyond 32 bits printed nothing and
+  // exited 0, as if the files had been listed.
+  const std::string& numbers = invocation.operands.at(0);
+  for (std::string_view piece : SplitNumberList(numbers)) {
+    if (!TryStrToInt(piece)) {
+      Err("veskara-cli: '" + EscapeControlBytes(piece) + "' in NUMBERLIST is not a valid integer value");
+      return ExitStatus::kFailure;
+    }
+  }
   std::vector<std::string> rows;
   try {
-    rows = ListFilesOfEntry(invocation.base_directory, invocation.operands.at(0));
+    rows = ListFilesOfEntry(invocation.base_directory, numbers);
   } catch (const std::exception& failure) {
-    return ReportFailure(failure);
+    return ReportFailure(failure, "look the files up");
   }
+  const bool terminal = StdoutIsTerminal();
   for (const std::string& row : rows) {
-    Out(row);
+    // Paths go out as their bytes for scripts; a terminal gets control bytes
+    // escaped, so that a hostile fls.txt cannot drive it.
+    Out(terminal ? EscapeControlBytes(row) : row);
     Out("\n");
+  }
+  if (rows.empty()) {
+    Err("No file of the base has these numbers");
+    return ExitStatus::kNothingFound;
   }
   return ExitStatus::kDone;
 }
@@ -96,7 +115,7 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
   try {
     stats = CountBase(base);
   } catch (const std::exception& failure) {
-    return ReportFailure(failure);
+    return ReportFailure(failure, "count the base");
   }
   // The About page leaves a label empty for a base it cannot count; a script
   // must not take that for a count.

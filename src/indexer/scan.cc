@@ -109,9 +109,11 @@ struct Scan::Impl {
 std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask,
                                     BaseState& state, Env& env) {
   CheckFolder(env, start_mask);
+  // The first scan makes the base folder, private to the user.
+  env.CreateDirectories(base_directory, 0700);
   std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
   if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
-  RecoverBaseLocked(base_directory, env);
+  std::string note = RecoverBaseLocked(base_directory, env);
   LoadBase(base_directory, state, env);
   std::unique_ptr<Scan> scan(new Scan());
   scan->impl_ = std::make_unique<Impl>();
@@ -120,6 +122,7 @@ std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std
   scan->impl_->state = &state;
   scan->impl_->env = &env;
   scan->impl_->lock = std::move(lock);
+  scan->impl_->summary.recovery_note = std::move(note);
   return scan;
 }
 
@@ -240,12 +243,12 @@ void ProgressReporter::Show(size_t done) {
   observer_.SetProgress(done, total_);
 }
 
-void RecoverBase(const std::string& base_directory, Env& env) {
-  if (!NeedsRecovery(base_directory, env)) return;
+std::string RecoverBase(const std::string& base_directory, Env& env) {
+  if (!NeedsRecovery(base_directory, env)) return "";
   // A scan that holds the lock owns the temporaries; it recovers by itself.
   std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
-  if (!lock) return;
-  RecoverBaseLocked(base_directory, env);
+  if (!lock) return "";
+  return RecoverBaseLocked(base_directory, env);
 }
 
 }  // namespace veskara

@@ -64,6 +64,7 @@ struct UnreadDocument {
 
 // What a finished scan did.
 struct ScanSummary {
+  std::string recovery_note;            // RecoverBaseLocked's note at Prepare
   size_t added = 0;                     // candidates recorded in fls.txt
   std::vector<UnreadDocument> unread;   // in candidate order
 };
@@ -71,7 +72,8 @@ struct ScanSummary {
 class Scan {
  public:
   // Caller's thread: checks that the folder of `start_mask` exists and can
-  // be read (ScanFolderError), takes the lock (ScanLockedError), repairs an
+  // be read (ScanFolderError), makes the base folder when it is missing
+  // (mode 0700), takes the lock (ScanLockedError), repairs an
   // interrupted commit, runs LoadBase into `state` (its failures pass
   // through and nothing is changed). `start_mask` comes from StartMaskFor.
   static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
@@ -113,7 +115,8 @@ class ProgressReporter {
 // start-up by both front ends. In a clean base (no commit record, no
 // temporary) it touches nothing and never throws; otherwise a failure to
 // settle the files is thrown as IoError. Does nothing while another scan
-// holds the base's lock: those files are that scan's.
-void RecoverBase(const std::string& base_directory, Env& env = Env::Default());
+// holds the base's lock: those files are that scan's. Returns the note of
+// RecoverBaseLocked.
+std::string RecoverBase(const std::string& base_directory, Env& env = Env::Default());
 
 }  // namespace veskara

@@ -1,5 +1,7 @@
 #include "search/messages.h"
 
+#include <new>
+
 #include "base/base_files.h"
 #include "platform/strings.h"
 
@@ -16,5 +18,10 @@ std::string MissingBaseFileText(std::string_view base_directory, std::string_vie
 }
 
 std::string CannotOpenBaseFileText(std::string_view name) { return "Can't open file " + std::string(name); }
+
+std::string FailureText(const std::exception& failure, std::string_view doing) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) return "Not enough memory to " + std::string(doing);
+  return failure.what();
+}
 
 }  // namespace veskara

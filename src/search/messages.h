@@ -3,6 +3,7 @@
 // an information or warning icon, or the general error report.
 #pragma once
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -35,5 +36,10 @@ std::string ErrorReportText(const std::string& message);
 // open. The folder's bytes are shown with control bytes escaped.
 std::string MissingBaseFileText(std::string_view base_directory, std::string_view name);
 std::string CannotOpenBaseFileText(std::string_view name);
+
+// The message of a failure for the user: "Not enough memory to " + `doing`
+// when memory ran out (std::bad_alloc says nothing a user can act on), its
+// own message otherwise.
+std::string FailureText(const std::exception& failure, std::string_view doing);
 
 }  // namespace veskara

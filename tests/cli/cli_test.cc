@@ -107,14 +107,28 @@ TEST_F(CliTest, TooManyEntriesAreReportedOnceAndShown) {
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 501);
 }
 
+// Regression guard: a list that is not integers, or numbers the base does
+// not hold, printed nothing and exited 0.
 TEST_F(CliTest, FilesListsPathsInListOrder) {
   Files(CrLf({"/d/a.htm", "0", "tag|/d/b.htm", "1", "/d/c.pdf", "2"}));
-  CliRun run = OnBase({"files", "2,0,9,1"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "/d/c.pdf\n/d/a.htm\n/d/b.htm\n");
-  run = OnBase({"files", ",3,,5,"});
-  EXPECT_EQ(run.code, 0);
-  EXPECT_EQ(run.out, "");
+  const struct {
+    const char* list;
+    int code;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {"2,0,9,1", 0, "/d/c.pdf\n/d/a.htm\n/d/b.htm\n", ""},
+      {"7,9", 1, "", "No file of the base has these numbers\n"},
+      {"abc", 2, "", "veskara-cli: 'abc' in NUMBERLIST is not a valid integer value\n"},
+      {"1,99999999999", 2, "", "veskara-cli: '99999999999' in NUMBERLIST is not a valid integer value\n"},
+      {",3,,5,", 2, "", "veskara-cli: '' in NUMBERLIST is not a valid integer value\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = OnBase({"files", c.list});
+    EXPECT_EQ(run.code, c.code) << c.list;
+    EXPECT_EQ(run.out, c.out) << c.list;
+    EXPECT_EQ(run.err, c.err) << c.list;
+  }
 }
 
 TEST_F(CliTest, FilesWithoutFilesFileFails) {

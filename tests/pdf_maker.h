@@ -1,0 +1,48 @@
+// Small real PDF documents for the tests, made on the spot.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace veskara::testing {
+
+// A one-page document with one line of Helvetica text per entry of `lines`.
+inline std::string MakePdf(const std::vector<std::string>& lines) {
+  std::string content = "BT /F1 12 Tf 72 720 Td 14 TL\n";
+  for (const std::string& line : lines) {
+    content += "(";
+    for (char c : line) {
+      if (c == '(' || c == ')' || c == '\\') content += '\\';
+      content += c;
+    }
+    content += ") Tj T*\n";
+  }
+  content += "ET\n";
+  std::vector<std::string> objects = {
+      "<< /Type /Catalog /Pages 2 0 R >>",
+      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 0 R >> >> "
+      "/Contents 5 0 R >>",
+      "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
+      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
+  };
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<size_t> offsets;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  size_t xref = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (size_t off : offsets) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", off);
+    pdf += entry;
+  }
+  pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+         std::to_string(xref) + "\n%%EOF\n";
+  return pdf;
+}
+
+}  // namespace veskara::testing

@@ -28,9 +28,9 @@ void WriteTree(const TempDir& dir, int pages) {
   WriteFile(dir / "docs/a.htm", "<html><b>Hello</b> World</html>");
 }
 
-bool WaitForScan(TmForm& form) {
+bool WaitForScan(FormUnderTest& form) {
   if (!form.Scanning()) return true;
-  QSignalSpy finished(&form, &TmForm::scanFinished);
+  QSignalSpy finished(form.window.get(), &TmForm::scanFinished);
   return finished.wait(60000);
 }
 
@@ -46,7 +46,7 @@ class ScanTest : public QObject {
     TempDir dir;
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    QSignalSpy writes(form.get(), &TmForm::panelTextChanged);
+    QSignalSpy writes(form->window.get(), &TmForm::panelTextChanged);
     form->DirEdit->setText(" \t ");
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     QVERIFY(!form->Scanning());
@@ -62,7 +62,7 @@ class ScanTest : public QObject {
     auto form = ShowForm(desktop, dir.path());
     QCOMPARE(form->LabFilesCount->text(), QString());
     std::vector<PanelWrite> writes;
-    connect(form.get(), &TmForm::panelTextChanged, this,
+    connect(form->window.get(), &TmForm::panelTextChanged, this,
             [&](int panel, const QString& text) { writes.emplace_back(panel, text); });
 
     QStringList progress;
@@ -180,7 +180,7 @@ class ScanTest : public QObject {
     WriteTree(dir, 1);
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    connect(form.get(), &TmForm::panelTextChanged, this, [](int, const QString& text) {
+    connect(form->window.get(), &TmForm::panelTextChanged, this, [](int, const QString& text) {
       if (text == "Sorting...") throw std::runtime_error("No room for the status");
     });
     form->DirEdit->setText(QString::fromStdString(dir / "docs"));
@@ -206,9 +206,9 @@ class ScanTest : public QObject {
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     // The worker waits for the window to show "Step 1 of 4"; the stop
     // request must release it, or the close would never end.
-    QVERIFY(!form->close());
+    QVERIFY(!form->window->close());
     QVERIFY(WaitForScan(*form));
-    QTRY_VERIFY(!form->isVisible());
+    QTRY_VERIFY(!form->window->isVisible());
     QVERIFY(desktop.messages.empty());
     QCOMPARE(ReadFile(dir / "wrds.txt"), words);
     QCOMPARE(ReadFile(dir / "fls.txt"), files);
@@ -231,9 +231,9 @@ class ScanTest : public QObject {
     auto form = ShowForm(desktop, dir.path());
     form->DirEdit->setText(QString::fromStdString(dir / "docs/l0"));
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
-    QVERIFY(!form->close());
+    QVERIFY(!form->window->close());
     QVERIFY(WaitForScan(*form));
-    QTRY_VERIFY(!form->isVisible());
+    QTRY_VERIFY(!form->window->isVisible());
     QVERIFY(!FileExists(dir / "wrds.txt"));
     QVERIFY(desktop.messages.empty());
   }

@@ -31,15 +31,15 @@ class WindowTest : public QObject {
   void firstStartWithoutBase() {
     TempDir dir;
     RecordingDesktop desktop;
-    TmForm form(desktop, [&] { return dir.path(); });
+    FormUnderTest form(desktop, [&] { return dir.path(); });
     form.PageControl1->setCurrentIndex(1);  // FormShow must bring the first page
-    form.show();
+    form.window->show();
     QCOMPARE(form.PanelText(0), QString());
     QCOMPARE(form.PanelText(1), kHint);
     QCOMPARE(form.LabFilesCount->text(), QString());
     QCOMPARE(form.LabWordsCount->text(), QString());
     QCOMPARE(form.PageControl1->currentWidget(), form.TabSheet1);
-    QCOMPARE(form.BaseDirectory(), dir.path());
+    QCOMPARE(form.window->BaseDirectory(), dir.path());
     QVERIFY(desktop.messages.empty());
   }
 
@@ -110,41 +110,41 @@ class WindowTest : public QObject {
          {Expected{"Label1", "Text to search:"}, Expected{"Label2", "Found words:"}, Expected{"Label3", "Found files:"},
           Expected{"Label4", "Directory to scan:"}, Expected{"Label5", "WWW:"}, Expected{"Label8", "E-mail:"},
           Expected{"Label7", kWebPageAddress}, Expected{"Label9", kMailAddress}}) {
-      auto* label = form->findChild<QLabel*>(e.name);
+      auto* label = form->window->findChild<QLabel*>(e.name);
       QVERIFY2(label != nullptr, e.name);
       QCOMPARE(label->text(), e.text);
     }
     for (const Expected& e :
          {Expected{"btnGO", "Search"}, Expected{"btnOpen", "Open"}, Expected{"btnScan", "Add to base"}}) {
-      auto* button = form->findChild<QPushButton*>(e.name);
+      auto* button = form->window->findChild<QPushButton*>(e.name);
       QVERIFY2(button != nullptr, e.name);
       QCOMPARE(button->text(), e.text);
       QCOMPARE(button->focusPolicy(), Qt::NoFocus);
     }
-    for (const char* name : {"Edit1", "DirEdit"}) QVERIFY(form->findChild<QLineEdit*>(name) != nullptr);
+    for (const char* name : {"Edit1", "DirEdit"}) QVERIFY(form->window->findChild<QLineEdit*>(name) != nullptr);
     for (const char* name : {"ListBox1", "ListBox2"}) {
-      auto* list = form->findChild<QListWidget*>(name);
+      auto* list = form->window->findChild<QListWidget*>(name);
       QVERIFY(list != nullptr);
       QVERIFY(!list->isSortingEnabled());
     }
     for (const char* name : {"TabSheet1", "TabSheet2", "Bevel1", "LabFilesCount", "LabWordsCount"}) {
-      QVERIFY2(form->findChild<QWidget*>(name) != nullptr, name);
+      QVERIFY2(form->window->findChild<QWidget*>(name) != nullptr, name);
     }
-    auto* pages = form->findChild<QTabWidget*>("PageControl1");
+    auto* pages = form->window->findChild<QTabWidget*>("PageControl1");
     QVERIFY(pages != nullptr);
     QCOMPARE(pages->count(), 2);
     QCOMPARE(pages->tabText(0), QString("Search text"));
     QCOMPARE(pages->tabText(1), QString("About"));
-    QVERIFY(form->findChild<QStatusBar*>("StatusBar") != nullptr);
-    QCOMPARE(form->windowTitle(), QString("Veskara"));
+    QVERIFY(form->window->findChild<QStatusBar*>("StatusBar") != nullptr);
+    QCOMPARE(form->window->windowTitle(), QString("Veskara"));
   }
 
   void statusBarHasTwoSunkenPanels() {
     TempDir dir;
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    auto* step = form->findChild<QLabel*>("StatusPanel0");
-    auto* message = form->findChild<QLabel*>("StatusPanel1");
+    auto* step = form->window->findChild<QLabel*>("StatusPanel0");
+    auto* message = form->window->findChild<QLabel*>("StatusPanel1");
     QVERIFY(step != nullptr && message != nullptr);
     QCOMPARE(step->width(), 70);
     QVERIFY(message->geometry().left() >= step->geometry().right());
@@ -179,11 +179,11 @@ class WindowTest : public QObject {
     TempDir dir;
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    QCOMPARE(form->size(), QSize(544, 461));
-    QCOMPARE(form->minimumWidth(), 544);
-    QCOMPARE(form->minimumHeight(), 461);
-    QCOMPARE(form->maximumHeight(), 461);
-    QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QCOMPARE(form->window->size(), QSize(544, 461));
+    QCOMPARE(form->window->minimumWidth(), 544);
+    QCOMPARE(form->window->minimumHeight(), 461);
+    QCOMPARE(form->window->maximumHeight(), 461);
+    QVERIFY(!(form->window->windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(form->PageControl1->geometry(), QRect(0, 0, 544, 461 - 19));
 
     auto check = [&](int grow) {
@@ -198,11 +198,11 @@ class WindowTest : public QObject {
       QCOMPARE(form->Label4->pos(), QPoint(16, 352));
     };
     check(0);
-    form->resize(744, 600);  // taller is refused
-    QCOMPARE(form->size(), QSize(744, 461));
+    form->window->resize(744, 600);  // taller is refused
+    QCOMPARE(form->window->size(), QSize(744, 461));
     check(200);
-    form->resize(300, 300);  // never below the design size
-    QCOMPARE(form->size(), QSize(544, 461));
+    form->window->resize(300, 300);  // never below the design size
+    QCOMPARE(form->window->size(), QSize(544, 461));
     check(0);
   }
 
@@ -253,9 +253,9 @@ class WindowTest : public QObject {
     SetDurableFaultHookForTesting(
         [](std::string_view operation, const std::string&) { return operation == "lock" ? EACCES : 0; });
     RecordingDesktop desktop;
-    TmForm form(desktop, [&] { return dir.path(); });
+    FormUnderTest form(desktop, [&] { return dir.path(); });
     form.PageControl1->setCurrentIndex(1);
-    form.show();
+    form.window->show();
     SetDurableFaultHookForTesting(nullptr);
     QCOMPARE(desktop.messages.size(), size_t{1});
     QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
@@ -300,12 +300,12 @@ class WindowTest : public QObject {
     form->Edit1->setText("hello");
     form->ListBox1->setFocus();
     form->PageControl1->setCurrentWidget(form->TabSheet2);
-    QTest::keyClick(form.get(), Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClick(form->window.get(), Qt::Key_F, Qt::ControlModifier);
     QCOMPARE(form->PageControl1->currentWidget(), form->TabSheet1);
     QCOMPARE(QApplication::focusWidget(), form->Edit1);
     QCOMPARE(form->Edit1->selectedText(), QString("hello"));
     form->ListBox1->setFocus();
-    QTest::keyClick(form.get(), Qt::Key_L, Qt::ControlModifier);
+    QTest::keyClick(form->window.get(), Qt::Key_L, Qt::ControlModifier);
     QCOMPARE(QApplication::focusWidget(), form->Edit1);
     QTest::keyClick(form->Edit1, Qt::Key_Escape);
     QCOMPARE(form->Edit1->text(), QString());

@@ -12,7 +12,6 @@
 
 #include "app/desktop.h"
 #include "app/tm_form.h"
-#include "app/widgets.h"
 
 namespace {
 
@@ -40,21 +39,22 @@ int main(int argc, char** argv) {
   FailingDesktop desktop;
   veskara::TmForm form(desktop, [base] { return base; });
   form.show();
+  auto* found_words = form.findChild<QListWidget*>("ListBox1");
 
-  form.DirEdit->setText(QString::fromLocal8Bit(argv[2]));
+  form.findChild<QLineEdit*>("DirEdit")->setText(QString::fromLocal8Bit(argv[2]));
   QSignalSpy finished(&form, &veskara::TmForm::scanFinished);
-  form.btnScan->click();
+  form.findChild<QPushButton*>("btnScan")->click();
   if (!form.Scanning() && finished.isEmpty()) return 1;
   if (finished.isEmpty() && !finished.wait(60000)) return 1;
 
-  form.Edit1->setText(QString::fromLocal8Bit(argv[3]));
-  form.btnGO->click();
-  if (form.ListBox1->count() == 0) {
+  form.findChild<QLineEdit*>("Edit1")->setText(QString::fromLocal8Bit(argv[3]));
+  form.findChild<QPushButton*>("btnGO")->click();
+  if (found_words->count() == 0) {
     std::fprintf(stderr, "veskara-screenshot: nothing found\n");
     return 1;
   }
-  QTest::mouseClick(form.ListBox1->viewport(), Qt::LeftButton, {},
-                    form.ListBox1->visualItemRect(form.ListBox1->item(0)).center());
+  QTest::mouseClick(found_words->viewport(), Qt::LeftButton, {},
+                    found_words->visualItemRect(found_words->item(0)).center());
   QApplication::processEvents();
   if (desktop.failed) return 1;
   if (!form.grab().save(QString::fromLocal8Bit(argv[4]), "PNG")) {

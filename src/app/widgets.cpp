@@ -11,16 +11,20 @@
 
 namespace veskara {
 
-QLabel* FittedLabel(const QString& text, QWidget* parent, int left, int top, const char* name) {
+QLabel* FittedLabel(const QString& text, QWidget* parent, const char* name) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(name);
-  label->move(left, top);
   label->adjustSize();
   return label;
 }
 
 void SetFittedText(QLabel* label, const QString& text) {
   label->setText(text);
+  label->adjustSize();
+}
+
+void PlaceLabel(QLabel* label, QPoint pos) {
+  label->move(pos);
   label->adjustSize();
 }
 

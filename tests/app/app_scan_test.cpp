@@ -46,7 +46,7 @@ class ScanTest : public QObject {
     TempDir dir;
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    QSignalSpy writes(form->window.get(), &TmForm::panelTextChanged);
+    QSignalSpy writes(form->StatusBar, &StatusPanels::panelTextChanged);
     form->DirEdit->setText(" \t ");
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     QVERIFY(!form->Scanning());
@@ -62,7 +62,7 @@ class ScanTest : public QObject {
     auto form = ShowForm(desktop, dir.path());
     QCOMPARE(form->LabFilesCount->text(), QString());
     std::vector<PanelWrite> writes;
-    connect(form->window.get(), &TmForm::panelTextChanged, this,
+    connect(form->StatusBar, &StatusPanels::panelTextChanged, this,
             [&](int panel, const QString& text) { writes.emplace_back(panel, text); });
 
     QStringList progress;
@@ -180,7 +180,7 @@ class ScanTest : public QObject {
     WriteTree(dir, 1);
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    connect(form->window.get(), &TmForm::panelTextChanged, this, [](int, const QString& text) {
+    connect(form->StatusBar, &StatusPanels::panelTextChanged, this, [](int, const QString& text) {
       if (text == "Sorting...") throw std::runtime_error("No room for the status");
     });
     form->DirEdit->setText(QString::fromStdString(dir / "docs"));

@@ -19,7 +19,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/about_page.h"
 #include "app/desktop.h"
+#include "app/search_page.h"
+#include "app/status_panels.h"
 #include "app/tm_form.h"
 #include "app/widgets.h"
 #include "test_util.h"
@@ -81,7 +84,7 @@ struct FormUnderTest {
         Label4(Named<QLabel>(*window, "Label4")),
         DirEdit(Named<DirectoryEdit>(*window, "DirEdit")),
         btnScan(Named<QPushButton>(*window, "btnScan")),
-        StatusBar(Named<QStatusBar>(*window, "StatusBar")),
+        StatusBar(Named<StatusPanels>(*window, "StatusBar")),
         Label7(Named<LinkLabel>(*window, "Label7")),
         Label5(Named<QLabel>(*window, "Label5")),
         Label8(Named<QLabel>(*window, "Label8")),
@@ -89,11 +92,12 @@ struct FormUnderTest {
         Bevel1(Named<QWidget>(*window, "Bevel1")),
         LabFilesCount(Named<QLabel>(*window, "LabFilesCount")),
         LabWordsCount(Named<QLabel>(*window, "LabWordsCount")),
-        ScanProgress(Named<QProgressBar>(*window, "ScanProgress")) {}
+        ScanProgress(Named<QProgressBar>(*window, "ScanProgress")),
+        search(Named<SearchPage>(*window, "TabSheet1")) {}
 
-  QString PanelText(int panel) const { return window->PanelText(panel); }
-  const std::vector<std::string>& FoundNumberLists() const { return window->FoundNumberLists(); }
-  QString GetSelectedFile() const { return window->GetSelectedFile(); }
+  QString PanelText(int panel) const { return StatusBar->PanelText(panel); }
+  const std::vector<std::string>& FoundNumberLists() const { return search->FoundNumberLists(); }
+  QString GetSelectedFile() const { return search->GetSelectedFile(); }
   bool Scanning() const { return window->Scanning(); }
 
   std::unique_ptr<TmForm> window;
@@ -111,7 +115,7 @@ struct FormUnderTest {
   QLabel* Label4;
   DirectoryEdit* DirEdit;
   QPushButton* btnScan;
-  QStatusBar* StatusBar;
+  StatusPanels* StatusBar;
   LinkLabel* Label7;
   QLabel* Label5;
   QLabel* Label8;
@@ -120,6 +124,7 @@ struct FormUnderTest {
   QLabel* LabFilesCount;
   QLabel* LabWordsCount;
   QProgressBar* ScanProgress;
+  SearchPage* search;  // TabSheet1 as its class
 };
 
 // A window over the base in `dir`, shown (FormShow runs) and active.

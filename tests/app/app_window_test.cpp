@@ -1,4 +1,6 @@
 // The main window's start, layout, status bar, About page and failures.
+#include <QApplication>
+#include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -6,11 +8,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QToolButton>
 #include <cerrno>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 #include "app/widgets.h"
 #include "app_test_util.h"
@@ -21,6 +26,66 @@ namespace veskara::testing {
 namespace {
 
 const QString kHint = "First, you should add to base one or more directory...";
+
+// The application's font at `points` (0: as it is) while the object lives.
+class AppFont {
+ public:
+  explicit AppFont(int points) : saved_(QApplication::font()) {
+    QFont font = saved_;
+    if (points > 0) font.setPointSize(points);
+    QApplication::setFont(font);
+  }
+  ~AppFont() { QApplication::setFont(saved_); }
+  AppFont(const AppFont&) = delete;
+  AppFont& operator=(const AppFont&) = delete;
+
+ private:
+  QFont saved_;
+};
+
+// Every text of the window shows whole: a button's inside its frame, a
+// field's line inside its border, a status panel's inside its bevel (its
+// line may touch the bevel, as at the design size); and no control of a page
+// overlaps another or leaves the page, so no label runs into its field.
+void CheckNothingClipped(FormUnderTest& form) {
+  for (const QPushButton* button : form.window->findChildren<QPushButton*>()) {
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+    QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= room.width(), qPrintable(button->text()));
+    QVERIFY2(button->fontMetrics().height() <= room.height(), qPrintable(button->text()));
+  }
+  for (const QLineEdit* edit : {form.Edit1, static_cast<QLineEdit*>(form.DirEdit)}) {
+    const int frame = edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, edit);
+    QVERIFY2(edit->fontMetrics().height() <= edit->height() - 2 * frame, qPrintable(edit->objectName()));
+  }
+  for (const char* name : {"StatusPanel0", "StatusPanel1"}) {
+    const auto* panel = Named<QLabel>(*form.window, name);
+    QVERIFY2(panel->fontMetrics().horizontalAdvance(panel->text()) <= panel->contentsRect().width(), name);
+    QVERIFY2(panel->fontMetrics().height() <= panel->height(), name);
+  }
+  QWidget* const shown = form.PageControl1->currentWidget();
+  for (QWidget* page : {form.TabSheet1, form.TabSheet2}) {
+    form.PageControl1->setCurrentWidget(page);  // a hidden page keeps its old size
+    const QList<QWidget*> controls = page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (qsizetype i = 0; i < controls.size(); ++i) {
+      const QString name = controls[i]->objectName();
+      QVERIFY2(page->rect().contains(controls[i]->geometry()), qPrintable(name + " leaves its page"));
+      const auto* label = qobject_cast<const QLabel*>(controls[i]);
+      if (label != nullptr && !label->text().isEmpty()) {
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+                 qPrintable(name));
+        QVERIFY2(label->fontMetrics().height() <= label->contentsRect().height(), qPrintable(name));
+      }
+      for (qsizetype j = i + 1; j < controls.size(); ++j) {
+        QVERIFY2(!controls[i]->geometry().intersects(controls[j]->geometry()),
+                 qPrintable(name + " overlaps " + controls[j]->objectName()));
+      }
+    }
+  }
+  form.PageControl1->setCurrentWidget(shown);
+}
 
 }  // namespace
 
@@ -185,6 +250,7 @@ class WindowTest : public QObject {
     QCOMPARE(form->window->maximumHeight(), 461);
     QVERIFY(!(form->window->windowFlags() & Qt::WindowMaximizeButtonHint));
     QCOMPARE(form->PageControl1->geometry(), QRect(0, 0, 544, 461 - 19));
+    QCOMPARE(Named<QLabel>(*form->window, "StatusPanel0")->width(), 70);
 
     auto check = [&](int grow) {
       QCOMPARE(form->Edit1->geometry(), QRect(16, 32, 415 + grow, 21));
@@ -194,8 +260,12 @@ class WindowTest : public QObject {
       QCOMPARE(form->btnOpen->geometry(), QRect(446 + grow, 224, 73, 22));
       QCOMPARE(form->DirEdit->geometry(), QRect(16, 368, 415 + grow, 21));
       QCOMPARE(form->btnScan->geometry(), QRect(446 + grow, 368, 73, 22));
-      QCOMPARE(form->Label1->pos(), QPoint(16, 16));
-      QCOMPARE(form->Label4->pos(), QPoint(16, 352));
+      const std::pair<QLabel*, QPoint> labels[] = {
+          {form->Label1, {16, 16}}, {form->Label2, {16, 72}}, {form->Label3, {16, 208}}, {form->Label4, {16, 352}}};
+      for (const auto& [label, pos] : labels) {
+        QCOMPARE(label->pos(), pos);
+        QCOMPARE(label->size(), label->sizeHint());  // fits its text
+      }
     };
     check(0);
     form->window->resize(744, 600);  // taller is refused
@@ -204,6 +274,63 @@ class WindowTest : public QObject {
     form->window->resize(300, 300);  // never below the design size
     QCOMPARE(form->window->size(), QSize(544, 461));
     check(0);
+  }
+
+  // A larger font grows the layout until every text shows whole; a smaller
+  // one keeps the written size.
+  void noTextIsClippedAtAnyFont_data() {
+    QTest::addColumn<int>("points");  // 0: the default font
+    QTest::addColumn<bool>("design_size");
+    QTest::newRow("7 pt") << 7 << true;
+    QTest::newRow("default") << 0 << true;
+    QTest::newRow("10 pt") << 10 << false;
+    QTest::newRow("13 pt") << 13 << false;
+    QTest::newRow("20 pt") << 20 << false;
+  }
+  void noTextIsClippedAtAnyFont() {
+    QFETCH(int, points);
+    QFETCH(bool, design_size);
+    AppFont font(points);
+    TempDir dir;
+    WriteFile(dir / "fls.txt", CrLf({"/x.htm", "0"}));
+    WriteFile(dir / "wrds.txt", CrLf({"A", "0"}));
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    TmForm& window = *form->window;
+    QCOMPARE(window.minimumHeight(), window.maximumHeight());  // the height stays fixed
+    QCOMPARE(window.height(), window.minimumHeight());
+    QCOMPARE(window.size() == QSize(544, 461), design_size);
+    QVERIFY(window.width() >= 544 && window.height() >= 461);
+    for (const QString step : {"Step 1 of 4", "Step 2 of 4", "Step 3 of 4", "Step 4 of 4"}) {
+      form->StatusBar->SetPanelText(0, step);
+      form->StatusBar->SetPanelText(1, kHint);
+      CheckNothingClipped(*form);
+      if (QTest::currentTestFailed()) return;
+    }
+    window.resize(window.width() + 300, window.height());  // and widened
+    CheckNothingClipped(*form);
+  }
+
+  void aFontChangeLaysTheWindowOutAgain() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    QFont font = form->window->font();
+    const int default_points = font.pointSize();
+    font.setPointSize(13);
+    form->window->setFont(font);
+    QVERIFY(form->window->height() > 461);
+    QCOMPARE(form->window->maximumHeight(), form->window->height());
+    CheckNothingClipped(*form);
+    if (QTest::currentTestFailed()) return;
+
+    font.setPointSize(default_points);
+    form->window->setFont(font);
+    QCOMPARE(form->window->maximumHeight(), 461);
+    form->window->resize(544, 461);  // the larger minimum had widened it
+    QCOMPARE(form->window->size(), QSize(544, 461));
+    QCOMPARE(form->btnScan->geometry(), QRect(446, 368, 73, 22));
+    QCOMPARE(form->Label4->pos(), QPoint(16, 352));
   }
 
   void aboutPageLayoutAndLinks() {

@@ -1,14 +1,17 @@
 // Renders the window over a sample base to a PNG, without a display:
-//   veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png
+//   veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]
 // Adds FOLDER to the base through "Add to base", searches QUERY, chooses the
-// first found word and saves the window as it then looks.
+// first found word and saves the window as it then looks, in the default
+// font or in one of POINT_SIZE points.
 #include <QApplication>
+#include <QFont>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/desktop.h"
 #include "app/tm_form.h"
@@ -31,9 +34,18 @@ class FailingDesktop : public veskara::Desktop {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png\n");
+  if (argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]\n");
     return 2;
+  }
+  if (argc == 6) {
+    QFont font = QApplication::font();
+    font.setPointSize(std::atoi(argv[5]));
+    if (font.pointSize() <= 0) {
+      std::fprintf(stderr, "veskara-screenshot: not a point size: %s\n", argv[5]);
+      return 2;
+    }
+    QApplication::setFont(font);
   }
   const std::string base = argv[1];
   FailingDesktop desktop;

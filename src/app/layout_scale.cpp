@@ -7,6 +7,8 @@
 #include <QStyleOptionButton>
 #include <cmath>
 
+#include "app/widgets.h"
+
 namespace veskara {
 
 void LayoutScale::Fit(int needed, int design) {
@@ -17,7 +19,7 @@ void LayoutScale::Fit(int needed, int design) {
 
 void LayoutScale::FitText(const QWidget& widget, const QString& text, QSize room, QSize frame) {
   const QFontMetrics metrics = widget.fontMetrics();
-  Fit(metrics.horizontalAdvance(text) + frame.width(), room.width());
+  Fit(metrics.horizontalAdvance(ShownText(text)) + frame.width(), room.width());
   Fit(metrics.height() + frame.height(), room.height());
 }
 

@@ -27,8 +27,9 @@ class LayoutScale {
   // Grows the factor until `needed` pixels fit in `design` pixels. A design
   // of 0 or less bounds nothing.
   void Fit(int needed, int design);
-  // Until one line of `text` in `widget`'s font fits in `room`, of which
-  // `frame` pixels are the control's own (borders, margins) and do not grow.
+  // Until one line of `text` in `widget`'s font, a mnemonic's "&" not shown,
+  // fits in `room`, of which `frame` pixels are the control's own (borders,
+  // margins) and do not grow.
   void FitText(const QWidget& widget, const QString& text, QSize room, QSize frame = {});
   // Until the button's text fits inside its frame at the design `size`.
   void FitButton(const QPushButton& button, QSize size);

@@ -40,7 +40,8 @@ constexpr const char* kCannotOpen = "Sorry, can't open selected file.";
 QPushButton* Button(const QString& text, QWidget* page, const char* name) {
   auto* button = new QPushButton(text, page);
   button->setObjectName(name);
-  // A click must not take the focus from the field or list that has it.
+  // A click must not take the focus from the field or list that has it; the
+  // keyboard reaches the button by the Alt key of its underlined letter.
   button->setFocusPolicy(Qt::NoFocus);
   button->setAutoDefault(false);
   return button;
@@ -64,19 +65,25 @@ SearchPage::SearchPage(FormContext& context, StatusPanels& status, ScanProgress&
   QLabel* query_label = FittedLabel("Text to search:", this, "Label1");
   query_ = new QLineEdit(this);
   query_->setObjectName("Edit1");
-  search_ = Button("Search", this, "btnGO");
+  search_ = Button("&Search", this, "btnGO");
   QLabel* words_label = FittedLabel("Found words:", this, "Label2");
   found_words_ = ListBox(this, "ListBox1");
   QLabel* files_label = FittedLabel("Found files:", this, "Label3");
   found_files_ = ListBox(this, "ListBox2");
-  open_ = Button("Open", this, "btnOpen");
+  open_ = Button("&Open", this, "btnOpen");
   QLabel* directory_label = FittedLabel("Directory to scan:", this, "Label4");
   directory_ = new DirectoryEdit(context.desktop(), this);
   directory_->setObjectName("DirEdit");
-  add_to_base_ = Button("Add to base", this, "btnScan");
+  add_to_base_ = Button("&Add to base", this, "btnScan");
 
   rows_ = {Row{query_label, query_, search_, 16, 21}, Row{words_label, found_words_, nullptr, 72, 97},
            Row{files_label, found_files_, open_, 208, 97}, Row{directory_label, directory_, add_to_base_, 352, 21}};
+  // A screen reader names each field and list by its label, as a sighted user
+  // does; the buttons it names by their own texts.
+  for (const Row& row : rows_) {
+    row.label->setBuddy(row.field);
+    row.field->setAccessibleName(row.label->text());
+  }
   setTabOrder(query_, found_words_);
   setTabOrder(found_words_, found_files_);
   setTabOrder(found_files_, directory_);
@@ -87,6 +94,7 @@ SearchPage::SearchPage(FormContext& context, StatusPanels& status, ScanProgress&
   connect(open_, &QPushButton::clicked, this, context_.Slot([this] { btnOpenClick(); }));
   connect(found_files_, &QListWidget::itemDoubleClicked, this, context_.Slot([this] { btnOpenClick(); }));
   connect(add_to_base_, &QPushButton::clicked, this, context_.Slot([this] { btnScanClick(); }));
+  connect(directory_, &QLineEdit::returnPressed, this, context_.Slot([this] { btnScanClick(); }));
 
   // Choosing an entry, by mouse or keys, lists its files. A click on the
   // row that is already selected lists them again (it changes no

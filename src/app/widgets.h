@@ -16,6 +16,10 @@ void SetFittedText(QLabel* label, const QString& text);
 // Moves a label to `pos` and sizes it to its text in its current font.
 void PlaceLabel(QLabel* label, QPoint pos);
 
+// A control's text as the user reads it: the mnemonic marker "&" before a
+// letter is not shown, and "&&" shows one "&".
+QString ShownText(const QString& text);
+
 // A label that looks and acts like a link: underlined, in the palette's link
 // colour, a hand cursor, and clicked() on a left click.
 class LinkLabel : public QLabel {

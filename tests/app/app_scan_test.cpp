@@ -108,9 +108,11 @@ class ScanTest : public QObject {
     QCOMPARE(form->ListBox2->count(), 3);
     QCOMPARE(form->ListBox2->item(0)->text(), QString::fromStdString(dir / "docs/a.htm"));
 
-    // The same tree again adds no file.
+    // The same tree again, by Enter in the folder field, adds no file.
     const std::string files_before = ReadFile(dir / "fls.txt");
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    form->DirEdit->setFocus();
+    QTest::keyClick(form->DirEdit, Qt::Key_Return);
+    QVERIFY(form->Scanning());
     QVERIFY(WaitForScan(*form));
     QCOMPARE(ReadFile(dir / "fls.txt"), files_before);
     QCOMPARE(form->LabFilesCount->text(), QString("3 files in the base"));

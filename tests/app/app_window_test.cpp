@@ -1,4 +1,5 @@
 // The main window's start, layout, status bar, About page and failures.
+#include <QAccessible>
 #include <QApplication>
 #include <QFont>
 #include <QFrame>
@@ -7,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -53,7 +55,8 @@ void CheckNothingClipped(FormUnderTest& form) {
     option.initFrom(button);
     option.text = button->text();
     const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-    QVERIFY2(button->fontMetrics().horizontalAdvance(button->text()) <= room.width(), qPrintable(button->text()));
+    const int shown_width = button->fontMetrics().horizontalAdvance(QString(button->text()).remove('&'));
+    QVERIFY2(shown_width <= room.width(), qPrintable(button->text()));
     QVERIFY2(button->fontMetrics().height() <= room.height(), qPrintable(button->text()));
   }
   for (const QLineEdit* edit : {form.Edit1, static_cast<QLineEdit*>(form.DirEdit)}) {
@@ -179,11 +182,13 @@ class WindowTest : public QObject {
       QVERIFY2(label != nullptr, e.name);
       QCOMPARE(label->text(), e.text);
     }
+    // A button's mnemonic "&" underlines its letter; the user reads the text without it.
     for (const Expected& e :
          {Expected{"btnGO", "Search"}, Expected{"btnOpen", "Open"}, Expected{"btnScan", "Add to base"}}) {
       auto* button = form->window->findChild<QPushButton*>(e.name);
       QVERIFY2(button != nullptr, e.name);
-      QCOMPARE(button->text(), e.text);
+      QCOMPARE(QString(button->text()).remove('&'), e.text);
+      QCOMPARE(QKeySequence::mnemonic(button->text()), QKeySequence(Qt::ALT | e.text[0].unicode()));
       QCOMPARE(button->focusPolicy(), Qt::NoFocus);
     }
     for (const char* name : {"Edit1", "DirEdit"}) QVERIFY(form->window->findChild<QLineEdit*>(name) != nullptr);
@@ -219,6 +224,54 @@ class WindowTest : public QObject {
     }
     QCOMPARE(form->StatusBar->height(), 19);
     QVERIFY(form->ScanProgress->isHidden());
+  }
+
+  // What a screen reader says for each control: its label's text, or its own.
+  void everyControlHasAnAccessibleName() {
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    const std::pair<QWidget*, QString> expected[] = {
+        {form->Edit1, "Text to search:"},
+        {form->ListBox1, "Found words:"},
+        {form->ListBox2, "Found files:"},
+        {form->DirEdit, "Directory to scan:"},
+        {form->DirEdit->findChild<QToolButton*>(), "Choose a folder"},
+        {form->btnGO, "Search"},
+        {form->btnOpen, "Open"},
+        {form->btnScan, "Add to base"},
+        {form->Label7, kWebPageAddress},
+        {form->Label9, kMailAddress},
+    };
+    for (const auto& [control, name] : expected) {
+      QVERIFY(control != nullptr);
+      QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+      QVERIFY(accessible != nullptr);
+      QCOMPARE(accessible->text(QAccessible::Name), name);
+    }
+  }
+
+  // The buttons stay out of the Tab order; Alt and the underlined letter
+  // press them, and the focus stays where it was.
+  void altKeysPressTheButtons_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    QTest::newRow("Search") << "btnGO" << int(Qt::Key_S);
+    QTest::newRow("Open") << "btnOpen" << int(Qt::Key_O);
+    QTest::newRow("Add to base") << "btnScan" << int(Qt::Key_A);
+  }
+  void altKeysPressTheButtons() {
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    TempDir dir;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    form->ListBox1->setFocus();
+    QSignalSpy clicked(Named<QPushButton>(*form->window, qPrintable(button)), &QPushButton::clicked);
+    QTest::keyClick(form->window.get(), Qt::Key(key), Qt::AltModifier);
+    // The toolkit shows the press before it clicks.
+    QVERIFY(clicked.count() == 1 || clicked.wait(60000));
+    QCOMPARE(QApplication::focusWidget(), form->ListBox1);
   }
 
   void focusOrderAndEnterInSearchField() {
@@ -410,7 +463,7 @@ class WindowTest : public QObject {
     QCOMPARE(field->text(), QString());
 
     field->setText("/no/such/folder");
-    field->browseAction()->trigger();
+    QTest::keyClick(form->window.get(), Qt::Key_B, Qt::AltModifier);  // the picker's key
     desktop.picked = "/";
     field->setText("x");
     field->browseAction()->trigger();

@@ -15,7 +15,8 @@ namespace veskara {
 class Scan;
 
 // How the worker's progress reaches the window. Each function runs on the
-// window thread (the thread of `window` below) while the worker waits.
+// window thread while the worker waits: it is posted to `window` below, an
+// object of that thread, and dropped if that object is gone.
 struct ScanDisplay {
   std::function<void(const QString&)> show_step;    // status panel 0
   std::function<void(const QString&)> show_status;  // status panel 1

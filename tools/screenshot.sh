@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Remakes docs/screenshot.png: the window over a small sample base, rendered
-# offscreen (no display needed). The sample lives in /tmp/veskara-sample and
+# Remakes docs/screenshot.png and docs/screenshot-13pt.png: the window over a
+# small sample base in the default font and at 13 points, rendered offscreen
+# (no display needed). The sample lives in /tmp/veskara-sample and
 # is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,4 +33,6 @@ page "$SAMPLE/Documents/reports/summary.shtml" "Summary" \
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen build/src/app/veskara-screenshot \
   "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot.png
-echo "docs/screenshot.png written"
+QT_QPA_PLATFORM=offscreen "$BUILD/src/app/veskara-screenshot" \
+  "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot-13pt.png 13
+echo "docs/screenshot.png and docs/screenshot-13pt.png written"

@@ -39,11 +39,7 @@ class TSeaThread::Observer : public ScanObserver {
   }
 
   void SetProgress(size_t done, size_t total) override {
-    // A round trip to the window per file would cost more than reading a
-    // small file; the bar moves in steps of half a percent.
-    const size_t step = total == 0 ? 0 : done * 200 / total;
-    if (done != 0 && done != total && step == last_step_) return;
-    last_step_ = step;
+    // The scan reports only when the bar would move, so each report is drawn.
     RunOnWindow([display = display_, done, total] { display.show_progress(done, total); });
   }
 
@@ -104,7 +100,6 @@ class TSeaThread::Observer : public ScanObserver {
   QObject* window_;
   ScanDisplay display_;
   std::shared_ptr<SyncState> sync_;
-  size_t last_step_ = static_cast<size_t>(-1);
 };
 
 TSeaThread::TSeaThread(std::unique_ptr<Scan> scan, QObject* window, ScanDisplay display)
@@ -116,6 +111,8 @@ TSeaThread::~TSeaThread() {
 }
 
 void TSeaThread::RequestStop() { observer_->RequestStop(); }
+
+const ScanSummary& TSeaThread::Summary() const { return scan_->Summary(); }
 
 void TSeaThread::run() {
   // Nothing may leave run(): QThread would end the process.

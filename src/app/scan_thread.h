@@ -13,9 +13,11 @@
 namespace veskara {
 
 class Scan;
+struct ScanSummary;
 
 // How the worker's progress reaches the window. Each function runs on the
-// window thread (the thread of `window` below) while the worker waits.
+// window thread while the worker waits: it is posted to `window` below, an
+// object of that thread, and dropped if that object is gone.
 struct ScanDisplay {
   std::function<void(const QString&)> show_step;    // status panel 0
   std::function<void(const QString&)> show_status;  // status panel 1
@@ -41,6 +43,8 @@ class TSeaThread : public QThread {
   // of a failure that ended it ("" when it succeeded or stopped).
   bool stopped() const { return stopped_; }
   const std::string& failure() const { return failure_; }
+  // After finished(): what the scan did.
+  const ScanSummary& Summary() const;
 
  protected:
   void run() override;

@@ -1,20 +1,16 @@
 #include "app/tm_form.h"
 
 #include <QCloseEvent>
-#include <QFile>
-#include <QHelpEvent>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QListWidget>
-#include <QProgressBar>
+#include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
-#include <QToolTip>
+#include <algorithm>
 #include <exception>
 
-#include "app/desktop.h"
-#include "app/scan_thread.h"
-#include "app/widgets.h"
-#include "base/base.h"
+#include "app/about_page.h"
+#include "app/scan_progress.h"
+#include "app/search_page.h"
+#include "app/status_panels.h"
 #include "base/base_files.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
@@ -22,115 +18,135 @@
 
 namespace veskara {
 
-QString TmForm::PanelText(int panel) const { return panels_[panel]->text(); }
+namespace {
 
-void TmForm::SetPanelText(int panel, const QString& text) {
-  panels_[panel]->setText(text);
-  emit panelTextChanged(panel, text);
-}
+// The client area at design size; the window may only grow wider than this.
+constexpr int kDesignWidth = 544;
+constexpr int kDesignHeight = 461;
 
-void TmForm::Show(const UserMessage& message) {
-  const bool own_caption = message.kind == MessageKind::kInformationBox || message.kind == MessageKind::kWarningBox;
-  const QString caption =
-      own_caption ? QFile::decodeName(QByteArray::fromStdString(message.caption)) : QString(kApplicationTitle);
-  desktop_.ShowMessage(this, message.kind, caption, QFile::decodeName(QByteArray::fromStdString(message.text)));
-}
+}  // namespace
 
-void TmForm::ShowErrorReport(const std::string& message) {
-  try {
-    Show({MessageKind::kErrorReport, kApplicationTitle, ErrorReportText(message)});
-  } catch (...) {
-    // Nothing is left to tell the user with; the window goes on.
+TmForm::TmForm(Desktop& desktop, std::function<std::string()> base_directory, Env& env)
+    : context_(desktop, *this, env), base_directory_source_(std::move(base_directory)) {
+  setObjectName("mForm");
+  setWindowTitle(kApplicationTitle);
+  // System menu, minimise and close; no maximise, since the height is fixed.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+  status_ = new StatusPanels(this);
+  setStatusBar(status_);
+  scan_ = std::make_unique<ScanProgress>(*status_);
+  pages_ = new QTabWidget(this);
+  pages_->setObjectName("PageControl1");
+  pages_->tabBar()->setFocusPolicy(Qt::NoFocus);
+  setCentralWidget(pages_);
+
+  AddPage(search_ = new SearchPage(context_, *status_, *scan_));
+  AddPage(about_ = new AboutPage(context_));
+
+  connect(scan_.get(), &ScanProgress::finished, this, &TmForm::ScanEnded);
+  for (QKeySequence keys : {QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::CTRL | Qt::Key_L)}) {
+    connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] {
+      pages_->setCurrentWidget(search_);
+      search_->FocusQuery();
+    });
   }
+
+  ScaleToFont();
+  resize(minimumSize());
+  search_->FocusQuery();
 }
 
-void TmForm::Guarded(const std::function<void()>& handler) {
-  try {
-    handler();
-  } catch (const std::exception& e) {
-    ShowErrorReport(e.what());
-  } catch (...) {
-    ShowErrorReport("Unknown failure");
-  }
+TmForm::~TmForm() {
+  // Stops a running scan (the old base stays) before the parts go away.
+  scan_.reset();
+}
+
+bool TmForm::Scanning() const { return scan_->Running(); }
+
+void TmForm::AddPage(FormPage* page) {
+  pages_->addTab(page, page->Title());
+  page_list_.push_back(page);
+}
+
+void TmForm::ScaleToFont() {
+  LayoutScale scale;
+  for (const FormPage* page : page_list_) page->FitTexts(scale);
+  status_->FitTexts(scale);
+  scale_ = scale;
+  status_->Place(scale_);
+  scan_->Place(scale_);
+  // Only the width may change, and never below the design.
+  setMinimumSize(scale_(kDesignWidth), scale_(kDesignHeight));
+  setMaximumHeight(scale_(kDesignHeight));
+  PlaceParts();
+}
+
+void TmForm::PlaceParts() {
+  const int grow = std::max(0, width() - scale_(kDesignWidth));
+  for (FormPage* page : page_list_) page->Place(scale_, grow);
 }
 
 void TmForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
-  Guarded([this] { FormShow(); });
+  context_.Guarded([this] { FormShow(); });
 }
 
 void TmForm::closeEvent(QCloseEvent* event) {
-  if (scan_thread_) {
+  if (scan_->Running()) {
     // Stop the scan at its next file, keep the old base, and close when the
-    // worker has ended (ScanFinished). The window thread never blocks here.
+    // worker has ended (ScanEnded). The window thread never blocks here.
     close_after_scan_ = true;
-    scan_thread_->RequestStop();
+    scan_->RequestStop();
     event->ignore();
     return;
   }
-  Guarded([this] { FormClose(); });
   event->accept();
 }
 
 void TmForm::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
-  PlaceControls();
+  PlaceParts();
 }
 
-bool TmForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == ListBox1->viewport() && event->type() == QEvent::MouseButtonPress) {
-    press_changed_selection_ = false;
-  } else if (watched == Edit1 && event->type() == QEvent::KeyPress &&
-             static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
-             static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
-    Edit1->clear();
-    return true;
-  } else if (watched == ListBox2->viewport() && event->type() == QEvent::ToolTip) {
-    // The full path, only for a row that the list cuts off.
-    auto* help = static_cast<QHelpEvent*>(event);
-    QListWidgetItem* item = ListBox2->itemAt(help->pos());
-    if (item != nullptr) {
-      const QRect row = ListBox2->visualItemRect(item);
-      const int needed = ListBox2->fontMetrics().horizontalAdvance(item->text()) + 8;
-      if (row.left() < 0 || row.left() + needed > ListBox2->viewport()->width()) {
-        QToolTip::showText(help->globalPos(), item->text(), ListBox2->viewport());
-        return true;
-      }
-    }
-    QToolTip::hideText();
-    return true;
-  }
-  return QMainWindow::eventFilter(watched, event);
+void TmForm::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // The children have taken the new font when the window hears of it.
+  if (event->type() == QEvent::FontChange) ScaleToFont();
 }
 
 void TmForm::FormShow() {
-  SetFittedText(LabFilesCount, QString());
-  SetFittedText(LabWordsCount, QString());
-  base_directory_ = base_directory_source_ ? base_directory_source_() : DefaultBaseDirectory();
+  about_->ClearCounts();
+  Env& env = context_.env();
+  context_.SetBaseDirectory(base_directory_source_ ? base_directory_source_() : DefaultBaseDirectory(env));
   // A commit that a crash interrupted is finished or rolled back before
   // anything reads the base. When that fails, the start still ends as usual
   // and the failure is reported after it.
   std::exception_ptr recovery_failure;
   try {
-    RecoverBase(base_directory_);
+    const std::string note = RecoverBase(context_.BaseDirectory(), env);
+    if (!note.empty()) recovery_failure = std::make_exception_ptr(std::runtime_error(note));
   } catch (...) {
     recovery_failure = std::current_exception();
   }
-  if (!FileExists(WordsFilePath(base_directory_))) {
-    SetPanelText(1, "First, you should add to base one or more directory...");
+  if (!FileExists(WordsFilePath(context_.BaseDirectory()), env)) {
+    status_->SetPanelText(1, "First, you should add to base one or more directory...");
   }
-  found_number_lists_.clear();
-  *base_state_ = BaseState();
-  PageControl1->setCurrentWidget(TabSheet1);
-  ShowBaseStatistics();
+  pages_->setCurrentWidget(search_);
+  about_->ShowBaseStatistics();
   if (recovery_failure) std::rethrow_exception(recovery_failure);
 }
 
-void TmForm::FormClose() {
-  found_number_lists_.clear();
-  *base_state_ = BaseState();
+void TmForm::ScanEnded(const std::string& failure) {
+  search_->ScanEnded();
+  status_->ShowUnread(scan_->LastSummary().unread);
+  context_.Guarded([this] { about_->ShowBaseStatistics(); });
+  if (!failure.empty() && !close_after_scan_) context_.ShowErrorReport(failure);
+  emit scanFinished();
+  if (close_after_scan_) close();
 }
 
 }  // namespace veskara

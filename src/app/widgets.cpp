@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QKeySequence>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -11,10 +12,9 @@
 
 namespace veskara {
 
-QLabel* FittedLabel(const QString& text, QWidget* parent, int left, int top, const char* name) {
+QLabel* FittedLabel(const QString& text, QWidget* parent, const char* name) {
   auto* label = new QLabel(text, parent);
   label->setObjectName(name);
-  label->move(left, top);
   label->adjustSize();
   return label;
 }
@@ -22,6 +22,21 @@ QLabel* FittedLabel(const QString& text, QWidget* parent, int left, int top, con
 void SetFittedText(QLabel* label, const QString& text) {
   label->setText(text);
   label->adjustSize();
+}
+
+void PlaceLabel(QLabel* label, QPoint pos) {
+  label->move(pos);
+  label->adjustSize();
+}
+
+QString ShownText(const QString& text) {
+  QString shown;
+  shown.reserve(text.size());
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i] == u'&' && i + 1 < text.size()) ++i;
+    shown += text[i];
+  }
+  return shown;
 }
 
 LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
@@ -55,6 +70,10 @@ void EtchedLine::paintEvent(QPaintEvent*) {
 
 DirectoryEdit::DirectoryEdit(Desktop& desktop, QWidget* parent) : QLineEdit(parent), desktop_(desktop) {
   browse_ = addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+  browse_->setText("Choose a folder");
+  browse_->setToolTip("Choose a folder (Alt+B)");
+  // The button takes no focus; the keyboard reaches it by this key.
+  browse_->setShortcut(QKeySequence(Qt::ALT | Qt::Key_B));
   connect(browse_, &QAction::triggered, this, &DirectoryEdit::Browse);
 }
 

@@ -9,10 +9,16 @@ namespace veskara {
 
 class Desktop;
 
-// A label at (left, top) of `parent`, sized to its text.
-QLabel* FittedLabel(const QString& text, QWidget* parent, int left, int top, const char* name);
+// A label of `parent` with the object name `name`, sized to its text.
+QLabel* FittedLabel(const QString& text, QWidget* parent, const char* name);
 // Sets a label's text and sizes the label to it.
 void SetFittedText(QLabel* label, const QString& text);
+// Moves a label to `pos` and sizes it to its text in its current font.
+void PlaceLabel(QLabel* label, QPoint pos);
+
+// A control's text as the user reads it: the mnemonic marker "&" before a
+// letter is not shown, and "&&" shows one "&".
+QString ShownText(const QString& text);
 
 // A label that looks and acts like a link: underlined, in the palette's link
 // colour, a hand cursor, and clicked() on a left click.

@@ -54,17 +54,6 @@ class StderrObserver : public ScanObserver {
   std::string status_;
 };
 
-// Every document recorded without its words is named, so that none is lost
-// in silence: "N files could not be read:", then one line each, the path
-// (control bytes escaped), a TAB, the reason.
-void ReportUnread(const std::vector<UnreadDocument>& unread) {
-  if (unread.empty()) return;
-  std::fprintf(stderr, "%zu %s could not be read:\n", unread.size(), unread.size() == 1 ? "file" : "files");
-  for (const UnreadDocument& document : unread) {
-    std::fprintf(stderr, "%s\t%s\n", EscapeControlBytes(document.path).c_str(), document.reason.c_str());
-  }
-}
-
 }  // namespace
 
 ExitStatus RunAddCommand(const Invocation& invocation) {
@@ -83,7 +72,8 @@ ExitStatus RunAddCommand(const Invocation& invocation) {
     }
     scan->Run(observer);
     observer.EndProgressLine();
-    ReportUnread(scan->Summary().unread);
+    // Every document recorded without its words is named: none is lost in silence.
+    std::fputs(UnreadReport(scan->Summary().unread).c_str(), stderr);
     return ExitStatus::kDone;
   } catch (const std::exception& failure) {
     observer.EndProgressLine();

@@ -69,7 +69,7 @@ std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& en
   bool blank = std::all_of(directory_text.begin(), directory_text.end(),
                            [](char c) { return static_cast<unsigned char>(c) <= 32; });
   if (blank) return std::nullopt;
-  std::string mask = AbsoluteFolder(directory_text, env.CurrentDirectory());
+  std::string mask = AbsolutePath(directory_text, env.CurrentDirectory());
   if (mask.back() != kPathSeparator) mask += kPathSeparator;
   mask += "*.*";
   return mask;

@@ -18,7 +18,7 @@ bool IsMarkupFile(std::string_view name);
 bool IsPdfFile(std::string_view name);
 
 // The start mask for a typed directory text: the folder as an absolute path
-// (AbsoluteFolder, relative to the current folder), "/", and "*.*". So
+// (AbsolutePath, relative to the current folder), "/", and "*.*". So
 // "docs", "./docs/" and "/abs/docs//" name one tree by one text, and the
 // paths recorded name their files from any folder. No value when the text
 // is blank (only bytes 0 to 32), in which case a scan does nothing.

@@ -234,6 +234,18 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   observer.SetStatus("Done!...");
 }
 
+std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed) {
+  if (unread.empty()) return "";
+  std::string report = std::to_string(unread.size()) + (unread.size() == 1 ? " file" : " files") +
+                       " could not be read:\n";
+  const size_t listed = std::min(max_listed, unread.size());
+  for (size_t i = 0; i < listed; ++i) {
+    report += EscapeControlBytes(unread[i].path) + "\t" + unread[i].reason + "\n";
+  }
+  if (listed < unread.size()) report += "... and " + std::to_string(unread.size() - listed) + " more\n";
+  return report;
+}
+
 ProgressReporter::ProgressReporter(ScanObserver& observer, size_t total) : observer_(observer), total_(total) {
   Show(0);
 }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -68,6 +69,12 @@ struct ScanSummary {
   size_t added = 0;                     // candidates recorded in fls.txt
   std::vector<UnreadDocument> unread;   // in candidate order
 };
+
+// How both front ends name the documents a scan could not read: "N files
+// could not be read:" (or "1 file ..."), then one line each: the path with
+// control bytes escaped, a TAB, the reason. At most `max_listed` lines;
+// "... and K more" after them. Every line ends with LF; "" for none.
+std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
 
 class Scan {
  public:

@@ -11,7 +11,7 @@ std::string BaseDirectoryFromExecutable(std::string_view executable_path) {
   return std::string(executable_path.substr(0, cut));
 }
 
-std::string AbsoluteFolder(std::string_view folder, std::string_view current_directory) {
+std::string AbsolutePath(std::string_view folder, std::string_view current_directory) {
   std::vector<std::string_view> segments;
   auto add = [&segments](std::string_view text) {
     size_t start = 0;

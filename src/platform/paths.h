@@ -14,12 +14,12 @@ inline constexpr char kPathSeparator = '/';
 // "/usr/local/bin/app" gives "/usr/local/bin", "/app" gives "".
 std::string BaseDirectoryFromExecutable(std::string_view executable_path);
 
-// `folder` as an absolute path, worked out on the text alone (as
+// `path` as an absolute path, worked out on the text alone (as
 // `realpath -s`): relative to `current_directory` unless it begins with the
 // separator; "." segments, repeated and trailing separators removed; ".."
 // takes away the segment before it (none above the root). "/" for the root.
 // Other bytes, blanks included, stay as they are.
-std::string AbsoluteFolder(std::string_view folder, std::string_view current_directory);
+std::string AbsolutePath(std::string_view path, std::string_view current_directory);
 
 // BaseDirectoryFromExecutable of the running executable.
 std::string DefaultBaseDirectory(Env& env = Env::Default());

@@ -9,6 +9,8 @@
 #include <utility>
 
 #include "app_test_util.h"
+#include "platform/fault_env.h"
+#include "platform/text_file.h"
 #include "base/base.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
@@ -28,10 +30,11 @@ void WriteTree(const TempDir& dir, int pages) {
   WriteFile(dir / "docs/a.htm", "<html><b>Hello</b> World</html>");
 }
 
-bool WaitForScan(TmForm& form) {
+bool WaitForScan(FormUnderTest& form) {
   if (!form.Scanning()) return true;
-  QSignalSpy finished(&form, &TmForm::scanFinished);
-  return finished.wait(60000);
+  QSignalSpy finished(form.window.get(), &TmForm::scanFinished);
+  // Returns at the signal; the limit only ends a scan that hangs.
+  return finished.wait(240000);
 }
 
 }  // namespace
@@ -40,13 +43,11 @@ class ScanTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void cleanup() { SetDurableFaultHookForTesting(nullptr); }
-
   void blankDirectoryDoesNothing() {
     TempDir dir;
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    QSignalSpy writes(form.get(), &TmForm::panelTextChanged);
+    QSignalSpy writes(form->StatusBar, &StatusPanels::panelTextChanged);
     form->DirEdit->setText(" \t ");
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     QVERIFY(!form->Scanning());
@@ -62,7 +63,7 @@ class ScanTest : public QObject {
     auto form = ShowForm(desktop, dir.path());
     QCOMPARE(form->LabFilesCount->text(), QString());
     std::vector<PanelWrite> writes;
-    connect(form.get(), &TmForm::panelTextChanged, this,
+    connect(form->StatusBar, &StatusPanels::panelTextChanged, this,
             [&](int panel, const QString& text) { writes.emplace_back(panel, text); });
 
     QStringList progress;
@@ -108,12 +109,44 @@ class ScanTest : public QObject {
     QCOMPARE(form->ListBox2->count(), 3);
     QCOMPARE(form->ListBox2->item(0)->text(), QString::fromStdString(dir / "docs/a.htm"));
 
-    // The same tree again adds no file.
+    // The same tree again, by Enter in the folder field, adds no file.
     const std::string files_before = ReadFile(dir / "fls.txt");
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    form->DirEdit->setFocus();
+    QTest::keyClick(form->DirEdit, Qt::Key_Return);
+    QVERIFY(form->Scanning());
     QVERIFY(WaitForScan(*form));
     QCOMPARE(ReadFile(dir / "fls.txt"), files_before);
     QCOMPARE(form->LabFilesCount->text(), QString("3 files in the base"));
+  }
+
+  // A document that could not be read is counted in the message panel's
+  // tooltip, the written texts unchanged; a folder that cannot be added is
+  // a failure, and nothing is written.
+  void unreadDocumentsAndMissingFoldersAreReported() {
+    TempDir dir;
+    WriteTree(dir, 1);
+    WriteFile(dir / "docs/broken.pdf", "%PDF-1.4 and nothing more");
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, dir.path());
+    auto* message_panel = Named<QLabel>(*form->window, "StatusPanel1");
+    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(WaitForScan(*form));
+    QCOMPARE(form->PanelText(1), QString("Done!..."));
+    QCOMPARE(message_panel->toolTip(),
+             QString::fromStdString("1 file could not be read:\n" + dir / "docs/broken.pdf") +
+                 " \u2014 not a PDF document, or damaged beyond repair");
+
+    const std::string files = ReadFile(dir / "fls.txt");
+    form->DirEdit->setText(QString::fromStdString(dir / "gone"));
+    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    QVERIFY(!form->Scanning());
+    QVERIFY(form->btnScan->isEnabled());
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].text,
+             QString::fromStdString("The folder " + dir / "gone" + " does not exist; nothing was added."));
+    QCOMPARE(ReadFile(dir / "fls.txt"), files);
   }
 
   void aSecondScanOfTheBaseIsRefused() {
@@ -159,9 +192,9 @@ class ScanTest : public QObject {
     WriteFile(dir / "wrds.txt", words);
     WriteFile(dir / "fls.txt", files);
     RecordingDesktop desktop;
-    auto form = ShowForm(desktop, dir.path());
-    SetDurableFaultHookForTesting(
-        [](std::string_view operation, const std::string&) { return operation == "sync" ? ENOSPC : 0; });
+    FaultInjectionEnv env;
+    auto form = ShowForm(desktop, dir.path(), env);
+    env.FailAll(EnvOp::kSync, "", ENOSPC);
     form->DirEdit->setText(QString::fromStdString(dir / "docs"));
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     QVERIFY(WaitForScan(*form));
@@ -180,7 +213,7 @@ class ScanTest : public QObject {
     WriteTree(dir, 1);
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    connect(form.get(), &TmForm::panelTextChanged, this, [](int, const QString& text) {
+    connect(form->StatusBar, &StatusPanels::panelTextChanged, this, [](int, const QString& text) {
       if (text == "Sorting...") throw std::runtime_error("No room for the status");
     });
     form->DirEdit->setText(QString::fromStdString(dir / "docs"));
@@ -206,9 +239,9 @@ class ScanTest : public QObject {
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     // The worker waits for the window to show "Step 1 of 4"; the stop
     // request must release it, or the close would never end.
-    QVERIFY(!form->close());
+    QVERIFY(!form->window->close());
     QVERIFY(WaitForScan(*form));
-    QTRY_VERIFY(!form->isVisible());
+    QTRY_VERIFY(!form->window->isVisible());
     QVERIFY(desktop.messages.empty());
     QCOMPARE(ReadFile(dir / "wrds.txt"), words);
     QCOMPARE(ReadFile(dir / "fls.txt"), files);
@@ -231,9 +264,9 @@ class ScanTest : public QObject {
     auto form = ShowForm(desktop, dir.path());
     form->DirEdit->setText(QString::fromStdString(dir / "docs/l0"));
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
-    QVERIFY(!form->close());
+    QVERIFY(!form->window->close());
     QVERIFY(WaitForScan(*form));
-    QTRY_VERIFY(!form->isVisible());
+    QTRY_VERIFY(!form->window->isVisible());
     QVERIFY(!FileExists(dir / "wrds.txt"));
     QVERIFY(desktop.messages.empty());
   }

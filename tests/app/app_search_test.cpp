@@ -32,7 +32,7 @@ struct SampleBase {
   QString Path(const std::string& path) const { return QString::fromStdString(path); }
 };
 
-void Search(TmForm& form, const QString& text) {
+void Search(FormUnderTest& form, const QString& text) {
   form.Edit1->setText(text);
   QTest::mouseClick(form.btnGO, Qt::LeftButton);
 }

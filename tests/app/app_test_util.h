@@ -8,14 +8,21 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QString>
+#include <QTabWidget>
 #include <QTest>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/about_page.h"
 #include "app/desktop.h"
+#include "app/search_page.h"
+#include "app/status_panels.h"
 #include "app/tm_form.h"
 #include "app/widgets.h"
 #include "test_util.h"
@@ -49,12 +56,84 @@ class RecordingDesktop : public Desktop {
   QString picked;  // the picker's answer; empty: cancelled
 };
 
+// A control of `root` by its designer name; ends the test run when there is
+// none, since every later step would only fail less clearly.
+template <class T>
+T* Named(const QObject& root, const char* name) {
+  T* found = root.findChild<T*>(QString::fromLatin1(name));
+  if (found == nullptr) qFatal("no %s named %s", T::staticMetaObject.className(), name);
+  return found;
+}
+
+// The main window under test, its controls found by their designer names the
+// way the written layout calls them.
+struct FormUnderTest {
+  FormUnderTest(Desktop& desktop, std::function<std::string()> base_directory, Env& env = Env::Default())
+      : window(std::make_unique<TmForm>(desktop, std::move(base_directory), env)),
+        PageControl1(Named<QTabWidget>(*window, "PageControl1")),
+        TabSheet1(Named<QWidget>(*window, "TabSheet1")),
+        TabSheet2(Named<QWidget>(*window, "TabSheet2")),
+        Edit1(Named<QLineEdit>(*window, "Edit1")),
+        Label1(Named<QLabel>(*window, "Label1")),
+        btnGO(Named<QPushButton>(*window, "btnGO")),
+        Label2(Named<QLabel>(*window, "Label2")),
+        ListBox1(Named<QListWidget>(*window, "ListBox1")),
+        Label3(Named<QLabel>(*window, "Label3")),
+        ListBox2(Named<QListWidget>(*window, "ListBox2")),
+        btnOpen(Named<QPushButton>(*window, "btnOpen")),
+        Label4(Named<QLabel>(*window, "Label4")),
+        DirEdit(Named<DirectoryEdit>(*window, "DirEdit")),
+        btnScan(Named<QPushButton>(*window, "btnScan")),
+        StatusBar(Named<StatusPanels>(*window, "StatusBar")),
+        Label7(Named<LinkLabel>(*window, "Label7")),
+        Label5(Named<QLabel>(*window, "Label5")),
+        Label8(Named<QLabel>(*window, "Label8")),
+        Label9(Named<LinkLabel>(*window, "Label9")),
+        Bevel1(Named<QWidget>(*window, "Bevel1")),
+        LabFilesCount(Named<QLabel>(*window, "LabFilesCount")),
+        LabWordsCount(Named<QLabel>(*window, "LabWordsCount")),
+        ScanProgress(Named<QProgressBar>(*window, "ScanProgress")),
+        search(Named<SearchPage>(*window, "TabSheet1")) {}
+
+  QString PanelText(int panel) const { return StatusBar->PanelText(panel); }
+  const std::vector<std::string>& FoundNumberLists() const { return search->FoundNumberLists(); }
+  QString GetSelectedFile() const { return search->GetSelectedFile(); }
+  bool Scanning() const { return window->Scanning(); }
+
+  std::unique_ptr<TmForm> window;
+  QTabWidget* PageControl1;
+  QWidget* TabSheet1;
+  QWidget* TabSheet2;
+  QLineEdit* Edit1;
+  QLabel* Label1;
+  QPushButton* btnGO;
+  QLabel* Label2;
+  QListWidget* ListBox1;
+  QLabel* Label3;
+  QListWidget* ListBox2;
+  QPushButton* btnOpen;
+  QLabel* Label4;
+  DirectoryEdit* DirEdit;
+  QPushButton* btnScan;
+  StatusPanels* StatusBar;
+  LinkLabel* Label7;
+  QLabel* Label5;
+  QLabel* Label8;
+  LinkLabel* Label9;
+  QWidget* Bevel1;
+  QLabel* LabFilesCount;
+  QLabel* LabWordsCount;
+  QProgressBar* ScanProgress;
+  SearchPage* search;  // TabSheet1 as its class
+};
+
 // A window over the base in `dir`, shown (FormShow runs) and active.
-inline std::unique_ptr<TmForm> ShowForm(RecordingDesktop& desktop, const std::string& dir) {
-  auto form = std::make_unique<TmForm>(desktop, [dir] { return dir; });
-  form->show();
-  form->activateWindow();
-  if (!QTest::qWaitForWindowActive(form.get())) qWarning("the window did not become active");
+inline std::unique_ptr<FormUnderTest> ShowForm(RecordingDesktop& desktop, const std::string& dir,
+                                               Env& env = Env::Default()) {
+  auto form = std::make_unique<FormUnderTest>(desktop, [dir] { return dir; }, env);
+  form->window->show();
+  form->window->activateWindow();
+  if (!QTest::qWaitForWindowActive(form->window.get())) qWarning("the window did not become active");
   return form;
 }
 

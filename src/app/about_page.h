@@ -1,0 +1,49 @@
+// The About page: the maker's web page and mail links, and the size of the
+// base in files and words.
+#pragma once
+
+#include "app/form_page.h"
+
+class QLabel;
+
+namespace veskara {
+
+class EtchedLine;
+class FormContext;
+class LinkLabel;
+
+// The addresses behind the links.
+inline constexpr const char* kWebPageAddress = "https://www.example.org/veskara/";
+inline constexpr const char* kMailAddress = "veskara@example.org";
+
+class AboutPage : public FormPage {
+  Q_OBJECT
+ public:
+  // `context` must outlive the page.
+  AboutPage(FormContext& context, QWidget* parent = nullptr);
+
+  QString Title() const override { return "About"; }
+  void FitTexts(LayoutScale& scale) const override;
+  void Place(const LayoutScale& scale, int grow) override;
+
+  // Empties both counts; the window's start does, before the first count.
+  void ClearCounts();
+  // Counts the base's files and words. A count whose file is missing or
+  // cannot be opened keeps its label's text; a read failure throws.
+  void ShowBaseStatistics();
+
+ private:
+  void Label7Click();
+  void Label9Click();
+
+  FormContext& context_;
+  QLabel* web_caption_;   // Label5
+  LinkLabel* web_link_;   // Label7
+  QLabel* mail_caption_;  // Label8
+  LinkLabel* mail_link_;  // Label9
+  EtchedLine* divider_;   // Bevel1
+  QLabel* files_count_;   // LabFilesCount
+  QLabel* words_count_;   // LabWordsCount
+};
+
+}  // namespace veskara

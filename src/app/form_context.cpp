@@ -1,0 +1,35 @@
+#include "app/form_context.h"
+
+#include <QFile>
+#include <exception>
+
+#include "app/desktop.h"
+
+namespace veskara {
+
+void FormContext::Show(const UserMessage& message) const {
+  const bool own_caption = message.kind == MessageKind::kInformationBox || message.kind == MessageKind::kWarningBox;
+  const QString caption =
+      own_caption ? QFile::decodeName(QByteArray::fromStdString(message.caption)) : QString(kApplicationTitle);
+  desktop_.ShowMessage(&window_, message.kind, caption, QFile::decodeName(QByteArray::fromStdString(message.text)));
+}
+
+void FormContext::ShowErrorReport(const std::string& message) const {
+  try {
+    Show({MessageKind::kErrorReport, kApplicationTitle, ErrorReportText(message)});
+  } catch (...) {
+    // Nothing is left to tell the user with; the window goes on.
+  }
+}
+
+void FormContext::Guarded(const std::function<void()>& handler) const {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    ShowErrorReport(FailureText(e, "do this"));
+  } catch (...) {
+    ShowErrorReport("Unknown failure");
+  }
+}
+
+}  // namespace veskara

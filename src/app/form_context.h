@@ -1,0 +1,55 @@
+// What the parts of the main window share: the desktop, the base's folder,
+// and the way a failure reaches the user.
+//
+// Handlers may throw; the parts run them through Guarded(), which shows an
+// escaping failure in the general error report and lets the window go on,
+// so no exception ever unwinds through Qt's event loop.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <utility>
+
+#include "platform/env.h"
+#include "search/messages.h"
+
+class QWidget;
+
+namespace veskara {
+
+class Desktop;
+
+class FormContext {
+ public:
+  // All three must outlive the context; `window` is the parent of every
+  // dialog; every call of the core goes through `env`.
+  FormContext(Desktop& desktop, QWidget& window, Env& env) : desktop_(desktop), window_(window), env_(env) {}
+
+  Desktop& desktop() const { return desktop_; }
+  Env& env() const { return env_; }
+  QWidget& window() const { return window_; }
+
+  // BaseDirectory: empty until the window is first shown.
+  const std::string& BaseDirectory() const { return base_directory_; }
+  void SetBaseDirectory(std::string directory) { base_directory_ = std::move(directory); }
+
+  // Shows `message` over the window, in the way its kind names.
+  void Show(const UserMessage& message) const;
+  // The general error report for `message`; never throws.
+  void ShowErrorReport(const std::string& message) const;
+  // Runs a handler; a failure that escapes it goes to the general error report.
+  void Guarded(const std::function<void()>& handler) const;
+  // `handler` as a slot that runs it through Guarded().
+  template <class Handler>
+  auto Slot(Handler handler) const {
+    return [this, handler] { Guarded(handler); };
+  }
+
+ private:
+  Desktop& desktop_;
+  QWidget& window_;
+  Env& env_;
+  std::string base_directory_;
+};
+
+}  // namespace veskara

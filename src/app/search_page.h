@@ -1,0 +1,90 @@
+// The "Search text" page: the query with its button, the found words, the
+// found files with their menu and "Open", and the "Directory to scan" row
+// with "Add to base".
+#pragma once
+
+#include <QByteArray>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "app/form_page.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace veskara {
+
+class DirectoryEdit;
+class FormContext;
+class ScanProgress;
+class StatusPanels;
+
+class SearchPage : public FormPage {
+  Q_OBJECT
+ public:
+  // All three must outlive the page: the search writes the message panel,
+  // "Add to base" starts the scan.
+  SearchPage(FormContext& context, StatusPanels& status, ScanProgress& scan, QWidget* parent = nullptr);
+
+  QString Title() const override { return "Search text"; }
+  void FitTexts(LayoutScale& scale) const override;
+  void Place(const LayoutScale& scale, int grow) override;
+
+  // Puts the keyboard focus in the query, its text selected.
+  void FocusQuery();
+  // A scan has ended: "Add to base" can start the next one.
+  void ScanEnded();
+
+  // One number list per row of the found words (Windows-1251 bytes).
+  const std::vector<std::string>& FoundNumberLists() const { return found_number_lists_; }
+  // The text of the selected found file, or kNothingSelected.
+  QString GetSelectedFile() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // A label above its field, and the button to the field's right.
+  struct Row {
+    QLabel* label;
+    QWidget* field;
+    QPushButton* button;  // none beside the found words
+    int top;              // the label's, at design size
+    int field_height;
+  };
+
+  void AddFoundFilesMenu();
+  bool ShowCutOffPath(QEvent* event);
+
+  void btnGOClick();
+  void ListBox1Click();
+  void btnOpenClick();
+  void OpenContainingFolder();
+  void CopyPath();
+  void btnScanClick();
+
+  // The bytes of the selected found file's path, empty without a selection.
+  QByteArray SelectedPathBytes() const;
+  // Opens a local path through the desktop; false when the path names
+  // nothing or the desktop refuses.
+  bool OpenLocalPath(const std::string& path);
+
+  FormContext& context_;
+  StatusPanels& status_;
+  ScanProgress& scan_;
+  QLineEdit* query_;          // Edit1
+  QPushButton* search_;       // btnGO
+  QListWidget* found_words_;  // ListBox1
+  QListWidget* found_files_;  // ListBox2
+  QPushButton* open_;         // btnOpen
+  DirectoryEdit* directory_;  // DirEdit
+  QPushButton* add_to_base_;  // btnScan
+  std::array<Row, 4> rows_;
+  std::vector<std::string> found_number_lists_;
+  bool press_changed_selection_ = false;
+};
+
+}  // namespace veskara

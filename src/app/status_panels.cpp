@@ -53,8 +53,8 @@ void StatusPanels::FitTexts(LayoutScale& scale) const {
   const QLabel& step = *panels_[0];
   // A line may touch the panel's bevel, as it does at the design size.
   const QSize frame(2 * step.frameWidth(), item_margin_);
-  for (int i = 1; i <= 4; ++i) {
-    scale.FitText(step, QString("Step %1 of 4").arg(i), QSize(kStepPanelWidth, kDesignHeight), frame);
+  for (int i = 1; i <= kScanSteps; ++i) {
+    scale.FitText(step, QString::fromStdString(StepText(i)), QSize(kStepPanelWidth, kDesignHeight), frame);
   }
 }
 

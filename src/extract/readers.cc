@@ -171,7 +171,7 @@ void TPDFFile::ReadText() {
     if (code == kWpdfNoEngine) throw IoError(error, "The PDF engine could not be loaded; no PDF document can be read");
     throw IoError(error, "PDF documents cannot be converted in " + where + ": " + IoErrorMessage(error));
   }
-  if (code != kWpdfOk) {
+  if (code != kWpdfOk && code != kWpdfSomePagesLost) {
     unread_reason_ = ConversionFailure(code);
     return;
   }
@@ -184,6 +184,7 @@ void TPDFFile::ReadText() {
   const bool opened = ForEachPreparedLine(env_, temp, /*transcode=*/false, &unread_reason_,
                                           [this](std::string_view line) { TokenizeSegment(line, table_); });
   if (!opened) return;
+  if (code == kWpdfSomePagesLost && unread_reason_.empty()) unread_reason_ = "some of its pages could not be read";
   if (FileExists(temp, env_)) RemoveQuietly(env_, temp);
 }
 

@@ -13,13 +13,15 @@ constexpr size_t kFilesAhead = 64;
 
 }  // namespace
 
-std::string ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings) {
+CandidateResult ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings) {
   // The kind of a document is its own name's: a PDF inside a folder named
   // "site.html" is no page.
   const size_t slash = path.rfind(kPathSeparator);
   const std::string_view name = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
   const size_t before = table.Count();
-  std::string reason;
+  CandidateResult result;
+  result.stamp = settings.env.Stat(path);
+  std::string& reason = result.unread_reason;
   try {
     if (IsMarkupFile(name)) {
       THTMLFile reader(path, table, settings.env);
@@ -33,7 +35,7 @@ std::string ReadCandidate(const std::string& path, PostingTable& table, const Re
     table.TruncateTo(before);
     reason = "not enough memory to read it";
   }
-  return reason;
+  return result;
 }
 
 CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead,
@@ -63,7 +65,7 @@ void CandidateReader::ReadAhead() {
     FileWords words;
     words.index = i;
     try {
-      words.unread_reason = ReadCandidate(paths_[i], scratch, settings_);
+      words.result = ReadCandidate(paths_[i], scratch, settings_);
       const size_t count = scratch.Count();
       words.ends.reserve(count);
       for (size_t k = 0; k < count; ++k) {
@@ -71,7 +73,9 @@ void CandidateReader::ReadAhead() {
         words.ends.push_back(words.bytes.size());
       }
     } catch (const std::bad_alloc&) {
-      words = FileWords{i, {}, {}, "not enough memory to read it", nullptr};
+      words.bytes = std::string();
+      words.ends = std::vector<size_t>();
+      words.result.unread_reason = "not enough memory to read it";
     } catch (...) {
       words.failure = std::current_exception();
     }
@@ -93,7 +97,7 @@ void CandidateReader::ReadAhead() {
   changed_.notify_all();
 }
 
-std::string CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
+CandidateResult CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
   if (!worker_.joinable()) return ReadCandidate(paths_[i], table, settings_);
   FileWords words;
   {
@@ -116,9 +120,9 @@ std::string CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
     }
   } catch (const std::bad_alloc&) {
     table.TruncateTo(before);
-    return "not enough memory to read it";
+    words.result.unread_reason = "not enough memory to read it";
   }
-  return words.unread_reason;
+  return std::move(words.result);
 }
 
 }  // namespace veskara

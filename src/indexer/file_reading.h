@@ -23,13 +23,18 @@ struct ReadSettings {
   PdfConversion pdf;
 };
 
+// What reading one candidate found.
+struct CandidateResult {
+  std::string unread_reason;  // why it could not be read; "" when it was
+  PathInfo stamp;             // what was at its path just before it was read
+};
+
 // Runs the readers for `path` straight into `table`: the markup reader when
 // the file's own name is a markup name, the PDF reader when it is a PDF
-// name, in that order. Returns why the file could not be read, or "" when it
-// was. Memory spent on one document is that document's: running out of it
-// drops the words this file added and makes it unread. Throws only what the
-// PDF reader throws for a failure of the machine.
-std::string ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings);
+// name, in that order. Memory spent on one document is that document's:
+// running out of it drops the words this file added and makes it unread.
+// Throws only what the PDF reader throws for a failure of the machine.
+CandidateResult ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings);
 
 // Reads the candidates of a scan that are to be recorded (not skipped, and
 // supported by their full path), in candidate order. With `ahead`, a worker
@@ -50,17 +55,17 @@ class CandidateReader {
   bool Wanted(size_t i) const;
 
   // Appends the words of paths[i] to `table` under its current file number
-  // and returns why the file could not be read ("" when it was). Calls come
-  // for every wanted i, in increasing order. A failure that a reader lets
-  // through is thrown here, for the file that caused it.
-  std::string AppendWordsOf(size_t i, PostingTable& table);
+  // and returns what reading it found. Calls come for every wanted i, in
+  // increasing order. A failure that a reader lets through is thrown here,
+  // for the file that caused it.
+  CandidateResult AppendWordsOf(size_t i, PostingTable& table);
 
  private:
   struct FileWords {
     size_t index = 0;
     std::string bytes;         // the words back to back
     std::vector<size_t> ends;  // where each word ends in `bytes`
-    std::string unread_reason;
+    CandidateResult result;
     std::exception_ptr failure;
   };
   void ReadAhead();

@@ -150,7 +150,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   const std::string& dir = base_directory;
   Env& env = *this->env;
 
-  observer.SetStep("Step 1 of 4");
+  observer.SetStep(StepText(1));
   std::vector<std::string> NewFiles;
   ScanDirectory(start_mask, NewFiles, [&observer] {
     // The walk of a large tree can take long: a stop must not wait for it.
@@ -159,7 +159,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   }, env);
   observer.SetStatus("");
 
-  observer.SetStep("Step 2 of 4");
+  observer.SetStep(StepText(2));
   observer.SetStatus("Files processing...");
   doing = kReading;
   const std::vector<bool> skip = FindIndexed(NewFiles, state->IndexedPaths);
@@ -201,8 +201,8 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
       if (reader.Wanted(i)) {
         const std::string number = std::to_string(first + static_cast<int64_t>(i));
         table.SetCurrentFileNumber(number);
-        std::string reason = reader.AppendWordsOf(i, table);
-        if (!reason.empty()) summary.unread.push_back({NewFiles[i], std::move(reason)});
+        CandidateResult result = reader.AppendWordsOf(i, table);
+        if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], std::move(result.unread_reason)});
         files.WriteLine(NewFiles[i]);
         files.WriteLine(number);
         ++summary.added;
@@ -211,12 +211,12 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
     }
   }
 
-  observer.SetStep("Step 3 of 4");
+  observer.SetStep(StepText(3));
   observer.SetStatus("Sorting...");
   doing = kSorting;
   table.SortPostingTable();
 
-  observer.SetStep("Step 4 of 4");
+  observer.SetStep(StepText(4));
   observer.SetStatus("Writing...");
   doing = kWriting;
   const std::string words_temp = BaseFilePath(dir, kWordsTempName);
@@ -233,6 +233,8 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   observer.SetStep("");
   observer.SetStatus("Done!...");
 }
+
+std::string StepText(int step) { return "Step " + std::to_string(step) + " of " + std::to_string(kScanSteps); }
 
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed) {
   if (unread.empty()) return "";

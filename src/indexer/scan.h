@@ -19,6 +19,10 @@
 
 namespace veskara {
 
+// The text of status panel 0 for step `step` (1 to 4): "Step 2 of 4".
+inline constexpr int kScanSteps = 4;
+std::string StepText(int step);
+
 // Receives the scan's progress, on the worker thread. The window forwards
 // each call synchronously to its own thread.
 class ScanObserver {

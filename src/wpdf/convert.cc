@@ -79,6 +79,12 @@ class LineSink {
     if (buffer_.size() > line_start_) EndLine();
   }
 
+  // A line holding a form feed alone: the start of a page.
+  void MarkPage() {
+    buffer_.append("\f");
+    EndLine();
+  }
+
   // Writes what is buffered; false when a write failed.
   bool Flush() {
     size_t done = 0;
@@ -116,19 +122,25 @@ class LineSink {
 
 void SilenceParser() { poppler::set_debug_error_function(&DiscardMessage, nullptr); }
 
-int ConvertDocument(const char* pdf_path, int fd) {
+int ConvertDocument(const char* pdf_path, int fd, int flags) {
   try {
     std::unique_ptr<poppler::document> doc(poppler::document::load_from_file(pdf_path));
     if (!doc) return kWpdfNotPdf;
     if (doc->is_locked()) return kWpdfLocked;
     LineSink sink(fd);
     const int pages = doc->pages();
+    bool lost = false;
     for (int i = 0; i < pages && sink.ok(); ++i) {
+      if ((flags & kWpdfMarkPages) != 0) sink.MarkPage();
       std::unique_ptr<poppler::page> page(doc->create_page(i));
-      if (!page) continue;  // an unreadable page loses its own text only
+      if (!page) {
+        lost = true;  // an unreadable page loses its own text only
+        continue;
+      }
       sink.AddPage(page->text(poppler::rectf(), poppler::page::non_raw_non_physical_layout));
     }
-    return sink.Flush() ? kWpdfOk : kWpdfCannotWrite;
+    if (!sink.Flush()) return kWpdfCannotWrite;
+    return lost ? kWpdfSomePagesLost : kWpdfOk;
   } catch (...) {
     return kWpdfConversionFailed;
   }
@@ -136,7 +148,7 @@ int ConvertDocument(const char* pdf_path, int fd) {
 
 }  // namespace veskara::wpdf
 
-extern "C" __attribute__((visibility("default"))) int WpdfConvertDocument(const char* pdf_path, int fd) {
+extern "C" __attribute__((visibility("default"))) int WpdfConvertDocument(const char* pdf_path, int fd, int flags) {
   veskara::wpdf::SilenceParser();
-  return veskara::wpdf::ConvertDocument(pdf_path, fd);
+  return veskara::wpdf::ConvertDocument(pdf_path, fd, flags);
 }

@@ -6,8 +6,8 @@
 
 extern "C" {
 // The module's one entry: SilenceParser, then ConvertDocument.
-int WpdfConvertDocument(const char* pdf_path, int fd);
-using WpdfConvertFunction = int (*)(const char* pdf_path, int fd);
+int WpdfConvertDocument(const char* pdf_path, int fd, int flags);
+using WpdfConvertFunction = int (*)(const char* pdf_path, int fd, int flags);
 }
 
 inline constexpr const char* kWpdfParserModule = "libwpdf_poppler.so";
@@ -16,10 +16,12 @@ inline constexpr const char* kWpdfParserEntry = "WpdfConvertDocument";
 namespace veskara::wpdf {
 
 // Writes the text of the PDF document at `pdf_path` to the open file `fd`
-// in Windows-1251, one line per line of text, each ended by CR LF. Returns
-// one of the kWpdf* codes of wpdf.h; never throws. Uses poppler, so a
-// hostile document may crash or hang it: call it in a disposable process.
-int ConvertDocument(const char* pdf_path, int fd);
+// in Windows-1251, one line per line of text, each ended by CR LF; with
+// kWpdfMarkPages in `flags`, a line holding a form feed before each page.
+// Returns one of the kWpdf* codes of wpdf.h (kWpdfSomePagesLost when a page
+// could not be read); never throws. Uses the parser, so a hostile document
+// may crash or hang it: call it in a disposable process.
+int ConvertDocument(const char* pdf_path, int fd, int flags);
 
 // Silences the parser's diagnostics for the rest of the process.
 void SilenceParser();

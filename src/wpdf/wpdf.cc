@@ -133,12 +133,14 @@ int Convert(const char* pdf_path, const std::string& target, WpdfOptions& option
   limits.memory_bytes = options.memory_limit > 0 ? options.memory_limit : DefaultMemoryLimit();
   int code = veskara::wpdf::RunInChild(
       out.fd(),
-      [pdf_path, convert](int fd) {
-        int result = convert(pdf_path, fd);
+      [pdf_path, convert, flags = options.flags](int fd) {
+        int result = convert(pdf_path, fd, flags);
         if (close(fd) != 0 && errno != EINTR && result == kWpdfOk) result = kWpdfCannotWrite;
         return result;
       },
       limits, kWpdfConversionFailed);
+  const bool pages_lost = code == kWpdfSomePagesLost;
+  if (pages_lost) code = kWpdfOk;
   if (code == veskara::wpdf::kChildNotStarted) {
     error = errno;
     code = kWpdfNoResources;
@@ -153,7 +155,7 @@ int Convert(const char* pdf_path, const std::string& target, WpdfOptions& option
   }
   if (code == kWpdfCannotWrite && error == 0) error = WriteError(target);
   if (code != kWpdfOk) unlink(temp_path.c_str());
-  return code;
+  return code == kWpdfOk && pages_lost ? kWpdfSomePagesLost : code;
 }
 
 }  // namespace
@@ -173,4 +175,7 @@ extern "C" int GetTextWith(const char* pdfPath, const char* targetPath, WpdfOpti
   }
 }
 
-extern "C" int GetText(const char* pdfPath, const char* targetPath) { return GetTextWith(pdfPath, targetPath, nullptr); }
+extern "C" int GetText(const char* pdfPath, const char* targetPath) {
+  const int code = GetTextWith(pdfPath, targetPath, nullptr);
+  return code == kWpdfSomePagesLost ? kWpdfOk : code;
+}

@@ -36,7 +36,17 @@ enum {
   kWpdfCannotWrite = 5,       // the target cannot be created, written or replaced
   kWpdfConversionFailed = 6,  // the parser crashed, ran out of time or memory
   kWpdfNoResources = 7,       // no descriptor, memory or process left to start the conversion
-  kWpdfNoEngine = 8           // the parser module beside the library cannot be loaded
+  kWpdfNoEngine = 8,          // the parser module beside the library cannot be loaded
+  // GetTextWith only: the text is written, but some pages could not be read
+  // (GetText reports it as kWpdfOk).
+  kWpdfSomePagesLost = 9
+};
+
+// Options of GetTextWith.
+enum {
+  // Before the text of each page, a line holding a form feed (0x0C) alone,
+  // which no text line can be: the reader can number the pages.
+  kWpdfMarkPages = 1
 };
 
 typedef struct WpdfOptions {
@@ -46,6 +56,8 @@ typedef struct WpdfOptions {
   // How long the child may run; 0: two minutes plus a second per megabyte
   // of document.
   long long time_limit_ms;
+  // kWpdfMarkPages or 0.
+  int flags;
   // Out: the errno behind kWpdfCannotWrite, kWpdfNoResources or
   // kWpdfNoEngine (0 when unknown), else 0.
   int error_number;

@@ -92,10 +92,10 @@ TEST(CandidateReaderTest, RunningOutOfMemoryOnOneDocumentLosesOnlyThatDocument) 
       if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
       PostingTable table;
       CandidateReader reader(paths, skip, ahead, settings);
-      if (!reader.AppendWordsOf(0, table).empty()) _exit(5);
-      if (reader.AppendWordsOf(1, table) != "not enough memory to read it") _exit(6);
+      if (!reader.AppendWordsOf(0, table).unread_reason.empty()) _exit(5);
+      if (reader.AppendWordsOf(1, table).unread_reason != "not enough memory to read it") _exit(6);
       if (table.Count() != 1) _exit(7);
-      if (!reader.AppendWordsOf(2, table).empty() || table.Count() != 2) _exit(8);
+      if (!reader.AppendWordsOf(2, table).unread_reason.empty() || table.Count() != 2) _exit(8);
       _exit(0);
     }
     int status = 0;

@@ -67,6 +67,31 @@ TEST(GetText, WritesEveryLineOfEveryPageInWindows1251WithCrLf) {
   EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"out.txt"});
 }
 
+// Page marks let a reader number the pages: a form feed alone on a line
+// before each page, which no text line can hold.
+TEST(GetText, MarksEachPageWhenAsked) {
+  TempDir dir;
+  WpdfOptions options{};
+  options.flags = kWpdfMarkPages;
+  ASSERT_EQ(GetTextWith(kSample.c_str(), (dir / "out.txt").c_str(), &options), kWpdfOk);
+  const std::string bytes = ReadFile(dir / "out.txt");
+  ASSERT_TRUE(bytes.starts_with("\f\r\n"));
+  const size_t second = bytes.find("\r\n\f\r\n");
+  ASSERT_NE(second, std::string::npos);
+  EXPECT_EQ(bytes.find("\f", second + 3), std::string::npos) << "two pages, two marks";
+  EXPECT_NE(bytes.substr(second).find("Second page"), std::string::npos);
+}
+
+// A failure of the machine says which error of the system caused it.
+TEST(GetText, TellsTheErrorBehindAFailureOfTheMachine) {
+  TempDir dir;
+  WpdfOptions options{};
+  EXPECT_EQ(GetTextWith(kSample.c_str(), (dir / "missing/out.txt").c_str(), &options), kWpdfCannotWrite);
+  EXPECT_EQ(options.error_number, ENOENT);
+  EXPECT_EQ(GetTextWith(kSample.c_str(), (dir / "out.txt").c_str(), &options), kWpdfOk);
+  EXPECT_EQ(options.error_number, 0);
+}
+
 TEST(GetText, RelativeTargetLandsInTheCurrentDirectory) {
   TempDir dir;
   const std::string old_cwd = std::filesystem::current_path();

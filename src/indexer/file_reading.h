@@ -21,6 +21,7 @@ class PostingTable;
 struct ReadSettings {
   Env& env;
   PdfConversion pdf;
+  unsigned jobs = 1;  // documents that may be converted at once
 };
 
 // What reading one candidate found.

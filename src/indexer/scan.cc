@@ -101,13 +101,14 @@ struct Scan::Impl {
   std::unique_ptr<FileLock> lock;
   bool committing = false;  // CommitBase cleans up after itself from here on
   const char* doing = kWalking;
+  unsigned jobs = 1;
   ScanSummary summary;
 
   void RunSteps(ScanObserver& observer);
 };
 
 std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask,
-                                    BaseState& state, Env& env) {
+                                    BaseState& state, Env& env, ScanOptions options) {
   CheckFolder(env, start_mask);
   // The first scan makes the base folder, private to the user.
   env.CreateDirectories(base_directory, 0700);
@@ -121,6 +122,7 @@ std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std
   scan->impl_->start_mask = start_mask;
   scan->impl_->state = &state;
   scan->impl_->env = &env;
+  scan->impl_->jobs = options.jobs != 0 ? options.jobs : ProcessorCount();
   scan->impl_->lock = std::move(lock);
   scan->impl_->summary.recovery_note = std::move(note);
   return scan;
@@ -188,11 +190,11 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   ProgressReporter progress(observer, total);
   {
     std::unique_ptr<ConversionFolder> conversion;
-    ReadSettings settings{env, {}};
+    ReadSettings settings{env, {}, jobs};
     if (AnyPdfToRead(NewFiles, skip)) {
       conversion = std::make_unique<ConversionFolder>(env, dir);
       settings.pdf.folder = conversion->path();
-      settings.pdf.memory_limit = ConversionMemoryLimit(1);
+      settings.pdf.memory_limit = ConversionMemoryLimit(jobs);
     }
     // A second core reads ahead; one core alone would only switch back and forth.
     CandidateReader reader(NewFiles, skip, ProcessorCount() > 1, settings);

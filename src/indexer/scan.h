@@ -80,6 +80,13 @@ struct ScanSummary {
 // "... and K more" after them. Every line ends with LF; "" for none.
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
 
+// How a scan may use the machine.
+struct ScanOptions {
+  // How many documents may be converted at once (PDF conversion children);
+  // 0: as many as there are processors.
+  unsigned jobs = 0;
+};
+
 class Scan {
  public:
   // Caller's thread: checks that the folder of `start_mask` exists and can
@@ -88,7 +95,7 @@ class Scan {
   // interrupted commit, runs LoadBase into `state` (its failures pass
   // through and nothing is changed). `start_mask` comes from StartMaskFor.
   static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
-                                       BaseState& state, Env& env = Env::Default());
+                                       BaseState& state, Env& env = Env::Default(), ScanOptions options = {});
   ~Scan();  // releases the lock
 
   // Worker thread: steps 1 to 4 and the commit. Throws on failure (the old

@@ -3,8 +3,10 @@
 // window (or the command line) owns it and hands it to the scan.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/posting_table.h"
@@ -15,6 +17,20 @@ namespace veskara {
 struct BaseState {
   PostingTable postings;                  // holds CurrentFileNumber too
   std::vector<std::string> IndexedPaths;  // path lines of fls.txt, in file order
+  // The largest number either file held when loaded (-1: none), dropped
+  // ones included: with the mark of the highest number given, what new
+  // numbers must stay above.
+  int64_t largest_number = -1;
+};
+
+// What LoadBase leaves out and keeps in mind beyond the files.
+struct LoadOptions {
+  // Number texts of files an update or a remove drops: their entries are
+  // not loaded and their paths not indexed, as if the records had left
+  // both files first.
+  const std::unordered_set<std::string>* dropped = nullptr;
+  // The highest number ever given (-1: none): numbering goes on after it.
+  int64_t highest_given = -1;
 };
 
 // The base's file numbers are used up: the next one would not fit 32 bits.
@@ -33,10 +49,34 @@ class BaseFullError : public std::runtime_error {
 //   last line of fls.txt plus 1 ("0" taken for no line or an empty one).
 // Throws IoError when a file exists but cannot be read, ConvertError when the
 // last line of fls.txt is not an integer, BaseFullError when it is the
-// largest one.
-void LoadBase(const std::string& base_directory, BaseState& state, Env& env = Env::Default());
+// largest one. CurrentFileNumber is never at or below a number either file
+// holds, nor options.highest_given.
+void LoadBase(const std::string& base_directory, BaseState& state, Env& env = Env::Default(),
+              const LoadOptions& options = {});
+
+// One record of fls.txt as every reader sees it.
+struct FileRecord {
+  std::string path;
+  std::string number;
+};
+
+// The records of fls.txt, in file order (a last path without its number line
+// is left out); none when the file does not exist. Throws IoError when it
+// cannot be read.
+std::vector<FileRecord> ReadFileRecords(const std::string& base_directory, Env& env = Env::Default());
+
+// Writes fls.txt without the records whose number is in `dropped` to
+// `target` (created or cut): every other byte and line as it stands, each
+// kept line ended as it was (a last line without its LF gets one). What a
+// Ctrl-Z hides from every reader is left out.
+void WriteFilesWithout(const std::string& base_directory, const std::unordered_set<std::string>& dropped,
+                       const std::string& target, Env& env = Env::Default());
 
 // The number after `last_line`, the last line of fls.txt, as LoadBase takes it.
 std::string NextFileNumber(std::string_view last_line);
+
+// `next`, or the number after `largest_in_use` when that is not below it.
+// Throws BaseFullError when no number is left.
+std::string AfterLargest(const std::string& next, int64_t largest_in_use);
 
 }  // namespace veskara

@@ -9,13 +9,37 @@ namespace veskara {
 // The two base files.
 inline constexpr std::string_view kWordsFileName = "wrds.txt";
 inline constexpr std::string_view kFilesFileName = "fls.txt";
+// What the base remembers beyond them (base/remembered.h).
+inline constexpr std::string_view kFoldersFileName = "folders.txt";
+inline constexpr std::string_view kStampsFileName = "stamps.txt";
 // A scan's lock, held from its start to its end (also across processes).
 inline constexpr std::string_view kLockFileName = "veskara.lock";
 // A scan's new base files, until the commit renames them over the live ones.
 inline constexpr std::string_view kWordsTempName = "wrds.txt.new";
 inline constexpr std::string_view kFilesTempName = "fls.txt.new";
+inline constexpr std::string_view kFoldersTempName = "folders.txt.new";
+inline constexpr std::string_view kStampsTempName = "stamps.txt.new";
 // The commit record (docs/base-format.md).
 inline constexpr std::string_view kCommitRecordName = "commit.txt";
+
+// The files a commit replaces, each with its temporary, in the order the
+// commit record names them.
+struct CommittedFile {
+  std::string_view live;
+  std::string_view temporary;
+};
+inline constexpr CommittedFile kCommittedFiles[] = {{kWordsFileName, kWordsTempName},
+                                                    {kFilesFileName, kFilesTempName},
+                                                    {kStampsFileName, kStampsTempName},
+                                                    {kFoldersFileName, kFoldersTempName}};
+
+// The temporary name of a committed file ("" for another name).
+constexpr std::string_view TemporaryNameOf(std::string_view live) {
+  for (const CommittedFile& file : kCommittedFiles) {
+    if (file.live == live) return file.temporary;
+  }
+  return {};
+}
 
 // base_directory + the separator + name.
 std::string BaseFilePath(std::string_view base_directory, std::string_view name);

@@ -1,36 +1,77 @@
 #include "base/commit.h"
 
+#include <optional>
+#include <vector>
+
 #include "platform/durable.h"
 #include "platform/strings.h"
 
 namespace veskara {
 namespace {
 
-// The record names each temporary and the live file it replaces. It is
-// trusted only when it is exactly this text: a record cut short by a crash
-// while it was written does not match, and the commit is rolled back.
-std::string CommitRecordText() {
-  std::string text = "VESKARA COMMIT 1\r\n";
-  for (std::string_view name : {kWordsTempName, kWordsFileName, kFilesTempName, kFilesFileName}) {
-    text.append(name);
-    text.append("\r\n");
+constexpr std::string_view kRecordHeader = "VESKARA COMMIT 1\r\n";
+constexpr std::string_view kRecordEnd = "END\r\n";
+
+// The record names each temporary and the live file it replaces, in the
+// order of kCommittedFiles. It is trusted only when it is exactly the record
+// of some set of committed files: a record cut short by a crash while it
+// was written matches none, and the commit is rolled back; a crafted one
+// can name no other file.
+std::string CommitRecordText(const std::vector<CommittedFile>& files) {
+  std::string text(kRecordHeader);
+  for (const CommittedFile& file : files) {
+    text.append(file.temporary).append("\r\n").append(file.live).append("\r\n");
   }
-  text.append("END\r\n");
+  text.append(kRecordEnd);
   return text;
+}
+
+// The longest record there can be.
+size_t LargestRecordSize() {
+  return CommitRecordText(std::vector<CommittedFile>(std::begin(kCommittedFiles), std::end(kCommittedFiles))).size();
+}
+
+// The files a record names, when it is a record; nothing otherwise.
+std::optional<std::vector<CommittedFile>> ParseRecord(std::string_view text) {
+  if (!text.starts_with(kRecordHeader)) return std::nullopt;
+  std::vector<CommittedFile> named;
+  size_t at = kRecordHeader.size();
+  for (const CommittedFile& file : kCommittedFiles) {
+    const std::string pair = std::string(file.temporary) + "\r\n" + std::string(file.live) + "\r\n";
+    if (text.compare(at, pair.size(), pair) == 0) {
+      named.push_back(file);
+      at += pair.size();
+    }
+  }
+  if (named.empty() || text.substr(at) != kRecordEnd) return std::nullopt;
+  return named;
 }
 
 bool Exists(Env& env, const std::string& path) { return env.Stat(path, /*follow_links=*/false).kind != PathKind::kMissing; }
 
-// fls.txt goes first: the new one holds every record of the old, so a search
-// that reads the files between the two renames finds a path for every number
-// of the old wrds.txt. After a crash between the renames the first temporary
-// is gone already.
-void RenameTemporaries(Env& env, const std::string& dir) {
-  const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-  if (Exists(env, files_temp)) env.Rename(files_temp, FilesFilePath(dir));
-  const std::string words_temp = BaseFilePath(dir, kWordsTempName);
-  if (Exists(env, words_temp)) env.Rename(words_temp, WordsFilePath(dir));
+// fls.txt goes first: the new one holds every record of the old (and no
+// record wrds.txt still names), so a search that reads the files between
+// the renames finds a path for every number of the old wrds.txt. What the
+// base remembers goes last. After a crash between the renames, the
+// temporaries renamed already are gone.
+void RenameTemporaries(Env& env, const std::string& dir, const std::vector<CommittedFile>& files) {
+  for (std::string_view live : {kFilesFileName, kWordsFileName, kStampsFileName, kFoldersFileName}) {
+    for (const CommittedFile& file : files) {
+      if (file.live != live) continue;
+      const std::string temp = BaseFilePath(dir, file.temporary);
+      if (Exists(env, temp)) env.Rename(temp, BaseFilePath(dir, file.live));
+    }
+  }
   env.SyncDirectory(dir);
+}
+
+// The committed files whose temporaries exist.
+std::vector<CommittedFile> WrittenTemporaries(Env& env, const std::string& dir) {
+  std::vector<CommittedFile> written;
+  for (const CommittedFile& file : kCommittedFiles) {
+    if (Exists(env, BaseFilePath(dir, file.temporary))) written.push_back(file);
+  }
+  return written;
 }
 
 }  // namespace
@@ -41,8 +82,9 @@ std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory, Env& en
 
 void CommitBase(const std::string& dir, Env& env) {
   const std::string record = BaseFilePath(dir, kCommitRecordName);
+  const std::vector<CommittedFile> files = WrittenTemporaries(env, dir);
   try {
-    WriteFileSynced(env, record, CommitRecordText());
+    WriteFileSynced(env, record, CommitRecordText(files));
     // Makes the temporaries' names and the record durable before any rename.
     env.SyncDirectory(dir);
   } catch (const std::exception&) {
@@ -60,7 +102,7 @@ void CommitBase(const std::string& dir, Env& env) {
   }
   // From here on the new base is decided: a failed rename is rolled forward
   // by the next recovery, so the temporaries must stay.
-  RenameTemporaries(env, dir);
+  RenameTemporaries(env, dir, files);
   // The new base is in place; a record left behind by a failure here only
   // makes the next recovery remove it.
   try {
@@ -72,20 +114,18 @@ void CommitBase(const std::string& dir, Env& env) {
 
 std::string RecoverBaseLocked(const std::string& dir, Env& env) {
   const std::string record = BaseFilePath(dir, kCommitRecordName);
-  const std::string expected = CommitRecordText();
   std::string text;
   // Anything but a small regular file is a damaged record: never waited on
   // (a FIFO) nor read whole (a device, a huge file), and rolled back.
-  const SmallFile found = ReadSmallFile(env, record, expected.size(), &text);
+  const SmallFile found = ReadSmallFile(env, record, LargestRecordSize(), &text);
   const bool have_record = found != SmallFile::kMissing;
-  if (found == SmallFile::kRead && text == expected) {
-    RenameTemporaries(env, dir);
+  const std::optional<std::vector<CommittedFile>> named =
+      found == SmallFile::kRead ? ParseRecord(text) : std::nullopt;
+  if (named) {
+    RenameTemporaries(env, dir, *named);
   } else {
-    const std::string words_temp = BaseFilePath(dir, kWordsTempName);
-    const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-    if (!have_record && !Exists(env, words_temp) && !Exists(env, files_temp)) return "";
-    env.Remove(words_temp);
-    env.Remove(files_temp);
+    if (!have_record && WrittenTemporaries(env, dir).empty()) return "";
+    for (const CommittedFile& file : kCommittedFiles) env.Remove(BaseFilePath(dir, file.temporary));
     env.SyncDirectory(dir);
   }
   if (have_record) {
@@ -99,14 +139,13 @@ std::string RecoverBaseLocked(const std::string& dir, Env& env) {
 }
 
 bool NeedsRecovery(const std::string& dir, Env& env) {
-  return Exists(env, BaseFilePath(dir, kCommitRecordName)) || Exists(env, BaseFilePath(dir, kWordsTempName)) ||
-         Exists(env, BaseFilePath(dir, kFilesTempName));
+  return Exists(env, BaseFilePath(dir, kCommitRecordName)) || !WrittenTemporaries(env, dir).empty();
 }
 
 void DiscardTemporaries(const std::string& dir, Env& env) noexcept {
-  for (std::string_view name : {kWordsTempName, kFilesTempName}) {
+  for (const CommittedFile& file : kCommittedFiles) {
     try {
-      env.Remove(BaseFilePath(dir, name));
+      env.Remove(BaseFilePath(dir, file.temporary));
     } catch (const std::exception&) {
     }
   }

@@ -5,15 +5,19 @@
 
 #include "base/base.h"
 #include "base/base_files.h"
+#include "platform/line_scanner.h"
 #include "platform/str_to_int.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 
 namespace veskara {
 namespace {
 
 // Reads fls.txt; returns its last line, and in *largest the largest number
-// line (-1 for none). Path lines go to *paths when given.
-std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::string>* paths, int64_t* largest) {
+// line (-1 for none). Path lines go to *paths when given, except those of
+// records whose number is dropped.
+std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::string>* paths, int64_t* largest,
+                          const std::unordered_set<std::string>* dropped) {
   LineReader reader(path, env);
   std::string last;
   std::string_view line;
@@ -23,6 +27,7 @@ std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::st
     if (path_line && paths != nullptr) paths->emplace_back(line);
     if (!path_line) {
       if (const std::optional<int32_t> value = TryStrToInt(line)) *largest = std::max<int64_t>(*largest, *value);
+      if (paths != nullptr && dropped != nullptr && dropped->count(std::string(line)) != 0) paths->pop_back();
     }
     path_line = !path_line;
     last.assign(line);
@@ -32,16 +37,21 @@ std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::st
 }
 
 // The number after the last line of fls.txt, as written, but never one that
-// a number line or a word's list already holds: records hidden behind a
-// Ctrl-Z, or numbers out of order, must not be given again.
+// a number line or a word's list already holds, nor one given before:
+// records hidden behind a Ctrl-Z, numbers out of order, or records that
+// left the base must not have their numbers given again.
 std::string FirstFreeNumber(std::string_view last_line, int64_t largest_in_use) {
   std::string next = NextFileNumber(last_line);
+  return AfterLargest(next, largest_in_use);
+}
+
+}  // namespace
+
+std::string AfterLargest(const std::string& next, int64_t largest_in_use) {
   if (largest_in_use < StrToInt(next)) return next;
   if (largest_in_use >= std::numeric_limits<int32_t>::max()) throw BaseFullError();
   return std::to_string(largest_in_use + 1);
 }
-
-}  // namespace
 
 BaseFullError::BaseFullError()
     : std::runtime_error("The base holds the largest file number; no more files can be added to it") {}
@@ -52,25 +62,26 @@ std::string NextFileNumber(std::string_view last_line) {
   return std::to_string(last + 1);
 }
 
-void LoadBase(const std::string& base_directory, BaseState& state, Env& env) {
+void LoadBase(const std::string& base_directory, BaseState& state, Env& env, const LoadOptions& options) {
   PostingTable& table = state.postings;
   table.ClearPostingTable();
   table.SetCurrentFileNumber("0");
+  state.largest_number = -1;
   const std::string words_path = WordsFilePath(base_directory);
   const std::string files_path = FilesFilePath(base_directory);
   const bool have_files = FileExists(files_path, env);
-  if (!FileExists(words_path, env)) {
+  const bool have_words = FileExists(words_path, env);
+  if (!have_words || !have_files) {
     // Without this, new files would be numbered from 0 again and their words
     // would point at the paths of files already recorded.
-    if (have_files) {
+    if (!have_words && have_files) {
       state.IndexedPaths.clear();
-      int64_t largest = -1;
-      const std::string last = ReadFilesFile(env, files_path, nullptr, &largest);
-      table.SetCurrentFileNumber(FirstFreeNumber(last, largest));
+      const std::string last = ReadFilesFile(env, files_path, nullptr, &state.largest_number, nullptr);
+      table.SetCurrentFileNumber(FirstFreeNumber(last, state.largest_number));
     }
+    table.SetCurrentFileNumber(AfterLargest(std::string(table.CurrentFileNumber()), options.highest_given));
     return;
   }
-  if (!have_files) return;
 
   {
     LineReader reader(words_path, env);
@@ -80,8 +91,18 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env) {
     while (reader.ReadLine(&line)) {
       if (word_line) {
         word.assign(line);
-      } else {
+      } else if (options.dropped == nullptr) {
         table.AddRecord(word, line);
+      } else {
+        // As if the dropped numbers had left the line first: the others in
+        // their order; a word left with none goes.
+        ForEachCommaPiece(line, [&](std::string_view number) {
+          if (const std::optional<int32_t> value = TryStrToInt(number)) {
+            state.largest_number = std::max<int64_t>(state.largest_number, *value);
+          }
+          if (options.dropped->count(std::string(number)) == 0) table.AddEntry(word, number);
+          return true;
+        });
       }
       word_line = !word_line;
     }
@@ -89,9 +110,64 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env) {
   }
 
   state.IndexedPaths.clear();
-  int64_t largest = -1;
-  const std::string last = ReadFilesFile(env, files_path, &state.IndexedPaths, &largest);
-  table.SetCurrentFileNumber(FirstFreeNumber(last, std::max(largest, table.LargestNumber())));
+  int64_t largest_line = -1;
+  const std::string last = ReadFilesFile(env, files_path, &state.IndexedPaths, &largest_line, options.dropped);
+  state.largest_number = std::max({state.largest_number, largest_line, table.LargestNumber()});
+  table.SetCurrentFileNumber(FirstFreeNumber(last, std::max(state.largest_number, options.highest_given)));
+}
+
+std::vector<FileRecord> ReadFileRecords(const std::string& base_directory, Env& env) {
+  std::vector<FileRecord> records;
+  const std::string path = FilesFilePath(base_directory);
+  if (!FileExists(path, env)) return records;
+  LineReader reader(path, env);
+  std::string_view line;
+  bool path_line = true;
+  std::string pending;
+  while (reader.ReadLine(&line)) {
+    if (path_line) {
+      pending.assign(line);
+    } else {
+      records.push_back({std::move(pending), std::string(line)});
+      pending.clear();
+    }
+    path_line = !path_line;
+  }
+  reader.Close();
+  return records;
+}
+
+void WriteFilesWithout(const std::string& base_directory, const std::unordered_set<std::string>& dropped,
+                       const std::string& target, Env& env) {
+  TextWriter out = TextWriter::Create(target, env);
+  const std::string source = FilesFilePath(base_directory);
+  if (FileExists(source, env)) {
+    LineScanner scanner(env, source);
+    std::string scratch;
+    std::string path_line;  // the raw path line waiting for its number
+    bool have_path = false;
+    std::string_view raw;
+    while (scanner.Next(&raw)) {
+      if (!have_path) {
+        path_line.assign(raw);
+        have_path = true;
+        continue;
+      }
+      have_path = false;
+      if (dropped.count(std::string(LineText(raw, scratch))) != 0) continue;
+      out.Write(path_line);
+      out.Write("\n");
+      out.Write(raw);
+      out.Write("\n");
+    }
+    scanner.Close();
+    if (have_path) {
+      out.Write(path_line);
+      out.Write("\n");
+    }
+  }
+  out.Sync();
+  out.Close();
 }
 
 }  // namespace veskara

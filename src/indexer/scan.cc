@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/commit.h"
+#include "base/remembered.h"
 #include "indexer/conversion_folder.h"
 #include "indexer/discovery.h"
 #include "indexer/file_reading.h"
@@ -40,8 +41,6 @@ std::vector<bool> FindIndexed(const std::vector<std::string>& candidates, const 
   for (size_t i = 0; i < candidates.size(); ++i) skip[i] = known.count(candidates[i]) != 0;
   return skip;
 }
-
-}  // namespace
 
 // The folder part of a start mask, as the user named the folder.
 std::string FolderOfMask(const std::string& mask) {
@@ -93,38 +92,100 @@ constexpr const char* kReading = "read the documents";
 constexpr const char* kSorting = "sort the words";
 constexpr const char* kWriting = "write the base";
 
+enum class ScanKind { kAdd, kUpdate, kRemove };
+
+// Candidates in walk order, a path met twice kept the first time.
+class CandidateList {
+ public:
+  void Add(std::string path) {
+    if (seen_.insert(path).second) paths_.push_back(std::move(path));
+  }
+  bool Contains(const std::string& path) const { return seen_.count(path) != 0; }
+  std::vector<std::string>& paths() { return paths_; }
+
+ private:
+  std::vector<std::string> paths_;
+  std::unordered_set<std::string> seen_;
+};
+
+std::string MaskOfFolder(const std::string& folder) {
+  return folder.ends_with(kPathSeparator) ? folder + "*.*" : folder + kPathSeparator + "*.*";
+}
+
+}  // namespace
+
 struct Scan::Impl {
+  ScanKind kind = ScanKind::kAdd;
   std::string base_directory;
-  std::string start_mask;
+  std::string start_mask;            // an add's
+  std::vector<std::string> folders;  // an update's named folders, a remove's paths
+  bool retry = false;
   BaseState* state = nullptr;
   Env* env = nullptr;
   std::unique_ptr<FileLock> lock;
+  Remembered remembered;
   bool committing = false;  // CommitBase cleans up after itself from here on
   const char* doing = kWalking;
   unsigned jobs = 1;
   ScanSummary summary;
 
+  static std::unique_ptr<Scan> Make(ScanKind kind, const std::string& base_directory, BaseState& state, Env& env,
+                                    ScanOptions options);
   void RunSteps(ScanObserver& observer);
+  // Walks `mask` into `candidates`, reporting each folder entered.
+  void Walk(ScanObserver& observer, const std::string& mask, CandidateList& candidates);
+  // Decides what an update or a remove drops: the numbers, and the paths of
+  // those still there (an update reads them again).
+  void Drop(std::unordered_set<std::string>& numbers, std::vector<std::string>& still_there,
+            std::unordered_set<std::string>& paths);
+  // What the base remembers after this scan recorded `recorded`.
+  void Remember(const std::unordered_set<std::string>& dropped, int64_t last_given);
 };
+
+// Takes the lock (creating the base folder first for an add), recovers, and
+// reads what the base remembers, all under the lock.
+std::unique_ptr<Scan> Scan::Impl::Make(ScanKind kind, const std::string& base_directory, BaseState& state, Env& env,
+                                       ScanOptions options) {
+  // The first scan makes the base folder, private to the user.
+  if (kind == ScanKind::kAdd) env.CreateDirectories(base_directory, 0700);
+  std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
+  if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
+  std::string note = RecoverBaseLocked(base_directory, env);
+  std::unique_ptr<Scan> scan(new Scan());
+  scan->impl_ = std::make_unique<Impl>();
+  Impl& impl = *scan->impl_;
+  impl.kind = kind;
+  impl.base_directory = base_directory;
+  impl.state = &state;
+  impl.env = &env;
+  impl.jobs = options.jobs != 0 ? options.jobs : ProcessorCount();
+  impl.remembered = LoadRemembered(base_directory, env);
+  impl.lock = std::move(lock);
+  impl.summary.recovery_note = std::move(note);
+  return scan;
+}
 
 std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask,
                                     BaseState& state, Env& env, ScanOptions options) {
   CheckFolder(env, start_mask);
-  // The first scan makes the base folder, private to the user.
-  env.CreateDirectories(base_directory, 0700);
-  std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
-  if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
-  std::string note = RecoverBaseLocked(base_directory, env);
-  LoadBase(base_directory, state, env);
-  std::unique_ptr<Scan> scan(new Scan());
-  scan->impl_ = std::make_unique<Impl>();
-  scan->impl_->base_directory = base_directory;
+  std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kAdd, base_directory, state, env, options);
   scan->impl_->start_mask = start_mask;
-  scan->impl_->state = &state;
-  scan->impl_->env = &env;
-  scan->impl_->jobs = options.jobs != 0 ? options.jobs : ProcessorCount();
-  scan->impl_->lock = std::move(lock);
-  scan->impl_->summary.recovery_note = std::move(note);
+  LoadBase(base_directory, state, env, {nullptr, scan->impl_->remembered.highest_number});
+  return scan;
+}
+
+std::unique_ptr<Scan> Scan::PrepareUpdate(const std::string& base_directory, std::vector<std::string> folders,
+                                          bool retry, BaseState& state, Env& env, ScanOptions options) {
+  std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kUpdate, base_directory, state, env, options);
+  scan->impl_->folders = std::move(folders);
+  scan->impl_->retry = retry;
+  return scan;
+}
+
+std::unique_ptr<Scan> Scan::PrepareRemove(const std::string& base_directory, std::vector<std::string> paths,
+                                          BaseState& state, Env& env) {
+  std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kRemove, base_directory, state, env, {});
+  scan->impl_->folders = std::move(paths);
   return scan;
 }
 
@@ -147,18 +208,126 @@ void Scan::Run(ScanObserver& observer) {
 
 const ScanSummary& Scan::Summary() const { return impl_->summary; }
 
+void Scan::Impl::Walk(ScanObserver& observer, const std::string& mask, CandidateList& candidates) {
+  std::vector<std::string> found;
+  ScanDirectory(mask, found, [&observer] {
+    // The walk of a large tree can take long: a stop must not wait for it.
+    if (observer.StopRequested()) throw ScanStopped();
+    observer.SetStatus("Getting files list...");
+  }, *env);
+  for (std::string& path : found) candidates.Add(std::move(path));
+}
+
+void Scan::Impl::Drop(std::unordered_set<std::string>& numbers, std::vector<std::string>& still_there,
+                      std::unordered_set<std::string>& paths) {
+  // The scope: the named folders, else the remembered ones, else (a base
+  // that remembers none) every file.
+  std::vector<std::string> scope = folders;
+  if (kind == ScanKind::kUpdate && scope.empty()) {
+    for (const RememberedFolder& folder : remembered.folders) scope.push_back(folder.path);
+  }
+  const bool everything = kind == ScanKind::kUpdate && scope.empty();
+  const int64_t files_written = env->Stat(FilesFilePath(base_directory)).mtime_ns;
+  for (FileRecord& record : ReadFileRecords(base_directory, *env)) {
+    if (!everything && std::none_of(scope.begin(), scope.end(),
+                                    [&](const std::string& folder) { return IsAtOrUnder(record.path, folder); })) {
+      continue;
+    }
+    bool drop = kind == ScanKind::kRemove;
+    PathInfo now;
+    if (kind == ScanKind::kUpdate) {
+      now = env->Stat(record.path);
+      const auto stamp = remembered.stamps.find(record.number);
+      if (stamp != remembered.stamps.end()) {
+        drop = Changed(stamp->second, now) || (retry && !stamp->second.unread_reason.empty());
+      } else {
+        // Without a stamp only the time of the last write of fls.txt tells.
+        drop = now.kind == PathKind::kMissing || (now.kind == PathKind::kFile && now.mtime_ns > files_written);
+      }
+    }
+    if (!drop) continue;
+    numbers.insert(record.number);
+    if (kind == ScanKind::kUpdate && now.kind != PathKind::kMissing && paths.insert(record.path).second) {
+      still_there.push_back(record.path);
+    } else {
+      paths.insert(record.path);
+    }
+  }
+}
+
+void Scan::Impl::Remember(const std::unordered_set<std::string>& dropped, int64_t last_given) {
+  for (const std::string& number : dropped) remembered.stamps.erase(number);
+  const int64_t now = env->Now();
+  auto is_under = [](const std::string& path, const std::vector<std::string>& folders) {
+    return std::any_of(folders.begin(), folders.end(), [&](const std::string& f) { return IsAtOrUnder(path, f); });
+  };
+  switch (kind) {
+    case ScanKind::kAdd:
+      remembered.RememberFolder(FolderOfMask(start_mask), now);
+      break;
+    case ScanKind::kUpdate:
+      if (folders.empty()) {
+        for (RememberedFolder& folder : remembered.folders) folder.scanned_ns = now;
+      }
+      for (const std::string& named : folders) {
+        // A part of a remembered folder was updated, not the folder.
+        std::vector<std::string> known;
+        for (const RememberedFolder& folder : remembered.folders) {
+          if (folder.path != named) known.push_back(folder.path);
+        }
+        if (!is_under(named, known)) remembered.RememberFolder(named, now);
+      }
+      break;
+    case ScanKind::kRemove:
+      std::erase_if(remembered.folders, [&](const RememberedFolder& f) { return is_under(f.path, folders); });
+      break;
+  }
+  remembered.highest_number = std::max({remembered.highest_number, state->largest_number, last_given});
+}
+
 void Scan::Impl::RunSteps(ScanObserver& observer) {
   PostingTable& table = state->postings;
   const std::string& dir = base_directory;
   Env& env = *this->env;
 
   observer.SetStep(StepText(1));
-  std::vector<std::string> NewFiles;
-  ScanDirectory(start_mask, NewFiles, [&observer] {
-    // The walk of a large tree can take long: a stop must not wait for it.
-    if (observer.StopRequested()) throw ScanStopped();
-    observer.SetStatus("Getting files list...");
-  }, env);
+  CandidateList candidates;
+  std::unordered_set<std::string> dropped;       // numbers
+  std::unordered_set<std::string> dropped_paths;
+  if (kind == ScanKind::kAdd) {
+    Walk(observer, start_mask, candidates);
+  } else {
+    std::vector<std::string> still_there;
+    Drop(dropped, still_there, dropped_paths);
+    if (kind == ScanKind::kUpdate) {
+      if (!folders.empty()) {
+        for (const std::string& folder : folders) Walk(observer, MaskOfFolder(folder), candidates);
+      } else {
+        for (const RememberedFolder& folder : remembered.folders) Walk(observer, MaskOfFolder(folder.path), candidates);
+      }
+      // A file dropped as changed comes back even where no walk reaches it.
+      for (std::string& path : still_there) candidates.Add(std::move(path));
+    }
+    const bool forgets_folders =
+        kind == ScanKind::kRemove && std::any_of(remembered.folders.begin(), remembered.folders.end(), [&](auto& f) {
+          return std::any_of(folders.begin(), folders.end(), [&](auto& p) { return IsAtOrUnder(f.path, p); });
+        });
+    if (dropped.empty() && !forgets_folders) {
+      // Only new files would change the base; the live fls.txt says which
+      // candidates are known, without loading the words.
+      std::unordered_set<std::string> known;
+      for (FileRecord& record : ReadFileRecords(dir, env)) known.insert(std::move(record.path));
+      if (std::all_of(candidates.paths().begin(), candidates.paths().end(),
+                      [&](const std::string& path) { return known.count(path) != 0; })) {
+        observer.SetStatus("");
+        observer.SetStep("");
+        observer.SetStatus("Done!...");
+        return;
+      }
+    }
+    LoadBase(dir, *state, env, {&dropped, remembered.highest_number});
+  }
+  std::vector<std::string>& NewFiles = candidates.paths();
   observer.SetStatus("");
 
   observer.SetStep(StepText(2));
@@ -174,19 +343,26 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
   // A folder in the place of a base file counts as no base for loading, but
   // the commit could not rename over it: refuse now, while nothing is written.
-  for (const std::string& live : {WordsFilePath(dir), FilesFilePath(dir)}) {
+  for (const CommittedFile& file : kCommittedFiles) {
+    const std::string live = BaseFilePath(dir, file.live);
     if (env.Stat(live).kind == PathKind::kDirectory) {
       throw IoError(EISDIR, EscapeControlBytes(live) + " is a folder where a base file belongs; the base is unchanged");
     }
   }
 
-  // The new fls.txt is the old one plus this scan's records; the old file is
-  // only read, so search and lookup keep working on it meanwhile.
+  // The new fls.txt is the old one (less what was dropped) plus this scan's
+  // records; the old file is only read, so search and lookup keep working
+  // on it meanwhile.
   const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-  CopyEndingLine(env, FilesFilePath(dir), files_temp);
+  if (dropped.empty()) {
+    CopyEndingLine(env, FilesFilePath(dir), files_temp);
+  } else {
+    WriteFilesWithout(dir, dropped, files_temp, env);
+  }
   TextWriter files = TextWriter::Append(files_temp, env);
 
   const size_t total = NewFiles.size();
+  int64_t last_given = -1;
   ProgressReporter progress(observer, total);
   {
     std::unique_ptr<ConversionFolder> conversion;
@@ -201,17 +377,24 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
     for (size_t i = 0; i < total; ++i) {
       if (observer.StopRequested()) throw ScanStopped();
       if (reader.Wanted(i)) {
-        const std::string number = std::to_string(first + static_cast<int64_t>(i));
+        last_given = first + static_cast<int64_t>(i);
+        const std::string number = std::to_string(last_given);
         table.SetCurrentFileNumber(number);
         CandidateResult result = reader.AppendWordsOf(i, table);
-        if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], std::move(result.unread_reason)});
+        if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
+        remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
         files.WriteLine(NewFiles[i]);
         files.WriteLine(number);
-        ++summary.added;
+        if (dropped_paths.erase(NewFiles[i]) != 0) {
+          ++summary.updated;
+        } else {
+          ++summary.added;
+        }
       }
       progress.Report(i + 1);
     }
   }
+  summary.removed = dropped_paths.size();
 
   observer.SetStep(StepText(3));
   observer.SetStatus("Sorting...");
@@ -228,12 +411,21 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   words.Close();
   files.Sync();
   files.Close();
+  Remember(dropped, last_given);
+  WriteRememberedTemporaries(dir, remembered, env);
   committing = true;
   CommitBase(dir, env);
   table.ClearPostingTable();
+  summary.written = true;
 
   observer.SetStep("");
   observer.SetStatus("Done!...");
+}
+
+std::string SummaryLine(const ScanSummary& summary) {
+  return std::to_string(summary.added) + " added, " + std::to_string(summary.updated) + " updated, " +
+         std::to_string(summary.removed) + " removed, " + std::to_string(summary.unread.size()) +
+         " could not be read";
 }
 
 std::string StepText(int step) { return "Step " + std::to_string(step) + " of " + std::to_string(kScanSteps); }

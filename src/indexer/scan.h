@@ -1,9 +1,11 @@
-// "Add to base": one scan of a directory tree into the base.
+// Changing the base: "Add to base" (one scan of a directory tree), and
+// keeping it current: update (drop what changed or vanished, then scan the
+// remembered folders again) and remove (drop what lies under a folder).
 //
 // A scan is prepared on the caller's thread (it takes the base's scan lock,
-// repairs an interrupted commit and loads the base) and run on a worker
-// thread. The live base files are never written in place: the new wrds.txt
-// and fls.txt are written under temporary names, synced and swapped in by a
+// repairs an interrupted commit and, for an add, loads the base) and run on
+// a worker thread. The live base files are never written in place: the new
+// files are written under temporary names, synced and swapped in by one
 // commit, so a failure at any point leaves the old base or the new one.
 #pragma once
 
@@ -69,10 +71,16 @@ struct UnreadDocument {
 
 // What a finished scan did.
 struct ScanSummary {
-  std::string recovery_note;            // RecoverBaseLocked's note at Prepare
-  size_t added = 0;                     // candidates recorded in fls.txt
-  std::vector<UnreadDocument> unread;   // in candidate order
+  std::string recovery_note;           // RecoverBaseLocked's note at Prepare
+  size_t added = 0;                    // files recorded that were not in the base
+  size_t updated = 0;                  // files dropped as changed and recorded again
+  size_t removed = 0;                  // files dropped and not recorded again
+  std::vector<UnreadDocument> unread;  // in candidate order
+  bool written = false;                // false: nothing had changed, nothing was written
 };
+
+// "N added, M updated, K removed, F could not be read".
+std::string SummaryLine(const ScanSummary& summary);
 
 // How both front ends name the documents a scan could not read: "N files
 // could not be read:" (or "1 file ..."), then one line each: the path with
@@ -96,6 +104,28 @@ class Scan {
   // through and nothing is changed). `start_mask` comes from StartMaskFor.
   static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
                                        BaseState& state, Env& env = Env::Default(), ScanOptions options = {});
+
+  // Caller's thread: takes the lock and repairs an interrupted commit; Run
+  // does the rest. The scope is `folders` (absolute, normalised) or, when
+  // none is named, every remembered folder; a base that remembers no folder
+  // has all its files in scope. Run drops each file of the base at or under
+  // the scope that is gone, of another kind, or (a file) of another size or
+  // time than its stamp (a file without a stamp: modified after fls.txt was
+  // last written; with `retry`, also a file that could not be read), then
+  // scans the folders in scope (named ones, else the remembered ones, in
+  // their order, a path met twice kept the first time) as an add does, the
+  // dropped files that still exist included: they come back under new
+  // numbers. Nothing dropped and nothing new: nothing is written.
+  static std::unique_ptr<Scan> PrepareUpdate(const std::string& base_directory, std::vector<std::string> folders,
+                                             bool retry, BaseState& state, Env& env = Env::Default(),
+                                             ScanOptions options = {});
+
+  // Caller's thread: as PrepareUpdate. Run drops every file of the base at
+  // or under each of `paths` (absolute, normalised) and forgets the
+  // remembered folders at or under them. Nothing matched: nothing is
+  // written (Summary().written is false).
+  static std::unique_ptr<Scan> PrepareRemove(const std::string& base_directory, std::vector<std::string> paths,
+                                             BaseState& state, Env& env = Env::Default());
   ~Scan();  // releases the lock
 
   // Worker thread: steps 1 to 4 and the commit. Throws on failure (the old

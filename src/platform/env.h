@@ -134,6 +134,8 @@ class Env {
   virtual std::string ExecutablePath() = 0;
   // An environment variable; no value when unset.
   virtual std::optional<std::string> Variable(const std::string& name) = 0;
+  // The time of day, nanoseconds since the epoch.
+  virtual int64_t Now() = 0;
 };
 
 }  // namespace veskara

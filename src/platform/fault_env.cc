@@ -165,7 +165,21 @@ std::unique_ptr<FileLock> FaultInjectionEnv::TryLock(const std::string& path) {
 }
 
 std::string FaultInjectionEnv::CurrentDirectory() { return target_.CurrentDirectory(); }
-std::string FaultInjectionEnv::ExecutablePath() { return target_.ExecutablePath(); }
-std::optional<std::string> FaultInjectionEnv::Variable(const std::string& name) { return target_.Variable(name); }
+std::string FaultInjectionEnv::ExecutablePath() { return executable_.empty() ? target_.ExecutablePath() : executable_; }
+
+std::optional<std::string> FaultInjectionEnv::Variable(const std::string& name) {
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = variables_.find(name); it != variables_.end()) return it->second;
+  }
+  return target_.Variable(name);
+}
+
+void FaultInjectionEnv::SetVariable(const std::string& name, std::optional<std::string> value) {
+  std::lock_guard lock(mutex_);
+  variables_[name] = std::move(value);
+}
+
+int64_t FaultInjectionEnv::Now() { return now_ != 0 ? now_ : target_.Now(); }
 
 }  // namespace veskara

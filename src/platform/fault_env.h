@@ -5,6 +5,8 @@
 
 #include <array>
 #include <functional>
+#include <map>
+#include <optional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -85,6 +87,14 @@ class FaultInjectionEnv : public Env {
   std::string CurrentDirectory() override;
   std::string ExecutablePath() override;
   std::optional<std::string> Variable(const std::string& name) override;
+  int64_t Now() override;
+
+  // What the process's surroundings look like to the code under test:
+  // a variable set (or unset, with no value), the executable's path, the
+  // clock (0: the real one).
+  void SetVariable(const std::string& name, std::optional<std::string> value);
+  void SetExecutablePath(std::string path) { executable_ = std::move(path); }
+  void SetNow(int64_t now) { now_ = now; }
 
   // Counts the call and applies the hook: throws IoError for a fault, ends
   // the process for kKill, and returns the errno otherwise (0). Listing and
@@ -97,6 +107,9 @@ class FaultInjectionEnv : public Env {
   Hook hook_;
   std::array<int, kEnvOpCount> counts_{};
   bool crashed_ = false;
+  std::map<std::string, std::optional<std::string>> variables_;
+  std::string executable_;
+  int64_t now_ = 0;
 };
 
 }  // namespace veskara

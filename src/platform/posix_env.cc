@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -252,6 +253,12 @@ class PosixEnv : public Env {
       if (static_cast<size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<size_t>(n));
       buffer.resize(buffer.size() * 2);
     }
+  }
+
+  int64_t Now() override {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
   }
 
   std::optional<std::string> Variable(const std::string& name) override {

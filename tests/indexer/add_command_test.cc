@@ -110,10 +110,7 @@ TEST(AddCommandTest, KilledProgramLeavesTheOldOrTheNewBase) {
   const std::string base = tmp / "base";
   const std::string docs = tmp / "docs";
   for (int i = 0; i < 200; ++i) WriteFile(docs + "/f" + std::to_string(i) + ".htm", "w" + std::to_string(i) + " all");
-  auto write_old = [&] {
-    WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
-    WriteFile(WordsFilePath(base), CrLf({"ALL", "0"}));
-  };
+  auto write_old = [&] { WriteLegacyBase(base, CrLf({"ALL", "0"}), CrLf({"/old.htm", "0"})); };
   write_old();
   const BaseFiles old_base = ReadBase(base);
   ASSERT_EQ(RunCli(tmp.path(), {"--base", base, "add", docs}).exit_code, 0);

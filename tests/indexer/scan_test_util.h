@@ -47,10 +47,12 @@ inline bool PathExists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The bytes of both base files; nullopt for a missing one.
+// The bytes of both base files and of the stamps; nullopt for a missing
+// one. (The remembered folders hold times of day, so they are left out.)
 struct BaseFiles {
   std::optional<std::string> words;
   std::optional<std::string> files;
+  std::optional<std::string> stamps;
   bool operator==(const BaseFiles&) const = default;
 };
 
@@ -58,13 +60,25 @@ inline BaseFiles ReadBase(const std::string& base) {
   BaseFiles result;
   if (PathExists(WordsFilePath(base))) result.words = testing::ReadFile(WordsFilePath(base));
   if (PathExists(FilesFilePath(base))) result.files = testing::ReadFile(FilesFilePath(base));
+  if (PathExists(BaseFilePath(base, kStampsFileName))) result.stamps = testing::ReadFile(BaseFilePath(base, kStampsFileName));
   return result;
+}
+
+// A base of these two files alone, as written before the base remembered
+// anything: whatever else the folder held goes.
+inline void WriteLegacyBase(const std::string& base, const std::string& words, const std::string& files) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(base, ignored)) std::filesystem::remove_all(entry);
+  testing::WriteFile(WordsFilePath(base), words);
+  testing::WriteFile(FilesFilePath(base), files);
 }
 
 // No temporary and no commit record is left in the base directory.
 inline bool BaseIsClean(const std::string& base) {
-  return !PathExists(BaseFilePath(base, kWordsTempName)) && !PathExists(BaseFilePath(base, kFilesTempName)) &&
-         !PathExists(BaseFilePath(base, kCommitRecordName));
+  for (const CommittedFile& file : kCommittedFiles) {
+    if (PathExists(BaseFilePath(base, file.temporary))) return false;
+  }
+  return !PathExists(BaseFilePath(base, kCommitRecordName));
 }
 
 }  // namespace veskara

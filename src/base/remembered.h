@@ -1,0 +1,69 @@
+// What a base remembers beyond wrds.txt and fls.txt, so that it can be kept
+// current: the folders added, what each file was like when it was read, and
+// the highest file number ever given (docs/base-format.md). A base written
+// without these files works as before; its files have no stamp.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace veskara {
+
+struct RememberedFolder {
+  std::string path;         // absolute, as the folder was added
+  int64_t scanned_ns = 0;   // its last scan or update, nanoseconds since the epoch
+  bool operator==(const RememberedFolder&) const = default;
+};
+
+// What a file was like when a scan read it.
+struct FileStamp {
+  PathKind kind = PathKind::kFile;  // a candidate may also be a folder, a FIFO or a broken link
+  uint64_t size = 0;
+  int64_t mtime_ns = 0;
+  std::string unread_reason;  // why it could not be read; "" when it was
+  bool operator==(const FileStamp&) const = default;
+};
+
+struct Remembered {
+  // False for a base written before these files existed: no folder is
+  // remembered and no file has a stamp.
+  bool present = false;
+  std::vector<RememberedFolder> folders;  // in the order first added
+  // By the number line of the file's record in fls.txt.
+  std::unordered_map<std::string, FileStamp> stamps;
+  // The highest file number ever given; -1 when none was. Numbers are never
+  // given twice, also after their records left the base.
+  int64_t highest_number = -1;
+
+  // Adds `path` at the end, or refreshes its time when it is remembered.
+  void RememberFolder(const std::string& path, int64_t now_ns);
+};
+
+// A stamp of what `info` found.
+FileStamp StampOf(const PathInfo& info, std::string unread_reason);
+
+// True when what is at a stamped path now is no longer what was read: gone,
+// of another kind, or a file of another size or modification time.
+bool Changed(const FileStamp& stamp, const PathInfo& now);
+
+// Reads the files of the base in `base_directory`; both missing gives a
+// Remembered that is not present. Throws IoError when a file exists but
+// cannot be read, and std::runtime_error (naming the file and line) when
+// one is damaged.
+Remembered LoadRemembered(const std::string& base_directory, Env& env = Env::Default());
+
+// Writes both files under their temporary names (for CommitBase), and
+// forces them to the disk.
+void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered,
+                                Env& env = Env::Default());
+
+// True when `path` is `folder` or lies under it, compared at a separator
+// boundary ("/a/bc" is not under "/a/b").
+bool IsAtOrUnder(std::string_view path, std::string_view folder);
+
+}  // namespace veskara

@@ -12,6 +12,7 @@
 #include "app/search_page.h"
 #include "app/status_panels.h"
 #include "base/base_files.h"
+#include "base/base_location.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
 #include "platform/text_file.h"
@@ -121,7 +122,8 @@ void TmForm::changeEvent(QEvent* event) {
 void TmForm::FormShow() {
   about_->ClearCounts();
   Env& env = context_.env();
-  context_.SetBaseDirectory(base_directory_source_ ? base_directory_source_() : DefaultBaseDirectory(env));
+  context_.SetBaseDirectory(base_directory_source_ ? base_directory_source_()
+                                                  : LocateBase(std::nullopt, env).directory);
   // A commit that a crash interrupted is finished or rolled back before
   // anything reads the base. When that fails, the start still ends as usual
   // and the failure is reported after it.

@@ -28,8 +28,9 @@ class TmForm : public QMainWindow {
   Q_OBJECT
  public:
   // `desktop` and `env` must outlive the window. `base_directory` gives
-  // BaseDirectory when the window is first shown; by default the
-  // executable's folder. Every call of the core goes through `env`.
+  // BaseDirectory when the window is first shown; by default LocateBase's
+  // folder, which the command line shares. Every call of the core goes
+  // through `env`.
   explicit TmForm(Desktop& desktop, std::function<std::string()> base_directory = {}, Env& env = Env::Default());
   ~TmForm() override;
 

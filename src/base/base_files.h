@@ -19,11 +19,15 @@ inline constexpr std::string_view kWordsTempName = "wrds.txt.new";
 inline constexpr std::string_view kFilesTempName = "fls.txt.new";
 inline constexpr std::string_view kFoldersTempName = "folders.txt.new";
 inline constexpr std::string_view kStampsTempName = "stamps.txt.new";
+// When a commit drops records: the old fls.txt with the new records, and
+// without none, so that fls.txt never lacks a number wrds.txt holds while
+// the files are renamed one after the other.
+inline constexpr std::string_view kFilesInterimName = "fls.txt.all";
 // The commit record (docs/base-format.md).
 inline constexpr std::string_view kCommitRecordName = "commit.txt";
 
 // The files a commit replaces, each with its temporary, in the order the
-// commit record names them.
+// commit record names them (the renames go in another order: commit.cc).
 struct CommittedFile {
   std::string_view live;
   std::string_view temporary;
@@ -31,7 +35,8 @@ struct CommittedFile {
 inline constexpr CommittedFile kCommittedFiles[] = {{kWordsFileName, kWordsTempName},
                                                     {kFilesFileName, kFilesTempName},
                                                     {kStampsFileName, kStampsTempName},
-                                                    {kFoldersFileName, kFoldersTempName}};
+                                                    {kFoldersFileName, kFoldersTempName},
+                                                    {kFilesFileName, kFilesInterimName}};
 
 // The temporary name of a committed file ("" for another name).
 constexpr std::string_view TemporaryNameOf(std::string_view live) {

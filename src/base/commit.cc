@@ -1,5 +1,6 @@
 #include "base/commit.h"
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -49,18 +50,29 @@ std::optional<std::vector<CommittedFile>> ParseRecord(std::string_view text) {
 
 bool Exists(Env& env, const std::string& path) { return env.Stat(path, /*follow_links=*/false).kind != PathKind::kMissing; }
 
-// fls.txt goes first: the new one holds every record of the old (and no
-// record wrds.txt still names), so a search that reads the files between
-// the renames finds a path for every number of the old wrds.txt. What the
-// base remembers goes last. After a crash between the renames, the
-// temporaries renamed already are gone.
+// A search reads wrds.txt, then looks numbers up in fls.txt: at every
+// moment fls.txt must hold a record for every number of wrds.txt. A commit
+// that only adds renames the new fls.txt (the old one plus the new records)
+// first, then wrds.txt. A commit that drops records renames the interim
+// fls.txt (the old one plus the new records, the dropped ones still in it)
+// first, then wrds.txt, then the new fls.txt. What the base remembers goes
+// last. After a crash between the renames, those done already are gone.
 void RenameTemporaries(Env& env, const std::string& dir, const std::vector<CommittedFile>& files) {
-  for (std::string_view live : {kFilesFileName, kWordsFileName, kStampsFileName, kFoldersFileName}) {
+  static constexpr std::string_view kOrder[] = {kFilesInterimName, kFilesTempName, kWordsTempName, kStampsTempName,
+                                               kFoldersTempName};
+  const bool interim = std::any_of(files.begin(), files.end(),
+                                   [](const CommittedFile& f) { return f.temporary == kFilesInterimName; });
+  auto rename = [&](std::string_view temporary) {
     for (const CommittedFile& file : files) {
-      if (file.live != live) continue;
+      if (file.temporary != temporary) continue;
       const std::string temp = BaseFilePath(dir, file.temporary);
       if (Exists(env, temp)) env.Rename(temp, BaseFilePath(dir, file.live));
     }
+  };
+  for (std::string_view temporary : kOrder) {
+    if (interim && temporary == kFilesTempName) continue;
+    rename(temporary);
+    if (interim && temporary == kWordsTempName) rename(kFilesTempName);
   }
   env.SyncDirectory(dir);
 }

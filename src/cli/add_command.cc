@@ -2,11 +2,14 @@
 
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "base/base.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/strings.h"
 #include "search/messages.h"
@@ -54,6 +57,38 @@ class StderrObserver : public ScanObserver {
   std::string status_;
 };
 
+// Runs a prepared scan on this thread with the steps on stderr; 2 with the
+// failure's message when it fails.
+template <typename Prepare>
+ExitStatus RunScanCommand(const char* doing, Prepare&& prepare, const std::function<ExitStatus(const Scan&)>& report) {
+  StderrObserver observer(StderrIsTerminal());
+  try {
+    // Prepare finishes or rolls back an interrupted commit under the lock.
+    BaseState state;
+    std::unique_ptr<Scan> scan = prepare(state);
+    if (const std::string& note = scan->Summary().recovery_note; !note.empty()) {
+      std::fprintf(stderr, "veskara-cli: %s\n", note.c_str());
+    }
+    scan->Run(observer);
+    observer.EndProgressLine();
+    // Every document recorded without its words is named: none is lost in silence.
+    std::fputs(UnreadReport(scan->Summary().unread).c_str(), stderr);
+    return report(*scan);
+  } catch (const std::exception& failure) {
+    observer.EndProgressLine();
+    std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(FailureText(failure, doing)).c_str());
+    return ExitStatus::kFailure;
+  }
+}
+
+// Folders named on the command line, absolute and normalised.
+std::vector<std::string> NamedFolders(const std::vector<std::string>& operands) {
+  const std::string cwd = Env::Default().CurrentDirectory();
+  std::vector<std::string> folders;
+  for (const std::string& operand : operands) folders.push_back(AbsolutePath(operand, cwd));
+  return folders;
+}
+
 }  // namespace
 
 ExitStatus RunAddCommand(const Invocation& invocation) {
@@ -62,24 +97,37 @@ ExitStatus RunAddCommand(const Invocation& invocation) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
     return ExitStatus::kFailure;
   }
-  StderrObserver observer(StderrIsTerminal());
-  try {
-    // Prepare finishes or rolls back an interrupted commit under the lock.
-    BaseState state;
-    std::unique_ptr<Scan> scan = Scan::Prepare(invocation.base_directory, *mask, state);
-    if (const std::string& note = scan->Summary().recovery_note; !note.empty()) {
-      std::fprintf(stderr, "veskara-cli: %s\n", note.c_str());
-    }
-    scan->Run(observer);
-    observer.EndProgressLine();
-    // Every document recorded without its words is named: none is lost in silence.
-    std::fputs(UnreadReport(scan->Summary().unread).c_str(), stderr);
-    return ExitStatus::kDone;
-  } catch (const std::exception& failure) {
-    observer.EndProgressLine();
-    std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(FailureText(failure, "add to the base")).c_str());
-    return ExitStatus::kFailure;
-  }
+  return RunScanCommand(
+      "add to the base",
+      [&](BaseState& state) { return Scan::Prepare(invocation.base_directory, *mask, state); },
+      [](const Scan&) { return ExitStatus::kDone; });
+}
+
+ExitStatus RunUpdateCommand(const Invocation& invocation) {
+  const bool retry = invocation.options.count("--retry") != 0;
+  return RunScanCommand(
+      "update the base",
+      [&](BaseState& state) {
+        return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands), retry, state);
+      },
+      [](const Scan& scan) {
+        std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
+        return ExitStatus::kDone;
+      });
+}
+
+ExitStatus RunRemoveCommand(const Invocation& invocation) {
+  return RunScanCommand(
+      "remove from the base",
+      [&](BaseState& state) { return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands), state); },
+      [](const Scan& scan) {
+        if (!scan.Summary().written) {
+          std::fputs("veskara-cli: nothing of the base is at or under these paths; nothing was removed\n", stderr);
+          return ExitStatus::kNothingFound;
+        }
+        std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
+        return ExitStatus::kDone;
+      });
 }
 
 }  // namespace veskara

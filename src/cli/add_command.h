@@ -10,4 +10,12 @@ namespace veskara {
 // terminal, step 2's progress is one line redrawn in place.
 ExitStatus RunAddCommand(const Invocation& invocation);
 
+// `update [--retry] [FOLDER...]`: the summary line on stdout, the unread
+// documents on stderr; 0 also when nothing had changed.
+ExitStatus RunUpdateCommand(const Invocation& invocation);
+
+// `remove PATH...`: 1, and nothing written, when no file and no folder of
+// the base lies at or under a PATH.
+ExitStatus RunRemoveCommand(const Invocation& invocation);
+
 }  // namespace veskara

@@ -8,6 +8,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "indexer/scan.h"
+#include "base/base_location.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "search/messages.h"
@@ -51,6 +52,13 @@ bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
   }
 }
 
+// Which folder the base is in, and why.
+std::string BaseFolderLine(const veskara::ParsedCommandLine& line) {
+  const veskara::BaseLocation where = veskara::LocateBase(
+      line.base_given ? std::optional<std::string>(line.invocation.base_directory) : std::nullopt);
+  return "\nThe base folder: " + where.directory + " (" + where.reason + ")\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +75,7 @@ int main(int argc, char** argv) {
   switch (line.action) {
     case veskara::ParsedCommandLine::Action::kHelp:
       std::fputs((veskara::UsageText(commands) + veskara::HelpText(commands)).c_str(), stdout);
+      std::fputs(BaseFolderLine(line).c_str(), stdout);
       return Finish(ExitStatus::kDone);
     case veskara::ParsedCommandLine::Action::kVersion:
       std::puts("veskara-cli " VESKARA_VERSION);
@@ -78,7 +87,7 @@ int main(int argc, char** argv) {
       break;
   }
   veskara::Invocation& invocation = line.invocation;
-  if (!line.base_given) invocation.base_directory = veskara::DefaultBaseDirectory();
+  if (!line.base_given) invocation.base_directory = veskara::LocateBase(std::nullopt).directory;
   if (!Recover(line.command->recovery, invocation.base_directory)) return Exit(ExitStatus::kFailure);
   return Finish(line.command->run(invocation));
 }

@@ -11,7 +11,9 @@
 #include "platform/strings.h"
 #include "base/base_files.h"
 #include "platform/text_file.h"
+#include "platform/paths.h"
 #include "search/base_statistics.h"
+#include "search/remembered_lists.h"
 #include "search/file_lookup.h"
 #include "search/messages.h"
 #include "search/search.h"
@@ -122,6 +124,34 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
   if (!stats.files_label) return ReportUncountable(base, kFilesFileName);
   if (!stats.words_label) return ReportUncountable(base, kWordsFileName);
   Out(*stats.files_label + "\n" + *stats.words_label + "\n");
+  Out("base folder: " + base + "\n");
+  return ExitStatus::kDone;
+}
+
+ExitStatus RunFoldersCommand(const Invocation& invocation) {
+  std::vector<FolderRow> rows;
+  try {
+    rows = ListFolders(invocation.base_directory);
+  } catch (const std::exception& failure) {
+    return ReportFailure(failure, "list the folders");
+  }
+  const bool terminal = StdoutIsTerminal();
+  for (const FolderRow& row : rows) {
+    Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + std::to_string(row.files) + "\t" +
+        LocalTimeText(row.scanned_ns) + "\n");
+  }
+  return ExitStatus::kDone;
+}
+
+ExitStatus RunUnreadCommand(const Invocation& invocation) {
+  std::vector<UnreadRow> rows;
+  try {
+    rows = ListUnread(invocation.base_directory);
+  } catch (const std::exception& failure) {
+    return ReportFailure(failure, "list the documents that could not be read");
+  }
+  const bool terminal = StdoutIsTerminal();
+  for (const UnreadRow& row : rows) Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + row.reason + "\n");
   return ExitStatus::kDone;
 }
 

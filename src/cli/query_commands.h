@@ -20,4 +20,11 @@ ExitStatus RunFilesCommand(const Invocation& invocation);
 // printed on stdout then.
 ExitStatus RunStatsCommand(const Invocation& invocation);
 
+// One line per remembered folder: path, TAB, files of the base under it,
+// TAB, its last scan in ISO 8601 local time.
+ExitStatus RunFoldersCommand(const Invocation& invocation);
+
+// One line per file that could not be read: path, TAB, reason.
+ExitStatus RunUnreadCommand(const Invocation& invocation);
+
 }  // namespace veskara

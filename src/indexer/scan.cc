@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -354,10 +355,14 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   // records; the old file is only read, so search and lookup keep working
   // on it meanwhile.
   const std::string files_temp = BaseFilePath(dir, kFilesTempName);
+  std::optional<TextWriter> interim;  // only when records are dropped: see commit.cc
   if (dropped.empty()) {
     CopyEndingLine(env, FilesFilePath(dir), files_temp);
   } else {
     WriteFilesWithout(dir, dropped, files_temp, env);
+    const std::string interim_path = BaseFilePath(dir, kFilesInterimName);
+    CopyEndingLine(env, FilesFilePath(dir), interim_path);
+    interim.emplace(TextWriter::Append(interim_path, env));
   }
   TextWriter files = TextWriter::Append(files_temp, env);
 
@@ -383,8 +388,11 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
         CandidateResult result = reader.AppendWordsOf(i, table);
         if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
         remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
-        files.WriteLine(NewFiles[i]);
-        files.WriteLine(number);
+        for (TextWriter* out : {&files, interim ? &*interim : nullptr}) {
+          if (out == nullptr) continue;
+          out->WriteLine(NewFiles[i]);
+          out->WriteLine(number);
+        }
         if (dropped_paths.erase(NewFiles[i]) != 0) {
           ++summary.updated;
         } else {
@@ -411,6 +419,10 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   words.Close();
   files.Sync();
   files.Close();
+  if (interim) {
+    interim->Sync();
+    interim->Close();
+  }
   Remember(dropped, last_given);
   WriteRememberedTemporaries(dir, remembered, env);
   committing = true;

@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <time.h>
+
 #include <vector>
 
 namespace veskara {
@@ -36,6 +38,17 @@ std::string AbsolutePath(std::string_view folder, std::string_view current_direc
     path.append(segment);
   }
   return path;
+}
+
+std::string LocalTimeText(int64_t ns) {
+  const time_t seconds = static_cast<time_t>(ns / 1'000'000'000);
+  struct tm local {};
+  if (::localtime_r(&seconds, &local) == nullptr) return std::to_string(ns);
+  char text[64];
+  const size_t n = ::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+  // "+0100" as ISO 8601 writes it in full: "+01:00".
+  if (n < 5) return std::string(text, n);
+  return std::string(text, n - 2) + ":" + std::string(text + n - 2, 2);
 }
 
 std::string DefaultBaseDirectory(Env& env) { return BaseDirectoryFromExecutable(env.ExecutablePath()); }

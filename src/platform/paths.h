@@ -1,6 +1,7 @@
 // How paths are written on this platform.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,10 @@ std::string BaseDirectoryFromExecutable(std::string_view executable_path);
 // takes away the segment before it (none above the root). "/" for the root.
 // Other bytes, blanks included, stay as they are.
 std::string AbsolutePath(std::string_view path, std::string_view current_directory);
+
+// A time (nanoseconds since the epoch) in ISO 8601 at the machine's local
+// time and offset: "2026-12-08T19:47:31+01:00".
+std::string LocalTimeText(int64_t ns);
 
 // BaseDirectoryFromExecutable of the running executable.
 std::string DefaultBaseDirectory(Env& env = Env::Default());

@@ -224,7 +224,7 @@ TEST_F(CliTest, ReadOnlyBaseWithALeftoverOfACrashedScan) {
   EXPECT_EQ(files.out, "/d/a.htm\n");
   CliRun stats = run({"stats"});
   EXPECT_EQ(stats.code, 0) << stats.err;
-  EXPECT_EQ(stats.out, "1 files in the base\n1 words in the base\n");
+  EXPECT_EQ(stats.out, "1 files in the base\n1 words in the base\nbase folder: " + base_.path() + "\n");
   EXPECT_TRUE(std::filesystem::exists(base_ / "wrds.txt.new"));
 }
 
@@ -253,7 +253,7 @@ TEST_F(CliTest, StatsCountsOrNamesTheMissingFile) {
     CliRun run = OnBase({"stats"});
     const std::string which = std::string(c.files ? "fls.txt" : "-") + " " + (c.words ? "wrds.txt" : "-");
     EXPECT_EQ(run.code, c.code) << which;
-    EXPECT_EQ(run.out, c.out) << which;
+    EXPECT_EQ(run.out, c.out.empty() ? c.out : c.out + "base folder: " + base_.path() + "\n") << which;
     EXPECT_EQ(run.err, c.err) << which;
   }
 }
@@ -296,7 +296,9 @@ TEST_F(CliTest, HelpAndVersion) {
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_TRUE(help.out.starts_with("usage: veskara-cli [--base DIR] add DIRECTORY\n")) << help.out;
-  EXPECT_TRUE(help.out.ends_with("\nExit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n"));
+  EXPECT_NE(help.out.find("\nExit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n\n"
+                          "The base folder: "),
+            std::string::npos);
   CliRun version = Cli({"--version"});
   EXPECT_EQ(version.code, 0);
   EXPECT_EQ(version.out, "veskara-cli 1.0\n");
@@ -349,7 +351,7 @@ TEST_F(CliTest, AddThenSearchAndList) {
   EXPECT_EQ(search.out, "WORLD\t0\n");
   CliRun files = OnBase({"files", "0"});
   EXPECT_EQ(files.out, tree.path() + "/docs/a.htm\n");
-  EXPECT_EQ(OnBase({"stats"}).out, "1 files in the base\n2 words in the base\n");
+  EXPECT_EQ(OnBase({"stats"}).out, "1 files in the base\n2 words in the base\nbase folder: " + base_.path() + "\n");
 }
 
 }  // namespace

@@ -1,0 +1,34 @@
+#include "search/remembered_lists.h"
+
+#include "base/base.h"
+#include "base/remembered.h"
+
+namespace veskara {
+
+std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env) {
+  const Remembered remembered = LoadRemembered(base_directory, env);
+  std::vector<FolderRow> rows;
+  for (const RememberedFolder& folder : remembered.folders) rows.push_back({folder.path, 0, folder.scanned_ns});
+  if (rows.empty()) return rows;
+  for (const FileRecord& record : ReadFileRecords(base_directory, env)) {
+    for (FolderRow& row : rows) {
+      if (IsAtOrUnder(record.path, row.path)) ++row.files;
+    }
+  }
+  return rows;
+}
+
+std::vector<UnreadRow> ListUnread(const std::string& base_directory, Env& env) {
+  const Remembered remembered = LoadRemembered(base_directory, env);
+  std::vector<UnreadRow> rows;
+  if (remembered.stamps.empty()) return rows;
+  for (FileRecord& record : ReadFileRecords(base_directory, env)) {
+    const auto stamp = remembered.stamps.find(record.number);
+    if (stamp != remembered.stamps.end() && !stamp->second.unread_reason.empty()) {
+      rows.push_back({std::move(record.path), stamp->second.unread_reason});
+    }
+  }
+  return rows;
+}
+
+}  // namespace veskara

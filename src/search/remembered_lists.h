@@ -1,0 +1,35 @@
+// What the base remembers, as the front ends list it: the folders added and
+// the documents that could not be read.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/env.h"
+
+namespace veskara {
+
+struct FolderRow {
+  std::string path;
+  size_t files = 0;         // files of the base at or under it
+  int64_t scanned_ns = 0;   // its last scan or update
+};
+
+// The remembered folders in the order first added, each with the number of
+// files of the base under it. None for a base that remembers no folder.
+// Throws IoError or std::runtime_error (a damaged file, named) as
+// LoadRemembered does.
+std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env = Env::Default());
+
+struct UnreadRow {
+  std::string path;
+  std::string reason;
+  bool operator==(const UnreadRow&) const = default;
+};
+
+// The files of the base that could not be read, in the order of fls.txt.
+std::vector<UnreadRow> ListUnread(const std::string& base_directory, Env& env = Env::Default());
+
+}  // namespace veskara

@@ -21,6 +21,7 @@ ExitStatus RunCheckCommand(const Invocation& invocation) {
       std::puts("The base is consistent.");
       return ExitStatus::kDone;
     case BaseCheck::Status::kMissing:
+    case BaseCheck::Status::kBusy:
       std::fprintf(stderr, "veskara-cli: %s\n", check.problem.c_str());
       return ExitStatus::kFailure;
     case BaseCheck::Status::kInconsistent:

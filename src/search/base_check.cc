@@ -5,9 +5,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/commit.h"
 #include "base/compare_words.h"
+#include "base/remembered.h"
 #include "base/word_chars.h"
 #include "platform/cp1251.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/strings.h"
 #include "base/base_files.h"
 #include "platform/text_file.h"
@@ -52,6 +56,7 @@ class NumberLines {
     for (size_t i = 0; i < values_.size(); ++i) dense_[static_cast<size_t>(values_[i])] = static_cast<uint32_t>(i);
   }
   size_t size() const { return values_.size(); }
+  int64_t Largest() const { return values_.empty() ? -1 : values_.back(); }
   // The record index of a number text, or kNone.
   uint32_t Find(std::string_view text) const {
     const int64_t value = NumberValue(text);
@@ -67,9 +72,7 @@ class NumberLines {
   std::vector<uint32_t> dense_;
 };
 
-}  // namespace
-
-BaseCheck CheckBase(const std::string& base_directory, Env& env) {
+BaseCheck CheckBaseFiles(const std::string& base_directory, Env& env, NumberLines& numbers) {
   const std::string words_path = WordsFilePath(base_directory);
   const std::string files_path = FilesFilePath(base_directory);
   for (const std::string* path : {&words_path, &files_path}) {
@@ -79,7 +82,6 @@ BaseCheck CheckBase(const std::string& base_directory, Env& env) {
   LineReader words(words_path, env);
   LineReader files(files_path, env);
 
-  NumberLines numbers;
   {
     std::string_view line;
     size_t k = 0;
@@ -144,6 +146,53 @@ BaseCheck CheckBase(const std::string& base_directory, Env& env) {
   words.Close();
   if (k % 2 == 1) return Problem(kWordsFileName, k, "a word without its number list");
   return {};
+}
+
+// What the base remembers, against the number lines of fls.txt.
+BaseCheck CheckRemembered(const std::string& base_directory, Env& env, const NumberLines& numbers) {
+  Remembered remembered;
+  try {
+    remembered = LoadRemembered(base_directory, env);
+  } catch (const IoError&) {
+    throw;
+  } catch (const std::runtime_error& damaged) {
+    return {BaseCheck::Status::kInconsistent, damaged.what()};
+  }
+  if (!remembered.present) return {};
+  for (const auto& [number, stamp] : remembered.stamps) {
+    if (numbers.Find(number) == NumberLines::kNone) {
+      return {BaseCheck::Status::kInconsistent,
+              std::string(kStampsFileName) + ": the number " + number + " is not a number line of fls.txt"};
+    }
+  }
+  if (numbers.size() > 0 && remembered.highest_number < numbers.Largest()) {
+    return {BaseCheck::Status::kInconsistent, std::string(kStampsFileName) + " line 1: the highest number given, " +
+                                                  std::to_string(remembered.highest_number) + ", is below " +
+                                                  std::to_string(numbers.Largest()) + ", a number of fls.txt"};
+  }
+  for (const RememberedFolder& folder : remembered.folders) {
+    if (folder.path.empty() || folder.path.front() != kPathSeparator) {
+      return {BaseCheck::Status::kInconsistent,
+              std::string(kFoldersFileName) + ": the folder " + Shown(folder.path) + " is not an absolute path"};
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+BaseCheck CheckBase(const std::string& base_directory, Env& env) {
+  std::unique_ptr<FileLock> lock;
+  try {
+    lock = TryLockBase(base_directory, env);
+    if (!lock) return {BaseCheck::Status::kBusy, "A scan is changing the base; check it again when it has finished"};
+  } catch (const IoError&) {
+    // A base this user may not write cannot be scanned by them either.
+  }
+  NumberLines numbers;
+  BaseCheck check = CheckBaseFiles(base_directory, env, numbers);
+  if (check.status != BaseCheck::Status::kConsistent) return check;
+  return CheckRemembered(base_directory, env, numbers);
 }
 
 }  // namespace veskara

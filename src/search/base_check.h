@@ -13,6 +13,7 @@ struct BaseCheck {
     kConsistent,
     kInconsistent,  // `problem` names the first rule broken, with its line
     kMissing,       // wrds.txt or fls.txt does not exist; `problem` says which
+    kBusy,          // a scan holds the base: its files are changing
   };
   Status status = Status::kConsistent;
   std::string problem;  // UTF-8: words are decoded from Windows-1251
@@ -26,9 +27,13 @@ struct BaseCheck {
 //   of WordChars, strictly increasing in CompareWords order (sorted and
 //   unique); its number lists have no empty piece and no number twice, and
 //   each number is a number line of fls.txt.
-// wrds.txt is opened before fls.txt, so a check that runs while a scan
-// commits (fls.txt is renamed first) never sees words newer than the files.
-// Throws IoError when a file exists but cannot be opened or read.
+// - what the base remembers (stamps.txt, folders.txt) is well formed: every
+//   stamped number is a number line of fls.txt, the highest number given is
+//   not below one, every folder is an absolute path.
+// The check holds the base's lock, so that no scan changes the files under
+// it (kBusy while one runs); a base this user may not lock (read-only) is
+// checked without it. Throws IoError when a file exists but cannot be
+// opened or read.
 BaseCheck CheckBase(const std::string& base_directory, Env& env = Env::Default());
 
 }  // namespace veskara

@@ -177,31 +177,6 @@ TEST_F(DurabilityTest, RecordThatCannotBeRemovedKeepsTheTemporariesWhole) {
   RecoveredBaseIsOldOrNew();
 }
 
-// The numbers of the live wrds.txt that the live fls.txt holds no record for.
-std::vector<std::string> NumbersWithoutPath(const std::string& base) {
-  auto lines = [](const std::string& text) {
-    std::vector<std::string> out;
-    for (size_t start = 0, end; start < text.size(); start = end + 2) {
-      end = text.find("\r\n", start);
-      out.push_back(text.substr(start, end - start));
-    }
-    return out;
-  };
-  const std::vector<std::string> words = lines(ReadFile(WordsFilePath(base)));
-  const std::vector<std::string> files = lines(ReadFile(FilesFilePath(base)));
-  std::set<std::string> recorded;
-  for (size_t i = 1; i < files.size(); i += 2) recorded.insert(files[i]);
-  std::vector<std::string> missing;
-  for (size_t i = 1; i < words.size(); i += 2) {
-    for (size_t start = 0, comma; start <= words[i].size(); start = comma + 1) {
-      comma = std::min(words[i].find(',', start), words[i].size());
-      const std::string number = words[i].substr(start, comma - start);
-      if (recorded.count(number) == 0) missing.push_back(number);
-    }
-  }
-  return missing;
-}
-
 // A search or a lookup in another process may read the live files at any
 // moment of the commit, also between the two renames: every number it finds
 // in wrds.txt must have its path in fls.txt.

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -79,6 +80,31 @@ inline bool BaseIsClean(const std::string& base) {
     if (PathExists(BaseFilePath(base, file.temporary))) return false;
   }
   return !PathExists(BaseFilePath(base, kCommitRecordName));
+}
+
+// The numbers of the live wrds.txt that the live fls.txt holds no record for.
+inline std::vector<std::string> NumbersWithoutPath(const std::string& base) {
+  auto lines = [](const std::string& text) {
+    std::vector<std::string> out;
+    for (size_t start = 0, end; start < text.size(); start = end + 2) {
+      end = text.find("\r\n", start);
+      out.push_back(text.substr(start, end - start));
+    }
+    return out;
+  };
+  const std::vector<std::string> words = lines(testing::ReadFile(WordsFilePath(base)));
+  const std::vector<std::string> files = lines(testing::ReadFile(FilesFilePath(base)));
+  std::set<std::string> recorded;
+  for (size_t i = 1; i < files.size(); i += 2) recorded.insert(files[i]);
+  std::vector<std::string> missing;
+  for (size_t i = 1; i < words.size(); i += 2) {
+    for (size_t start = 0, comma; start <= words[i].size(); start = comma + 1) {
+      comma = std::min(words[i].find(',', start), words[i].size());
+      const std::string number = words[i].substr(start, comma - start);
+      if (recorded.count(number) == 0) missing.push_back(number);
+    }
+  }
+  return missing;
 }
 
 }  // namespace veskara

@@ -1,0 +1,365 @@
+// Keeping a base current: update and remove against a literal version of
+// the drop, the stamps, the scope rules, a base written before anything was
+// remembered, crashes at every call, and where the base lives.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/base_location.h"
+#include "base/remembered.h"
+#include "platform/errors.h"
+#include "platform/fault_env.h"
+#include "reference/literal_lines.h"
+#include "scan_test_util.h"
+#include "search/base_check.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::CrLf;
+using testing::ReadFile;
+using testing::TempDir;
+using testing::WriteFile;
+
+ScanSummary Update(const std::string& base, std::vector<std::string> folders, Env& env = Env::Default(),
+                   bool retry = false) {
+  BaseState state;
+  std::unique_ptr<Scan> scan = Scan::PrepareUpdate(base, std::move(folders), retry, state, env);
+  RecordingObserver observer;
+  scan->Run(observer);
+  return scan->Summary();
+}
+
+ScanSummary Remove(const std::string& base, std::vector<std::string> paths, Env& env = Env::Default()) {
+  BaseState state;
+  std::unique_ptr<Scan> scan = Scan::PrepareRemove(base, std::move(paths), state, env);
+  RecordingObserver observer;
+  scan->Run(observer);
+  return scan->Summary();
+}
+
+// Sets a file's modification time (seconds since the epoch), so that tests
+// change stamps without waiting for the clock.
+void SetTime(const std::string& path, time_t seconds) {
+  const struct timeval times[2] = {{seconds, 0}, {seconds, 0}};
+  ASSERT_EQ(::utimes(path.c_str(), times), 0) << path;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& line : lines) out += line + "\r\n";
+  return out;
+}
+
+// The drop written out literally on the base files' lines: the dropped
+// numbers leave every word line (a word left with none goes), their records
+// leave fls.txt and their stamps leave stamps.txt, whose mark stays.
+void LiteralDrop(const std::string& base, const std::set<std::string>& dropped) {
+  const std::vector<std::string> words = reference::LiteralLines(ReadFile(WordsFilePath(base)));
+  std::vector<std::string> kept_words;
+  for (size_t i = 0; i + 1 < words.size(); i += 2) {
+    std::string list;
+    size_t start = 0;
+    while (start <= words[i + 1].size()) {
+      const size_t comma = std::min(words[i + 1].find(',', start), words[i + 1].size());
+      const std::string number = words[i + 1].substr(start, comma - start);
+      if (dropped.count(number) == 0) list += (list.empty() ? "" : ",") + number;
+      start = comma + 1;
+    }
+    if (list.empty()) continue;
+    kept_words.push_back(words[i]);
+    kept_words.push_back(list);
+  }
+  WriteFile(WordsFilePath(base), Joined(kept_words));
+  const std::vector<std::string> files = reference::LiteralLines(ReadFile(FilesFilePath(base)));
+  std::vector<std::string> kept_files;
+  for (size_t i = 0; i + 1 < files.size(); i += 2) {
+    if (dropped.count(files[i + 1]) != 0) continue;
+    kept_files.push_back(files[i]);
+    kept_files.push_back(files[i + 1]);
+  }
+  WriteFile(FilesFilePath(base), Joined(kept_files));
+  const std::vector<std::string> stamps = reference::LiteralLines(ReadFile(BaseFilePath(base, kStampsFileName)));
+  std::vector<std::string> kept_stamps = {stamps.at(0)};
+  for (size_t i = 1; i < stamps.size(); ++i) {
+    if (dropped.count(stamps[i].substr(0, stamps[i].find('\t'))) == 0) kept_stamps.push_back(stamps[i]);
+  }
+  WriteFile(BaseFilePath(base, kStampsFileName), Joined(kept_stamps));
+}
+
+// The number lines of fls.txt whose path is one of `paths`.
+std::set<std::string> NumbersOf(const std::string& base, const std::vector<std::string>& paths) {
+  std::set<std::string> numbers;
+  for (const FileRecord& record : ReadFileRecords(base)) {
+    if (std::find(paths.begin(), paths.end(), record.path) != paths.end()) numbers.insert(record.number);
+  }
+  return numbers;
+}
+
+class BaseLifeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    base_ = tmp_ / "base";
+    docs_ = tmp_ / "docs";
+    for (const char* name : {"a.htm", "b.htm", "sub/c.htm", "sub/d.htm", "other/e.htm"}) {
+      WriteFile(docs_ + "/" + name, std::string("<p>shared page ") + name + " alpha</p>");
+      SetTime(docs_ + "/" + name, 1'000'000'000);
+    }
+    RecordingObserver observer;
+    RunScan(base_, docs_, observer);
+  }
+  std::string Doc(const std::string& name) const { return docs_ + "/" + name; }
+
+  TempDir tmp_;
+  std::string base_;
+  std::string docs_;
+};
+
+// The result of an update is the literal drop of what changed, then a scan
+// of the remembered folders: changed files come back under new numbers,
+// vanished ones leave, new ones are added, the rest keep their numbers.
+TEST_F(BaseLifeTest, UpdateIsTheLiteralDropThenAScan) {
+  const struct {
+    const char* name;
+    std::vector<std::string> edited, deleted, created;
+    size_t added, updated, removed;
+  } cases[] = {
+      {"an edited page", {"b.htm"}, {}, {}, 0, 1, 0},
+      {"a deleted page", {}, {"sub/c.htm"}, {}, 0, 0, 1},
+      {"a new page", {}, {}, {"sub/new.htm"}, 1, 0, 0},
+      {"all at once", {"a.htm", "other/e.htm"}, {"sub/d.htm"}, {"z.htm", "other/f.htm"}, 2, 2, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    for (const std::string& name : c.edited) {
+      WriteFile(Doc(name), "<p>rewritten beta " + name + "</p>");
+      SetTime(Doc(name), 1'100'000'000);
+    }
+    for (const std::string& name : c.deleted) std::filesystem::remove(Doc(name));
+    for (const std::string& name : c.created) WriteFile(Doc(name), "<p>fresh gamma " + name + "</p>");
+    std::vector<std::string> gone;
+    for (const std::string& name : c.edited) gone.push_back(Doc(name));
+    for (const std::string& name : c.deleted) gone.push_back(Doc(name));
+
+    const std::string reference = tmp_ / "reference";
+    std::filesystem::remove_all(reference);
+    std::filesystem::copy(base_, reference);
+    LiteralDrop(reference, NumbersOf(base_, gone));
+    const ScanSummary literal = Update(reference, {});
+    EXPECT_EQ(literal.updated + literal.removed, 0u) << "the literal base still had something to drop";
+
+    const ScanSummary summary = Update(base_, {});
+    EXPECT_EQ(summary.added, c.added);
+    EXPECT_EQ(summary.updated, c.updated);
+    EXPECT_EQ(summary.removed, c.removed);
+    EXPECT_EQ(ReadBase(base_), ReadBase(reference));
+    const BaseCheck check = CheckBase(base_);
+    EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+    std::filesystem::remove_all(base_);
+  }
+}
+
+// Nothing changed: only sizes and times are looked at, wrds.txt is not even
+// read, and nothing is written.
+TEST_F(BaseLifeTest, UpdateWithNothingChangedWritesNothing) {
+  const BaseFiles before = ReadBase(base_);
+  FaultInjectionEnv env;
+  env.SetHook([&](EnvOp op, const std::string& path, int) {
+    const bool words = op == EnvOp::kOpenRead && path == WordsFilePath(base_);
+    const bool writes = op == EnvOp::kOpenWrite || op == EnvOp::kRename;
+    EXPECT_FALSE(words || writes) << EnvOpName(op) << " " << path;
+    return 0;
+  });
+  const ScanSummary summary = Update(base_, {}, env);
+  EXPECT_FALSE(summary.written);
+  EXPECT_EQ(SummaryLine(summary), "0 added, 0 updated, 0 removed, 0 could not be read");
+  EXPECT_EQ(ReadBase(base_), before);
+}
+
+// The scope: a named folder (at a separator boundary: "sub" is not "subway")
+// or every remembered folder; files outside it are not looked at.
+TEST_F(BaseLifeTest, UpdateOfANamedFolderTouchesOnlyIt) {
+  WriteFile(Doc("subway/x.htm"), "outside");
+  WriteFile(Doc("sub/c.htm"), "changed inside");
+  WriteFile(Doc("b.htm"), "changed outside");
+  const ScanSummary summary = Update(base_, {docs_ + "/sub"});
+  EXPECT_EQ(summary.updated, 1u);
+  EXPECT_EQ(summary.added, 0u);  // subway/ is not under sub/
+  const std::vector<FileRecord> records = ReadFileRecords(base_);
+  EXPECT_EQ(records.back().path, Doc("sub/c.htm"));
+  // A part of a remembered folder was updated, not a new folder.
+  EXPECT_EQ(LoadRemembered(base_).folders.size(), 1u);
+}
+
+// The stamp of each file as read: kind, size, time, and why it was not read.
+TEST_F(BaseLifeTest, StampsRecordWhatWasRead) {
+  std::filesystem::create_directories(Doc("folder.htm"));
+  std::filesystem::create_symlink("nowhere", Doc("dead.htm"));
+  ASSERT_EQ(::mkfifo(Doc("pipe.htm").c_str(), 0644), 0);
+  RecordingObserver observer;
+  RunScan(base_, docs_, observer);
+  const Remembered remembered = LoadRemembered(base_);
+  std::map<std::string, FileStamp> by_path;
+  for (const FileRecord& record : ReadFileRecords(base_)) by_path[record.path] = remembered.stamps.at(record.number);
+  const uint64_t size = std::string("<p>shared page a.htm alpha</p>").size();
+  EXPECT_EQ(by_path[Doc("a.htm")], (FileStamp{PathKind::kFile, size, 1'000'000'000'000'000'000, ""}));
+  EXPECT_EQ(by_path[Doc("folder.htm")].kind, PathKind::kDirectory);
+  EXPECT_EQ(by_path[Doc("dead.htm")], (FileStamp{PathKind::kMissing, 0, 0, "File not found"}));
+  EXPECT_EQ(by_path[Doc("pipe.htm")].unread_reason, "not a regular file (a FIFO, socket or device)");
+  EXPECT_EQ(remembered.highest_number, std::stoll(ReadFileRecords(base_).back().number));
+  // A FIFO stays what it was: not read again at every update...
+  EXPECT_FALSE(Update(base_, {}).written);
+  // ...unless asked to.
+  EXPECT_EQ(Update(base_, {}, Env::Default(), /*retry=*/true).updated, 2u);  // the FIFO and the dead link
+}
+
+// A base written before anything was remembered: a file counts as changed
+// when modified after fls.txt was last written; new files are found only
+// under folders named.
+TEST(BaseLifeLegacyTest, FilesWithoutStampsAreJudgedByTheTimeOfFlsTxt) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/old.htm", "old words");
+  WriteFile(tmp / "docs/edited.htm", "new words");
+  WriteFile(tmp / "docs/new.htm", "brand new");
+  WriteLegacyBase(base, CrLf({"EDITED", "1", "OLD", "0", "WORDS", "0,1"}),
+                  CrLf({tmp / "docs/old.htm", "0", tmp / "docs/edited.htm", "1", tmp / "gone.htm", "2"}));
+  SetTime(FilesFilePath(base), 2'000'000'000);
+  SetTime(tmp / "docs/old.htm", 1'900'000'000);
+  SetTime(tmp / "docs/edited.htm", 2'100'000'000);
+
+  ScanSummary summary = Update(base, {});
+  EXPECT_EQ(SummaryLine(summary), "0 added, 1 updated, 1 removed, 0 could not be read");
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/old.htm", "0", tmp / "docs/edited.htm", "3"}));
+  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"NEW", "3", "OLD", "0", "WORDS", "0,3"}));
+  summary = Update(base, {tmp / "docs"});
+  EXPECT_EQ(summary.added, 1u);
+  EXPECT_EQ(LoadRemembered(base).folders.size(), 1u);
+}
+
+TEST_F(BaseLifeTest, RemoveDropsWhatLiesUnderAPathAndForgetsItsFolders) {
+  RecordingObserver observer;
+  RunScan(base_, docs_ + "/sub", observer);  // remembered apart
+  ASSERT_EQ(LoadRemembered(base_).folders.size(), 2u);
+  const BaseFiles before = ReadBase(base_);
+  EXPECT_FALSE(Remove(base_, {docs_ + "/su"}).written);  // no separator boundary: nothing
+  EXPECT_EQ(ReadBase(base_), before);
+
+  const ScanSummary summary = Remove(base_, {docs_ + "/sub"});
+  EXPECT_EQ(summary.removed, 2u);
+  const Remembered remembered = LoadRemembered(base_);
+  ASSERT_EQ(remembered.folders.size(), 1u);
+  EXPECT_EQ(remembered.folders[0].path, docs_);
+  for (const FileRecord& record : ReadFileRecords(base_)) EXPECT_FALSE(IsAtOrUnder(record.path, docs_ + "/sub"));
+  // Numbers are never given twice: the files come back above the mark.
+  const int64_t mark = remembered.highest_number;
+  EXPECT_EQ(Update(base_, {}).added, 2u);
+  for (const FileRecord& record : ReadFileRecords(base_)) {
+    if (IsAtOrUnder(record.path, docs_ + "/sub")) {
+      EXPECT_GT(std::stoll(record.number), mark);
+    }
+  }
+  const BaseCheck check = CheckBase(base_);
+  EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+}
+
+// Crashes at every call of an update and of a remove: after recovery the
+// base is the old or the new one, and what it remembers agrees with it.
+TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {
+  const std::string pristine = tmp_ / "pristine";
+  WriteFile(Doc("b.htm"), "<p>rewritten</p>");
+  WriteFile(Doc("sub/new.htm"), "<p>new</p>");
+  std::filesystem::remove(Doc("other/e.htm"));
+  std::filesystem::copy(base_, pristine);
+  for (const bool remove : {false, true}) {
+    auto run = [&](Env& env) { return remove ? Remove(base_, {docs_ + "/sub"}, env) : Update(base_, {}, env); };
+    auto reset = [&] {
+      std::filesystem::remove_all(base_);
+      std::filesystem::copy(pristine, base_);
+    };
+    run(Env::Default());
+    const BaseFiles new_base = ReadBase(base_);
+    reset();
+    const BaseFiles old_base = ReadBase(base_);
+    for (EnvOp op : {EnvOp::kOpenWrite, EnvOp::kOpenAppend, EnvOp::kWrite, EnvOp::kSync, EnvOp::kRename,
+                     EnvOp::kRemove, EnvOp::kSyncDir}) {
+      bool finished = false;
+      for (int n = 1; !finished && n < 200; ++n) {
+        SCOPED_TRACE(std::string(remove ? "remove" : "update") + " crashed at " + EnvOpName(op) + " " +
+                     std::to_string(n));
+        FaultInjectionEnv env;
+        env.CrashAtNth(op, n);
+        try {
+          run(env);
+        } catch (const IoError&) {
+        }
+        finished = !env.crashed();
+        RecoverBase(base_);
+        const BaseFiles now = ReadBase(base_);
+        EXPECT_TRUE(now == old_base || now == new_base);
+        const BaseCheck check = CheckBase(base_);
+        EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+        reset();
+      }
+    }
+  }
+}
+
+// A search in another process may read the live files at any moment of the
+// commit: also when records are dropped, every number it finds in wrds.txt
+// has its path in fls.txt.
+TEST_F(BaseLifeTest, EveryNumberHasItsPathAtEveryRenameOfAnUpdate) {
+  WriteFile(Doc("b.htm"), "<p>rewritten</p>");
+  WriteFile(Doc("new.htm"), "<p>new</p>");
+  std::filesystem::remove(Doc("sub/c.htm"));
+  FaultInjectionEnv env;
+  env.SetHook([&](EnvOp op, const std::string&, int count) {
+    if (op == EnvOp::kRename) {
+      EXPECT_EQ(NumbersWithoutPath(base_), std::vector<std::string>{}) << "before rename " << count;
+    }
+    return 0;
+  });
+  EXPECT_EQ(SummaryLine(Update(base_, {}, env)), "1 added, 1 updated, 1 removed, 0 could not be read");
+  EXPECT_EQ(env.Count(EnvOp::kRename), 5);  // the interim fls.txt first
+  EXPECT_EQ(NumbersWithoutPath(base_), std::vector<std::string>{});
+}
+
+// Where the base lives, in order: --base, VESKARA_BASE, the program's
+// folder when it holds a base, the user's data folder.
+TEST(BaseLocationTest, FirstOfTheNamedPlaces) {
+  TempDir tmp;
+  WriteFile(tmp / "with/wrds.txt", "");
+  std::filesystem::create_directories(tmp / "without");
+  const std::optional<std::string> none;
+  const struct {
+    std::optional<std::string> given, variable, xdg, home;
+    std::string program_folder;
+    std::string directory;
+  } cases[] = {
+      {"/named/", "/var", none, "/home/u", tmp / "with", "/named"},
+      {none, "/var/", none, "/home/u", tmp / "with", "/var"},
+      {none, "", none, "/home/u", tmp / "with", tmp / "with"},
+      {none, none, "/data", "/home/u", tmp / "without", "/data/veskara"},
+      {none, none, "relative", "/home/u/", tmp / "without", "/home/u/.local/share/veskara"},
+      {none, none, none, "/home/u", tmp / "without", "/home/u/.local/share/veskara"},
+  };
+  for (const auto& c : cases) {
+    FaultInjectionEnv env;
+    env.SetVariable("VESKARA_BASE", c.variable);
+    env.SetVariable("XDG_DATA_HOME", c.xdg);
+    env.SetVariable("HOME", c.home);
+    env.SetExecutablePath(c.program_folder + "/veskara");
+    EXPECT_EQ(LocateBase(c.given, env).directory, c.directory) << c.directory;
+  }
+}
+
+}  // namespace
+}  // namespace veskara

@@ -354,5 +354,39 @@ TEST_F(CliTest, AddThenSearchAndList) {
   EXPECT_EQ(OnBase({"stats"}).out, "1 files in the base\n2 words in the base\nbase folder: " + base_.path() + "\n");
 }
 
+// A base kept current from the command line: update, remove, folders and
+// unread, end to end on the real program.
+TEST_F(CliTest, UpdateRemoveFoldersAndUnread) {
+  TempDir tree;
+  WriteFile(tree / "docs/a.htm", "<p>alpha</p>");
+  WriteFile(tree / "docs/b.pdf", "%PDF-1.4 damaged");
+  ASSERT_EQ(OnBase({"add", tree / "docs"}).code, 0);
+
+  const CliRun folders = OnBase({"folders"});
+  EXPECT_EQ(folders.code, 0);
+  EXPECT_TRUE(folders.out.starts_with(tree / "docs" + "\t2\t20")) << folders.out;  // a year in ISO 8601
+  EXPECT_EQ(OnBase({"unread"}).out, tree / "docs/b.pdf" + "\tnot a PDF document, or damaged beyond repair\n");
+
+  WriteFile(tree / "docs/c.htm", "<p>gamma</p>");
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+  } steps[] = {
+      {{"update"}, 0, "1 added, 0 updated, 0 removed, 0 could not be read\n"},
+      {{"update"}, 0, "0 added, 0 updated, 0 removed, 0 could not be read\n"},
+      {{"update", "--retry", tree / "docs"}, 0, "0 added, 1 updated, 0 removed, 1 could not be read\n"},
+      {{"remove", tree / "elsewhere"}, 1, ""},
+      {{"remove", tree / "docs/c.htm"}, 0, "0 added, 0 updated, 1 removed, 0 could not be read\n"},
+  };
+  for (const auto& step : steps) {
+    const CliRun run = OnBase(step.args);
+    EXPECT_EQ(run.code, step.code) << step.args.back() << run.err;
+    EXPECT_EQ(run.out, step.out) << step.args.back();
+  }
+  EXPECT_EQ(OnBase({"search", "gamma"}).code, 1);
+  EXPECT_EQ(OnBase({"check"}).code, 0);
+}
+
 }  // namespace
 }  // namespace veskara

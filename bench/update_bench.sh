@@ -29,7 +29,7 @@ run() {
   shift
   /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$cli" --base "$work/base" "$@" >"$work/out" 2>/dev/null
   read -r seconds user system kb <"$work/time"
-  printf '%-32s %7.2f s  cpu %6.2f s  %5d MB   %s\n' "$what" "$seconds" "$(echo "$user + $system" | bc)" \
+  printf '%-32s %7.2f s  cpu %6.2f s  %5d MB   %s\n' "$what" "$seconds" "$(awk -v u="$user" -v s="$system" 'BEGIN { print u + s }')" \
     "$((kb / 1024))" "$(head -c 60 "$work/out")"
 }
 

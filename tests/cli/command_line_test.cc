@@ -128,8 +128,9 @@ TEST(CliCommandLineTest, UsageAndHelpAreMadeFromTheTable) {
             "                     and ЕЖ finds ЁЖИК\n"
             "  a-command-with-a-long-name OPERAND\n"
             "                     help\n"
-            "  --base DIR         the folder of wrds.txt and fls.txt (default: the folder\n"
-            "                     of this program)\n"
+            "  --base DIR         the base folder (default: VESKARA_BASE; else this\n"
+            "                     program's folder when it holds a base; else\n"
+            "                     $XDG_DATA_HOME/veskara, ~/.local/share/veskara)\n"
             "\n"
             "Exit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n");
 }

@@ -51,6 +51,4 @@ std::string LocalTimeText(int64_t ns) {
   return std::string(text, n - 2) + ":" + std::string(text + n - 2, 2);
 }
 
-std::string DefaultBaseDirectory(Env& env) { return BaseDirectoryFromExecutable(env.ExecutablePath()); }
-
 }  // namespace veskara

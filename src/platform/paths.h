@@ -26,7 +26,4 @@ std::string AbsolutePath(std::string_view path, std::string_view current_directo
 // time and offset: "2026-12-08T19:47:31+01:00".
 std::string LocalTimeText(int64_t ns);
 
-// BaseDirectoryFromExecutable of the running executable.
-std::string DefaultBaseDirectory(Env& env = Env::Default());
-
 }  // namespace veskara

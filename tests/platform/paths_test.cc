@@ -9,9 +9,7 @@ TEST(PathsTest, BaseDirectoryIsTheExecutablesFolder) {
   EXPECT_EQ(BaseDirectoryFromExecutable("/usr/local/bin/app"), "/usr/local/bin");
   EXPECT_EQ(BaseDirectoryFromExecutable("/app"), "");
   EXPECT_EQ(BaseDirectoryFromExecutable("app"), "");
-  const std::string executable = Env::Default().ExecutablePath();
-  EXPECT_FALSE(executable.empty());
-  EXPECT_EQ(DefaultBaseDirectory(), BaseDirectoryFromExecutable(executable));
+  EXPECT_FALSE(Env::Default().ExecutablePath().empty());
 }
 
 }  // namespace

@@ -156,6 +156,8 @@ void SearchPage::FocusQuery() {
   query_->selectAll();
 }
 
+void SearchPage::ScanStarted() { add_to_base_->setEnabled(false); }
+
 void SearchPage::ScanEnded() { add_to_base_->setEnabled(true); }
 
 bool SearchPage::eventFilter(QObject* watched, QEvent* event) {

@@ -46,6 +46,9 @@ TmForm::TmForm(Desktop& desktop, std::function<std::string()> base_directory, En
   AddPage(search_ = new SearchPage(context_, *status_, *scan_));
   AddPage(about_ = new AboutPage(context_));
 
+  connect(scan_.get(), &ScanProgress::started, this, [this] {
+    for (FormPage* page : page_list_) page->ScanStarted();
+  });
   connect(scan_.get(), &ScanProgress::finished, this, &TmForm::ScanEnded);
   for (QKeySequence keys : {QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::CTRL | Qt::Key_L)}) {
     connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] {
@@ -143,9 +146,9 @@ void TmForm::FormShow() {
 }
 
 void TmForm::ScanEnded(const std::string& failure) {
-  search_->ScanEnded();
-  status_->ShowUnread(scan_->LastSummary().unread);
-  context_.Guarded([this] { about_->ShowBaseStatistics(); });
+  const std::optional<ScanSummary>& summary = scan_->LastSummary();
+  status_->ShowUnread(summary ? summary->unread : std::vector<UnreadDocument>{});
+  for (FormPage* page : page_list_) context_.Guarded([page] { page->ScanEnded(); });
   if (!failure.empty() && !close_after_scan_) context_.ShowErrorReport(failure);
   emit scanFinished();
   if (close_after_scan_) close();

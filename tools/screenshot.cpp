@@ -25,6 +25,7 @@ class FailingDesktop : public veskara::Desktop {
     std::fprintf(stderr, "veskara-screenshot: %s: %s\n", qPrintable(caption), qPrintable(text));
     failed = true;
   }
+  bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
   bool OpenUrl(const QUrl&) override { return false; }
   QString PickFolder(QWidget*, const QString&) override { return {}; }
   bool failed = false;

@@ -70,9 +70,6 @@ class SearchPage : public FormPage {
 
   // The bytes of the selected found file's path, empty without a selection.
   QByteArray SelectedPathBytes() const;
-  // Opens a local path through the desktop; false when the path names
-  // nothing or the desktop refuses.
-  bool OpenLocalPath(const std::string& path);
 
   FormContext& context_;
   StatusPanels& status_;

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/about_page.h"
+#include "app/base_page.h"
 #include "app/scan_progress.h"
 #include "app/search_page.h"
 #include "app/status_panels.h"
@@ -44,6 +45,7 @@ TmForm::TmForm(Desktop& desktop, std::function<std::string()> base_directory, En
   setCentralWidget(pages_);
 
   AddPage(search_ = new SearchPage(context_, *status_, *scan_));
+  AddPage(base_ = new BasePage(context_, *scan_));
   AddPage(about_ = new AboutPage(context_));
 
   connect(scan_.get(), &ScanProgress::started, this, [this] {
@@ -141,6 +143,9 @@ void TmForm::FormShow() {
     status_->SetPanelText(1, "First, you should add to base one or more directory...");
   }
   pages_->setCurrentWidget(search_);
+  // A damaged list of folders must not keep the counts or the recovery's
+  // failure unsaid.
+  context_.Guarded([this] { base_->ShowBase(); });
   about_->ShowBaseStatistics();
   if (recovery_failure) std::rethrow_exception(recovery_failure);
 }

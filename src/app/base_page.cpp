@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QSortFilterProxyModel>
 #include <QStandardItemModel>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <algorithm>
 #include <optional>
@@ -65,6 +66,19 @@ QPushButton* Button(const QString& text, QWidget* page, const char* name, const 
   return button;
 }
 
+// A path (the first column) cut in the middle still shows the name it ends
+// with; other texts are cut at their end.
+class PathFirstDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->textElideMode = index.column() == 0 ? Qt::ElideMiddle : Qt::ElideRight;
+  }
+};
+
 // `view_model` shows `source`: the source itself or a proxy of it.
 QTableView* Table(QWidget* page, const char* name, const QStringList& headers, QStandardItemModel* source,
                   QAbstractItemModel* view_model) {
@@ -75,6 +89,7 @@ QTableView* Table(QWidget* page, const char* name, const QStringList& headers, Q
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setSelectionBehavior(QAbstractItemView::SelectRows);
   table->setWordWrap(false);
+  table->setItemDelegate(new PathFirstDelegate(table));
   // Tab leaves the table; the arrows move within it.
   table->setTabKeyNavigation(false);
   table->verticalHeader()->hide();

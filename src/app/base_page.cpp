@@ -23,10 +23,12 @@
 #include "app/form_context.h"
 #include "app/scan_progress.h"
 #include "app/widgets.h"
+#include "base/base_files.h"
 #include "base/remembered.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
+#include "platform/text_file.h"
 
 namespace veskara {
 
@@ -267,6 +269,8 @@ void BasePage::ShowBase() {
   base_folder_->setText(DecodedPath(base));
   base_folder_->setCursorPosition(0);
 
+  // Without fls.txt there is nothing to update: the first scan is an add.
+  has_files_ = FileExists(FilesFilePath(base), context_.env());
   const std::vector<FolderRow> rows = ListFolders(base, context_.env());
   const std::vector<UnreadRow> unread = ListUnread(base, context_.env());
   const std::vector<FolderRow> selected = SelectedFolders();
@@ -319,7 +323,7 @@ void BasePage::SelectFolders(const std::vector<FolderRow>& folders) {
 
 void BasePage::EnableButtons() {
   const bool idle = !scan_.Running();
-  update_->setEnabled(idle);
+  update_->setEnabled(idle && has_files_);
   remove_->setEnabled(idle && folder_table_->selectionModel()->hasSelection());
   add_folder_->setEnabled(idle);
 }

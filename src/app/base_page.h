@@ -35,7 +35,8 @@ class BasePage : public FormPage {
   void FitTexts(LayoutScale& scale) const override;
   void Place(const LayoutScale& scale, int grow) override;
 
-  // Update, Remove and Add folder… are disabled while any scan runs.
+  // Update, Remove and Add folder… are disabled while any scan runs; Update
+  // also while the base has no files, Remove while no folder is selected.
   void ScanStarted() override;
   // Shows the summary of the scan when it ran to its end, and the base.
   void ScanEnded() override;
@@ -92,6 +93,7 @@ class BasePage : public FormPage {
   QCheckBox* fold_yo_;
   std::array<Row, 3> rows_;
   QString last_picked_;
+  bool has_files_ = false;  // the base's fls.txt exists
 };
 
 }  // namespace veskara

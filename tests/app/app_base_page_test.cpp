@@ -78,12 +78,13 @@ class BasePageTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void pagesInTheirOrder() {
+  void pagesInTheirOrderOverAnEmptyBase() {
     BaseFixture f;
     QCOMPARE(f.form->PageControl1->count(), 3);
     QCOMPARE(f.form->PageControl1->indexOf(f.page), 1);
     QCOMPARE(f.form->PageControl1->tabText(1), QString("Base"));
     QCOMPARE(f.form->PageControl1->indexOf(f.form->TabSheet2), 2);
+    QVERIFY(!f.Button("btnUpdate")->isEnabled());  // no base yet: nothing to update
   }
 
   void tableListsTheFoldersAndSortsThem() {

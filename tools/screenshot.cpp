@@ -1,39 +1,83 @@
 // Renders the window over a sample base to a PNG, without a display:
 //   veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]
-// Adds FOLDER to the base through "Add to base", searches QUERY, chooses the
-// first found word and saves the window as it then looks, in the default
-// font or in one of POINT_SIZE points.
+//   veskara-screenshot --base-page BASE_DIR OUTPUT.png FOLDER...
+// The first adds FOLDER to the base through "Add to base", searches QUERY,
+// chooses the first found word and saves the window as it then looks, in
+// the default font or in one of POINT_SIZE points. The second adds each
+// FOLDER through the Base page's "Add folder…" and saves the Base page.
 #include <QApplication>
 #include <QFont>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/desktop.h"
 #include "app/tm_form.h"
 
 namespace {
 
-// Any message means the sample is not what the picture should show.
+// Any message means the sample is not what the picture should show. The
+// folder picker answers `picked`.
 class FailingDesktop : public veskara::Desktop {
  public:
   void ShowMessage(QWidget*, veskara::MessageKind, const QString& caption, const QString& text) override {
     std::fprintf(stderr, "veskara-screenshot: %s: %s\n", qPrintable(caption), qPrintable(text));
     failed = true;
   }
+  bool Confirm(QWidget*, const QString&, const QString&) override { return false; }
   bool OpenUrl(const QUrl&) override { return false; }
-  QString PickFolder(QWidget*, const QString&) override { return {}; }
+  QString PickFolder(QWidget*, const QString&) override { return picked; }
   bool failed = false;
+  QString picked;
 };
+
+bool Save(QWidget& widget, const char* path) {
+  if (widget.grab().save(QString::fromLocal8Bit(path), "PNG")) return true;
+  std::fprintf(stderr, "veskara-screenshot: cannot write %s\n", path);
+  return false;
+}
+
+// Runs `start` and waits for the scan it starts; false when none ran to its end.
+template <class Start>
+bool Scan(veskara::TmForm& form, Start start) {
+  QSignalSpy finished(&form, &veskara::TmForm::scanFinished);
+  start();
+  if (!form.Scanning() && finished.isEmpty()) return false;
+  return !finished.isEmpty() || finished.wait(60000);
+}
+
+int BasePage(int argc, char** argv) {
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: veskara-screenshot --base-page BASE_DIR OUTPUT.png FOLDER...\n");
+    return 2;
+  }
+  const std::string base = argv[2];
+  FailingDesktop desktop;
+  veskara::TmForm form(desktop, [base] { return base; });
+  form.show();
+  auto* pages = form.findChild<QTabWidget*>("PageControl1");
+  pages->setCurrentWidget(form.findChild<QWidget*>("TabSheetBase"));
+  auto* add_folder = form.findChild<QPushButton*>("btnAddFolder");
+  for (int i = 4; i < argc; ++i) {
+    desktop.picked = QString::fromLocal8Bit(argv[i]);
+    if (!Scan(form, [&] { add_folder->click(); })) return 1;
+  }
+  QApplication::processEvents();
+  if (desktop.failed) return 1;
+  return Save(form, argv[3]) ? 0 : 1;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  if (argc > 1 && std::strcmp(argv[1], "--base-page") == 0) return BasePage(argc, argv);
   if (argc != 5 && argc != 6) {
     std::fprintf(stderr, "usage: veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]\n");
     return 2;
@@ -54,10 +98,7 @@ int main(int argc, char** argv) {
   auto* found_words = form.findChild<QListWidget*>("ListBox1");
 
   form.findChild<QLineEdit*>("DirEdit")->setText(QString::fromLocal8Bit(argv[2]));
-  QSignalSpy finished(&form, &veskara::TmForm::scanFinished);
-  form.findChild<QPushButton*>("btnScan")->click();
-  if (!form.Scanning() && finished.isEmpty()) return 1;
-  if (finished.isEmpty() && !finished.wait(60000)) return 1;
+  if (!Scan(form, [&] { form.findChild<QPushButton*>("btnScan")->click(); })) return 1;
 
   form.findChild<QLineEdit*>("Edit1")->setText(QString::fromLocal8Bit(argv[3]));
   form.findChild<QPushButton*>("btnGO")->click();
@@ -69,9 +110,5 @@ int main(int argc, char** argv) {
                     found_words->visualItemRect(found_words->item(0)).center());
   QApplication::processEvents();
   if (desktop.failed) return 1;
-  if (!form.grab().save(QString::fromLocal8Bit(argv[4]), "PNG")) {
-    std::fprintf(stderr, "veskara-screenshot: cannot write %s\n", argv[4]);
-    return 1;
-  }
-  return 0;
+  return Save(form, argv[4]) ? 0 : 1;
 }

@@ -31,6 +31,8 @@ class AboutPage : public FormPage {
   // Counts the base's files and words. A count whose file is missing or
   // cannot be opened keeps its label's text; a read failure throws.
   void ShowBaseStatistics();
+  // After a scan: counts again.
+  void ScanEnded() override { ShowBaseStatistics(); }
 
  private:
   void Label7Click();

@@ -26,6 +26,12 @@ void SystemDesktop::ShowMessage(QWidget* parent, MessageKind kind, const QString
   box.exec();
 }
 
+bool SystemDesktop::Confirm(QWidget* parent, const QString& caption, const QString& text) {
+  // An Enter pressed without reading must not change the base.
+  return QMessageBox::question(parent, caption, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
+         QMessageBox::Yes;
+}
+
 bool SystemDesktop::OpenUrl(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 QString SystemDesktop::PickFolder(QWidget* parent, const QString& preselected) {

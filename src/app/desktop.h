@@ -1,5 +1,5 @@
-// What the window asks of the desktop: modal messages, the "open" operation
-// and the folder picker. The window receives one Desktop and never reaches
+// What the window asks of the desktop: modal messages and questions, the
+// "open" operation and the folder picker. The window receives one Desktop and never reaches
 // these services another way, so tests can hand it a recorder instead of
 // opening dialogs or applications.
 #pragma once
@@ -21,6 +21,10 @@ class Desktop {
   // when the user has closed it.
   virtual void ShowMessage(QWidget* parent, MessageKind kind, const QString& caption, const QString& text) = 0;
 
+  // Asks a modal yes-or-no question with `caption` and `text`; true only
+  // when the user said yes. No is the default answer.
+  virtual bool Confirm(QWidget* parent, const QString& caption, const QString& text) = 0;
+
   // Hands `url` (a local file, a web address or a mailto: link) to the
   // desktop. False when the request could not be made.
   virtual bool OpenUrl(const QUrl& url) = 0;
@@ -34,6 +38,7 @@ class Desktop {
 class SystemDesktop : public Desktop {
  public:
   void ShowMessage(QWidget* parent, MessageKind kind, const QString& caption, const QString& text) override;
+  bool Confirm(QWidget* parent, const QString& caption, const QString& text) override;
   bool OpenUrl(const QUrl& url) override;
   QString PickFolder(QWidget* parent, const QString& preselected) override;
 };

@@ -1,11 +1,23 @@
 #include "app/form_context.h"
 
 #include <QFile>
+#include <QUrl>
 #include <exception>
 
 #include "app/desktop.h"
+#include "platform/paths.h"
 
 namespace veskara {
+
+bool FormContext::OpenLocalPath(const std::string& path) const {
+  // The desktop may report success for a path that names nothing.
+  if (env_.Stat(path).kind == PathKind::kMissing) return false;
+  const QByteArray bytes = QByteArray::fromStdString(AbsolutePath(path, env_.CurrentDirectory()));
+  const QString name = QFile::decodeName(bytes);
+  const QUrl url = QFile::encodeName(name) == bytes ? QUrl::fromLocalFile(name)
+                                                    : QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"));
+  return desktop_.OpenUrl(url);
+}
 
 void FormContext::Show(const UserMessage& message) const {
   const bool own_caption = message.kind == MessageKind::kInformationBox || message.kind == MessageKind::kWarningBox;

@@ -1,5 +1,5 @@
 // What the parts of the main window share: the desktop, the base's folder,
-// and the way a failure reaches the user.
+// opening a path, and the way a failure reaches the user.
 //
 // Handlers may throw; the parts run them through Guarded(), which shows an
 // escaping failure in the general error report and lets the window go on,
@@ -19,6 +19,9 @@ namespace veskara {
 
 class Desktop;
 
+// The warning when a chosen file cannot be opened.
+inline constexpr const char* kCannotOpenFile = "Sorry, can't open selected file.";
+
 class FormContext {
  public:
   // All three must outlive the context; `window` is the parent of every
@@ -32,6 +35,10 @@ class FormContext {
   // BaseDirectory: empty until the window is first shown.
   const std::string& BaseDirectory() const { return base_directory_; }
   void SetBaseDirectory(std::string directory) { base_directory_ = std::move(directory); }
+
+  // Opens a local path (a file or a folder) through the desktop; false when
+  // the path names nothing or the desktop refuses.
+  bool OpenLocalPath(const std::string& path) const;
 
   // Shows `message` over the window, in the way its kind names.
   void Show(const UserMessage& message) const;

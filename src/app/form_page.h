@@ -23,6 +23,13 @@ class FormPage : public QWidget {
   // Puts the controls at their design places times `scale`; `grow` is how
   // many pixels wider than its scaled design size the window is.
   virtual void Place(const LayoutScale& scale, int grow) = 0;
+
+  // A scan of the base has started, from whichever page: controls that
+  // would start another are disabled until ScanEnded.
+  virtual void ScanStarted() {}
+  // The scan has ended and its result (or the old base) is in place: the
+  // page shows what it now holds. May throw; the window reports it.
+  virtual void ScanEnded() {}
 };
 
 }  // namespace veskara

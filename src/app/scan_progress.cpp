@@ -1,6 +1,7 @@
 #include "app/scan_progress.h"
 
 #include <QProgressBar>
+#include <stdexcept>
 
 #include "app/scan_thread.h"
 #include "app/status_panels.h"
@@ -30,8 +31,14 @@ ScanProgress::~ScanProgress() {
 }
 
 void ScanProgress::Start(const std::string& base_directory, const std::string& start_mask, Env& env) {
+  Start([&](BaseState& state) { return Scan::Prepare(base_directory, start_mask, state, env); });
+}
+
+void ScanProgress::Start(const Prepare& prepare) {
+  // The pages disable what would start a second scan while one runs.
+  if (thread_) throw std::logic_error("a scan is already running");
   auto state = std::make_unique<BaseState>();
-  std::unique_ptr<Scan> scan = Scan::Prepare(base_directory, start_mask, *state, env);
+  std::unique_ptr<Scan> scan = prepare(*state);
   ScanDisplay display;
   display.show_step = [this](const QString& text) {
     bar_->hide();
@@ -47,6 +54,7 @@ void ScanProgress::Start(const std::string& base_directory, const std::string& s
   thread_ = std::make_unique<TSeaThread>(std::move(scan), this, std::move(display));
   connect(thread_.get(), &QThread::finished, this, &ScanProgress::WorkerEnded, Qt::QueuedConnection);
   thread_->start();
+  emit started();
 }
 
 void ScanProgress::RequestStop() {
@@ -61,7 +69,8 @@ void ScanProgress::WorkerEnded() {
   thread->wait();
   const bool ended_early = thread->stopped() || !thread->failure().empty();
   const std::string failure = thread->failure();
-  last_summary_ = ended_early ? ScanSummary{} : thread->Summary();
+  last_summary_.reset();
+  if (!ended_early) last_summary_ = thread->Summary();
   thread.reset();  // releases the base's lock
   state_.reset();
 

@@ -1,10 +1,12 @@
-// "Add to base" as the window shows it: one scan at a time on its worker
-// thread, its steps and messages in the status panels, and step 2's
-// progress in a bar beside them.
+// A change of the base as the window shows it ("Add to base", an update, a
+// remove): one scan at a time on its worker thread, its steps and messages
+// in the status panels, and step 2's progress in a bar beside them.
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/layout_scale.h"
@@ -29,18 +31,28 @@ class ScanProgress : public QObject {
 
   bool Running() const { return thread_ != nullptr; }
 
-  // Window thread. Takes the base's lock, loads the base in
-  // `base_directory` and starts the scan from `start_mask` (StartMaskFor).
-  // Throws when the lock or the load fails; nothing has started then.
+  // Makes the scan to run: Scan::Prepare, PrepareUpdate or PrepareRemove,
+  // which take the base's lock and load into the state what the scan needs.
+  using Prepare = std::function<std::unique_ptr<Scan>(BaseState&)>;
+
+  // Window thread. Prepares the scan with `prepare` and starts it on the
+  // worker; started() follows. Throws what `prepare` throws (the lock or the
+  // load failed); nothing has started then.
+  void Start(const Prepare& prepare);
+  // "Add to base": the scan of the tree of `start_mask` (StartMaskFor) into
+  // the base in `base_directory`.
   void Start(const std::string& base_directory, const std::string& start_mask, Env& env);
-  // What the last scan that ran to its end did (empty before one has).
-  const ScanSummary& LastSummary() const { return last_summary_; }
+  // What the last scan did, when it ran to its end; none when it failed or
+  // was stopped, or before any scan.
+  const std::optional<ScanSummary>& LastSummary() const { return last_summary_; }
   // Asks a running scan to stop at its next file; finished() follows.
   void RequestStop();
 
   void Place(const LayoutScale& scale);
 
  signals:
+  // A scan has started on the worker.
+  void started();
   // The scan has ended and its worker is gone. `failure` is the message of
   // the failure that ended it, empty when it succeeded or was stopped.
   void finished(const std::string& failure);
@@ -52,7 +64,7 @@ class ScanProgress : public QObject {
   QProgressBar* bar_;
   std::unique_ptr<BaseState> state_;  // the loaded base, the worker's while it runs
   std::unique_ptr<TSeaThread> thread_;
-  ScanSummary last_summary_;
+  std::optional<ScanSummary> last_summary_;
 };
 
 }  // namespace veskara

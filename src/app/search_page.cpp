@@ -36,8 +36,6 @@ constexpr int kFieldWidth = 415;
 constexpr int kButtonLeft = 446;
 constexpr QSize kButtonSize(73, 22);
 
-constexpr const char* kCannotOpen = "Sorry, can't open selected file.";
-
 QPushButton* Button(const QString& text, QWidget* page, const char* name) {
   auto* button = new QPushButton(text, page);
   button->setObjectName(name);
@@ -156,6 +154,8 @@ void SearchPage::FocusQuery() {
   query_->selectAll();
 }
 
+void SearchPage::ScanStarted() { add_to_base_->setEnabled(false); }
+
 void SearchPage::ScanEnded() { add_to_base_->setEnabled(true); }
 
 bool SearchPage::eventFilter(QObject* watched, QEvent* event) {
@@ -241,29 +241,18 @@ QByteArray SearchPage::SelectedPathBytes() const {
   return selected.isEmpty() ? QByteArray() : selected.front()->data(Qt::UserRole).toByteArray();
 }
 
-bool SearchPage::OpenLocalPath(const std::string& path) {
-  Env& env = context_.env();
-  // The desktop may report success for a path that names nothing.
-  if (env.Stat(path).kind == PathKind::kMissing) return false;
-  const QByteArray bytes = QByteArray::fromStdString(AbsolutePath(path, env.CurrentDirectory()));
-  const QString name = QFile::decodeName(bytes);
-  const QUrl url = QFile::encodeName(name) == bytes ? QUrl::fromLocalFile(name)
-                                                    : QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"));
-  return context_.desktop().OpenUrl(url);
-}
-
 void SearchPage::btnOpenClick() {
   if (GetSelectedFile() == kNothingSelected) return;
-  if (!OpenLocalPath(SelectedPathBytes().toStdString())) {
-    context_.Show({MessageKind::kWarningBox, "Message", kCannotOpen});
+  if (!context_.OpenLocalPath(SelectedPathBytes().toStdString())) {
+    context_.Show({MessageKind::kWarningBox, "Message", kCannotOpenFile});
   }
 }
 
 void SearchPage::OpenContainingFolder() {
   if (GetSelectedFile() == kNothingSelected) return;
   const std::string path = AbsolutePath(SelectedPathBytes().toStdString(), context_.env().CurrentDirectory());
-  if (!OpenLocalPath(path.substr(0, std::max<size_t>(1, path.rfind(kPathSeparator))))) {
-    context_.Show({MessageKind::kWarningBox, "Message", kCannotOpen});
+  if (!context_.OpenLocalPath(path.substr(0, std::max<size_t>(1, path.rfind(kPathSeparator))))) {
+    context_.Show({MessageKind::kWarningBox, "Message", kCannotOpenFile});
   }
 }
 

@@ -33,10 +33,12 @@ class SearchPage : public FormPage {
   void FitTexts(LayoutScale& scale) const override;
   void Place(const LayoutScale& scale, int grow) override;
 
+  // "Add to base" is disabled while any scan runs.
+  void ScanStarted() override;
+  void ScanEnded() override;
+
   // Puts the keyboard focus in the query, its text selected.
   void FocusQuery();
-  // A scan has ended: "Add to base" can start the next one.
-  void ScanEnded();
 
   // One number list per row of the found words (Windows-1251 bytes).
   const std::vector<std::string>& FoundNumberLists() const { return found_number_lists_; }
@@ -68,9 +70,6 @@ class SearchPage : public FormPage {
 
   // The bytes of the selected found file's path, empty without a selection.
   QByteArray SelectedPathBytes() const;
-  // Opens a local path through the desktop; false when the path names
-  // nothing or the desktop refuses.
-  bool OpenLocalPath(const std::string& path);
 
   FormContext& context_;
   StatusPanels& status_;

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "app/about_page.h"
+#include "app/base_page.h"
 #include "app/scan_progress.h"
 #include "app/search_page.h"
 #include "app/status_panels.h"
@@ -44,8 +45,12 @@ TmForm::TmForm(Desktop& desktop, std::function<std::string()> base_directory, En
   setCentralWidget(pages_);
 
   AddPage(search_ = new SearchPage(context_, *status_, *scan_));
+  AddPage(base_ = new BasePage(context_, *scan_));
   AddPage(about_ = new AboutPage(context_));
 
+  connect(scan_.get(), &ScanProgress::started, this, [this] {
+    for (FormPage* page : page_list_) page->ScanStarted();
+  });
   connect(scan_.get(), &ScanProgress::finished, this, &TmForm::ScanEnded);
   for (QKeySequence keys : {QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(Qt::CTRL | Qt::Key_L)}) {
     connect(new QShortcut(keys, this), &QShortcut::activated, this, [this] {
@@ -138,14 +143,17 @@ void TmForm::FormShow() {
     status_->SetPanelText(1, "First, you should add to base one or more directory...");
   }
   pages_->setCurrentWidget(search_);
+  // A damaged list of folders must not keep the counts or the recovery's
+  // failure unsaid.
+  context_.Guarded([this] { base_->ShowBase(); });
   about_->ShowBaseStatistics();
   if (recovery_failure) std::rethrow_exception(recovery_failure);
 }
 
 void TmForm::ScanEnded(const std::string& failure) {
-  search_->ScanEnded();
-  status_->ShowUnread(scan_->LastSummary().unread);
-  context_.Guarded([this] { about_->ShowBaseStatistics(); });
+  const std::optional<ScanSummary>& summary = scan_->LastSummary();
+  status_->ShowUnread(summary ? summary->unread : std::vector<UnreadDocument>{});
+  for (FormPage* page : page_list_) context_.Guarded([page] { page->ScanEnded(); });
   if (!failure.empty() && !close_after_scan_) context_.ShowErrorReport(failure);
   emit scanFinished();
   if (close_after_scan_) close();

@@ -1,4 +1,4 @@
-// The main window: a tab control of pages ("Search text", "About") above the
+// The main window: a tab control of pages ("Search text", "Base", "About") above the
 // status panels, with the scan's progress beside them. The window composes
 // its parts and routes what one part tells another; each part owns its
 // controls and their handlers.
@@ -18,6 +18,7 @@ class QTabWidget;
 namespace veskara {
 
 class AboutPage;
+class BasePage;
 class Desktop;
 class FormPage;
 class ScanProgress;
@@ -62,6 +63,7 @@ class TmForm : public QMainWindow {
   QTabWidget* pages_;
   std::vector<FormPage*> page_list_;
   SearchPage* search_;
+  BasePage* base_;
   AboutPage* about_;
   LayoutScale scale_;
   bool shown_ = false;

@@ -40,6 +40,10 @@ class RecordingDesktop : public Desktop {
   void ShowMessage(QWidget*, MessageKind kind, const QString& caption, const QString& text) override {
     messages.push_back({kind, caption, text});
   }
+  bool Confirm(QWidget*, const QString& caption, const QString& text) override {
+    questions.push_back({MessageKind::kPlainDialog, caption, text});
+    return confirms;
+  }
   bool OpenUrl(const QUrl& url) override {
     opened.push_back(url);
     return open_succeeds;
@@ -50,6 +54,8 @@ class RecordingDesktop : public Desktop {
   }
 
   std::vector<ShownMessage> messages;
+  std::vector<ShownMessage> questions;  // Confirm's; the kind is unused
+  bool confirms = true;                 // Confirm's answer
   std::vector<QUrl> opened;
   bool open_succeeds = true;
   std::vector<QString> picker_started_at;

@@ -204,9 +204,9 @@ class WindowTest : public QObject {
     }
     auto* pages = form->window->findChild<QTabWidget*>("PageControl1");
     QVERIFY(pages != nullptr);
-    QCOMPARE(pages->count(), 2);
+    QCOMPARE(pages->count(), 3);
     QCOMPARE(pages->tabText(0), QString("Search text"));
-    QCOMPARE(pages->tabText(1), QString("About"));
+    QCOMPARE(pages->tabText(2), QString("About"));
     QVERIFY(form->window->findChild<QStatusBar*>("StatusBar") != nullptr);
     QCOMPARE(form->window->windowTitle(), QString("Veskara"));
   }

@@ -7,6 +7,10 @@
 namespace veskara {
 namespace {
 
+constexpr OptionSpec kFoldYo{"--fold-yo", "",
+                             "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"};
+constexpr OptionSpec kSearchOptions[] = {kFoldYo};
+
 constexpr Command kCommands[] = {
     {.name = "add",
      .operands = "DIRECTORY",
@@ -21,8 +25,17 @@ constexpr Command kCommands[] = {
              "(one line per entry: the words, a TAB, the file numbers)",
      .min_operands = 1,
      .max_operands = kAnyNumber,
+     .options = kSearchOptions,
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunSearchCommand},
+    {.name = "find",
+     .operands = "QUERY...",
+     .help = "list the paths of the files of every entry that search finds, each once, in the order of fls.txt",
+     .min_operands = 1,
+     .max_operands = kAnyNumber,
+     .options = kSearchOptions,
+     .recovery = Recovery::kOrReadAsItIs,
+     .run = RunFindCommand},
     {.name = "files",
      .operands = "NUMBERLIST",
      .help = "list the paths of the files with these numbers",

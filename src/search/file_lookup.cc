@@ -1,6 +1,7 @@
 #include "search/file_lookup.h"
 
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "base/base_files.h"
@@ -64,6 +65,55 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
     if (it != found.end()) rows.push_back(it->second);
   }
   return rows;
+}
+
+std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
+                                            std::span<const std::string> number_lists, Env& env) {
+  // Number text -> not yet met in fls.txt. Only a number's first record
+  // gives a row, as in the lookup of one entry.
+  std::unordered_map<std::string_view, bool> pending;
+  for (const std::string& list : number_lists) {
+    for (std::string_view n : SplitNumberList(list)) pending.emplace(n, true);
+  }
+  size_t left = pending.size();
+  std::vector<std::string> rows;
+  std::unordered_set<std::string> shown;
+
+  LineScanner scanner(env, FilesFilePath(base_directory));
+  std::string scratch;
+  std::string path_scratch;
+  std::string_view path_line;
+  std::string_view raw;
+  bool odd = true;
+  while (left > 0 && scanner.Next(&raw)) {
+    if (odd) {
+      path_line = raw;  // stays valid while the number line is read
+    } else {
+      auto it = pending.find(LineText(raw, scratch));
+      if (it != pending.end() && it->second) {
+        it->second = false;
+        --left;
+        // Two records may name one file; it is listed once.
+        std::string row = RowOfPathLine(env, LineText(path_line, path_scratch));
+        if (shown.insert(row).second) rows.push_back(std::move(row));
+      }
+    }
+    odd = !odd;
+  }
+  scanner.Close();
+  return rows;
+}
+
+FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options,
+                     Env& env) {
+  FoundFiles found;
+  found.search = RunSearch(base_directory, query, options, env);
+  if (found.search.status != SearchOutcome::Status::kDone || found.search.entries.empty()) return found;
+  std::vector<std::string> lists;
+  lists.reserve(found.search.entries.size());
+  for (const SearchEntry& entry : found.search.entries) lists.push_back(entry.numbers);
+  found.rows = ListFilesOfEntries(base_directory, lists, env);
+  return found;
 }
 
 }  // namespace veskara

@@ -22,7 +22,9 @@ struct Char {
   char letter;  // Windows-1251, not upper-cased; a blank when it has no form
 };
 
-constexpr Char kBlank{' ', ' '};
+// Where a tag stood: a word boundary, shown as a blank unless punctuation
+// on either side holds on to the text (see Shape). Beyond every code point.
+constexpr Char kTagMark{0x110000, ' '};
 
 // The entities of the Latin-1 half, U+00A0 to U+00FF in order.
 constexpr std::array<std::string_view, 96> kLatin1Entities = {
@@ -136,8 +138,8 @@ std::pair<size_t, size_t> Trimmed(const std::vector<Char>& chars) {
 
 // What is left of chars[begin, end) outside tags, with the markup reader's
 // rules ("<" opens, ">" closes, the state carries over to the next line).
-// Every tag becomes a blank, so text on either side stays apart as it does
-// for the tokenizer.
+// Every tag leaves a mark, so text on either side stays apart as it does for
+// the tokenizer.
 void StripTags(const std::vector<Char>& chars, size_t begin, size_t end, bool& in_tag, std::vector<Char>& out) {
   out.clear();
   for (size_t i = begin; i < end; ++i) {
@@ -147,7 +149,7 @@ void StripTags(const std::vector<Char>& chars, size_t begin, size_t end, bool& i
       out.push_back(chars[i]);
     } else {
       if (c == '>') in_tag = false;
-      if (out.empty() || out.back().code_point != ' ') out.push_back(kBlank);
+      if (out.empty() || out.back().code_point != kTagMark.code_point) out.push_back(kTagMark);
     }
   }
 }
@@ -178,23 +180,43 @@ void DecodeEntities(const std::vector<Char>& chars, std::vector<Char>& out) {
   }
 }
 
+// Punctuation that keeps to the text after it, and to the text before it:
+// "(<b>x</b>)" and "<i>word</i>," show no blank at their tags.
+bool OpensText(uint32_t cp) {
+  return cp == '(' || cp == '[' || cp == '{' || cp == 0xAB || cp == 0x201E || cp == 0x201C || cp == 0x2018;
+}
+bool ClosesText(uint32_t cp) {
+  return cp == '.' || cp == ',' || cp == ';' || cp == ':' || cp == '!' || cp == '?' || cp == ')' || cp == ']' ||
+         cp == '}' || cp == '%' || cp == 0xBB || cp == 0x201D || cp == 0x2019 || cp == 0x2026;
+}
+
 // Fills `line` from `chars`: runs of blanks as one, none at either end.
 // False when nothing is left to show.
 bool Shape(const std::vector<Char>& chars, ShownLine& line) {
   line.text.clear();
   line.letters.clear();
   line.starts.clear();
-  bool pending_blank = false;
+  enum { kNone, kTag, kBlank } pending = kNone;
+  uint32_t previous = 0;
   for (const Char& c : chars) {
-    if (ShowsAsBlank(c.code_point)) {
-      pending_blank = !line.letters.empty();
+    if (c.code_point == kTagMark.code_point) {
+      if (pending == kNone && !line.letters.empty()) pending = kTag;
       continue;
     }
+    if (ShowsAsBlank(c.code_point)) {
+      if (!line.letters.empty()) pending = kBlank;
+      continue;
+    }
+    // A tag between a word and punctuation that holds on to it shows
+    // nothing; the punctuation separates the words anyway.
+    const bool pending_blank =
+        pending == kBlank || (pending == kTag && !OpensText(previous) && !ClosesText(c.code_point));
+    pending = kNone;
+    previous = c.code_point;
     if (pending_blank) {
       line.starts.push_back(static_cast<uint32_t>(line.text.size()));
       line.text.push_back(' ');
       line.letters.push_back(' ');
-      pending_blank = false;
     }
     line.starts.push_back(static_cast<uint32_t>(line.text.size()));
     AppendUtf8(line.text, c.code_point);

@@ -59,6 +59,9 @@ INSTANTIATE_TEST_SUITE_P(
         PageCase{"Tags", "Hello <b>World</b>\r\n", {"1:Hello World"}},
         // A tag separates words for the tokenizer, so it shows as a blank.
         PageCase{"TagBetweenLetters", "<td>WOR</td><td>LD</td>", {"1:WOR LD"}},
+        // Punctuation that holds on to a word needs no blank for a tag.
+        PageCase{"TagBesidePunctuation", "<p>Say <b>this</b>, (<i>that</i>) &laquo;<q>so</q>&raquo;.</p>",
+                 {"1:Say this, (that) «so»."}},
         PageCase{"LineNumbersCountEveryLine", "<html>\n<body>\n\n<p>text</p>\n", {"4:text"}},
         PageCase{"TagAcrossLines", "abc <a\nhref=x> def\n", {"1:abc", "2:def"}},
         // The lone ">" is too short for the reader, so the tag stays open.

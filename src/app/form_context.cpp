@@ -1,11 +1,29 @@
 #include "app/form_context.h"
 
 #include <QFile>
+#include <QSettings>
 #include <exception>
 
 #include "app/desktop.h"
 
 namespace veskara {
+
+namespace {
+
+// ~/.config/veskara/veskara.conf on Linux.
+QSettings Settings() { return QSettings("veskara", "veskara"); }
+
+constexpr const char* kFoldYoKey = "search/foldYo";
+
+}  // namespace
+
+FormContext::FormContext(Desktop& desktop, QWidget& window, Env& env)
+    : desktop_(desktop), window_(window), env_(env), fold_yo_(Settings().value(kFoldYoKey, false).toBool()) {}
+
+void FormContext::SetFoldYo(bool on) {
+  fold_yo_ = on;
+  Settings().setValue(kFoldYoKey, on);
+}
 
 void FormContext::Show(const UserMessage& message) const {
   const bool own_caption = message.kind == MessageKind::kInformationBox || message.kind == MessageKind::kWarningBox;

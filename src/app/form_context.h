@@ -1,5 +1,5 @@
 // What the parts of the main window share: the desktop, the base's folder,
-// and the way a failure reaches the user.
+// the options of the search, and the way a failure reaches the user.
 //
 // Handlers may throw; the parts run them through Guarded(), which shows an
 // escaping failure in the general error report and lets the window go on,
@@ -22,8 +22,9 @@ class Desktop;
 class FormContext {
  public:
   // All three must outlive the context; `window` is the parent of every
-  // dialog; every call of the core goes through `env`.
-  FormContext(Desktop& desktop, QWidget& window, Env& env) : desktop_(desktop), window_(window), env_(env) {}
+  // dialog; every call of the core goes through `env`. Reads the options
+  // remembered from the last run.
+  FormContext(Desktop& desktop, QWidget& window, Env& env);
 
   Desktop& desktop() const { return desktop_; }
   Env& env() const { return env_; }
@@ -32,6 +33,11 @@ class FormContext {
   // BaseDirectory: empty until the window is first shown.
   const std::string& BaseDirectory() const { return base_directory_; }
   void SetBaseDirectory(std::string directory) { base_directory_ = std::move(directory); }
+
+  // Ё as Е in searches (SearchOptions::fold_yo): off until the user turns it
+  // on, then remembered between runs (QSettings).
+  bool FoldYo() const { return fold_yo_; }
+  void SetFoldYo(bool on);
 
   // Shows `message` over the window, in the way its kind names.
   void Show(const UserMessage& message) const;
@@ -50,6 +56,7 @@ class FormContext {
   QWidget& window_;
   Env& env_;
   std::string base_directory_;
+  bool fold_yo_ = false;
 };
 
 }  // namespace veskara

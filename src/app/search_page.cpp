@@ -259,7 +259,8 @@ void SearchPage::ShowFilesOfAllFoundWords() {
   // No entry is chosen now; choosing one afterwards lists its files again.
   found_words_->clearSelection();
   found_files_->clear();
-  FillFoundFiles(ListFilesOfEntries(context_.BaseDirectory(), found_number_lists_, context_.env()));
+  const std::vector<std::string_view> lists(found_number_lists_.begin(), found_number_lists_.end());
+  FillFoundFiles(ListFilesOfEntries(context_.BaseDirectory(), lists, context_.env()));
   status_.SetPanelText(1, QString("Files of all found words: %1").arg(found_files_->count()));
   found_files_->setFocus(Qt::OtherFocusReason);
 }

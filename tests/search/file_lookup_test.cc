@@ -69,7 +69,7 @@ TEST_F(FileLookupTest, OddLinesArePathsAndEvenLinesNumbers) {
 
 TEST_F(FileLookupTest, MissingFilesFileThrows) {
   EXPECT_THROW(Rows("1"), IoError);
-  const std::string lists[] = {"1"};
+  const std::string_view lists[] = {"1"};
   EXPECT_THROW(ListFilesOfEntries(dir_.path(), lists), IoError);
 }
 
@@ -77,7 +77,7 @@ TEST_F(FileLookupTest, FilesOfAllEntriesComeOnceInRecordOrder) {
   WriteFile(dir_ / "fls.txt", CrLf({"/d/a.htm", "0", "tag|/d/b.htm", "1", "/d/c.pdf", "2", "/d/a.htm", "3", "/d/e.htm",
                                     "4", "/d/late.htm", "2", "/d/z.htm", "07"}));
   struct Case {
-    std::vector<std::string> lists;
+    std::vector<std::string_view> lists;
     std::vector<std::string> rows;
   } cases[] = {
       {{"4,1", "2,0"}, {"/d/a.htm", "/d/b.htm", "/d/c.pdf", "/d/e.htm"}},
@@ -105,16 +105,17 @@ TEST_F(FileLookupTest, FilesOfAllEntriesAreTheUnionOfEachEntrysFiles) {
     std::string bytes;
     for (const std::string& line : records) bytes += line + "\r\n";
     WriteFile(dir_ / "fls.txt", bytes);
-    std::vector<std::string> lists;
+    std::vector<std::string> list_texts;
     for (size_t l = rng() % 6; l > 0; --l) {
       std::string list;
       for (size_t n = 1 + rng() % 5; n > 0; --n) list += std::to_string(rng() % 25) + (n > 1 ? "," : "");
-      lists.push_back(list);
+      list_texts.push_back(list);
     }
+    const std::vector<std::string_view> lists(list_texts.begin(), list_texts.end());
     // The first record of each number, as a one-entry lookup finds it.
     std::vector<size_t> record_of_rows;
     std::vector<std::string> union_of_rows;
-    for (const std::string& list : lists) {
+    for (std::string_view list : lists) {
       for (std::string_view n : SplitNumberList(list)) {
         for (size_t r = 0; r + 1 < records.size(); r += 2) {
           if (records[r + 1] == n) {

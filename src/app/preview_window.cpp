@@ -250,15 +250,15 @@ PreviewWindow::PreviewWindow(FormContext& context, QByteArray path, std::string 
   auto result = std::make_shared<DocumentMatches>();
   Env& env = context.env();
   const std::string base_directory = context.BaseDirectory();
-  reader_ = QThread::create([result, &env, file = path.toStdString(), query = std::move(query), options,
-                             base_directory] {
-    try {
-      *result = FindDocumentMatches(file, query, options, base_directory, env);
-    } catch (const std::exception& failure) {
-      result->status = DocumentMatches::Status::kUnreadable;
-      result->unread_reason = FailureText(failure, "read the file");
-    }
-  });
+  reader_ =
+      QThread::create([result, &env, file = path.toStdString(), query = std::move(query), options, base_directory] {
+        try {
+          *result = FindDocumentMatches(file, query, options, base_directory, env);
+        } catch (const std::exception& failure) {
+          result->status = DocumentMatches::Status::kUnreadable;
+          result->unread_reason = FailureText(failure, "read the file");
+        }
+      });
   reader_->setParent(this);
   connect(reader_, &QThread::finished, this, [this, result] {
     if (closed_) {

@@ -46,17 +46,17 @@ struct NamedEntity {
 
 // The others that pages use, and the capitals of old pages.
 constexpr NamedEntity kOtherEntities[] = {
-    {"AMP", '&'},        {"COPY", 0xA9},       {"Dagger", 0x2021},  {"GT", '>'},           {"LT", '<'},
-    {"NBSP", 0xA0},      {"OElig", 0x0152},    {"Prime", 0x2033},   {"QUOT", '"'},         {"REG", 0xAE},
-    {"Scaron", 0x0160},  {"Yuml", 0x0178},     {"amp", '&'},        {"apos", '\''},        {"bdquo", 0x201E},
-    {"bull", 0x2022},    {"circ", 0x02C6},     {"dagger", 0x2020},  {"darr", 0x2193},      {"emsp", 0x2003},
-    {"ensp", 0x2002},    {"euro", 0x20AC},     {"fnof", 0x0192},    {"gt", '>'},           {"harr", 0x2194},
-    {"hellip", 0x2026},  {"larr", 0x2190},     {"ldquo", 0x201C},   {"lrm", 0x200E},       {"lsaquo", 0x2039},
-    {"lsquo", 0x2018},   {"lt", '<'},          {"mdash", 0x2014},   {"minus", 0x2212},     {"ndash", 0x2013},
-    {"oelig", 0x0153},   {"permil", 0x2030},   {"prime", 0x2032},   {"quot", '"'},         {"rarr", 0x2192},
-    {"rdquo", 0x201D},   {"rlm", 0x200F},      {"rsaquo", 0x203A},  {"rsquo", 0x2019},     {"sbquo", 0x201A},
-    {"scaron", 0x0161},  {"thinsp", 0x2009},   {"tilde", 0x02DC},   {"trade", 0x2122},     {"uarr", 0x2191},
-    {"zwj", 0x200D},     {"zwnj", 0x200C},
+    {"AMP", '&'},       {"COPY", 0xA9},     {"Dagger", 0x2021}, {"GT", '>'},       {"LT", '<'},
+    {"NBSP", 0xA0},     {"OElig", 0x0152},  {"Prime", 0x2033},  {"QUOT", '"'},     {"REG", 0xAE},
+    {"Scaron", 0x0160}, {"Yuml", 0x0178},   {"amp", '&'},       {"apos", '\''},    {"bdquo", 0x201E},
+    {"bull", 0x2022},   {"circ", 0x02C6},   {"dagger", 0x2020}, {"darr", 0x2193},  {"emsp", 0x2003},
+    {"ensp", 0x2002},   {"euro", 0x20AC},   {"fnof", 0x0192},   {"gt", '>'},       {"harr", 0x2194},
+    {"hellip", 0x2026}, {"larr", 0x2190},   {"ldquo", 0x201C},  {"lrm", 0x200E},   {"lsaquo", 0x2039},
+    {"lsquo", 0x2018},  {"lt", '<'},        {"mdash", 0x2014},  {"minus", 0x2212}, {"ndash", 0x2013},
+    {"oelig", 0x0153},  {"permil", 0x2030}, {"prime", 0x2032},  {"quot", '"'},     {"rarr", 0x2192},
+    {"rdquo", 0x201D},  {"rlm", 0x200F},    {"rsaquo", 0x203A}, {"rsquo", 0x2019}, {"sbquo", 0x201A},
+    {"scaron", 0x0161}, {"thinsp", 0x2009}, {"tilde", 0x02DC},  {"trade", 0x2122}, {"uarr", 0x2191},
+    {"zwj", 0x200D},    {"zwnj", 0x200C},
 };
 
 constexpr size_t kLongestEntity = 32;  // "&#x10FFFF;" and every name fit

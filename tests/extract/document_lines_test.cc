@@ -55,35 +55,44 @@ TEST_P(PageLinesTest, ShowsTheTextOutsideTags) {
 
 INSTANTIATE_TEST_SUITE_P(
     Pages, PageLinesTest,
-    ::testing::Values(
-        PageCase{"Tags", "Hello <b>World</b>\r\n", {"1:Hello World"}},
-        // A tag separates words for the tokenizer, so it shows as a blank.
-        PageCase{"TagBetweenLetters", "<td>WOR</td><td>LD</td>", {"1:WOR LD"}},
-        // Punctuation that holds on to a word needs no blank for a tag.
-        PageCase{"TagBesidePunctuation", "<p>Say <b>this</b>, (<i>that</i>) &laquo;<q>so</q>&raquo;.</p>",
-                 {"1:Say this, (that) «so»."}},
-        PageCase{"LineNumbersCountEveryLine", "<html>\n<body>\n\n<p>text</p>\n", {"4:text"}},
-        PageCase{"TagAcrossLines", "abc <a\nhref=x> def\n", {"1:abc", "2:def"}},
-        // The lone ">" is too short for the reader, so the tag stays open.
-        PageCase{"CloserOnAShortLine", "text <a\n>\nhidden words\nstill> shown\n", {"1:text", "4:shown"}},
-        PageCase{"CloserOutsideATag", "a > b ok", {"1:a > b ok"}},
-        PageCase{"Entities",
-                 "caf&eacute; &amp; &lt;b&gt; &#1055;&#x440;&#X438; &NBSP;x&nbsp;y &bogus; &amp &#; &#xZ;",
-                 {"1:café & <b> При x y &bogus; &amp &#; &#xZ;"}},
-        PageCase{"EntitiesOfNothing", "a&#0;b &#1114112; c&#27;d&#x9B;e", {"1:a\xEF\xBF\xBD"
-                                                                              "b \xEF\xBF\xBD c d e"}},
-        PageCase{"BlanksCollapse", "  a \t\t b\x01\x7F"
-                                   "c  ",
-                 {"1:a b c"}},
-        // A terminal must never receive a control byte from a page.
-        PageCase{"ControlBytes", "red\x1b[31mtext \xC2\x9B" "2J end", {"1:red [31mtext 2J end"}},
-        PageCase{"Windows1251", "\xcf\xf0\xe8\xe2\xe5\xf2 \x98\xA0 ok", {"1:Привет ok"}},
-        PageCase{"Utf8", "Привет, мир", {"1:Привет, мир"}},
-        PageCase{"CharacterWithoutAForm", "ab日cd", {"1:ab日cd"}},
-        PageCase{"CrOnlyLineEnds", "one\rtwo\r", {"1:onetwo"}},
-        PageCase{"CtrlZ", "first\nsec\x1a" "ond\nthird\n\x1alast\n", {"1:first", "2:sec", "3:third"}},
-        PageCase{"ShortLines", "x\n<\nab\n", {"3:ab"}},
-        PageCase{"Empty", "", {}}),
+    ::testing::Values(PageCase{"Tags", "Hello <b>World</b>\r\n", {"1:Hello World"}},
+                      // A tag separates words for the tokenizer, so it shows as a blank.
+                      PageCase{"TagBetweenLetters", "<td>WOR</td><td>LD</td>", {"1:WOR LD"}},
+                      // Punctuation that holds on to a word needs no blank for a tag.
+                      PageCase{"TagBesidePunctuation",
+                               "<p>Say <b>this</b>, (<i>that</i>) &laquo;<q>so</q>&raquo;.</p>",
+                               {"1:Say this, (that) «so»."}},
+                      PageCase{"LineNumbersCountEveryLine", "<html>\n<body>\n\n<p>text</p>\n", {"4:text"}},
+                      PageCase{"TagAcrossLines", "abc <a\nhref=x> def\n", {"1:abc", "2:def"}},
+                      // The lone ">" is too short for the reader, so the tag stays open.
+                      PageCase{"CloserOnAShortLine", "text <a\n>\nhidden words\nstill> shown\n", {"1:text", "4:shown"}},
+                      PageCase{"CloserOutsideATag", "a > b ok", {"1:a > b ok"}},
+                      PageCase{
+                          "Entities",
+                          "caf&eacute; &amp; &lt;b&gt; &#1055;&#x440;&#X438; &NBSP;x&nbsp;y &bogus; &amp &#; &#xZ;",
+                          {"1:café & <b> При x y &bogus; &amp &#; &#xZ;"}},
+                      PageCase{"EntitiesOfNothing",
+                               "a&#0;b &#1114112; c&#27;d&#x9B;e",
+                               {"1:a\xEF\xBF\xBD"
+                                "b \xEF\xBF\xBD c d e"}},
+                      PageCase{"BlanksCollapse",
+                               "  a \t\t b\x01\x7F"
+                               "c  ",
+                               {"1:a b c"}},
+                      // A terminal must never receive a control byte from a page.
+                      PageCase{"ControlBytes",
+                               "red\x1b[31mtext \xC2\x9B"
+                               "2J end",
+                               {"1:red [31mtext 2J end"}},
+                      PageCase{"Windows1251", "\xcf\xf0\xe8\xe2\xe5\xf2 \x98\xA0 ok", {"1:Привет ok"}},
+                      PageCase{"Utf8", "Привет, мир", {"1:Привет, мир"}},
+                      PageCase{"CharacterWithoutAForm", "ab日cd", {"1:ab日cd"}},
+                      PageCase{"CrOnlyLineEnds", "one\rtwo\r", {"1:onetwo"}},
+                      PageCase{"CtrlZ",
+                               "first\nsec\x1a"
+                               "ond\nthird\n\x1alast\n",
+                               {"1:first", "2:sec", "3:third"}},
+                      PageCase{"ShortLines", "x\n<\nab\n", {"3:ab"}}, PageCase{"Empty", "", {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PageLines, LettersAreWhatTheTokenizerSees) {
@@ -119,8 +128,8 @@ TEST(PageLines, WhatCannotBeRead) {
 // lines are exactly the words the markup reader indexes.
 TEST(PageLines, WordsAreTheMarkupReadersWords) {
   std::mt19937 rng(17);
-  const std::vector<std::string> pieces = {"ab",  "Xy1", "Привет", "\xcf\xf0\xe8", "<",  ">",   " ", "\t",  "\n",
-                                           "\r\n", "\r", "q",      "日",           "\x1a", "ёЁ", "\x98", "\xA0", "-"};
+  const std::vector<std::string> pieces = {"ab",   "Xy1", "Привет", "\xcf\xf0\xe8", "<",    ">",  " ",    "\t",   "\n",
+                                           "\r\n", "\r",  "q",      "日",           "\x1a", "ёЁ", "\x98", "\xA0", "-"};
   TempDir dir;
   for (int round = 0; round < 300; ++round) {
     std::string page;

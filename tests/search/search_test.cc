@@ -352,6 +352,7 @@ TEST_F(SearchTest, FoldedSearchMatchesTheLiteralPassesOnAFoldedBase) {
     for (size_t r = rng() % 60; r > 0; --r) {
       std::string word = random_word(4);
       UpperCase1251InPlace(word);  // the base holds capitals only
+      if (rng() % 20 == 0) word.insert(rng() % word.size(), "\r");  // a stray CR in the text
       const std::string numbers = std::to_string(rng() % 5) + "," + std::to_string(5 + rng() % 5);
       bytes += word + "\r\n" + numbers + "\r\n";
       folded_bytes += fold(word) + "\r\n" + numbers + "\r\n";

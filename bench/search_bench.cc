@@ -1,19 +1,25 @@
 // Search, file lookup and counts on a large generated base, against the
 // algorithms as first written (one read of wrds.txt per query word, the
 // nested-loop intersection, one read of fls.txt per number), in one run.
+// Then find (the files of every entry of a search) against its bound: the
+// search plus one read of fls.txt.
 //
-//   search_bench [BASE_DIR]   (default /tmp/veskara-search-bench; the base
-//                              is generated there when it is missing)
+//   search_bench [BASE_DIR] [find]   (default /tmp/veskara-search-bench; the
+//                                    base is generated there when it is
+//                                    missing; "find": only the find part)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "base_generator.h"
 #include "platform/env.h"
+#include "platform/line_scanner.h"
+#include "platform/strings.h"
 #include "platform/text_file.h"
 #include "reference/literal_search.h"
 #include "search/base_statistics.h"
@@ -29,8 +35,8 @@ double Milliseconds(Clock::duration d) { return std::chrono::duration<double, st
 
 // Runs `body` `reps` times; prints the best and median wall-clock times and
 // the best processor time (the machine may be shared), and returns the best
-// wall-clock time in ms.
-double Time(const char* what, int reps, const std::function<void()>& body) {
+// wall-clock time in ms; *best_cpu gets the best processor time when given.
+double Time(const char* what, int reps, const std::function<void()>& body, double* best_cpu_out = nullptr) {
   std::vector<double> times;
   double best_cpu = 1e300;
   for (int i = 0; i < reps; ++i) {
@@ -44,7 +50,24 @@ double Time(const char* what, int reps, const std::function<void()>& body) {
   std::printf("%-56s best %8.2f ms  median %8.2f ms  cpu %8.2f ms  (%d runs)\n", what, times.front(),
               times[times.size() / 2], best_cpu, reps);
   std::fflush(stdout);
+  if (best_cpu_out != nullptr) *best_cpu_out = best_cpu;
   return times.front();
+}
+
+// One read of fls.txt that lists its files: every record's path line made
+// a row (trimmed, kept). The bound of find beyond its search.
+std::vector<std::string> ListEveryFile(const std::string& path) {
+  LineScanner scanner(Env::Default(), path);
+  std::vector<std::string> rows;
+  std::string scratch;
+  std::string_view raw;
+  bool odd = true;
+  while (scanner.Next(&raw)) {
+    if (odd) rows.emplace_back(Trim(LineText(raw, scratch)));
+    odd = !odd;
+  }
+  scanner.Close();
+  return rows;
 }
 
 size_t ReadWhole(const std::string& path) {
@@ -111,10 +134,12 @@ int Main(int argc, char** argv) {
   ReadWhole(base + "/wrds.txt");  // into the page cache
   ReadWhole(base + "/fls.txt");
 
-  Time("sequential read of wrds.txt (1 MB blocks, count LF)", 10, [&] { ReadWhole(base + "/wrds.txt"); });
-  Time("CountBase (both files)", 5, [&] { CountBase(base); });
-
+  const bool find_only = argc > 2 && std::string(argv[2]) == "find";
   int failures = 0;
+  if (!find_only) {
+    Time("sequential read of wrds.txt (1 MB blocks, count LF)", 10, [&] { ReadWhole(base + "/wrds.txt"); });
+    Time("CountBase (both files)", 5, [&] { CountBase(base); });
+  }
   struct Query {
     const char* label;
     const char* baseline_label;
@@ -125,7 +150,7 @@ int Main(int argc, char** argv) {
       {"search three words \"alph brav charl\"", "  baseline: written passes", "alph brav charl"},
       {"search two one-letter words \"q w\" (stops above 500)", "  baseline: written passes", "q w"},
   };
-  for (const Query& q : queries) {
+  for (const Query& q : find_only ? std::span<const Query>() : std::span<const Query>(queries)) {
     SearchOutcome outcome;
     double fast = Time(q.label, 10, [&] { outcome = RunSearch(base, q.text); });
     std::vector<SearchEntry> literal;
@@ -136,26 +161,67 @@ int Main(int argc, char** argv) {
                 slow / fast);
   }
 
-  std::string crowded = RunSearch(base, "crowded").entries.at(0).numbers;
-  std::vector<std::string_view> numbers = SplitNumberList(crowded);
-  std::vector<std::string> rows;
-  char label[100];
-  std::snprintf(label, sizeof label, "file lookup of an entry with %zu numbers", numbers.size());
-  double fast = Time(label, 10, [&] { rows = ListFilesOfEntry(base, crowded); });
-  // The written lookup reads fls.txt once per number: time every 100th
-  // number and scale up, or the baseline alone would take minutes.
-  size_t step = 100;
-  size_t sampled = 0;
-  std::string row;
-  double slow = Time("  baseline: one read of fls.txt per number, 1 in 100", 1,
-                     [&] {
-                       for (size_t i = 0; i < numbers.size(); i += step, ++sampled) {
-                         if (!LiteralLookup(base, numbers[i], &row) || row != rows[i]) ++failures;
-                       }
-                     }) *
-                static_cast<double>(numbers.size()) / static_cast<double>(sampled);
-  std::printf("  baseline scaled to %zu numbers: %.0f ms; %zu rows; %.0fx faster\n", numbers.size(), slow, rows.size(),
-              slow / fast);
+  if (!find_only) {
+    std::string crowded = RunSearch(base, "crowded").entries.at(0).numbers;
+    std::vector<std::string_view> numbers = SplitNumberList(crowded);
+    std::vector<std::string> rows;
+    char label[100];
+    std::snprintf(label, sizeof label, "file lookup of an entry with %zu numbers", numbers.size());
+    double fast = Time(label, 10, [&] { rows = ListFilesOfEntry(base, crowded); });
+    // The written lookup reads fls.txt once per number: time every 100th
+    // number and scale up, or the baseline alone would take minutes.
+    size_t step = 100;
+    size_t sampled = 0;
+    std::string row;
+    double slow = Time("  baseline: one read of fls.txt per number, 1 in 100", 1,
+                       [&] {
+                         for (size_t i = 0; i < numbers.size(); i += step, ++sampled) {
+                           if (!LiteralLookup(base, numbers[i], &row) || row != rows[i]) ++failures;
+                         }
+                       }) *
+                  static_cast<double>(numbers.size()) / static_cast<double>(sampled);
+    std::printf("  baseline scaled to %zu numbers: %.0f ms; %zu rows; %.0fx faster\n", numbers.size(), slow,
+                rows.size(), slow / fast);
+  }
+
+  // find: no more than the search plus one read of fls.txt, taken two ways:
+  // a read that only lists every file, and the lookup of all the numbers
+  // found, which also gives the rows that find's are checked against.
+  // Compared in processor time, which other work on the machine disturbs
+  // least.
+  double files_read = 0;
+  Time(
+      "one read of fls.txt listing every file", 10, [&] { ListEveryFile(base + "/fls.txt"); }, &files_read);
+  for (const Query& q : queries) {
+    double search = 0;
+    Time(
+        q.label, 10, [&] { RunSearch(base, q.text); }, &search);
+    FoundFiles found;
+    char find_label[100];
+    std::snprintf(find_label, sizeof find_label, "  find \"%s\"", q.text);
+    double find = 0;
+    Time(
+        find_label, 10, [&] { found = FindFiles(base, q.text, SearchOptions{}); }, &find);
+    // The lookup of one entry, with the numbers of all entries: the
+    // program's own single read of fls.txt for these files.
+    std::string all_numbers;
+    for (const SearchEntry& entry : found.search.entries) all_numbers += entry.numbers + ",";
+    std::vector<std::string> every;
+    double lookup = 0;
+    Time(
+        "  one lookup of all their numbers", 5, [&] { every = ListFilesOfEntry(base, all_numbers); }, &lookup);
+    std::sort(every.begin(), every.end());
+    every.erase(std::unique(every.begin(), every.end()), every.end());
+    std::vector<std::string> rows = found.rows;
+    std::sort(rows.begin(), rows.end());
+    const bool same = rows == every;
+    failures += !same;
+    std::printf(
+        "  %zu entries, %zu files; same as the lookup: %s; cpu: find - search = %.2f ms "
+        "(listing read %.2f ms: %s; lookup %.2f ms: %s)\n",
+        found.search.entries.size(), found.rows.size(), same ? "yes" : "NO", find - search, files_read,
+        find <= search + files_read ? "within" : "over", lookup, find <= search + lookup ? "within" : "over");
+  }
 
   if (failures > 0) std::printf("MISMATCHES: %d\n", failures);
   return failures > 0 ? 1 : 0;

@@ -1,7 +1,10 @@
 // The markup reader on arbitrary page bytes against the reading steps
 // written literally: line rules, UTF-8 lines to Windows-1251, trimming,
 // upper-casing, cutting out tags (the tag state carried across lines) and
-// runs of two or more word bytes.
+// runs of two or more word bytes. The same page's shown lines must be
+// well-formed UTF-8 without a control character, and, for a page without
+// entities to decode, hold exactly the words the reader indexed.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,7 +12,9 @@
 #include <vector>
 
 #include "base/posting_table.h"
+#include "extract/document_lines.h"
 #include "extract/readers.h"
+#include "extract/tokenizer.h"
 #include "base/word_chars.h"
 #include "fuzz_util.h"
 #include "reference/literal_lines.h"
@@ -88,5 +93,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(table.WordAt(i) == expected[i]);
     FUZZ_CHECK(table.NumberAt(i) == "7");
   }
+
+  std::vector<std::string> shown_words;
+  const std::string failure = ForEachPageLine(Env::Default(), path, [&](const ShownLine& line) {
+    FUZZ_CHECK(!line.letters.empty() && line.starts.size() == line.letters.size() + 1);
+    FUZZ_CHECK(line.starts.front() == 0 && line.starts.back() == line.text.size());
+    for (size_t i = 0; i + 1 < line.starts.size(); ++i) FUZZ_CHECK(line.starts[i] < line.starts[i + 1]);
+    for (const char c : line.text) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    const bool ascii = std::all_of(line.text.begin(), line.text.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    FUZZ_CHECK(ascii || IsMultibyteUtf8(line.text));  // well-formed UTF-8
+    ForEachWord(line.letters, [&](std::string_view w) { shown_words.emplace_back(w); });
+  });
+  FUZZ_CHECK(failure.empty());
+  if (page.find('&') == std::string_view::npos) FUZZ_CHECK(shown_words == expected);
   return 0;
 }

@@ -7,26 +7,34 @@
 
 namespace veskara::testing {
 
-// A one-page document with one line of Helvetica text per entry of `lines`.
-inline std::string MakePdf(const std::vector<std::string>& lines) {
-  std::string content = "BT /F1 12 Tf 72 720 Td 14 TL\n";
-  for (const std::string& line : lines) {
-    content += "(";
-    for (char c : line) {
-      if (c == '(' || c == ')' || c == '\\') content += '\\';
-      content += c;
-    }
-    content += ") Tj T*\n";
-  }
-  content += "ET\n";
+// A document with one page per entry of `pages`, each with one line of
+// Helvetica text per string.
+inline std::string MakePdfPages(const std::vector<std::vector<std::string>>& pages) {
+  // Objects: 1 catalog, 2 page tree, 3 font, then a page and its contents
+  // for each page.
+  std::string kids;
+  for (size_t p = 0; p < pages.size(); ++p) kids += (p > 0 ? " " : "") + std::to_string(4 + 2 * p) + " 0 R";
   std::vector<std::string> objects = {
       "<< /Type /Catalog /Pages 2 0 R >>",
-      "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
-      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 4 0 R >> >> "
-      "/Contents 5 0 R >>",
+      "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>",
       "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>",
-      "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream",
   };
+  for (size_t p = 0; p < pages.size(); ++p) {
+    std::string content = "BT /F1 12 Tf 72 720 Td 14 TL\n";
+    for (const std::string& line : pages[p]) {
+      content += "(";
+      for (char c : line) {
+        if (c == '(' || c == ')' || c == '\\') content += '\\';
+        content += c;
+      }
+      content += ") Tj T*\n";
+    }
+    content += "ET\n";
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> "
+                      "/Contents " +
+                      std::to_string(5 + 2 * p) + " 0 R >>");
+    objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream");
+  }
   std::string pdf = "%PDF-1.4\n";
   std::vector<size_t> offsets;
   for (size_t i = 0; i < objects.size(); ++i) {
@@ -44,5 +52,8 @@ inline std::string MakePdf(const std::vector<std::string>& lines) {
          std::to_string(xref) + "\n%%EOF\n";
   return pdf;
 }
+
+// A one-page document with one line of Helvetica text per entry of `lines`.
+inline std::string MakePdf(const std::vector<std::string>& lines) { return MakePdfPages({lines}); }
 
 }  // namespace veskara::testing

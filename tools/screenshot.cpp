@@ -1,15 +1,19 @@
 // Renders the window over a sample base to a PNG, without a display:
 //   veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]
 //   veskara-screenshot --base-page BASE_DIR OUTPUT.png FOLDER...
+//   veskara-screenshot --preview NAME BASE_DIR FOLDER QUERY OUTPUT.png
 // The first adds FOLDER to the base through "Add to base", searches QUERY,
 // chooses the first found word and saves the window as it then looks, in
 // the default font or in one of POINT_SIZE points. The second adds each
-// FOLDER through the Base page's "Add folder…" and saves the Base page.
+// FOLDER through the Base page's "Add folder…" and saves the Base page. The
+// third lists the files of all found words instead, opens "Show matches" on
+// the file whose path ends with NAME, and saves the preview window.
 #include <QApplication>
 #include <QFont>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QAction>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
@@ -18,6 +22,7 @@
 #include <cstring>
 
 #include "app/desktop.h"
+#include "app/preview_window.h"
 #include "app/tm_form.h"
 
 namespace {
@@ -75,40 +80,87 @@ int BasePage(int argc, char** argv) {
 
 }  // namespace
 
+// The action of `list`'s menu named `text`.
+QAction* MenuAction(QWidget* list, const QString& text) {
+  for (QAction* action : list->actions()) {
+    if (action->text() == text) return action;
+  }
+  std::fprintf(stderr, "veskara-screenshot: no menu item %s\n", qPrintable(text));
+  std::exit(1);
+}
+
+// Lists the files of all found words, opens the preview of the one whose
+// path ends with `name`, and saves it to `output` once it has read.
+int SavePreview(veskara::TmForm& form, const QString& name, const QString& output) {
+  auto* found_words = form.findChild<QListWidget*>("ListBox1");
+  auto* found_files = form.findChild<QListWidget*>("ListBox2");
+  MenuAction(found_words, "Show files of all found words")->trigger();
+  for (int row = 0; row < found_files->count(); ++row) {
+    if (found_files->item(row)->text().endsWith(name)) found_files->setCurrentRow(row);
+  }
+  if (found_files->currentItem() == nullptr || !found_files->currentItem()->text().endsWith(name)) {
+    std::fprintf(stderr, "veskara-screenshot: no found file ends with %s\n", qPrintable(name));
+    return 1;
+  }
+  MenuAction(found_files, "Show matches")->trigger();
+  auto* preview = form.findChild<veskara::PreviewWindow*>("Preview");
+  if (preview == nullptr) return 1;
+  QSignalSpy loaded(preview, &veskara::PreviewWindow::loaded);
+  if (!preview->Loaded() && !loaded.wait(60000)) return 1;
+  QApplication::processEvents();
+  return Save(*preview, output.toLocal8Bit().constData()) ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--base-page") == 0) return BasePage(argc, argv);
-  if (argc != 5 && argc != 6) {
-    std::fprintf(stderr, "usage: veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]\n");
+  // The operands after the option, argv[1] first (the application keeps argc).
+  int count = argc;
+  char** args = argv;
+  QString preview_name;
+  if (count > 2 && std::strcmp(args[1], "--preview") == 0) {
+    preview_name = QString::fromLocal8Bit(args[2]);
+    args += 2;
+    count -= 2;
+  }
+  if (count != 5 && (count != 6 || !preview_name.isEmpty())) {
+    std::fprintf(stderr,
+                 "usage: veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]\n"
+                 "       veskara-screenshot --base-page BASE_DIR OUTPUT.png FOLDER...\n"
+                 "       veskara-screenshot --preview NAME BASE_DIR FOLDER QUERY OUTPUT.png\n");
     return 2;
   }
-  if (argc == 6) {
+  if (count == 6) {
     QFont font = QApplication::font();
-    font.setPointSize(std::atoi(argv[5]));
+    font.setPointSize(std::atoi(args[5]));
     if (font.pointSize() <= 0) {
-      std::fprintf(stderr, "veskara-screenshot: not a point size: %s\n", argv[5]);
+      std::fprintf(stderr, "veskara-screenshot: not a point size: %s\n", args[5]);
       return 2;
     }
     QApplication::setFont(font);
   }
-  const std::string base = argv[1];
+  const std::string base = args[1];
   FailingDesktop desktop;
   veskara::TmForm form(desktop, [base] { return base; });
   form.show();
   auto* found_words = form.findChild<QListWidget*>("ListBox1");
 
-  form.findChild<QLineEdit*>("DirEdit")->setText(QString::fromLocal8Bit(argv[2]));
+  form.findChild<QLineEdit*>("DirEdit")->setText(QString::fromLocal8Bit(args[2]));
   if (!Scan(form, [&] { form.findChild<QPushButton*>("btnScan")->click(); })) return 1;
 
-  form.findChild<QLineEdit*>("Edit1")->setText(QString::fromLocal8Bit(argv[3]));
+  form.findChild<QLineEdit*>("Edit1")->setText(QString::fromLocal8Bit(args[3]));
   form.findChild<QPushButton*>("btnGO")->click();
   if (found_words->count() == 0) {
     std::fprintf(stderr, "veskara-screenshot: nothing found\n");
     return 1;
   }
+  if (!preview_name.isEmpty()) {
+    const int saved = SavePreview(form, preview_name, QString::fromLocal8Bit(args[4]));
+    return desktop.failed ? 1 : saved;
+  }
   QTest::mouseClick(found_words->viewport(), Qt::LeftButton, {},
                     found_words->visualItemRect(found_words->item(0)).center());
   QApplication::processEvents();
   if (desktop.failed) return 1;
-  return Save(form, argv[4]) ? 0 : 1;
+  return Save(form, args[4]) ? 0 : 1;
 }

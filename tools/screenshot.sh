@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Remakes docs/screenshot.png and docs/screenshot-13pt.png: the window over a
-# small sample base in the default font and at 13 points; and
-# docs/screenshot-base.png: the Base page over a base of two of its folders.
-# Rendered offscreen (no display needed). The sample lives in
-# /tmp/veskara-sample and is removed afterwards.
+# small sample base in the default font and at 13 points; docs/screenshot-base.png:
+# the Base page over a base of two of its folders; and docs/screenshot-preview.png,
+# the preview of one found file's matches. Rendered offscreen (no display needed).
+# The sample lives in /tmp/veskara-sample and is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # The build folder of test.sh and run.sh, configured the same way.
@@ -33,11 +33,28 @@ page "$SAMPLE/Documents/reports/summary.shtml" "Summary" \
 # A damaged document, for the Base page's list of files that could not be read.
 printf '%%PDF-1.4\n%%%%EOF\n' > "$SAMPLE/Documents/reports/scan-2023.pdf"
 
+# A longer page for the preview. It holds no word that the pages above lack,
+# so the window's own screenshots show the same rows with or without it.
+cat > "$SAMPLE/Documents/garden/planting-guide.htm" <<'PAGE'
+<html><head><title>Planting guide</title></head>
+<body>
+<h1>Planting guide</h1>
+<p>Roses are planted in early spring, once the ground has thawed.</p>
+<p>Dig a hole twice as wide as the roots and water it well.</p>
+<p>Young plants need shade in their first week outside.</p>
+<p>Tomatoes are planted after the last frost;</p>
+<p>pumpkins and beans follow in late May.</p>
+<p>Mulch keeps the soil moist between waterings.</p>
+<p><b>Planting</b> in rows makes weeding easier.</p>
+</body></html>
+PAGE
+
 mkdir -p docs
-QT_QPA_PLATFORM=offscreen build/src/app/veskara-screenshot \
-  "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot.png
-QT_QPA_PLATFORM=offscreen build/src/app/veskara-screenshot \
-  "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot-13pt.png 13
-QT_QPA_PLATFORM=offscreen build/src/app/veskara-screenshot --base-page \
+shot=build/src/app/veskara-screenshot
+QT_QPA_PLATFORM=offscreen "$shot" "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot.png
+QT_QPA_PLATFORM=offscreen "$shot" "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot-13pt.png 13
+QT_QPA_PLATFORM=offscreen "$shot" --base-page \
   "$SAMPLE/base-page" docs/screenshot-base.png "$SAMPLE/Documents/garden" "$SAMPLE/Documents/reports"
-echo "docs/screenshot.png, docs/screenshot-13pt.png and docs/screenshot-base.png written"
+QT_QPA_PLATFORM=offscreen "$shot" --preview planting-guide.htm \
+  "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot-preview.png
+echo "docs/screenshot.png, docs/screenshot-13pt.png, docs/screenshot-base.png and docs/screenshot-preview.png written"

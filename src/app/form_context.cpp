@@ -1,6 +1,7 @@
 #include "app/form_context.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QUrl>
 #include <exception>
 
@@ -8,6 +9,23 @@
 #include "platform/paths.h"
 
 namespace veskara {
+
+namespace {
+
+// ~/.config/veskara/veskara.conf on Linux.
+QSettings Settings() { return QSettings("veskara", "veskara"); }
+
+constexpr const char* kFoldYoKey = "search/foldYo";
+
+}  // namespace
+
+FormContext::FormContext(Desktop& desktop, QWidget& window, Env& env)
+    : desktop_(desktop), window_(window), env_(env), fold_yo_(Settings().value(kFoldYoKey, false).toBool()) {}
+
+void FormContext::SetFoldYo(bool on) {
+  fold_yo_ = on;
+  Settings().setValue(kFoldYoKey, on);
+}
 
 bool FormContext::OpenLocalPath(const std::string& path) const {
   // The desktop may report success for a path that names nothing.

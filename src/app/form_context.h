@@ -1,5 +1,6 @@
 // What the parts of the main window share: the desktop, the base's folder,
-// opening a path, and the way a failure reaches the user.
+// opening a path, the options of the search, and the way a failure reaches
+// the user.
 //
 // Handlers may throw; the parts run them through Guarded(), which shows an
 // escaping failure in the general error report and lets the window go on,
@@ -25,8 +26,9 @@ inline constexpr const char* kCannotOpenFile = "Sorry, can't open selected file.
 class FormContext {
  public:
   // All three must outlive the context; `window` is the parent of every
-  // dialog; every call of the core goes through `env`.
-  FormContext(Desktop& desktop, QWidget& window, Env& env) : desktop_(desktop), window_(window), env_(env) {}
+  // dialog; every call of the core goes through `env`. Reads the options
+  // remembered from the last run.
+  FormContext(Desktop& desktop, QWidget& window, Env& env);
 
   Desktop& desktop() const { return desktop_; }
   Env& env() const { return env_; }
@@ -39,6 +41,11 @@ class FormContext {
   // Opens a local path (a file or a folder) through the desktop; false when
   // the path names nothing or the desktop refuses.
   bool OpenLocalPath(const std::string& path) const;
+
+  // Ё as Е in searches (SearchOptions::fold_yo): off until the user turns it
+  // on, then remembered between runs (QSettings).
+  bool FoldYo() const { return fold_yo_; }
+  void SetFoldYo(bool on);
 
   // Shows `message` over the window, in the way its kind names.
   void Show(const UserMessage& message) const;
@@ -57,6 +64,7 @@ class FormContext {
   QWidget& window_;
   Env& env_;
   std::string base_directory_;
+  bool fold_yo_ = false;
 };
 
 }  // namespace veskara

@@ -15,6 +15,7 @@
 
 #include "app/desktop.h"
 #include "app/form_context.h"
+#include "app/preview_window.h"
 #include "app/scan_progress.h"
 #include "app/status_panels.h"
 #include "app/widgets.h"
@@ -86,6 +87,7 @@ SearchPage::SearchPage(FormContext& context, StatusPanels& status, ScanProgress&
   setTabOrder(query_, found_words_);
   setTabOrder(found_words_, found_files_);
   setTabOrder(found_files_, directory_);
+  AddFoundWordsMenu();
   AddFoundFilesMenu();
 
   connect(search_, &QPushButton::clicked, this, context_.Slot([this] { btnGOClick(); }));
@@ -110,21 +112,37 @@ SearchPage::SearchPage(FormContext& context, StatusPanels& status, ScanProgress&
   query_->installEventFilter(this);
 }
 
+// An item of `list`'s own menu, its keys working in the list, or anywhere on
+// the page when `page_wide`: the focus stays in the found words after a
+// choice, and the files' actions must reach the file chosen there.
+QAction* SearchPage::AddMenuAction(QListWidget* list, const QString& text, const QList<QKeySequence>& keys,
+                                   void (SearchPage::*handler)(), bool page_wide) {
+  auto* action = new QAction(text, list);
+  action->setShortcuts(keys);
+  action->setShortcutContext(page_wide ? Qt::WidgetWithChildrenShortcut : Qt::WidgetShortcut);
+  connect(action, &QAction::triggered, this, context_.Slot([this, handler] { (this->*handler)(); }));
+  list->addAction(action);
+  if (page_wide) addAction(action);
+  list->setContextMenuPolicy(Qt::ActionsContextMenu);
+  return action;
+}
+
+void SearchPage::AddFoundWordsMenu() {
+  AddMenuAction(found_words_, "Show files of all found words", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)},
+                &SearchPage::ShowFilesOfAllFoundWords, /*page_wide=*/true);
+}
+
 void SearchPage::AddFoundFilesMenu() {
-  // The list's own menu, with its keys working in the list.
   auto add_action = [this](const QString& text, const QList<QKeySequence>& keys, void (SearchPage::*handler)()) {
-    auto* action = new QAction(text, found_files_);
-    action->setShortcuts(keys);
-    action->setShortcutContext(Qt::WidgetShortcut);
-    connect(action, &QAction::triggered, this, context_.Slot([this, handler] { (this->*handler)(); }));
-    found_files_->addAction(action);
+    AddMenuAction(found_files_, text, keys, handler, /*page_wide=*/false);
   };
   // Enter first, so the menu shows the key users call it by.
   add_action("Open", {QKeySequence(Qt::Key_Enter), QKeySequence(Qt::Key_Return)}, &SearchPage::btnOpenClick);
+  AddMenuAction(found_files_, "Show matches", {QKeySequence(Qt::Key_F3)}, &SearchPage::ShowMatches,
+                /*page_wide=*/true);
   add_action("Open containing folder", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
              &SearchPage::OpenContainingFolder);
   add_action("Copy path", {QKeySequence::Copy}, &SearchPage::CopyPath);
-  found_files_->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void SearchPage::FitTexts(LayoutScale& scale) const {
@@ -190,10 +208,13 @@ bool SearchPage::ShowCutOffPath(QEvent* event) {
 
 void SearchPage::btnGOClick() {
   // Words are Windows-1251; a typed character without a form separates.
-  const std::string query = EncodeCp1251(query_->text().toStdString(), ' ');
-  SearchOutcome outcome = RunSearch(context_.BaseDirectory(), query, context_.env());
+  std::string query = EncodeCp1251(query_->text().toStdString(), ' ');
+  const SearchOptions options{.fold_yo = context_.FoldYo()};
+  SearchOutcome outcome = RunSearch(context_.BaseDirectory(), query, options, context_.env());
   for (const UserMessage& message : outcome.messages) context_.Show(message);
   if (outcome.status != SearchOutcome::Status::kDone) return;
+  shown_query_ = std::move(query);
+  shown_options_ = options;
 
   // The display step: rows replaced whole, none selected, focus unchanged.
   QStringList rows;
@@ -217,7 +238,12 @@ void SearchPage::ListBox1Click() {
   found_files_->clear();
   if (row >= found_number_lists_.size()) return;
   // A failed lookup leaves the list empty and the focus where it was.
-  const std::vector<std::string> paths = ListFilesOfEntry(context_.BaseDirectory(), found_number_lists_[row], context_.env());
+  FillFoundFiles(ListFilesOfEntry(context_.BaseDirectory(), found_number_lists_[row], context_.env()));
+  // The arrow keys then go on through the found words.
+  found_words_->setFocus(Qt::OtherFocusReason);
+}
+
+void SearchPage::FillFoundFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     // The row shows the decoded name; its bytes stay with it, since a name
     // that is not valid UTF-8 would not survive the trip through the text.
@@ -226,8 +252,17 @@ void SearchPage::ListBox1Click() {
     item->setData(Qt::UserRole, bytes);
   }
   if (found_files_->count() > 0) found_files_->setCurrentRow(0);
-  // The arrow keys then go on through the found words.
-  found_words_->setFocus(Qt::OtherFocusReason);
+}
+
+void SearchPage::ShowFilesOfAllFoundWords() {
+  if (found_number_lists_.empty()) return;
+  // No entry is chosen now; choosing one afterwards lists its files again.
+  found_words_->clearSelection();
+  found_files_->clear();
+  const std::vector<std::string_view> lists(found_number_lists_.begin(), found_number_lists_.end());
+  FillFoundFiles(ListFilesOfEntries(context_.BaseDirectory(), lists, context_.env()));
+  status_.SetPanelText(1, QString("Files of all found words: %1").arg(found_files_->count()));
+  found_files_->setFocus(Qt::OtherFocusReason);
 }
 
 QString SearchPage::GetSelectedFile() const {
@@ -241,11 +276,24 @@ QByteArray SearchPage::SelectedPathBytes() const {
   return selected.isEmpty() ? QByteArray() : selected.front()->data(Qt::UserRole).toByteArray();
 }
 
-void SearchPage::btnOpenClick() {
-  if (GetSelectedFile() == kNothingSelected) return;
-  if (!context_.OpenLocalPath(SelectedPathBytes().toStdString())) {
+void SearchPage::OpenFile(const QByteArray& path) {
+  if (!context_.OpenLocalPath(path.toStdString())) {
     context_.Show({MessageKind::kWarningBox, "Message", kCannotOpenFile});
   }
+}
+
+void SearchPage::btnOpenClick() {
+  if (GetSelectedFile() == kNothingSelected) return;
+  OpenFile(SelectedPathBytes());
+}
+
+void SearchPage::ShowMatches() {
+  if (GetSelectedFile() == kNothingSelected) return;
+  const QByteArray path = SelectedPathBytes();
+  auto* preview = new PreviewWindow(context_, path, shown_query_, shown_options_, [this, path] { OpenFile(path); },
+                                    &context_.window());
+  preview->show();
+  preview->activateWindow();
 }
 
 void SearchPage::OpenContainingFolder() {

@@ -1,6 +1,6 @@
-// The "Search text" page: the query with its button, the found words, the
-// found files with their menu and "Open", and the "Directory to scan" row
-// with "Add to base".
+// The "Search text" page: the query with its button, the found words with
+// their menu, the found files with their menu, "Open" and the preview of a
+// file's matches, and the "Directory to scan" row with "Add to base".
 #pragma once
 
 #include <QByteArray>
@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "app/form_page.h"
+#include "search/search.h"
 
+class QAction;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -58,18 +61,27 @@ class SearchPage : public FormPage {
     int field_height;
   };
 
+  QAction* AddMenuAction(QListWidget* list, const QString& text, const QList<QKeySequence>& keys,
+                         void (SearchPage::*handler)(), bool page_wide);
+  void AddFoundWordsMenu();
   void AddFoundFilesMenu();
   bool ShowCutOffPath(QEvent* event);
 
   void btnGOClick();
   void ListBox1Click();
+  void ShowFilesOfAllFoundWords();
   void btnOpenClick();
+  void ShowMatches();
   void OpenContainingFolder();
   void CopyPath();
   void btnScanClick();
 
+  // Fills the found files with `paths` and selects the first.
+  void FillFoundFiles(const std::vector<std::string>& paths);
   // The bytes of the selected found file's path, empty without a selection.
   QByteArray SelectedPathBytes() const;
+  // The written "Open" of the file at `path`, with its message on failure.
+  void OpenFile(const QByteArray& path);
 
   FormContext& context_;
   StatusPanels& status_;
@@ -83,6 +95,10 @@ class SearchPage : public FormPage {
   QPushButton* add_to_base_;  // btnScan
   std::array<Row, 4> rows_;
   std::vector<std::string> found_number_lists_;
+  // The query (Windows-1251) and options of the search the lists show: a
+  // preview marks the words of that search, whatever the field holds now.
+  std::string shown_query_;
+  SearchOptions shown_options_;
   bool press_changed_selection_ = false;
 };
 

@@ -46,6 +46,9 @@ TmForm::TmForm(Desktop& desktop, std::function<std::string()> base_directory, En
 
   AddPage(search_ = new SearchPage(context_, *status_, *scan_));
   AddPage(base_ = new BasePage(context_, *scan_));
+  // The box on the Base page shows and sets the search's remembered option.
+  base_->SetFoldYo(context_.FoldYo());
+  connect(base_, &BasePage::foldYoToggled, this, [this](bool on) { context_.SetFoldYo(on); });
   AddPage(about_ = new AboutPage(context_));
 
   connect(scan_.get(), &ScanProgress::started, this, [this] {

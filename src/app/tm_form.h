@@ -36,6 +36,8 @@ class TmForm : public QMainWindow {
   ~TmForm() override;
 
   const std::string& BaseDirectory() const { return context_.BaseDirectory(); }
+  // What the pages share (the search's options among it).
+  FormContext& Context() { return context_; }
   bool Scanning() const;
 
  signals:

@@ -3,12 +3,20 @@
 #include "cli/add_command.h"
 #include "cli/check_command.h"
 #include "cli/query_commands.h"
+#include "cli/show_command.h"
 
 namespace veskara {
 namespace {
 
 constexpr OptionSpec kUpdateOptions[] = {
     {.name = "--retry", .value_name = "", .help = "also read again the documents that could not be read"},
+};
+constexpr OptionSpec kFoldYo{"--fold-yo", "",
+                             "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"};
+constexpr OptionSpec kSearchOptions[] = {kFoldYo};
+constexpr OptionSpec kShowOptions[] = {
+    {"--color", "WHEN", "mark the matched words in colour: auto (when the output is a terminal), always or never"},
+    kFoldYo,
 };
 
 constexpr Command kCommands[] = {
@@ -43,8 +51,17 @@ constexpr Command kCommands[] = {
              "(one line per entry: the words, a TAB, the file numbers)",
      .min_operands = 1,
      .max_operands = kAnyNumber,
+     .options = kSearchOptions,
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunSearchCommand},
+    {.name = "find",
+     .operands = "QUERY...",
+     .help = "list the paths of the files of every entry that search finds, each once, in the order of fls.txt",
+     .min_operands = 1,
+     .max_operands = kAnyNumber,
+     .options = kSearchOptions,
+     .recovery = Recovery::kOrReadAsItIs,
+     .run = RunFindCommand},
     {.name = "files",
      .operands = "NUMBERLIST",
      .help = "list the paths of the files with these numbers",
@@ -52,6 +69,15 @@ constexpr Command kCommands[] = {
      .max_operands = 1,
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunFilesCommand},
+    {.name = "show",
+     .operands = "PATH QUERY...",
+     .help = "print the lines of the document at PATH that hold a word beginning with a query word: LINE:TEXT "
+             "for a page, p.PAGE:TEXT for a PDF document (1: no line holds one; 2: the document cannot be read)",
+     .min_operands = 2,
+     .max_operands = kAnyNumber,
+     .options = kShowOptions,
+     .recovery = Recovery::kNotNeeded,
+     .run = RunShowCommand},
     {.name = "stats",
      .help = "print the number of files and words in the base (2: the base is missing or unreadable)",
      .recovery = Recovery::kOrReadAsItIs,

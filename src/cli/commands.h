@@ -46,6 +46,7 @@ enum class Recovery {
   kOrReadAsItIs,  // recovered first; when that fails (a base this user may not
                   // write), a warning, and the live files are read as they are
   kRequired,      // recovered first; when that fails, the command fails
+  kNotNeeded,     // the command does not read the base
 };
 
 inline constexpr size_t kAnyNumber = std::numeric_limits<size_t>::max();

@@ -32,7 +32,7 @@ int Finish(ExitStatus status) {
 // A commit that a crash interrupted is finished or rolled back first, so the
 // command reads a whole base. False when the command must not go on.
 bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
-  if (recovery == veskara::Recovery::kByTheCommand) return true;
+  if (recovery == veskara::Recovery::kByTheCommand || recovery == veskara::Recovery::kNotNeeded) return true;
   try {
     const std::string note = veskara::RecoverBase(base_directory);
     if (!note.empty()) std::fprintf(stderr, "veskara-cli: %s\n", note.c_str());

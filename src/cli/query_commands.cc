@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string_view>
 
 #include "platform/cp1251.h"
@@ -41,20 +42,23 @@ ExitStatus ReportUncountable(const std::string& base, std::string_view name) {
   return ExitStatus::kFailure;
 }
 
-}  // namespace
-
-ExitStatus RunSearchCommand(const Invocation& invocation) {
+// The operands joined with single blanks, in Windows-1251.
+std::string QueryOf(const Invocation& invocation) {
   std::string query;
   for (const std::string& w : invocation.operands) {
     if (!query.empty()) query.push_back(' ');
     query += w;
   }
-  SearchOutcome outcome;
-  try {
-    outcome = RunSearch(invocation.base_directory, EncodeCp1251(query, '?'));
-  } catch (const std::exception& failure) {
-    return ReportFailure(failure, "search the base");
-  }
+  return EncodeCp1251(query, '?');
+}
+
+SearchOptions SearchOptionsOf(const Invocation& invocation) {
+  return SearchOptions{.fold_yo = invocation.options.contains("--fold-yo")};
+}
+
+// A search that did not get to its results: why, and the exit status.
+// Nothing when it got there.
+std::optional<ExitStatus> ReportUnfinished(const SearchOutcome& outcome) {
   switch (outcome.status) {
     case SearchOutcome::Status::kNothingToDo:
       Err("no word to search for");
@@ -65,6 +69,29 @@ ExitStatus RunSearchCommand(const Invocation& invocation) {
     case SearchOutcome::Status::kDone:
       break;
   }
+  return std::nullopt;
+}
+
+// Paths go out as their bytes for scripts; a terminal gets control bytes
+// escaped, so that a hostile fls.txt cannot drive it.
+void PrintPaths(const std::vector<std::string>& rows) {
+  const bool terminal = StdoutIsTerminal();
+  for (const std::string& row : rows) {
+    Out(terminal ? EscapeControlBytes(row) : row);
+    Out("\n");
+  }
+}
+
+}  // namespace
+
+ExitStatus RunSearchCommand(const Invocation& invocation) {
+  SearchOutcome outcome;
+  try {
+    outcome = RunSearch(invocation.base_directory, QueryOf(invocation), SearchOptionsOf(invocation));
+  } catch (const std::exception& failure) {
+    return ReportFailure(failure, "search the base");
+  }
+  if (const std::optional<ExitStatus> status = ReportUnfinished(outcome)) return *status;
   for (const UserMessage& m : outcome.messages) Err(m.text);
   std::string line;
   for (const SearchEntry& entry : outcome.entries) {
@@ -76,6 +103,29 @@ ExitStatus RunSearchCommand(const Invocation& invocation) {
   }
   if (outcome.entries.empty()) {
     Err(outcome.status_text);
+    return ExitStatus::kNothingFound;
+  }
+  return ExitStatus::kDone;
+}
+
+ExitStatus RunFindCommand(const Invocation& invocation) {
+  FoundFiles found;
+  try {
+    found = FindFiles(invocation.base_directory, QueryOf(invocation), SearchOptionsOf(invocation));
+  } catch (const std::exception& failure) {
+    return ReportFailure(failure, "find the files");
+  }
+  if (const std::optional<ExitStatus> status = ReportUnfinished(found.search)) return *status;
+  PrintPaths(found.rows);
+  // The limit message speaks of the paths above it.
+  std::fflush(stdout);
+  for (const UserMessage& m : found.search.messages) Err(m.text);
+  if (found.search.entries.empty()) {
+    Err(found.search.status_text);
+    return ExitStatus::kNothingFound;
+  }
+  if (found.rows.empty()) {
+    Err("No file of the base has the numbers of the found words");
     return ExitStatus::kNothingFound;
   }
   return ExitStatus::kDone;
@@ -97,13 +147,7 @@ ExitStatus RunFilesCommand(const Invocation& invocation) {
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "look the files up");
   }
-  const bool terminal = StdoutIsTerminal();
-  for (const std::string& row : rows) {
-    // Paths go out as their bytes for scripts; a terminal gets control bytes
-    // escaped, so that a hostile fls.txt cannot drive it.
-    Out(terminal ? EscapeControlBytes(row) : row);
-    Out("\n");
-  }
+  PrintPaths(rows);
   if (rows.empty()) {
     Err("No file of the base has these numbers");
     return ExitStatus::kNothingFound;

@@ -9,7 +9,14 @@ namespace veskara {
 // The operands joined with single blanks are the query (UTF-8). One line per
 // entry: its text in UTF-8, a TAB, its number list. kNothingFound when no
 // entry was found; kFailure for a query without words or a failure.
+// --fold-yo: Ё and Е as one letter.
 ExitStatus RunSearchCommand(const Invocation& invocation);
+
+// The query as for search; the paths of the files of all its entries, each
+// once, in the order of fls.txt, one per line as files prints them. The
+// limit message of search comes after the paths. kNothingFound when there
+// is no path.
+ExitStatus RunFindCommand(const Invocation& invocation);
 
 // The paths of the files of the number list operands[0], one per line, as
 // raw bytes.

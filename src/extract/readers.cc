@@ -52,20 +52,6 @@ bool ForEachPreparedLine(Env& env, const std::string& path, bool transcode, std:
   return true;
 }
 
-// Why a conversion that failed on this document did.
-std::string ConversionFailure(int code) {
-  switch (code) {
-    case kWpdfCannotOpen:
-      return "the document could not be opened";
-    case kWpdfNotPdf:
-      return "not a PDF document, or damaged beyond repair";
-    case kWpdfLocked:
-      return "encrypted with a password";
-    default:
-      return "the conversion failed (the document crashed the engine or exceeded its time or memory)";
-  }
-}
-
 // A reader never throws for a file it cannot handle; false when `path`
 // could not be removed.
 bool RemoveQuietly(Env& env, const std::string& path) {
@@ -78,6 +64,19 @@ bool RemoveQuietly(Env& env, const std::string& path) {
 }
 
 }  // namespace
+
+std::string PdfFailureReason(int code) {
+  switch (code) {
+    case kWpdfCannotOpen:
+      return "the document could not be opened";
+    case kWpdfNotPdf:
+      return "not a PDF document, or damaged beyond repair";
+    case kWpdfLocked:
+      return "encrypted with a password";
+    default:
+      return "the conversion failed (the document crashed the engine or exceeded its time or memory)";
+  }
+}
 
 std::string NotAFileReason(PathKind kind) {
   switch (kind) {
@@ -172,7 +171,7 @@ void TPDFFile::ReadText() {
     throw IoError(error, "PDF documents cannot be converted in " + where + ": " + IoErrorMessage(error));
   }
   if (code != kWpdfOk && code != kWpdfSomePagesLost) {
-    unread_reason_ = ConversionFailure(code);
+    unread_reason_ = PdfFailureReason(code);
     return;
   }
   // A converted text that cannot be opened stays where it is; the next

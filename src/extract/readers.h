@@ -87,6 +87,10 @@ class TPDFFile : public TBasicFile {
 
 inline constexpr const char* kPdfTempFileName = "temp___";
 
+// Why a conversion that failed on the document itself (a kWpdf* code other
+// than a failure of the machine) did.
+std::string PdfFailureReason(int code);
+
 // Why a document of this kind (a path that Stat found not to be a regular
 // file) is not read; "" for a folder.
 std::string NotAFileReason(PathKind kind);

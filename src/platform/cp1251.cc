@@ -40,19 +40,6 @@ constexpr unsigned char kUpper[256] = {
     0xD7, 0xD8, 0xD9, 0xDA, 0xDB, 0xDC, 0xDD, 0xDE, 0xDF,
 };
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // Code point to byte for the high half: a direct table below U+0800 (the
 // Cyrillic letters and Latin-1 signs), a sorted list for the few above.
 struct Reverse {
@@ -87,9 +74,27 @@ const Reverse& ReverseMap() {
   return reverse;
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is
-// malformed (overlong forms, surrogates and values above U+10FFFF included).
-size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* cp) {
+}  // namespace
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out.push_back(static_cast<char>(cp));
+  } else if (cp < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else if (cp < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+  }
+}
+
+size_t DecodeUtf8Char(std::string_view text, size_t i, uint32_t* cp) {
   auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   unsigned char b0 = byte(i);
   size_t len;
@@ -123,7 +128,12 @@ size_t DecodeUtf8(std::string_view text, size_t i, uint32_t* cp) {
   return len;
 }
 
-}  // namespace
+uint32_t CodePointOf1251(unsigned char byte) { return byte < 0x80 ? byte : kHighHalf[byte - 0x80]; }
+
+int Cp1251ByteOf(uint32_t code_point) {
+  if (code_point < 0x80) return static_cast<int>(code_point);
+  return ReverseMap().Find(code_point);
+}
 
 char UpperCase1251(char c) { return static_cast<char>(kUpper[static_cast<unsigned char>(c)]); }
 
@@ -147,7 +157,7 @@ std::string EncodeCp1251(std::string_view utf8, char replacement) {
   size_t i = 0;
   while (i < utf8.size()) {
     uint32_t cp;
-    size_t len = DecodeUtf8(utf8, i, &cp);
+    size_t len = DecodeUtf8Char(utf8, i, &cp);
     if (len == 0) {
       out.push_back(replacement);
       ++i;
@@ -173,7 +183,7 @@ bool IsMultibyteUtf8(std::string_view bytes) {
       continue;
     }
     uint32_t cp;
-    size_t len = DecodeUtf8(bytes, i, &cp);
+    size_t len = DecodeUtf8Char(bytes, i, &cp);
     if (len == 0) return false;
     multibyte = true;
     i += len;
@@ -199,7 +209,7 @@ std::string_view DocumentLineTo1251(std::string_view line, std::string& scratch)
       continue;
     }
     uint32_t cp;
-    const size_t len = DecodeUtf8(line, i, &cp);
+    const size_t len = DecodeUtf8Char(line, i, &cp);
     if (len == 0) return line;  // not UTF-8: the line is Windows-1251 already
     const int b = reverse.Find(cp);
     out[o++] = b < 0 ? ' ' : static_cast<char>(b);

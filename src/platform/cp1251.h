@@ -1,6 +1,7 @@
 // Windows-1251, the single-byte code page of words, queries and document text.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,18 @@ std::string DecodeCp1251(std::string_view bytes);
 // UTF-8 as Windows-1251. A character without a Windows-1251 form, and every
 // byte of a malformed sequence, becomes `replacement`.
 std::string EncodeCp1251(std::string_view utf8, char replacement);
+
+// Single characters, for text that is shown as well as tokenized.
+// The code point of a Windows-1251 byte (the byte 98, which has none, gives
+// U+0098), and the byte of a code point, or -1 when it has none.
+uint32_t CodePointOf1251(unsigned char byte);
+int Cp1251ByteOf(uint32_t code_point);
+// Decodes the UTF-8 sequence at text[i] into *code_point; returns its length,
+// or 0 when it is malformed (overlong forms, surrogates and values above
+// U+10FFFF included).
+size_t DecodeUtf8Char(std::string_view text, size_t i, uint32_t* code_point);
+// Appends `code_point` (at most U+10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, uint32_t code_point);
 
 // True when `bytes` is well-formed UTF-8 that holds at least one multi-byte
 // sequence.

@@ -1,6 +1,10 @@
 #include "search/file_lookup.h"
 
+#include <cstdint>
+#include <cstring>
+#include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "base/base_files.h"
@@ -20,6 +24,133 @@ std::string RowOfPathLine(Env& env, std::string_view line) {
   if (!whole.empty() && env.Stat(std::string(whole)).kind != PathKind::kMissing) return std::string(whole);
   return std::string(Trim(line.substr(bar + 1)));
 }
+
+// The number texts a lookup of many entries wants, each to be taken once:
+// the record that first holds it gives its row. Canonical decimals ("0", or
+// up to seven digits without a leading zero), which are what a scan writes,
+// are kept as bits by value, so that a hundred thousand numbers cost no more
+// than a pass over them; any other text is kept as it is.
+class WantedNumbers {
+  static constexpr size_t kMostDigits = 7;  // a bitmap of at most 1.25 MB
+
+ public:
+  // The numbers of a list as SplitNumberList cuts it: only the comma
+  // separates, empty pieces count, nothing after a trailing comma. One pass
+  // over the bytes: a search may hand over hundreds of thousands of numbers.
+  void AddList(std::string_view list) {
+    const char* p = list.data();
+    const char* const end = p + list.size();
+    for (;;) {
+      const char* const start = p;
+      uint32_t value = 0;
+      bool digits = true;
+      for (; p < end && *p != ','; ++p) {
+        const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+        digits = digits && digit <= 9;
+        value = value * 10 + digit;
+      }
+      const size_t size = static_cast<size_t>(p - start);
+      if (digits && size >= 1 && size <= kMostDigits && (*start != '0' || size == 1)) {
+        AddValue(value);
+      } else {
+        left_ += others_.insert(std::string_view(start, size)).second;
+      }
+      if (p == end || ++p == end) return;
+    }
+  }
+
+  // True when `number` is wanted and not taken before; it is taken then.
+  bool Take(std::string_view number) {
+    if (const std::optional<uint32_t> value = Canonical(number)) {
+      if (*value / 64 >= bits_.size()) return false;
+      uint64_t& word = bits_[*value / 64];
+      const uint64_t bit = uint64_t{1} << (*value % 64);
+      if ((word & bit) == 0) return false;
+      word &= ~bit;
+    } else if (others_.erase(number) == 0) {
+      return false;
+    }
+    --left_;
+    return true;
+  }
+
+  size_t left() const { return left_; }
+
+ private:
+  void AddValue(uint32_t value) {
+    if (value / 64 >= bits_.size()) bits_.resize(value / 64 + 1, 0);
+    uint64_t& word = bits_[value / 64];
+    const uint64_t bit = uint64_t{1} << (value % 64);
+    left_ += (word & bit) == 0;
+    word |= bit;
+  }
+
+  static std::optional<uint32_t> Canonical(std::string_view number) {
+    if (number.empty() || number.size() > kMostDigits || (number[0] == '0' && number.size() > 1)) return std::nullopt;
+    uint32_t value = 0;
+    for (char c : number) {
+      if (c < '0' || c > '9') return std::nullopt;
+      value = value * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return value;
+  }
+
+  std::vector<uint64_t> bits_;
+  std::unordered_set<std::string_view> others_;
+  size_t left_ = 0;
+};
+
+// The rows added so far, to add each row text once. Open addressing with a
+// byte of each row's hash in a table small enough for the cache, so that a
+// new row (nearly every row) costs no look at the rows themselves.
+class ShownRows {
+ public:
+  ShownRows(const std::vector<std::string>& rows, size_t most) : rows_(rows) {
+    size_t capacity = 16;
+    while (capacity < 2 * most) capacity *= 2;
+    marks_.assign(capacity, 0);
+    index_.resize(capacity);
+  }
+
+  // True when no row added before has this text; the caller then adds it
+  // as rows_[rows_.size()] and must call Added().
+  bool IsNew(std::string_view row) {
+    const uint64_t hash = Hash(row);
+    mark_ = static_cast<uint8_t>((hash >> 56) | 1);  // 0 marks a free slot
+    const size_t mask = marks_.size() - 1;
+    for (at_ = hash & mask; marks_[at_] != 0; at_ = (at_ + 1) & mask) {
+      if (marks_[at_] == mark_ && rows_[index_[at_]] == row) return false;
+    }
+    return true;
+  }
+  void Added() {
+    marks_[at_] = mark_;
+    index_[at_] = static_cast<uint32_t>(rows_.size() - 1);
+  }
+
+ private:
+  // Eight bytes at a time: paths are long, and nearly every row is hashed.
+  static uint64_t Hash(std::string_view text) {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ text.size();
+    size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+      uint64_t word;
+      std::memcpy(&word, text.data() + i, 8);
+      h = (h ^ word) * 0xBF58476D1CE4E5B9ull;
+      h ^= h >> 29;
+    }
+    uint64_t tail = 0;
+    std::memcpy(&tail, text.data() + i, text.size() - i);
+    h = (h ^ tail) * 0x94D049BB133111EBull;
+    return h ^ (h >> 31);
+  }
+
+  const std::vector<std::string>& rows_;
+  std::vector<uint8_t> marks_;
+  std::vector<uint32_t> index_;
+  uint8_t mark_ = 0;
+  size_t at_ = 0;
+};
 
 }  // namespace
 
@@ -64,6 +195,49 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
     if (it != found.end()) rows.push_back(it->second);
   }
   return rows;
+}
+
+std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
+                                            std::span<const std::string_view> number_lists, Env& env) {
+  WantedNumbers wanted;
+  for (std::string_view list : number_lists) wanted.AddList(list);
+  std::vector<std::string> rows;
+  rows.reserve(wanted.left());  // a wanted number gives a row at most
+  ShownRows shown(rows, wanted.left());
+
+  LineScanner scanner(env, FilesFilePath(base_directory));
+  std::string scratch;
+  std::string path_scratch;
+  std::string_view path_line;
+  std::string_view raw;
+  bool odd = true;
+  while (wanted.left() > 0 && scanner.Next(&raw)) {
+    if (odd) {
+      path_line = raw;  // stays valid while the number line is read
+    } else if (wanted.Take(LineText(raw, scratch))) {
+      // Two records may name one file; it is listed once.
+      std::string row = RowOfPathLine(env, LineText(path_line, path_scratch));
+      if (shown.IsNew(row)) {
+        rows.push_back(std::move(row));
+        shown.Added();
+      }
+    }
+    odd = !odd;
+  }
+  scanner.Close();
+  return rows;
+}
+
+FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options,
+                     Env& env) {
+  FoundFiles found;
+  found.search = RunSearch(base_directory, query, options, env);
+  if (found.search.status != SearchOutcome::Status::kDone || found.search.entries.empty()) return found;
+  std::vector<std::string_view> lists;
+  lists.reserve(found.search.entries.size());
+  for (const SearchEntry& entry : found.search.entries) lists.push_back(entry.numbers);
+  found.rows = ListFilesOfEntries(base_directory, lists, env);
+  return found;
 }
 
 }  // namespace veskara

@@ -1,11 +1,13 @@
 // From a found entry's number list to the paths of its files in fls.txt.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/env.h"
+#include "search/search.h"
 
 namespace veskara {
 
@@ -22,6 +24,27 @@ std::vector<std::string_view> SplitNumberList(std::string_view numbers);
 // missing or cannot be read.
 std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers,
                                           Env& env = Env::Default());
+
+// The rows of the files of several entries at once: every row that
+// ListFilesOfEntry gives for one of `number_lists`, each row text once, in the
+// order of the records of fls.txt. Reads fls.txt once, whatever the number of
+// lists. Throws IoError when fls.txt is missing or cannot be read.
+std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
+                                            std::span<const std::string_view> number_lists,
+                                            Env& env = Env::Default());
+
+// A search and the files of all its entries.
+struct FoundFiles {
+  SearchOutcome search;
+  // ListFilesOfEntries of the entries; empty unless search.status is kDone.
+  std::vector<std::string> rows;
+};
+
+// RunSearch, then ListFilesOfEntries of its entries (also when the search
+// went over its limit: the entries it kept). fls.txt is not read when the
+// search failed or found nothing.
+FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options,
+                     Env& env = Env::Default());
 
 // The sentinel of a found-files list without a selected row.
 inline constexpr const char* kNothingSelected = "**nothing**";

@@ -188,6 +188,15 @@ std::vector<std::string> ParseQuery(std::string_view query) {
   return words;
 }
 
+bool WordBeginsWith(std::string_view word, std::string_view prefix, bool fold_yo) {
+  if (word.size() < prefix.size()) return false;
+  if (!fold_yo) return word.starts_with(prefix);
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (FoldYo(word[i]) != FoldYo(prefix[i])) return false;
+  }
+  return true;
+}
+
 std::string IntersectNumberLists(std::string_view candidates, std::string_view words) {
   std::vector<std::string_view> candidate_numbers;
   std::vector<std::string_view> word_numbers;
@@ -201,8 +210,17 @@ std::string IntersectNumberLists(std::string_view candidates, std::string_view w
 }
 
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env) {
+  return RunSearch(base_directory, query, SearchOptions{}, env);
+}
+
+SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
+                        Env& env) {
   std::vector<std::string> words = ParseQuery(query);
   if (words.empty()) return {};
+  // Folded, "ЕЖ" and "ЁЖ" are one word: matched once, narrowing twice.
+  if (options.fold_yo) {
+    for (std::string& w : words) std::transform(w.begin(), w.end(), w.begin(), FoldYo);
+  }
 
   // A word typed twice narrows twice but is matched once.
   std::vector<std::string> distinct;
@@ -223,7 +241,7 @@ SearchOutcome RunSearch(const std::string& base_directory, std::string_view quer
   } catch (const IoError&) {
     return Failure(CannotOpenBaseFileText(kWordsFileName));
   }
-  WordMatches matches = CollectWordMatches(std::move(file), distinct);
+  WordMatches matches = CollectWordMatches(std::move(file), distinct, options.fold_yo);
 
   SearchOutcome outcome;
   outcome.status = SearchOutcome::Status::kDone;

@@ -37,6 +37,21 @@ struct SearchOutcome {
   std::string status_text;
 };
 
+// How a search compares words, beyond the written rules.
+struct SearchOptions {
+  // Е and Ё of the query each match both letters in words, so that ОТЧЕТ
+  // finds ОТЧЁТ and ЕЖ finds ЁЖИК. Off: words are compared byte for byte,
+  // as written. The words of the base are never changed.
+  bool fold_yo = false;
+};
+
+// Ё (A8) as Е (C5) when the letters are folded; every other byte as it is.
+inline char FoldYo(char c) { return c == '\xA8' ? '\xC5' : c; }
+
+// True when `word` begins with `prefix`, both upper-cased Windows-1251,
+// with Ё and Е as one letter when `fold_yo`.
+bool WordBeginsWith(std::string_view word, std::string_view prefix, bool fold_yo);
+
 // The query words: trimmed, upper-cased (Windows-1251), split at every byte
 // outside WordChars, empty pieces dropped.
 std::vector<std::string> ParseQuery(std::string_view query);
@@ -49,6 +64,8 @@ std::vector<std::string> ParseQuery(std::string_view query);
 // 501st stays). Later passes narrow those capped entries as usual; the
 // "Too many words found! ..." box is asked for once per search at most.
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env = Env::Default());
+SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
+                        Env& env = Env::Default());
 
 // The numbers of `candidates` that also stand in `words`, in the order of
 // `candidates`, compared as texts, joined by commas; "" when none.

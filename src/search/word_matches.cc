@@ -1,9 +1,11 @@
 #include "search/word_matches.h"
 
 #include <array>
+#include <cstring>
 #include <utility>
 
 #include "platform/line_scanner.h"
+#include "search/search.h"
 
 namespace veskara {
 
@@ -13,17 +15,33 @@ uint32_t WordMatches::Add(std::string_view word, std::string_view numbers) {
   return static_cast<uint32_t>(stored_.size() - 1);
 }
 
-WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words) {
+namespace {
+
+// LineStartsWith with a line's Ё taken as Е; `prefix` holds no Ё.
+bool LineStartsWithFolded(std::string_view raw, std::string_view prefix, std::string& scratch) {
+  if (raw.size() < prefix.size()) return false;
+  if (std::memchr(raw.data(), '\r', prefix.size()) != nullptr) raw = LineText(raw, scratch);
+  return WordBeginsWith(raw, prefix, /*fold_yo=*/true);
+}
+
+}  // namespace
+
+WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words,
+                               bool fold_yo) {
   WordMatches matches(words.size());
   // Most word lines are rejected by their first byte alone; a CR there may
-  // hide the real first byte.
+  // hide the real first byte. Folded, a word that opens with Е may meet a
+  // line that opens with Ё.
+  std::string first_bytes;
+  for (const std::string& w : words) {
+    first_bytes.push_back(w[0]);
+    if (fold_yo && w[0] == FoldYo('\xA8')) first_bytes.push_back('\xA8');
+  }
   std::array<bool, 256> may_match{};
-  for (const std::string& w : words) may_match[static_cast<unsigned char>(w[0])] = true;
+  for (char c : first_bytes) may_match[static_cast<unsigned char>(c)] = true;
   may_match[static_cast<unsigned char>('\r')] = true;
 
   LineScanner scanner(std::move(file));
-  std::string first_bytes;
-  for (const std::string& w : words) first_bytes.push_back(w[0]);
   FirstBytes first(first_bytes);
   std::string scratch;
   std::string word_scratch;
@@ -39,7 +57,9 @@ WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::ve
     if (odd) {
       if (!raw.empty() && may_match[static_cast<unsigned char>(raw[0])]) {
         for (size_t w = 0; w < words.size(); ++w) {
-          if (LineStartsWith(raw, words[w], scratch)) matched.push_back(w);
+          const bool starts = fold_yo ? LineStartsWithFolded(raw, words[w], scratch)
+                                      : LineStartsWith(raw, words[w], scratch);
+          if (starts) matched.push_back(w);
         }
         word_line = raw;  // stays valid while the next line is read
       }

@@ -48,7 +48,9 @@ class WordMatches {
 
 // Reads `file` (wrds.txt) once. A record belongs to word w when its word line
 // (an odd line) begins with the bytes of w and a number line follows it.
+// With `fold_yo`, the words hold no Ё (FoldYo) and a line's Ё counts as Е.
 // Throws IoError when reading fails.
-WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words);
+WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words,
+                               bool fold_yo = false);
 
 }  // namespace veskara

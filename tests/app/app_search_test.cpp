@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHelpEvent>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -307,17 +308,113 @@ class SearchTest : public QObject {
     ClickRow(form->ListBox1, 0);
     QStringList texts;
     for (QAction* action : form->ListBox2->actions()) texts.append(action->text());
-    QCOMPARE(texts, (QStringList{"Open", "Open containing folder", "Copy path"}));
+    QCOMPARE(texts, (QStringList{"Open", "Show matches", "Open containing folder", "Copy path"}));
     // The keys shown in the menu work in the list.
     form->ListBox2->setFocus();
     QTest::keyClick(form->ListBox2, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(desktop.opened, (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.dir / "docs"))}));
     QGuiApplication::clipboard()->clear();
-    form->ListBox2->actions()[2]->trigger();
+    form->ListBox2->actions()[3]->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), base.Path(base.b));
     QGuiApplication::clipboard()->clear();
     QTest::keyClick(form->ListBox2, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(QGuiApplication::clipboard()->text(), base.Path(base.b));
+  }
+
+  void filesOfAllFoundWords_data() {
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("files");  // names under docs/, in the order of fls.txt
+    QTest::newRow("two words") << "ap" << QStringList{"a.htm", "b.htm"};
+    QTest::newRow("a file no longer on the disk") << "banana" << QStringList{"a.htm", "c.pdf"};
+    QTest::newRow("combinations") << "ap ban" << QStringList{"a.htm"};
+    QTest::newRow("cyrillic") << QString::fromUtf8("прив") << QStringList{"c.pdf"};
+  }
+  void filesOfAllFoundWords() {
+    QFETCH(QString, query);
+    QFETCH(QStringList, files);
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, query);
+    // From the query field: the keys work anywhere on the page.
+    form->Edit1->setFocus();
+    QTest::keyClick(form->Edit1, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    QStringList expected;
+    for (const QString& name : files) expected.append(base.Path(base.dir / ("docs/" + name.toStdString())));
+    QCOMPARE(Rows(form->ListBox2), expected);
+    QCOMPARE(form->ListBox2->currentRow(), 0);
+    QCOMPARE(form->PanelText(1), QString("Files of all found words: %1").arg(files.size()));
+    QCOMPARE(QApplication::focusWidget(), form->ListBox2);
+    QVERIFY(desktop.messages.empty());
+  }
+
+  void filesOfAllFoundWordsThenAnEntryAsWritten() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    // Before any search there is nothing to list.
+    form->ListBox1->actions()[0]->trigger();
+    QCOMPARE(form->ListBox2->count(), 0);
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 1);
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.b)}));
+    QCOMPARE(form->ListBox1->actions()[0]->text(), QString("Show files of all found words"));
+    form->ListBox1->actions()[0]->trigger();
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.a), base.Path(base.b)}));
+    QVERIFY(form->ListBox1->selectedItems().isEmpty());  // no entry stands for these rows
+    // Choosing an entry, even the one chosen before, lists its files again.
+    ClickRow(form->ListBox1, 1);
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.b)}));
+    QCOMPARE(QApplication::focusWidget(), form->ListBox1);
+    // Open works on the rows as on any other.
+    form->ListBox1->actions()[0]->trigger();
+    form->ListBox2->setCurrentRow(1);
+    QTest::mouseClick(form->btnOpen, Qt::LeftButton);
+    QCOMPARE(desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.b))});
+  }
+
+  void filesOfAllFoundWordsWithoutFilesFile() {
+    SampleBase base;
+    RecordingDesktop desktop;
+    auto form = ShowForm(desktop, base.dir.path());
+    Search(*form, "ap");
+    ClickRow(form->ListBox1, 0);
+    std::filesystem::remove(base.dir / "fls.txt");
+    form->ListBox1->actions()[0]->trigger();
+    QCOMPARE(desktop.messages.size(), size_t{1});
+    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(desktop.messages[0].text, QString("File not found."));
+    QCOMPARE(form->ListBox2->count(), 0);
+  }
+
+  // Ё as Е: off by default, turned on by the box on the Base page, and
+  // remembered by the next window.
+  void foldYoIsRememberedBetweenRuns() {
+    TempDir dir;
+    WriteFile(dir / "wrds.txt", CrLf({"\xC5\xC6", "0", "\xA8\xC6\xC8\xCA", "1"}));  // ЕЖ, ЁЖИК
+    WriteFile(dir / "fls.txt", CrLf({"/e.htm", "0", "/yo.htm", "1"}));
+    RecordingDesktop desktop;
+    {
+      auto form = ShowForm(desktop, dir.path());
+      QVERIFY(!form->window->Context().FoldYo());
+      Search(*form, QString::fromUtf8("еж"));
+      QCOMPARE(Rows(form->ListBox1), QStringList{QString::fromUtf8("ЕЖ")});
+      auto* box = Named<QCheckBox>(*form->window, "FoldYo");
+      QVERIFY(!box->isChecked());
+      box->click();
+      Search(*form, QString::fromUtf8("еж"));
+      QCOMPARE(Rows(form->ListBox1), (QStringList{QString::fromUtf8("ЕЖ"), QString::fromUtf8("ЁЖИК")}));
+    }
+    auto form = ShowForm(desktop, dir.path());
+    QVERIFY(form->window->Context().FoldYo());
+    QVERIFY(Named<QCheckBox>(*form->window, "FoldYo")->isChecked());
+    Search(*form, QString::fromUtf8("ёж"));
+    QCOMPARE(Rows(form->ListBox1), (QStringList{QString::fromUtf8("ЕЖ"), QString::fromUtf8("ЁЖИК")}));
+    form->window->Context().SetFoldYo(false);
+    Search(*form, QString::fromUtf8("ёж"));
+    QCOMPARE(Rows(form->ListBox1), QStringList{QString::fromUtf8("ЁЖИК")});
+    auto again = ShowForm(desktop, dir.path());
+    QVERIFY(!again->window->Context().FoldYo());
   }
 
   void tooltipShowsAPathTheRowCutsOff() {

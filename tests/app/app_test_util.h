@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QString>
 #include <QTabWidget>
@@ -71,11 +72,21 @@ T* Named(const QObject& root, const char* name) {
   return found;
 }
 
+// The window remembers options between runs; a test process keeps them in a
+// folder of its own, so that tests never read the user's options nor each
+// other's when they run at the same time.
+inline bool UseScratchSettings() {
+  static const TempDir folder;
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(folder.path()));
+  return true;
+}
+
 // The main window under test, its controls found by their designer names the
 // way the written layout calls them.
 struct FormUnderTest {
   FormUnderTest(Desktop& desktop, std::function<std::string()> base_directory, Env& env = Env::Default())
-      : window(std::make_unique<TmForm>(desktop, std::move(base_directory), env)),
+      : scratch_settings(UseScratchSettings()),
+        window(std::make_unique<TmForm>(desktop, std::move(base_directory), env)),
         PageControl1(Named<QTabWidget>(*window, "PageControl1")),
         TabSheet1(Named<QWidget>(*window, "TabSheet1")),
         TabSheet2(Named<QWidget>(*window, "TabSheet2")),
@@ -106,6 +117,7 @@ struct FormUnderTest {
   QString GetSelectedFile() const { return search->GetSelectedFile(); }
   bool Scanning() const { return window->Scanning(); }
 
+  bool scratch_settings;
   std::unique_ptr<TmForm> window;
   QTabWidget* PageControl1;
   QWidget* TabSheet1;

@@ -418,6 +418,7 @@ class WindowTest : public QObject {
 
   void failureInFormShowReachesTheErrorReport() {
     RecordingDesktop desktop;
+    UseScratchSettings();
     TmForm form(desktop, []() -> std::string { throw std::runtime_error("No base here"); });
     form.show();
     QCOMPARE(desktop.messages.size(), size_t{1});

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "cli_run.h"
+#include "pdf_maker.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -101,10 +102,110 @@ TEST_F(CliTest, TooManyEntriesAreReportedOnceAndShown) {
   std::string bytes;
   for (const std::string& l : lines) bytes += l + "\r\n";
   Words(bytes);
+  Files(CrLf({"/d/a.htm", "1"}));
   CliRun run = OnBase({"search", "a", "b", "b"});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.err, "Too many words found! Please define more exact search criteria!\n");
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 501);
+  // find: the files of the entries kept, then the same message.
+  run = OnBase({"find", "a", "b", "b"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.out, "/d/a.htm\n");
+  EXPECT_EQ(run.err, "Too many words found! Please define more exact search criteria!\n");
+  // In one stream, such as a terminal, the message follows the paths.
+  run = Cli({"-c", "exec \"$0\" \"$@\" 2>&1", VESKARA_CLI_PATH, "--base", base_.path(), "find", "a", "b", "b"},
+            "/bin/sh");
+  EXPECT_EQ(run.out, "/d/a.htm\nToo many words found! Please define more exact search criteria!\n");
+}
+
+TEST_F(CliTest, FindListsTheFilesOfAllEntriesInBaseOrder) {
+  // ОТЧЁТ and ОТЧЕТ in Windows-1251.
+  Words(CrLf({"CAT", "2,0", "COW", "1,0", "DOG", "0,3", "\xCE\xD2\xD7\xA8\xD2", "3", "\xCE\xD2\xD7\xC5\xD2", "1"}));
+  Files(CrLf({"/d/a.htm", "0", "tag|/d/b.htm", "1", "/d/c.pdf", "2", "/d/d.htm", "3"}));
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {{"c"}, 0, "/d/a.htm\n/d/b.htm\n/d/c.pdf\n", ""},
+      {{"cow", "dog"}, 0, "/d/a.htm\n", ""},
+      {{"d-c"}, 0, "/d/a.htm\n", ""},
+      {{"отчет"}, 0, "/d/b.htm\n", ""},
+      {{"--fold-yo", "отчет"}, 0, "/d/b.htm\n/d/d.htm\n", ""},
+      {{"zebra"}, 1, "", "Nothing was found...\n"},
+      {{"***"}, 2, "", "no word to search for\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"find"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun run = OnBase(args);
+    EXPECT_EQ(run.code, c.code) << c.args.back();
+    EXPECT_EQ(run.out, c.out) << c.args.back();
+    EXPECT_EQ(run.err, c.err) << c.args.back();
+  }
+  // Words whose numbers have no record in fls.txt.
+  Files(CrLf({"/d/z.htm", "9"}));
+  const CliRun none = OnBase({"find", "cat"});
+  EXPECT_EQ(none.code, 1);
+  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.err, "No file of the base has the numbers of the found words\n");
+}
+
+TEST_F(CliTest, SearchFoldsYoOnlyWhenAsked) {
+  // ЁЖИК and ЕЖ in Windows-1251.
+  Words(CrLf({"\xC5\xC6", "0", "\xA8\xC6\xC8\xCA", "1"}));
+  EXPECT_EQ(OnBase({"search", "еж"}).out, "ЕЖ\t0\n");
+  EXPECT_EQ(OnBase({"search", "--fold-yo", "еж"}).out, "ЕЖ\t0\nЁЖИК\t1\n");
+  EXPECT_EQ(OnBase({"search", "--fold-yo", "ЁЖ"}).out, "ЕЖ\t0\nЁЖИК\t1\n");
+}
+
+TEST_F(CliTest, ShowPrintsTheMatchingLines) {
+  TempDir docs;
+  WriteFile(docs / "page.htm", "<h1>Отчёт</h1>\n<p>Planting <b>plans</b>, planted.</p>\nnothing\n\x1b]0;x\x07plan\n");
+  WriteFile(docs / "doc.pdf", testing::MakePdfPages({{"first page"}, {"plans here"}}));
+  WriteFile(docs / "bad.pdf", "no document");
+  const std::string red = "\x1b[01;31m";
+  const std::string off = "\x1b[m";
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {{docs / "page.htm", "plan"}, 0, "2:Planting plans, planted.\n4:]0;x plan\n", ""},
+      {{"--color=never", docs / "page.htm", "PLANS"}, 0, "2:Planting plans, planted.\n", ""},
+      {{"--color", "always", docs / "page.htm", "plans"},
+       0,
+       "\x1b[32m2" + off + "\x1b[36m:" + off + "Planting " + red + "plans" + off + ", planted.\n",
+       ""},
+      {{docs / "page.htm", "отчет"}, 1, "", "Nothing was found...\n"},
+      {{"--fold-yo", docs / "page.htm", "отчет"}, 0, "1:Отчёт\n", ""},
+      {{docs / "doc.pdf", "plan", "first"}, 0, "p.1:first page\np.2:plans here\n", ""},
+      {{docs / "page.htm", "***"}, 2, "", "no word to search for\n"},
+      {{docs / "bad.pdf", "x"}, 2, "", "veskara-cli: " + docs / "bad.pdf" + ": not a PDF document, or damaged beyond repair\n"},
+      {{docs / "none.htm", "x"}, 2, "", "veskara-cli: " + docs / "none.htm" + ": File not found\n"},
+      {{"--color=sometimes", docs / "page.htm", "x"}, 2, "", "veskara-cli: --color takes auto, always or never\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args{"show"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun run = OnBase(args);
+    EXPECT_EQ(run.code, c.code) << c.args[c.args.size() - 1];
+    EXPECT_EQ(run.out, c.out) << c.args[c.args.size() - 1];
+    EXPECT_EQ(run.err, c.err) << c.args[c.args.size() - 1];
+  }
+}
+
+// show reads no base: an interrupted commit is left for the commands that do.
+TEST_F(CliTest, ShowLeavesTheBaseAlone) {
+  TempDir docs;
+  WriteFile(docs / "page.htm", "words");
+  WriteFile(base_ / "wrds.txt.new", "CA");
+  const CliRun run = OnBase({"show", docs / "page.htm", "words"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "1:words\n");
+  EXPECT_TRUE(std::filesystem::exists(base_ / "wrds.txt.new"));
 }
 
 // Regression guard: a list that is not integers, or numbers the base does
@@ -270,6 +371,10 @@ TEST_F(CliTest, UsageErrors) {
       // Options of the program come before the command.
       {{"stats", "--base", "/tmp"}, "stats takes no operand"},
       {{"search"}, "search needs QUERY..."},
+      {{"find", "--fold-yo"}, "find needs QUERY..."},
+      {{"show", "page.htm"}, "show needs PATH QUERY..."},
+      {{"show", "--color"}, "--color needs WHEN"},
+      {{"find", "--fold-yo=yes", "x"}, "--fold-yo takes no value"},
       {{"files"}, "files takes one NUMBERLIST"},
       {{"files", "1", "2"}, "files takes one NUMBERLIST"},
       {{"stats", "x"}, "stats takes no operand"},

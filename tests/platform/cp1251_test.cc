@@ -87,5 +87,19 @@ TEST(Cp1251Test, DocumentLinesAreTranscodedOnlyWhenTheyAreUtf8) {
   EXPECT_TRUE(IsMultibyteUtf8("\xF0\x9F\x98\x80"));
 }
 
+// Entities of a page may name any code point, also beyond the first plane.
+TEST(Cp1251Test, SingleCharactersRoundTrip) {
+  for (uint32_t cp : {0x41u, 0x416u, 0x20ACu, 0xFFFDu, 0x1F600u, 0x10FFFFu}) {
+    std::string utf8;
+    AppendUtf8(utf8, cp);
+    uint32_t back = 0;
+    EXPECT_EQ(DecodeUtf8Char(utf8, 0, &back), utf8.size()) << cp;
+    EXPECT_EQ(back, cp);
+  }
+  EXPECT_EQ(Cp1251ByteOf(0x451), 0xB8);  // ё
+  EXPECT_EQ(Cp1251ByteOf(0x1F600), -1);
+  EXPECT_EQ(CodePointOf1251(0xA8), 0x401u);  // Ё
+}
+
 }  // namespace
 }  // namespace veskara

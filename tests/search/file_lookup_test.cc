@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <random>
+
 #include "platform/errors.h"
 #include "test_util.h"
 
@@ -63,7 +67,120 @@ TEST_F(FileLookupTest, OddLinesArePathsAndEvenLinesNumbers) {
   EXPECT_EQ(Rows("/last"), std::vector<std::string>{});
 }
 
-TEST_F(FileLookupTest, MissingFilesFileThrows) { EXPECT_THROW(Rows("1"), IoError); }
+TEST_F(FileLookupTest, MissingFilesFileThrows) {
+  EXPECT_THROW(Rows("1"), IoError);
+  const std::string_view lists[] = {"1"};
+  EXPECT_THROW(ListFilesOfEntries(dir_.path(), lists), IoError);
+}
+
+TEST_F(FileLookupTest, FilesOfAllEntriesComeOnceInRecordOrder) {
+  WriteFile(dir_ / "fls.txt", CrLf({"/d/a.htm", "0", "tag|/d/b.htm", "1", "/d/c.pdf", "2", "/d/a.htm", "3", "/d/e.htm",
+                                    "4", "/d/late.htm", "2", "/d/z.htm", "07"}));
+  struct Case {
+    std::vector<std::string_view> lists;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {{"4,1", "2,0"}, {"/d/a.htm", "/d/b.htm", "/d/c.pdf", "/d/e.htm"}},
+      {{"2"}, {"/d/c.pdf"}},            // the first record of a number, as the lookup of one entry
+      {{"3", "0"}, {"/d/a.htm"}},       // two records of one path: one row
+      {{"7", "9", ""}, {}},             // numbers compared as texts; unknown ones give nothing
+      {{"07,,1,"}, {"/d/b.htm", "/d/z.htm"}},
+      {{}, {}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ListFilesOfEntries(dir_.path(), c.lists), c.rows) << ::testing::PrintToString(c.lists);
+  }
+}
+
+// Differential: the rows of every entry looked up one by one, merged in the
+// order of their records and each row kept once.
+TEST_F(FileLookupTest, FilesOfAllEntriesAreTheUnionOfEachEntrysFiles) {
+  std::mt19937 rng(3);
+  // Mostly numbers as a scan writes them; some that only compare as texts
+  // ("07", a blank, more digits than fit a small table, an empty one).
+  auto number = [&rng] {
+    const std::string n = std::to_string(rng() % 25);
+    switch (rng() % 12) {
+      case 0:
+        return "0" + n;
+      case 1:
+        return n + " ";
+      case 2:
+        return "12345678" + n;
+      case 3:
+        return std::string();
+      default:
+        return n;
+    }
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::vector<std::string> records;  // path, number, path, number, ...
+    for (size_t r = rng() % 30; r > 0; --r) {
+      records.push_back("/d/" + std::to_string(rng() % 20) + ".htm");
+      records.push_back(number());
+    }
+    std::string bytes;
+    for (const std::string& line : records) bytes += line + "\r\n";
+    WriteFile(dir_ / "fls.txt", bytes);
+    std::vector<std::string> list_texts;
+    for (size_t l = rng() % 6; l > 0; --l) {
+      std::string list;
+      for (size_t n = 1 + rng() % 5; n > 0; --n) list += number() + (n > 1 ? "," : "");
+      if (rng() % 8 == 0) list += ",";
+      list_texts.push_back(list);
+    }
+    const std::vector<std::string_view> lists(list_texts.begin(), list_texts.end());
+    // The first record of each number, as a one-entry lookup finds it.
+    std::vector<size_t> record_of_rows;
+    std::vector<std::string> union_of_rows;
+    for (std::string_view list : lists) {
+      for (std::string_view n : SplitNumberList(list)) {
+        for (size_t r = 0; r + 1 < records.size(); r += 2) {
+          if (records[r + 1] == n) {
+            record_of_rows.push_back(r);
+            break;
+          }
+        }
+      }
+      for (std::string& row : ListFilesOfEntry(dir_.path(), list)) union_of_rows.push_back(std::move(row));
+    }
+    std::sort(record_of_rows.begin(), record_of_rows.end());
+    std::vector<std::string> expected;
+    for (size_t r : record_of_rows) {
+      if (std::find(expected.begin(), expected.end(), records[r]) == expected.end()) expected.push_back(records[r]);
+    }
+    ASSERT_EQ(ListFilesOfEntries(dir_.path(), lists), expected) << "round " << round;
+    std::sort(union_of_rows.begin(), union_of_rows.end());
+    union_of_rows.erase(std::unique(union_of_rows.begin(), union_of_rows.end()), union_of_rows.end());
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(union_of_rows, expected) << "round " << round;
+  }
+}
+
+TEST_F(FileLookupTest, FindListsTheFilesOfWhatTheSearchFinds) {
+  WriteFile(dir_ / "wrds.txt", CrLf({"CAT", "2,0", "COW", "1", "DOG", "0,9"}));
+  WriteFile(dir_ / "fls.txt", CrLf({"/d/a.htm", "0", "/d/b.htm", "1", "/d/c.htm", "2"}));
+  struct Case {
+    const char* query;
+    SearchOutcome::Status status;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"c", SearchOutcome::Status::kDone, {"/d/a.htm", "/d/b.htm", "/d/c.htm"}},
+      {"cat dog", SearchOutcome::Status::kDone, {"/d/a.htm"}},
+      {"d", SearchOutcome::Status::kDone, {"/d/a.htm"}},  // 9 has no record
+      {"zebra", SearchOutcome::Status::kDone, {}},
+      {"***", SearchOutcome::Status::kNothingToDo, {}},
+  };
+  for (const Case& c : cases) {
+    FoundFiles found = FindFiles(dir_.path(), c.query, SearchOptions{});
+    EXPECT_EQ(found.search.status, c.status) << c.query;
+    EXPECT_EQ(found.rows, c.rows) << c.query;
+  }
+  // Nothing found: fls.txt is not needed.
+  std::filesystem::remove(dir_ / "fls.txt");
+  EXPECT_TRUE(FindFiles(dir_.path(), "zebra", SearchOptions{}).rows.empty());
+  EXPECT_THROW(FindFiles(dir_.path(), "cat", SearchOptions{}), IoError);
+}
 
 }  // namespace
 }  // namespace veskara

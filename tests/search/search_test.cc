@@ -6,6 +6,7 @@
 #include <random>
 
 #include "base/base_files.h"
+#include "platform/cp1251.h"
 #include "platform/text_file.h"
 #include "reference/literal_search.h"
 #include "test_util.h"
@@ -297,6 +298,77 @@ TEST_F(SearchTest, MatchesTheLiteralPassesOnAwkwardLargeBases) {
     SearchOutcome literal = LiteralSearch(dir_.path(), query);
     ASSERT_EQ(Texts(fast), Texts(literal)) << "round " << round << " query " << query;
     ASSERT_EQ(fast.messages, literal.messages) << "round " << round;
+  }
+}
+
+// Windows-1251: Е C5, Ё A8, е E5, ё B8.
+TEST_F(SearchTest, FoldedYoMatchesBothLettersOnlyWhenAsked) {
+  // ЕЖ, ЁЖИК, ОТЧЕТ, ОТЧЁТ, ОТЧЁТЫ
+  Base(CrLf({"\xC5\xC6", "1", "\xA8\xC6\xC8\xCA", "2", "\xCE\xD2\xD7\xC5\xD2", "3", "\xCE\xD2\xD7\xA8\xD2", "4",
+             "\xCE\xD2\xD7\xA8\xD2\xDB", "3,4"}));
+  struct Case {
+    const char* query;
+    bool fold;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {"\xE5\xE6", false, {"\xC5\xC6 | 1"}},                                   // еж: exact
+      {"\xE5\xE6", true, {"\xC5\xC6 | 1", "\xA8\xC6\xC8\xCA | 2"}},           // еж finds ЁЖИК
+      {"\xB8\xE6", true, {"\xC5\xC6 | 1", "\xA8\xC6\xC8\xCA | 2"}},           // ёж finds ЕЖ
+      {"\xB8\xE6", false, {"\xA8\xC6\xC8\xCA | 2"}},                         // ёж: exact
+      {"\xEE\xF2\xF7\xE5\xF2", false, {"\xCE\xD2\xD7\xC5\xD2 | 3"}},           // отчет
+      {"\xEE\xF2\xF7\xE5\xF2",
+       true,
+       {"\xCE\xD2\xD7\xC5\xD2 | 3", "\xCE\xD2\xD7\xA8\xD2 | 4", "\xCE\xD2\xD7\xA8\xD2\xDB | 3,4"}},
+      // Two words that fold to one are matched once and narrow twice.
+      {"\xE5\xE6 \xB8\xE6", true, {"\xC5\xC6 ... \xC5\xC6 | 1", "\xA8\xC6\xC8\xCA ... \xA8\xC6\xC8\xCA | 2"}},
+      {"\xEE\xF2\xF7\xB8\xF2 \xEE\xF2\xF7\xE5\xF2\xFB",
+       true,
+       {"\xCE\xD2\xD7\xC5\xD2 ... \xCE\xD2\xD7\xA8\xD2\xDB | 3", "\xCE\xD2\xD7\xA8\xD2 ... \xCE\xD2\xD7\xA8\xD2\xDB | 4",
+        "\xCE\xD2\xD7\xA8\xD2\xDB ... \xCE\xD2\xD7\xA8\xD2\xDB | 3,4"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Texts(RunSearch(dir_.path(), c.query, SearchOptions{.fold_yo = c.fold})), c.rows)
+        << c.query << (c.fold ? " folded" : "");
+  }
+}
+
+// Folding the query's Ё and the base's word lines first, then searching as
+// written, gives the folded search's entries with their words folded.
+TEST_F(SearchTest, FoldedSearchMatchesTheLiteralPassesOnAFoldedBase) {
+  std::mt19937 rng(5);
+  const std::string letters = "\xC5\xA8\xE5\xB8" "AB";
+  auto random_word = [&](size_t max_len) {
+    std::string w;
+    for (size_t len = 1 + rng() % max_len; len > 0; --len) w.push_back(letters[rng() % letters.size()]);
+    return w;
+  };
+  auto fold = [](std::string text) {
+    for (char& c : text) c = FoldYo(c);
+    return text;
+  };
+  for (int round = 0; round < 200; ++round) {
+    std::string bytes;
+    std::string folded_bytes;
+    for (size_t r = rng() % 60; r > 0; --r) {
+      std::string word = random_word(4);
+      UpperCase1251InPlace(word);  // the base holds capitals only
+      if (rng() % 20 == 0) word.insert(rng() % word.size(), "\r");  // a stray CR in the text
+      const std::string numbers = std::to_string(rng() % 5) + "," + std::to_string(5 + rng() % 5);
+      bytes += word + "\r\n" + numbers + "\r\n";
+      folded_bytes += fold(word) + "\r\n" + numbers + "\r\n";
+    }
+    std::string query;
+    for (size_t i = 1 + rng() % 3; i > 0; --i) query += random_word(2) + " ";
+    Base(bytes);
+    SearchOutcome folded = RunSearch(dir_.path(), query, SearchOptions{.fold_yo = true});
+    std::vector<std::string> texts = Texts(folded);
+    for (std::string& t : texts) t = fold(t);
+    Base(folded_bytes);
+    std::string upper_query = query;
+    UpperCase1251InPlace(upper_query);
+    SearchOutcome literal = LiteralSearch(dir_.path(), fold(upper_query));
+    ASSERT_EQ(texts, Texts(literal)) << "round " << round;
+    ASSERT_EQ(folded.messages, literal.messages) << "round " << round;
   }
 }
 

@@ -1,0 +1,98 @@
+#include "cli/show_command.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "matches/document_matches.h"
+#include "platform/cp1251.h"
+#include "platform/process.h"
+#include "platform/strings.h"
+
+namespace veskara {
+namespace {
+
+// The colours grep's users know: the label green, the colon cyan, a match
+// bold red.
+constexpr std::string_view kLabelColour = "\x1b[32m";
+constexpr std::string_view kSeparatorColour = "\x1b[36m";
+constexpr std::string_view kMatchColour = "\x1b[01;31m";
+constexpr std::string_view kNoColour = "\x1b[m";
+
+void Err(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fputc('\n', stderr);
+}
+
+// What --color asks for; false when WHEN is none of the three.
+bool ColourWanted(const Invocation& invocation, bool* colour) {
+  const auto option = invocation.options.find("--color");
+  const std::string when = option == invocation.options.end() ? "auto" : option->second;
+  if (when == "auto") {
+    *colour = StdoutIsTerminal();
+  } else if (when == "always" || when == "never") {
+    *colour = when == "always";
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void AppendLine(const DocumentMatches& matches, const MatchingLine& line, bool colour, std::string& out) {
+  const std::string label = LineLabel(matches, line);
+  if (!colour) {
+    out.append(label).append(":").append(line.text).append("\n");
+    return;
+  }
+  out.append(kLabelColour).append(label).append(kNoColour);
+  out.append(kSeparatorColour).append(":").append(kNoColour);
+  size_t at = 0;
+  for (const MatchSpan& span : line.spans) {
+    out.append(line.text, at, span.begin - at);
+    out.append(kMatchColour).append(line.text, span.begin, span.end - span.begin).append(kNoColour);
+    at = span.end;
+  }
+  out.append(line.text, at).append("\n");
+}
+
+}  // namespace
+
+ExitStatus RunShowCommand(const Invocation& invocation) {
+  bool colour = false;
+  if (!ColourWanted(invocation, &colour)) {
+    Err("veskara-cli: --color takes auto, always or never");
+    return ExitStatus::kFailure;
+  }
+  const std::string& path = invocation.operands.at(0);
+  std::string query;
+  for (size_t i = 1; i < invocation.operands.size(); ++i) query += invocation.operands[i] + " ";
+  const SearchOptions options{.fold_yo = invocation.options.contains("--fold-yo")};
+  const DocumentMatches matches =
+      FindDocumentMatches(path, EncodeCp1251(query, '?'), options, invocation.base_directory);
+  switch (matches.status) {
+    case DocumentMatches::Status::kNoQueryWord:
+      Err("no word to search for");
+      return ExitStatus::kFailure;
+    case DocumentMatches::Status::kUnreadable:
+      Err("veskara-cli: " + EscapeControlBytes(path) + ": " + matches.unread_reason);
+      return ExitStatus::kFailure;
+    case DocumentMatches::Status::kRead:
+      break;
+  }
+  std::string out;
+  for (const MatchingLine& line : matches.lines) {
+    AppendLine(matches, line, colour, out);
+    if (out.size() >= (1 << 16)) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  if (matches.lines.empty()) {
+    Err("Nothing was found...");
+    return ExitStatus::kNothingFound;
+  }
+  return ExitStatus::kDone;
+}
+
+}  // namespace veskara

@@ -1,0 +1,45 @@
+// A document's text as a person reads it, one line at a time: what the
+// matches of a query are shown in. The words of a shown line are the words
+// the readers give for it (a tag still separates words, and every character
+// counts as the tokenizer sees it), except that entities are decoded here.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "extract/readers.h"
+#include "platform/env.h"
+
+namespace veskara {
+
+struct ShownLine {
+  // The line of the page, or the page of the PDF document, from 1.
+  uint32_t number = 0;
+  // UTF-8: tags removed (each one a blank), entities decoded, every run of
+  // blanks and invisible characters one blank, none at either end. Never
+  // holds a control character.
+  std::string text;
+  // One byte per character of `text`: its upper-cased Windows-1251 form, a
+  // blank for a character without one. ForEachWord on it gives the words.
+  std::string letters;
+  // Where each character begins in `text`, and text.size() at the end.
+  std::vector<uint32_t> starts;
+};
+
+// Calls on_line for each line of the markup page at `path` that shows any
+// text, in order. Lines are read, transcoded and trimmed as the markup
+// reader reads them, so the line numbers and the tags that span lines are
+// the same. Returns why the page could not be read, or "" when it was.
+std::string ForEachPageLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line);
+
+// Converts the PDF document at `path` into "temp___" in conversion.folder
+// (never "" here: the caller gives a private folder), with a mark before
+// each page, and calls on_line for each text line with its page number.
+// The converted text is removed afterwards. Returns why the document could
+// not be read, or "" when it was.
+std::string ForEachPdfLine(Env& env, const std::string& path, const PdfConversion& conversion,
+                           const std::function<void(const ShownLine&)>& on_line);
+
+}  // namespace veskara

@@ -1,0 +1,57 @@
+// Where the words of a query are in one document: the lines of its text that
+// hold a word beginning with a query word, with those words marked. Both
+// front ends show these lines as they are. Nothing here writes to the base.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/env.h"
+#include "search/search.h"
+
+namespace veskara {
+
+// A matched word: bytes [begin, end) of its line's text.
+struct MatchSpan {
+  uint32_t begin = 0;
+  uint32_t end = 0;
+  bool operator==(const MatchSpan&) const = default;
+};
+
+struct MatchingLine {
+  uint32_t number = 0;           // the line of the page, or the page of the PDF document, from 1
+  std::string text;              // UTF-8, as ShownLine gives it (no control characters)
+  std::vector<MatchSpan> spans;  // every matched word, in order; never empty, never overlapping
+};
+
+struct DocumentMatches {
+  enum class Status {
+    kNoQueryWord,  // the query holds no word: nothing was read
+    kRead,         // `lines` holds every matching line, in order (perhaps none)
+    kUnreadable,   // `unread_reason` says why
+  };
+  Status status = Status::kNoQueryWord;
+  bool pages = false;  // a PDF document: the numbers are pages
+  std::vector<MatchingLine> lines;
+  std::string unread_reason;
+};
+
+// "12" for a line of a page, "p.3" for a page of a PDF document.
+std::string LineLabel(const DocumentMatches& matches, const MatchingLine& line);
+
+// The lines of the document at `path` that hold a word (a run of two or more
+// word characters, as the tokenizer cuts them) beginning with a word of
+// `query` (Windows-1251, parsed as the search parses it; `options` as for
+// the search). A file whose own name is a PDF name and no markup name is
+// converted as a PDF document; any other is read as a markup page.
+//
+// The conversion runs in a private folder made for it (under $TMPDIR or
+// /tmp, else in `base_directory`) and removed at the end, never in the
+// current folder. Blocks while a PDF document converts: a window calls it
+// off its own thread. Safe to call from several threads at once.
+DocumentMatches FindDocumentMatches(const std::string& path, std::string_view query, const SearchOptions& options,
+                                    const std::string& base_directory, Env& env = Env::Default());
+
+}  // namespace veskara

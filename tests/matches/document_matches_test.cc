@@ -1,0 +1,151 @@
+// The matching lines of a document: queries against the lines expected, with
+// the matched words in brackets.
+#include "matches/document_matches.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "pdf_maker.h"
+#include "platform/cp1251.h"
+#include "test_util.h"
+
+namespace veskara {
+namespace {
+
+using testing::MakePdfPages;
+using testing::TempDir;
+using testing::WriteFile;
+
+// "LABEL:TEXT" with every matched word in brackets.
+std::vector<std::string> Marked(const DocumentMatches& matches) {
+  std::vector<std::string> out;
+  for (const MatchingLine& line : matches.lines) {
+    std::string text = line.text;
+    for (auto span = line.spans.rbegin(); span != line.spans.rend(); ++span) {
+      text.insert(span->end, "]");
+      text.insert(span->begin, "[");
+    }
+    out.push_back(LineLabel(matches, line) + ":" + text);
+  }
+  return out;
+}
+
+DocumentMatches Find(const std::string& path, const std::string& utf8_query, bool fold_yo = false) {
+  return FindDocumentMatches(path, EncodeCp1251(utf8_query, ' '), SearchOptions{.fold_yo = fold_yo}, "/nonexistent");
+}
+
+TEST(DocumentMatchesTest, PageLinesThatHoldAWordOfTheQuery) {
+  TempDir dir;
+  WriteFile(dir / "garden.htm",
+            "<html><head><title>Planting</title></head>\n"
+            "<body>\n"
+            "<p>Tomatoes need sun. Plant them late;\n"
+            "the planner <b>plans</b> and replants.</p>\n"
+            "<p>Отчёт о посадке: ОТЧЕТ готов, отчет&nbsp;принят.</p>\n"
+            "<p>Ёжик и ель, еж и ёлка</p>\n"
+            "<a href=\"plant.htm\">more</a> x-plant\n");
+  struct Case {
+    const char* query;
+    bool fold;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"plant", false, {"1:[Planting]", "3:Tomatoes need sun. [Plant] them late;", "7:more x-[plant]"}},
+      {"  PLAN sun ",
+       false,
+       {"1:[Planting]", "3:Tomatoes need [sun]. [Plant] them late;", "4:the [planner] [plans] and replants.",
+        "7:more x-[plant]"}},
+      {"отчет", false, {"5:Отчёт о посадке: [ОТЧЕТ] готов, [отчет] принят."}},
+      {"отчет", true, {"5:[Отчёт] о посадке: [ОТЧЕТ] готов, [отчет] принят."}},
+      {"ОТЧЁТ", false, {"5:[Отчёт] о посадке: ОТЧЕТ готов, отчет принят."}},
+      {"еж", true, {"6:[Ёжик] и ель, [еж] и ёлка"}},
+      {"ёл", false, {"6:Ёжик и ель, еж и [ёлка]"}},
+      // A word is two or more letters, as the base holds them.
+      {"x", false, {}},
+      {"href", false, {}},  // inside a tag
+      {"zebra", false, {}},
+  };
+  for (const Case& c : cases) {
+    DocumentMatches matches = Find(dir / "garden.htm", c.query, c.fold);
+    EXPECT_EQ(matches.status, DocumentMatches::Status::kRead) << c.query;
+    EXPECT_FALSE(matches.pages);
+    EXPECT_EQ(Marked(matches), c.lines) << c.query << (c.fold ? " folded" : "");
+  }
+}
+
+TEST(DocumentMatchesTest, PdfLinesCarryTheirPage) {
+  TempDir dir;
+  WriteFile(dir / "report.PDF", MakePdfPages({{"Annual report", "planning ahead"}, {"nothing here"}, {"Plans: more"}}));
+  DocumentMatches matches = Find(dir / "report.PDF", "plan");
+  EXPECT_EQ(matches.status, DocumentMatches::Status::kRead);
+  EXPECT_TRUE(matches.pages);
+  EXPECT_EQ(Marked(matches), (std::vector<std::string>{"p.1:[planning] ahead", "p.3:[Plans]: more"}));
+}
+
+// The type is the file's own name's: a folder named like a PDF makes no page
+// of its files a PDF document.
+TEST(DocumentMatchesTest, TypeComesFromTheOwnName) {
+  TempDir dir;
+  WriteFile(dir / "old.pdf/page.htm", "plain words");
+  WriteFile(dir / "notes.txt", "plain words");
+  for (const char* name : {"old.pdf/page.htm", "notes.txt"}) {
+    DocumentMatches matches = Find(dir / name, "plain");
+    EXPECT_FALSE(matches.pages) << name;
+    EXPECT_EQ(Marked(matches), std::vector<std::string>{"1:[plain] words"}) << name;
+  }
+}
+
+TEST(DocumentMatchesTest, NoQueryWordAndUnreadableDocuments) {
+  TempDir dir;
+  WriteFile(dir / "a.htm", "text");
+  WriteFile(dir / "bad.pdf", "not a document");
+  EXPECT_EQ(Find(dir / "a.htm", " *** ").status, DocumentMatches::Status::kNoQueryWord);
+  // Nothing is read for a query without words, so nothing can fail.
+  EXPECT_EQ(Find(dir / "missing.htm", "-").status, DocumentMatches::Status::kNoQueryWord);
+  const struct {
+    std::string path;
+    std::string reason;
+  } cases[] = {
+      {dir / "missing.htm", "File not found"},
+      {dir.path(), "a folder, not a document"},
+      {dir / "bad.pdf", "not a PDF document, or damaged beyond repair"},
+      {dir / "missing.pdf", "File not found"},
+  };
+  for (const auto& c : cases) {
+    DocumentMatches matches = Find(c.path, "text");
+    EXPECT_EQ(matches.status, DocumentMatches::Status::kUnreadable) << c.path;
+    EXPECT_EQ(matches.unread_reason, c.reason) << c.path;
+    EXPECT_TRUE(matches.lines.empty());
+  }
+}
+
+// A PDF document converts in a private folder that is gone afterwards; the
+// current folder and the base folder are never written.
+TEST(DocumentMatchesTest, ConversionLeavesNothingBehind) {
+  TempDir tmp;
+  TempDir base;
+  TempDir cwd;
+  WriteFile(base / "doc.pdf", MakePdfPages({{"some words"}}));
+  const char* old_tmpdir = getenv("TMPDIR");
+  const std::string saved = old_tmpdir != nullptr ? old_tmpdir : "";
+  const std::filesystem::path old_cwd = std::filesystem::current_path();
+  setenv("TMPDIR", tmp.path().c_str(), 1);
+  std::filesystem::current_path(cwd.path());
+  DocumentMatches matches = FindDocumentMatches(base / "doc.pdf", "WORDS", {}, base.path());
+  std::filesystem::current_path(old_cwd);
+  if (old_tmpdir != nullptr) {
+    setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(Marked(matches), std::vector<std::string>{"p.1:some [words]"});
+  EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+  EXPECT_TRUE(std::filesystem::is_empty(cwd.path()));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace veskara

@@ -8,6 +8,7 @@
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/process.h"
+#include "platform/str_to_int.h"
 #include "platform/strings.h"
 #include "search/messages.h"
 
@@ -57,6 +58,16 @@ class StderrObserver : public ScanObserver {
 }  // namespace
 
 ExitStatus RunAddCommand(const Invocation& invocation) {
+  ScanOptions options;
+  if (const auto jobs = invocation.options.find("--jobs"); jobs != invocation.options.end()) {
+    const std::optional<int32_t> n = TryStrToInt(jobs->second);
+    if (!n || *n < 1 || static_cast<unsigned>(*n) > kMostJobs) {
+      std::fprintf(stderr, "veskara-cli: --jobs takes a number from 1 to %u, not '%s'\n", kMostJobs,
+                   EscapeControlBytes(jobs->second).c_str());
+      return ExitStatus::kFailure;
+    }
+    options.jobs = static_cast<unsigned>(*n);
+  }
   const std::optional<std::string> mask = StartMaskFor(invocation.operands.at(0));
   if (!mask) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
@@ -66,7 +77,7 @@ ExitStatus RunAddCommand(const Invocation& invocation) {
   try {
     // Prepare finishes or rolls back an interrupted commit under the lock.
     BaseState state;
-    std::unique_ptr<Scan> scan = Scan::Prepare(invocation.base_directory, *mask, state);
+    std::unique_ptr<Scan> scan = Scan::Prepare(invocation.base_directory, *mask, state, Env::Default(), options);
     if (const std::string& note = scan->Summary().recovery_note; !note.empty()) {
       std::fprintf(stderr, "veskara-cli: %s\n", note.c_str());
     }

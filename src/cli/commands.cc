@@ -7,12 +7,17 @@
 namespace veskara {
 namespace {
 
+constexpr OptionSpec kAddOptions[] = {
+    {"--jobs", "N", "convert up to N PDF documents at once (default: one per processor)"},
+};
+
 constexpr Command kCommands[] = {
     {.name = "add",
      .operands = "DIRECTORY",
      .help = "index the pages and PDF documents under DIRECTORY",
      .min_operands = 1,
      .max_operands = 1,
+     .options = kAddOptions,
      .recovery = Recovery::kByTheCommand,
      .run = RunAddCommand},
     {.name = "search",

@@ -1,9 +1,15 @@
-// Compares PDF engine modules (the parser half of wpdf) on the same
-// documents: each document converted in a child process of its own, one
-// after another, timed; then the words each engine found, as a scan would
-// index them (trimmed, upper-cased lines, runs of word characters).
+// Compares PDF converters on the same documents: the engine module of wpdf
+// (its parser half) and the command-line converters pdftotext (poppler) and
+// mutool (MuPDF). Each document is converted in a process of its own, one
+// after another, timed; then the words each converter found are counted as
+// a scan would index them (trimmed, upper-cased lines, runs of word
+// characters), and compared with those of the first converter.
 //
-//   engine_bench DIR MODULE...      (e.g. build/src/wpdf/libwpdf_poppler.so)
+//   engine_bench DIR CONVERTER...
+//
+// CONVERTER: a module's path (build/src/wpdf/libwpdf_mupdf.so), "pdftotext"
+// or "mutool". The commands write UTF-8, which is turned into Windows-1251
+// as the markup reader does.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -35,12 +41,18 @@ struct Outcome {
   std::unordered_set<std::string> words;
 };
 
-int ConvertInChild(WpdfConvertFunction convert, const std::string& pdf, const std::string& target) {
+// Converts with the module's entry, or with the command when there is none.
+int ConvertInChild(WpdfConvertFunction convert, const std::string& command, const std::string& pdf,
+                   const std::string& target) {
   const pid_t pid = fork();
   if (pid == 0) {
-    const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const int null_fd = open("/dev/null", O_WRONLY);
     dup2(null_fd, STDERR_FILENO);
+    dup2(null_fd, STDOUT_FILENO);
+    if (command == "pdftotext") execlp("pdftotext", "pdftotext", "-enc", "UTF-8", pdf.c_str(), target.c_str(), nullptr);
+    if (command == "mutool") execlp("mutool", "mutool", "draw", "-q", "-F", "txt", "-o", target.c_str(), pdf.c_str(), nullptr);
+    if (convert == nullptr) _exit(97);
+    const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     _exit(fd < 0 ? 99 : convert(pdf.c_str(), fd, 0));
   }
   int status = 0;
@@ -48,12 +60,12 @@ int ConvertInChild(WpdfConvertFunction convert, const std::string& pdf, const st
   return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
 }
 
-void CollectWords(const std::string& path, std::unordered_set<std::string>& words) {
+void CollectWords(const std::string& path, bool utf8, std::unordered_set<std::string>& words) {
   veskara::LineReader reader(path);
   std::string_view raw;
-  std::string upper;
+  std::string upper, transcoded;
   while (reader.ReadLine(&raw)) {
-    const std::string_view line = veskara::Trim(raw);
+    const std::string_view line = veskara::Trim(utf8 ? veskara::DocumentLineTo1251(raw, transcoded) : raw);
     if (line.size() < 2) continue;
     upper.assign(line);
     veskara::UpperCase1251InPlace(upper);
@@ -83,16 +95,21 @@ int main(int argc, char** argv) {
 
   std::vector<Outcome> outcomes;
   for (int m = 2; m < argc; ++m) {
-    void* module = dlopen(argv[m], RTLD_NOW | RTLD_LOCAL);
-    auto convert = module ? reinterpret_cast<WpdfConvertFunction>(dlsym(module, kWpdfParserEntry)) : nullptr;
-    if (convert == nullptr) {
-      std::fprintf(stderr, "cannot load %s: %s\n", argv[m], dlerror());
-      return 1;
+    const std::string command = argv[m];
+    const bool is_command = command == "pdftotext" || command == "mutool";
+    WpdfConvertFunction convert = nullptr;
+    if (!is_command) {
+      void* module = dlopen(argv[m], RTLD_NOW | RTLD_LOCAL);
+      convert = module ? reinterpret_cast<WpdfConvertFunction>(dlsym(module, kWpdfParserEntry)) : nullptr;
+      if (convert == nullptr) {
+        std::fprintf(stderr, "cannot load %s: %s\n", argv[m], dlerror());
+        return 1;
+      }
     }
     Outcome out;
     for (const std::string& file : files) {
       const Clock::time_point start = Clock::now();
-      const int code = ConvertInChild(convert, file, target);
+      const int code = ConvertInChild(convert, command, file, target);
       out.seconds += std::chrono::duration<double>(Clock::now() - start).count();
       if (code != kWpdfOk && code != kWpdfSomePagesLost) {
         ++out.failures;
@@ -100,7 +117,7 @@ int main(int argc, char** argv) {
         continue;
       }
       out.text_bytes += std::filesystem::file_size(target);
-      CollectWords(target, out.words);
+      CollectWords(target, is_command, out.words);
     }
     outcomes.push_back(std::move(out));
   }

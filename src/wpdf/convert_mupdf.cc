@@ -101,8 +101,6 @@ int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
 
 }  // namespace
 
-void SilenceParser() {}
-
 int ConvertDocument(const char* pdf_path, int fd, int flags) {
   fz_context* ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
   if (ctx == nullptr) return kWpdfConversionFailed;

@@ -240,7 +240,7 @@ TEST(GetText, SurvivesTruncatedAndCorruptedDocuments) {
   dup2(saved_err, STDERR_FILENO);
   close(saved_err);
   EXPECT_EQ(ReadFile(err_path), "");
-  // Poppler repairs most damage; the cut at zero bytes is always a failure.
+  // The engine repairs most damage; the cut at zero bytes is always a failure.
   EXPECT_GT(converted, 0u);
   EXPECT_LT(converted, variants.size());
 }

@@ -1,6 +1,8 @@
 #include "base/posting_table.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <exception>
 #include <numeric>
 #include <thread>
@@ -22,6 +24,28 @@ constexpr size_t kRadixMinimum = 512;
 // Tables from this size on sort each phase's chains on two threads.
 constexpr size_t kParallelMinimum = size_t{1} << 16;
 
+// Runs work(0) on a thread of its own and work(1) on this one; rethrows the
+// first failure of either once both have ended.
+template <typename Work>
+void OnTwoThreads(Work work) {
+  std::exception_ptr failure;
+  std::thread other([&] {
+    try {
+      work(0);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  try {
+    work(1);
+  } catch (...) {
+    other.join();
+    throw;
+  }
+  other.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
 // Stable LSD radix sort of `items` by key(item), keys `bits` wide, in as
 // few passes of at most 11 bits as will do, each as narrow as it can be:
 // fewer buckets scatter with fewer cache misses.
@@ -41,6 +65,45 @@ void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key
     for (uint64_t e : items) scratch[counts[(key(e) >> shift) & mask]++] = e;
     items.swap(scratch);
   }
+}
+
+// The stable radix sort of RadixSort on two threads, for the one chain of
+// gap 1: each pass counts and scatters the two halves of the table at once,
+// the second half's entries of a digit placed after the first half's.
+template <typename Key>
+void RadixSortOnTwoThreads(uint64_t* a, size_t n, Key key, int bits) {
+  constexpr int kMaxDigit = 11;
+  const int passes = (bits + kMaxDigit - 1) / kMaxDigit;
+  const int digit = (bits + passes - 1) / passes;
+  const uint32_t mask = (uint32_t{1} << digit) - 1;
+  std::vector<uint64_t> buffer(n);
+  uint64_t* from = a;
+  uint64_t* to = buffer.data();
+  const size_t half = n / 2;
+  const size_t begin[2] = {0, half};
+  const size_t end[2] = {half, n};
+  std::vector<size_t> counts[2] = {std::vector<size_t>(mask + 1), std::vector<size_t>(mask + 1)};
+  for (int shift = 0; shift < bits; shift += digit) {
+    OnTwoThreads([&](int t) {
+      std::fill(counts[t].begin(), counts[t].end(), 0);
+      for (size_t i = begin[t]; i < end[t]; ++i) ++counts[t][(key(from[i]) >> shift) & mask];
+    });
+    size_t sum = 0;
+    for (uint32_t b = 0; b <= mask; ++b) {
+      const size_t first = counts[0][b];
+      counts[0][b] = sum;
+      sum += first;
+      const size_t second = counts[1][b];
+      counts[1][b] = sum;
+      sum += second;
+    }
+    OnTwoThreads([&](int t) {
+      size_t* next = counts[t].data();
+      for (size_t i = begin[t]; i < end[t]; ++i) to[next[(key(from[i]) >> shift) & mask]++] = from[i];
+    });
+    std::swap(from, to);
+  }
+  if (from != a) std::copy(from, from + n, a);
 }
 
 // Sorts the chains a[r], a[r+g], a[r+2g], ... for r in [first, last) stably
@@ -96,32 +159,32 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
 }
 
 // Runs each gap's phase in turn. The chains of one phase share no entry, so
-// a large table splits them between two threads.
+// a large table splits them between two threads; the one chain of gap 1 is
+// sorted by both.
 template <typename Key>
 void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key, int bits) {
   for (size_t g : gaps) {
-    if (g < 2 || n < kParallelMinimum) {
+    if (n < kParallelMinimum) {
       SortChainRange(a, n, g, 0, g, key, bits);
-      continue;
-    }
-    const size_t half = g / 2;
-    std::exception_ptr failure;
-    std::thread other([&] {
-      try {
-        SortChainRange(a, n, g, half, g, key, bits);
-      } catch (...) {
-        failure = std::current_exception();
+    } else if (g == 1) {
+      if (!std::is_sorted(a, a + n, [&key](uint64_t x, uint64_t y) { return key(x) < key(y); })) {
+        RadixSortOnTwoThreads(a, n, key, bits);
       }
-    });
-    try {
-      SortChainRange(a, n, g, 0, half, key, bits);
-    } catch (...) {
-      other.join();
-      throw;
+    } else {
+      const size_t half = g / 2;
+      OnTwoThreads([&](int t) { SortChainRange(a, n, g, t == 0 ? half : 0, t == 0 ? g : half, key, bits); });
     }
-    other.join();
-    if (failure) std::rethrow_exception(failure);
   }
+}
+
+// Calls work(begin, end) on two halves of [0, n) at once when n is large.
+template <typename Work>
+void ForBothHalves(size_t n, Work work) {
+  if (n < kParallelMinimum) {
+    work(size_t{0}, n);
+    return;
+  }
+  OnTwoThreads([&](int t) { work(t == 0 ? n / 2 : 0, t == 0 ? n : n / 2); });
 }
 
 }  // namespace
@@ -175,8 +238,17 @@ void PostingTable::SortPostingTable() {
   // variants, possible in a loaded file); then a class table gives the key.
   std::vector<uint32_t> order(words_.size());
   std::iota(order.begin(), order.end(), 0);
-  std::sort(order.begin(), order.end(),
-            [this](uint32_t a, uint32_t b) { return CompareWords(words_.Get(a), words_.Get(b)) < 0; });
+  const auto before = [this](uint32_t a, uint32_t b) { return CompareWords(words_.Get(a), words_.Get(b)) < 0; };
+  if (order.size() < kParallelMinimum) {
+    std::sort(order.begin(), order.end(), before);
+  } else {
+    // Two sorted halves and one merge, on both cores. Words that compare
+    // equal may land in another order among themselves; they share a key,
+    // so the sort below does not see it.
+    const auto middle = order.begin() + static_cast<std::ptrdiff_t>(order.size() / 2);
+    OnTwoThreads([&](int t) { std::sort(t == 0 ? middle : order.begin(), t == 0 ? order.end() : middle, before); });
+    std::inplace_merge(order.begin(), middle, order.end(), before);
+  }
   std::vector<uint32_t> position(order.size());
   std::vector<uint32_t> word_class(order.size());
   uint32_t classes = 0;
@@ -196,7 +268,9 @@ void PostingTable::SortPostingTable() {
   const bool all_distinct = classes + 1 == order.size();
   int bits = 1;
   while (bits < 32 && (classes >> bits) != 0) ++bits;
-  for (size_t i = 0; i < n; ++i) a[i] = uint64_t{position[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
+  ForBothHalves(n, [&](size_t first, size_t last) {
+    for (size_t i = first; i < last; ++i) a[i] = uint64_t{position[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
+  });
   if (all_distinct) {
     SortChains(
         a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
@@ -204,18 +278,22 @@ void PostingTable::SortPostingTable() {
     SortChains(
         a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
   }
-  for (size_t i = 0; i < n; ++i) a[i] = uint64_t{order[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
+  ForBothHalves(n, [&](size_t first, size_t last) {
+    for (size_t i = first; i < last; ++i) a[i] = uint64_t{order[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
+  });
 }
 
-void PostingTable::WriteWordsFile(TextWriter& file) const {
-  const size_t n = entries_.size();
-  if (n == 0) return;
-  // seen[number id] == run when the number is already in the run's list.
-  std::vector<uint32_t> seen(numbers_.size(), 0);
+bool PostingTable::RunEndsAt(size_t j) const {
+  // The same word id is the same word; other words may still compare equal.
+  return j + 1 == entries_.size() ||
+         ((entries_[j + 1] >> 32) != (entries_[j] >> 32) && CompareWords(WordAt(j + 1), WordAt(j)) != 0);
+}
+
+void PostingTable::FormatRuns(size_t begin, size_t end, std::vector<uint32_t>& seen, uint32_t& run,
+                              std::string& out) const {
   std::string list;
-  uint32_t run = 0;
-  size_t i = 0;
-  while (i < n) {
+  size_t i = begin;
+  while (i < end) {
     ++run;
     list.clear();
     size_t j = i;
@@ -226,17 +304,95 @@ void PostingTable::WriteWordsFile(TextWriter& file) const {
         if (j != i) list.push_back(',');
         list.append(numbers_.Get(number));
       }
-      // The same word id is the same word; other words may still compare equal.
-      if (j + 1 == n ||
-          ((entries_[j + 1] >> 32) != (entries_[j] >> 32) && CompareWords(WordAt(j + 1), WordAt(j)) != 0)) {
-        break;
-      }
+      if (RunEndsAt(j)) break;
       ++j;
     }
-    file.WriteLine(WordAt(j));
-    file.WriteLine(list);
+    out.append(WordAt(j));
+    out.append("\r\n");
+    out.append(list);
+    out.append("\r\n");
     i = j + 1;
   }
+}
+
+void PostingTable::WriteWordsFile(TextWriter& file) const {
+  const size_t n = entries_.size();
+  if (n == 0) return;
+  // Chunks of whole runs, about this many entries each.
+  constexpr size_t kChunk = size_t{1} << 14;
+  std::vector<size_t> cuts = {0};
+  while (cuts.back() < n) {
+    size_t p = std::min(n, cuts.back() + kChunk);
+    while (p < n && !RunEndsAt(p - 1)) ++p;
+    cuts.push_back(p);
+  }
+  const size_t chunks = cuts.size() - 1;
+  std::vector<uint32_t> seen(numbers_.size(), 0);  // seen[number id] == run: listed in this run
+  uint32_t run = 0;
+  std::string text;
+  if (chunks < 4) {
+    FormatRuns(0, n, seen, run, text);
+    file.Write(text);
+    return;
+  }
+  // A large table is formatted on two threads: the other one does every
+  // second chunk into a buffer of its own while this one formats and writes
+  // the rest, all written in order.
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::string odd;
+  size_t odd_ready = SIZE_MAX;  // the chunk in `odd`, or none
+  bool stop = false;
+  std::exception_ptr failure;
+  std::thread other([&] {
+    try {
+      std::vector<uint32_t> other_seen(numbers_.size(), 0);
+      uint32_t other_run = 0;
+      std::string buffer;
+      for (size_t k = 1; k < chunks; k += 2) {
+        buffer.clear();
+        FormatRuns(cuts[k], cuts[k + 1], other_seen, other_run, buffer);
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stop || odd_ready == SIZE_MAX; });
+        if (stop) return;
+        odd.swap(buffer);
+        odd_ready = k;
+        changed.notify_all();
+      }
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex);
+      failure = std::current_exception();
+      changed.notify_all();
+    }
+  });
+  try {
+    for (size_t k = 0; k < chunks; ++k) {
+      if (k % 2 == 0) {
+        text.clear();
+        FormatRuns(cuts[k], cuts[k + 1], seen, run, text);
+        file.Write(text);
+        continue;
+      }
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return failure || odd_ready == k; });
+        if (failure) std::rethrow_exception(failure);
+        text.swap(odd);
+        odd_ready = SIZE_MAX;
+      }
+      changed.notify_all();
+      file.Write(text);
+    }
+  } catch (...) {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      stop = true;
+    }
+    changed.notify_all();
+    other.join();
+    throw;
+  }
+  other.join();
 }
 
 void PostingTable::ClearPostingTable() {

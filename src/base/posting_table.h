@@ -65,7 +65,8 @@ class PostingTable {
 
   // Writes one record per run of equal words (CompareWords = 0) of the sorted
   // table: the word of the run's last entry, then its distinct numbers in the
-  // order of first appearance, joined by commas. Lines end with CR LF.
+  // order of first appearance, joined by commas. Lines end with CR LF. A
+  // large table is formatted on two threads, in bounded chunks.
   void WriteWordsFile(TextWriter& file) const;
 
   // Drops the entries from `count` on (the words of a document that could
@@ -83,6 +84,13 @@ class PostingTable {
   size_t MemoryBytes() const;
 
  private:
+  // True when entry j is the last of its run (of words that compare equal).
+  bool RunEndsAt(size_t j) const;
+  // Appends the records of the runs in [begin, end), each a word line and a
+  // number line. seen[number id] == run when the number is already listed
+  // in the current run.
+  void FormatRuns(size_t begin, size_t end, std::vector<uint32_t>& seen, uint32_t& run, std::string& out) const;
+
   void AddEntry(std::string_view word, uint32_t number_id) {
     entries_.push_back(uint64_t{words_.Intern(word)} << 32 | number_id);
   }

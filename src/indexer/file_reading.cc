@@ -13,9 +13,7 @@ namespace {
 
 // Files claimed and not yet taken; enough to ride over one slow file.
 constexpr size_t kFilesAhead = 64;
-// PDF documents claimed and not yet taken, per job: those converting and
-// those converted that wait for the scan.
-constexpr size_t kPdfsPerJob = 2;
+
 
 std::string_view OwnName(const std::string& path) {
   const size_t slash = path.rfind(kPathSeparator);
@@ -85,12 +83,14 @@ bool CandidateReader::Wanted(size_t i) const { return !skip_[i] && IsSupportedFi
 
 bool CandidateReader::Converts(size_t i) const { return IsPdfFile(OwnName(paths_[i])); }
 
-// Under the lock. A PDF document needs a free job folder, and waits while
-// as many converted documents as there are jobs wait for the scan.
+// Under the lock. A PDF document needs a free job folder, and at most one
+// more PDF than there are jobs is claimed: while the scan waits for the
+// next document, which is then converting, at most `jobs` converted ones
+// wait with it.
 bool CandidateReader::MayClaim(size_t i) const {
   if (pending_.size() >= kFilesAhead) return false;
   if (!Converts(i)) return true;
-  return pdfs_claimed_ < job_busy_.size() * kPdfsPerJob &&
+  return pdfs_claimed_ < job_busy_.size() + 1 &&
          std::find(job_busy_.begin(), job_busy_.end(), false) != job_busy_.end();
 }
 

@@ -51,9 +51,9 @@ CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env&
 //
 // With `threads` > 0, that many threads read and tokenize ahead of the scan,
 // each file on one thread, each PDF document converted by a child of its
-// own: up to settings.jobs conversions run at once, and a conversion is
-// started only while fewer than settings.jobs converted documents wait for
-// the scan; at most a few dozen files are read ahead in all. Whatever the
+// own: up to settings.jobs conversions run at once, and while the scan
+// waits for the next document at most settings.jobs converted ones wait
+// with it; at most a few dozen files are read ahead in all. Whatever the
 // threads do, the words reach the table in exactly the order and number
 // that reading each file in turn gives. With 0, each file is read when the
 // scan asks for it, on the scan's thread.

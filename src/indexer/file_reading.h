@@ -25,10 +25,8 @@ struct ReadSettings {
   Env& env;
   // pdf.folder is where a conversion goes when there are no job folders.
   PdfConversion pdf;
-  // Documents that may be converted at once; conversion k of those running
-  // uses job_folders[k], each holding its own "temp___". Without job
-  // folders, one conversion at a time.
-  unsigned jobs = 1;
+  // One conversion may run at once per job folder, each holding its own
+  // "temp___"; without job folders, one at a time.
   std::vector<std::string> job_folders;
 };
 
@@ -51,9 +49,9 @@ CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env&
 //
 // With `threads` > 0, that many threads read and tokenize ahead of the scan,
 // each file on one thread, each PDF document converted by a child of its
-// own: up to settings.jobs conversions run at once, and while the scan
-// waits for the next document at most settings.jobs converted ones wait
-// with it; at most a few dozen files are read ahead in all. Whatever the
+// own: as many conversions run at once as there are job folders (jobs),
+// and while the scan waits for the next document at most `jobs` converted
+// ones wait with it; at most a few dozen files are read ahead in all. Whatever the
 // threads do, the words reach the table in exactly the order and number
 // that reading each file in turn gives. With 0, each file is read when the
 // scan asks for it, on the scan's thread.

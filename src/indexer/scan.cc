@@ -202,7 +202,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   ProgressReporter progress(observer, total);
   {
     std::unique_ptr<ConversionFolder> conversion;
-    ReadSettings settings{env, {}, jobs, {}};
+    ReadSettings settings{env, {}, {}};
     const bool pdfs = AnyPdfToRead(NewFiles, skip);
     if (pdfs) {
       conversion = std::make_unique<ConversionFolder>(env, dir, jobs);

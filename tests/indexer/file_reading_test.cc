@@ -33,7 +33,7 @@ std::vector<std::string> Entries(const PostingTable& table) {
 }
 
 TEST(CandidateReaderTest, ReadingAheadGivesTheSameTableAsReadingInTurn) {
-  const ReadSettings settings{Env::Default(), {}, 1, {}};
+  const ReadSettings settings{Env::Default(), {}, {}};
   TempDir tmp;
   std::vector<std::string> paths;
   std::vector<bool> skip;
@@ -73,7 +73,7 @@ TEST(CandidateReaderTest, RunningOutOfMemoryOnOneDocumentLosesOnlyThatDocument) 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the address-space limit would stop the sanitizer itself";
 #endif
-  const ReadSettings settings{Env::Default(), {}, 1, {}};
+  const ReadSettings settings{Env::Default(), {}, {}};
   TempDir tmp;
   const std::vector<std::string> paths = {tmp / "a.htm", tmp / "big.htm", tmp / "c.htm"};
   WriteFile(paths[0], "alpha");
@@ -113,7 +113,7 @@ TEST(CandidateReaderTest, RunningOutOfMemoryOnOneDocumentLosesOnlyThatDocument) 
 // folder is left as the scan's folder can remove it.
 TEST(CandidateReaderTest, StopsThreadsThatAreAhead) {
   TempDir tmp;
-  ReadSettings settings{Env::Default(), {}, 2, {tmp / "job1", tmp / "job2"}};
+  ReadSettings settings{Env::Default(), {}, {tmp / "job1", tmp / "job2"}};
   for (const std::string& folder : settings.job_folders) std::filesystem::create_directories(folder);
   std::vector<std::string> paths;
   for (int i = 0; i < 500; ++i) {

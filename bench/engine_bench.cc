@@ -132,8 +132,8 @@ int main(int argc, char** argv) {
       common += first.words.count(w);
       cyrillic += Cyrillic(w);
     }
-    std::printf("%-40s %8.2f s  failures %zu  text %.1f MB  distinct words %zu (Cyrillic %zu), %.1f%% of the "
-                "first module's\n",
+    std::printf("%-40s %8.2f s  failures %zu  text %.1f MB  distinct words %zu (Cyrillic %zu), finds %.1f%% of the "
+                "first one's\n",
                 argv[m + 2], o.seconds, o.failures, o.text_bytes / 1e6, o.words.size(), cyrillic,
                 100.0 * common / std::max<size_t>(1, first.words.size()));
   }

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <exception>
+#include <memory>
 #include <numeric>
 #include <thread>
 #include <utility>
@@ -23,6 +24,17 @@ constexpr size_t kInsertionLimit = 24;
 constexpr size_t kRadixMinimum = 512;
 // Tables from this size on sort each phase's chains on two threads.
 constexpr size_t kParallelMinimum = size_t{1} << 16;
+// Long chains are copied out in blocks of this many neighbouring chains, so
+// that every cache line of the table is read and written once per block
+// rather than once per chain.
+constexpr size_t kBlock = 8;
+
+// What a sorting thread keeps from one phase to the next: buffers made anew
+// for every phase would be faulted in from the system every time.
+struct SortWorkspace {
+  std::vector<uint64_t> chains[kBlock];
+  std::vector<uint64_t> scratch;
+};
 
 // Runs work(0) on a thread of its own and work(1) on this one; rethrows the
 // first failure of either once both have ended.
@@ -76,9 +88,10 @@ void RadixSortOnTwoThreads(uint64_t* a, size_t n, Key key, int bits) {
   const int passes = (bits + kMaxDigit - 1) / kMaxDigit;
   const int digit = (bits + passes - 1) / passes;
   const uint32_t mask = (uint32_t{1} << digit) - 1;
-  std::vector<uint64_t> buffer(n);
+  // Every entry is written before it is read: no need to clear the buffer.
+  const std::unique_ptr<uint64_t[]> buffer = std::make_unique_for_overwrite<uint64_t[]>(n);
   uint64_t* from = a;
-  uint64_t* to = buffer.data();
+  uint64_t* to = buffer.get();
   const size_t half = n / 2;
   const size_t begin[2] = {0, half};
   const size_t end[2] = {half, n};
@@ -109,13 +122,10 @@ void RadixSortOnTwoThreads(uint64_t* a, size_t n, Key key, int bits) {
 // Sorts the chains a[r], a[r+g], a[r+2g], ... for r in [first, last) stably
 // by key: what the passes of strict-less exchanges at gap g leave.
 template <typename Key>
-void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, Key key, int bits) {
-  // Long chains are copied out in blocks of neighbouring chains, so that
-  // every cache line of the table is read and written once per block rather
-  // than once per chain.
-  constexpr size_t kBlock = 8;
-  std::vector<uint64_t> chains[kBlock];
-  std::vector<uint64_t> scratch;
+void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, Key key, int bits,
+                    SortWorkspace& space) {
+  std::vector<uint64_t>* chains = space.chains;
+  std::vector<uint64_t>& scratch = space.scratch;
   size_t r = first;
   while (r < last) {
     size_t len = (n - r + g - 1) / g;
@@ -134,7 +144,10 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
       continue;
     }
     const size_t block = std::min(kBlock, last - r);
-    for (size_t c = 0; c < block; ++c) chains[c].clear();
+    for (size_t c = 0; c < block; ++c) {
+      chains[c].clear();
+      chains[c].reserve(len);
+    }
     for (size_t row = r; row < n; row += g) {
       const size_t width = std::min(block, n - row);
       for (size_t c = 0; c < width; ++c) chains[c].push_back(a[row + c]);
@@ -163,16 +176,18 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
 // sorted by both.
 template <typename Key>
 void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key, int bits) {
+  SortWorkspace spaces[2];
   for (size_t g : gaps) {
     if (n < kParallelMinimum) {
-      SortChainRange(a, n, g, 0, g, key, bits);
+      SortChainRange(a, n, g, 0, g, key, bits, spaces[0]);
     } else if (g == 1) {
       if (!std::is_sorted(a, a + n, [&key](uint64_t x, uint64_t y) { return key(x) < key(y); })) {
         RadixSortOnTwoThreads(a, n, key, bits);
       }
     } else {
       const size_t half = g / 2;
-      OnTwoThreads([&](int t) { SortChainRange(a, n, g, t == 0 ? half : 0, t == 0 ? g : half, key, bits); });
+      OnTwoThreads(
+          [&](int t) { SortChainRange(a, n, g, t == 0 ? half : 0, t == 0 ? g : half, key, bits, spaces[t]); });
     }
   }
 }

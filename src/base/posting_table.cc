@@ -67,6 +67,7 @@ void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key
   const int passes = (bits + kMaxDigit - 1) / kMaxDigit;
   const int digit = (bits + passes - 1) / passes;
   const uint32_t mask = (uint32_t{1} << digit) - 1;
+  if (scratch.capacity() < items.size()) std::vector<uint64_t>().swap(scratch);
   scratch.resize(items.size());
   size_t counts[size_t{1} << kMaxDigit];
   for (int shift = 0; shift < bits; shift += digit) {
@@ -126,6 +127,10 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
                     SortWorkspace& space) {
   std::vector<uint64_t>* chains = space.chains;
   std::vector<uint64_t>& scratch = space.scratch;
+  // Chains grow as the gaps shrink and fewer of them share a block: what
+  // this phase does not use goes, so that the sort needs no more memory
+  // than with fresh buffers.
+  for (size_t c = std::min(kBlock, last - first); c < kBlock; ++c) std::vector<uint64_t>().swap(chains[c]);
   size_t r = first;
   while (r < last) {
     size_t len = (n - r + g - 1) / g;
@@ -145,6 +150,8 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
     }
     const size_t block = std::min(kBlock, last - r);
     for (size_t c = 0; c < block; ++c) {
+      // A buffer too small goes before its successor comes, not after.
+      if (chains[c].capacity() < len) std::vector<uint64_t>().swap(chains[c]);
       chains[c].clear();
       chains[c].reserve(len);
     }
@@ -181,6 +188,7 @@ void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key,
     if (n < kParallelMinimum) {
       SortChainRange(a, n, g, 0, g, key, bits, spaces[0]);
     } else if (g == 1) {
+      for (SortWorkspace& space : spaces) space = SortWorkspace();
       if (!std::is_sorted(a, a + n, [&key](uint64_t x, uint64_t y) { return key(x) < key(y); })) {
         RadixSortOnTwoThreads(a, n, key, bits);
       }

@@ -50,7 +50,8 @@ int ConvertInChild(WpdfConvertFunction convert, const std::string& command, cons
     dup2(null_fd, STDERR_FILENO);
     dup2(null_fd, STDOUT_FILENO);
     if (command == "pdftotext") execlp("pdftotext", "pdftotext", "-enc", "UTF-8", pdf.c_str(), target.c_str(), nullptr);
-    if (command == "mutool") execlp("mutool", "mutool", "draw", "-q", "-F", "txt", "-o", target.c_str(), pdf.c_str(), nullptr);
+    if (command == "mutool")
+      execlp("mutool", "mutool", "draw", "-q", "-F", "txt", "-o", target.c_str(), pdf.c_str(), nullptr);
     if (convert == nullptr) _exit(97);
     const int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     _exit(fd < 0 ? 99 : convert(pdf.c_str(), fd, 0));
@@ -132,10 +133,11 @@ int main(int argc, char** argv) {
       common += first.words.count(w);
       cyrillic += Cyrillic(w);
     }
-    std::printf("%-40s %8.2f s  failures %zu  text %.1f MB  distinct words %zu (Cyrillic %zu), finds %.1f%% of the "
-                "first one's\n",
-                argv[m + 2], o.seconds, o.failures, o.text_bytes / 1e6, o.words.size(), cyrillic,
-                100.0 * common / std::max<size_t>(1, first.words.size()));
+    std::printf(
+        "%-40s %8.2f s  failures %zu  text %.1f MB  distinct words %zu (Cyrillic %zu), finds %.1f%% of the "
+        "first one's\n",
+        argv[m + 2], o.seconds, o.failures, o.text_bytes / 1e6, o.words.size(), cyrillic,
+        100.0 * common / std::max<size_t>(1, first.words.size()));
   }
   return 0;
 }

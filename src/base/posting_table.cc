@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <mutex>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <thread>
 #include <utility>
@@ -194,8 +194,7 @@ void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key,
       }
     } else {
       const size_t half = g / 2;
-      OnTwoThreads(
-          [&](int t) { SortChainRange(a, n, g, t == 0 ? half : 0, t == 0 ? g : half, key, bits, spaces[t]); });
+      OnTwoThreads([&](int t) { SortChainRange(a, n, g, t == 0 ? half : 0, t == 0 ? g : half, key, bits, spaces[t]); });
     }
   }
 }

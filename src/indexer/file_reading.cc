@@ -14,7 +14,6 @@ namespace {
 // Files claimed and not yet taken; enough to ride over one slow file.
 constexpr size_t kFilesAhead = 64;
 
-
 std::string_view OwnName(const std::string& path) {
   const size_t slash = path.rfind(kPathSeparator);
   return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
@@ -46,8 +45,8 @@ CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env&
   return result;
 }
 
-CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip,
-                                 unsigned threads, const ReadSettings& settings)
+CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, unsigned threads,
+                                 const ReadSettings& settings)
     : paths_(paths), skip_(skip), settings_(settings) {
   if (threads == 0) return;
   cancel_ = std::make_unique<StopSignal>();
@@ -149,7 +148,8 @@ CandidateResult CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
   Pending pending;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return (!pending_.empty() && pending_.front().ready) || (pending_.empty() && running_ == 0); });
+    changed_.wait(
+        lock, [this] { return (!pending_.empty() && pending_.front().ready) || (pending_.empty() && running_ == 0); });
     if (pending_.empty() || pending_.front().index != i) {
       throw std::logic_error("candidate files were taken out of order");
     }

@@ -31,10 +31,18 @@ constexpr size_t kBlock = 8;
 
 // What a sorting thread keeps from one phase to the next: buffers made anew
 // for every phase would be faulted in from the system every time.
+template <typename Entry>
 struct SortWorkspace {
-  std::vector<uint64_t> chains[kBlock];
-  std::vector<uint64_t> scratch;
+  std::vector<Entry> chains[kBlock];
+  std::vector<Entry> scratch;
 };
+
+// How many bits hold the values 0 to `largest` (at least 1).
+int BitsFor(uint64_t largest) {
+  int bits = 1;
+  while (bits < 64 && (largest >> bits) != 0) ++bits;
+  return bits;
+}
 
 // Runs work(0) on a thread of its own and work(1) on this one; rethrows the
 // first failure of either once both have ended.
@@ -61,21 +69,21 @@ void OnTwoThreads(Work work) {
 // Stable LSD radix sort of `items` by key(item), keys `bits` wide, in as
 // few passes of at most 11 bits as will do, each as narrow as it can be:
 // fewer buckets scatter with fewer cache misses.
-template <typename Key>
-void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key key, int bits) {
+template <typename Entry, typename Key>
+void RadixSort(std::vector<Entry>& items, std::vector<Entry>& scratch, Key key, int bits) {
   constexpr int kMaxDigit = 11;
   const int passes = (bits + kMaxDigit - 1) / kMaxDigit;
   const int digit = (bits + passes - 1) / passes;
   const uint32_t mask = (uint32_t{1} << digit) - 1;
-  if (scratch.capacity() < items.size()) std::vector<uint64_t>().swap(scratch);
+  if (scratch.capacity() < items.size()) std::vector<Entry>().swap(scratch);
   scratch.resize(items.size());
   size_t counts[size_t{1} << kMaxDigit];
   for (int shift = 0; shift < bits; shift += digit) {
     std::fill(counts, counts + mask + 1, 0);
-    for (uint64_t e : items) ++counts[(key(e) >> shift) & mask];
+    for (Entry e : items) ++counts[(key(e) >> shift) & mask];
     size_t sum = 0;
     for (uint32_t b = 0; b <= mask; ++b) sum += std::exchange(counts[b], sum);
-    for (uint64_t e : items) scratch[counts[(key(e) >> shift) & mask]++] = e;
+    for (Entry e : items) scratch[counts[(key(e) >> shift) & mask]++] = e;
     items.swap(scratch);
   }
 }
@@ -83,16 +91,16 @@ void RadixSort(std::vector<uint64_t>& items, std::vector<uint64_t>& scratch, Key
 // The stable radix sort of RadixSort on two threads, for the one chain of
 // gap 1: each pass counts and scatters the two halves of the table at once,
 // the second half's entries of a digit placed after the first half's.
-template <typename Key>
-void RadixSortOnTwoThreads(uint64_t* a, size_t n, Key key, int bits) {
+template <typename Entry, typename Key>
+void RadixSortOnTwoThreads(Entry* a, size_t n, Key key, int bits) {
   constexpr int kMaxDigit = 11;
   const int passes = (bits + kMaxDigit - 1) / kMaxDigit;
   const int digit = (bits + passes - 1) / passes;
   const uint32_t mask = (uint32_t{1} << digit) - 1;
   // Every entry is written before it is read: no need to clear the buffer.
-  const std::unique_ptr<uint64_t[]> buffer = std::make_unique_for_overwrite<uint64_t[]>(n);
-  uint64_t* from = a;
-  uint64_t* to = buffer.get();
+  const std::unique_ptr<Entry[]> buffer = std::make_unique_for_overwrite<Entry[]>(n);
+  Entry* from = a;
+  Entry* to = buffer.get();
   const size_t half = n / 2;
   const size_t begin[2] = {0, half};
   const size_t end[2] = {half, n};
@@ -122,21 +130,21 @@ void RadixSortOnTwoThreads(uint64_t* a, size_t n, Key key, int bits) {
 
 // Sorts the chains a[r], a[r+g], a[r+2g], ... for r in [first, last) stably
 // by key: what the passes of strict-less exchanges at gap g leave.
-template <typename Key>
-void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, Key key, int bits,
-                    SortWorkspace& space) {
-  std::vector<uint64_t>* chains = space.chains;
-  std::vector<uint64_t>& scratch = space.scratch;
+template <typename Entry, typename Key>
+void SortChainRange(Entry* a, size_t n, size_t g, size_t first, size_t last, Key key, int bits,
+                    SortWorkspace<Entry>& space) {
+  std::vector<Entry>* chains = space.chains;
+  std::vector<Entry>& scratch = space.scratch;
   // Chains grow as the gaps shrink and fewer of them share a block: what
   // this phase does not use goes, so that the sort needs no more memory
   // than with fresh buffers.
-  for (size_t c = std::min(kBlock, last - first); c < kBlock; ++c) std::vector<uint64_t>().swap(chains[c]);
+  for (size_t c = std::min(kBlock, last - first); c < kBlock; ++c) std::vector<Entry>().swap(chains[c]);
   size_t r = first;
   while (r < last) {
     size_t len = (n - r + g - 1) / g;
     if (len <= kInsertionLimit) {
       for (size_t i = r + g; i < n; i += g) {
-        uint64_t e = a[i];
+        Entry e = a[i];
         uint32_t k = key(e);
         size_t j = i;
         while (j > r && key(a[j - g]) > k) {
@@ -151,7 +159,7 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
     const size_t block = std::min(kBlock, last - r);
     for (size_t c = 0; c < block; ++c) {
       // A buffer too small goes before its successor comes, not after.
-      if (chains[c].capacity() < len) std::vector<uint64_t>().swap(chains[c]);
+      if (chains[c].capacity() < len) std::vector<Entry>().swap(chains[c]);
       chains[c].clear();
       chains[c].reserve(len);
     }
@@ -160,12 +168,12 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
       for (size_t c = 0; c < width; ++c) chains[c].push_back(a[row + c]);
     }
     for (size_t c = 0; c < block; ++c) {
-      std::vector<uint64_t>& chain = chains[c];
-      if (std::is_sorted(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); })) {
+      std::vector<Entry>& chain = chains[c];
+      if (std::is_sorted(chain.begin(), chain.end(), [&key](Entry x, Entry y) { return key(x) < key(y); })) {
         continue;
       }
       if (chain.size() < kRadixMinimum) {
-        std::stable_sort(chain.begin(), chain.end(), [&key](uint64_t x, uint64_t y) { return key(x) < key(y); });
+        std::stable_sort(chain.begin(), chain.end(), [&key](Entry x, Entry y) { return key(x) < key(y); });
       } else {
         RadixSort(chain, scratch, key, bits);
       }
@@ -181,15 +189,15 @@ void SortChainRange(uint64_t* a, size_t n, size_t g, size_t first, size_t last, 
 // Runs each gap's phase in turn. The chains of one phase share no entry, so
 // a large table splits them between two threads; the one chain of gap 1 is
 // sorted by both.
-template <typename Key>
-void SortChains(uint64_t* a, size_t n, const std::vector<size_t>& gaps, Key key, int bits) {
-  SortWorkspace spaces[2];
+template <typename Entry, typename Key>
+void SortChains(Entry* a, size_t n, const std::vector<size_t>& gaps, Key key, int bits) {
+  SortWorkspace<Entry> spaces[2];
   for (size_t g : gaps) {
     if (n < kParallelMinimum) {
       SortChainRange(a, n, g, 0, g, key, bits, spaces[0]);
     } else if (g == 1) {
-      for (SortWorkspace& space : spaces) space = SortWorkspace();
-      if (!std::is_sorted(a, a + n, [&key](uint64_t x, uint64_t y) { return key(x) < key(y); })) {
+      for (SortWorkspace<Entry>& space : spaces) space = SortWorkspace<Entry>();
+      if (!std::is_sorted(a, a + n, [&key](Entry x, Entry y) { return key(x) < key(y); })) {
         RadixSortOnTwoThreads(a, n, key, bits);
       }
     } else {
@@ -288,17 +296,34 @@ void PostingTable::SortPostingTable() {
   if (in_order) return;
 
   const bool all_distinct = classes + 1 == order.size();
-  int bits = 1;
-  while (bits < 32 && (classes >> bits) != 0) ++bits;
+  const int bits = BitsFor(classes);
+  const int number_bits = BitsFor(numbers_.size() - 1);
+  if (BitsFor(order.size() - 1) + number_bits <= 32) {
+    // Position and number fit one 32-bit entry: the sort, bound by memory,
+    // moves half the bytes.
+    const uint32_t number_mask = (uint32_t{1} << number_bits) - 1;
+    const std::unique_ptr<uint32_t[]> packed = std::make_unique_for_overwrite<uint32_t[]>(n);
+    uint32_t* p = packed.get();
+    ForBothHalves(n, [&](size_t first, size_t last) {
+      for (size_t i = first; i < last; ++i) p[i] = position[a[i] >> 32] << number_bits | static_cast<uint32_t>(a[i]);
+    });
+    if (all_distinct) {
+      SortChains(p, n, gaps, [number_bits](uint32_t e) { return e >> number_bits; }, bits);
+    } else {
+      SortChains(p, n, gaps, [&word_class, number_bits](uint32_t e) { return word_class[e >> number_bits]; }, bits);
+    }
+    ForBothHalves(n, [&](size_t first, size_t last) {
+      for (size_t i = first; i < last; ++i) a[i] = uint64_t{order[p[i] >> number_bits]} << 32 | (p[i] & number_mask);
+    });
+    return;
+  }
   ForBothHalves(n, [&](size_t first, size_t last) {
     for (size_t i = first; i < last; ++i) a[i] = uint64_t{position[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
   });
   if (all_distinct) {
-    SortChains(
-        a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
+    SortChains(a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
   } else {
-    SortChains(
-        a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
+    SortChains(a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
   }
   ForBothHalves(n, [&](size_t first, size_t last) {
     for (size_t i = first; i < last; ++i) a[i] = uint64_t{order[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);

@@ -100,19 +100,21 @@ TEST(PostingTableTest, FastSortAndMergeMatchTheLiteralAlgorithms) {
 // Tables this large sort and write on two threads: each phase's chains
 // split between them, the one chain of gap 1 radix-sorted by both, the
 // words ordered in two halves and merged (with as many distinct words), and
-// the records formatted in chunks by both.
+// the records formatted in chunks by both. Words and file numbers that fit
+// 32 bits together are sorted as one 32-bit entry; the last table does not.
 TEST(PostingTableTest, LargeTableMatchesTheLiteralSort) {
   const struct {
     bool case_variants;
     unsigned numbers;  // of each letter: how many distinct words there are
-  } variants[] = {{false, 3000}, {true, 3000}, {false, 1000000}};
-  for (const auto [case_variants, numbers] : variants) {
+    int words_per_file;
+  } variants[] = {{false, 3000, 20}, {true, 3000, 20}, {false, 1000000, 20}, {true, 1000000, 1}};
+  for (const auto [case_variants, numbers, words_per_file] : variants) {
     std::mt19937 rng(7);
     Entries entries;
     for (int i = 0; i < 70000; ++i) {
       std::string word = std::string(1, static_cast<char>('A' + rng() % 26)) + std::to_string(rng() % numbers);
       if (case_variants && rng() % 100 == 0) word[0] = static_cast<char>(word[0] - 'A' + 'a');
-      entries.emplace_back(word, std::to_string(i / 20));
+      entries.emplace_back(word, std::to_string(i / words_per_file));
     }
     PostingTable table = TableOf(entries);
     table.SortPostingTable();

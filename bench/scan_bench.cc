@@ -86,6 +86,14 @@ int main(int argc, char** argv) {
     std::printf("  total        %8.3f s, %zu candidates (%.1f MB), %.0f files/s, %.1f MB/s, peak RSS %.0f MB\n", total,
                 observer.candidates, tree_bytes / 1e6, observer.candidates / total, tree_bytes / 1e6 / total,
                 usage.ru_maxrss / 1024.0);
+    // The conversion children run beside the scan, up to one per job.
+    struct rusage children;
+    getrusage(RUSAGE_CHILDREN, &children);
+    if (children.ru_maxrss > 0) {
+      std::printf("  largest conversion child: peak RSS %.0f MB, children's cpu %.3f s\n", children.ru_maxrss / 1024.0,
+                  children.ru_utime.tv_sec + children.ru_stime.tv_sec +
+                      (children.ru_utime.tv_usec + children.ru_stime.tv_usec) / 1e6);
+    }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "scan failed: %s\n", e.what());
     return 1;

@@ -34,10 +34,11 @@ run_asan() {
 run_tsan() {
   step "scan threading tests under ThreadSanitizer (build-tsan)"
   cmake --preset tsan >/dev/null
-  cmake --build build-tsan -j"$JOBS" --target veskara_indexer_tests veskara-cli
-  # The scan reads ahead on a second thread; these run it end to end.
+  cmake --build build-tsan -j"$JOBS" --target veskara_indexer_tests veskara_base_tests veskara-cli
+  # The scan reads and converts on several threads, and sorts and writes a
+  # large table on two; these run each end to end.
   ctest --test-dir build-tsan --output-on-failure -j"$JOBS" \
-    -R '^(ScanTest|CandidateReaderTest|DurabilityTest|RecoverBaseTest|AddCommandTest)\.'
+    -R '^(ScanTest|CandidateReaderTest|ConversionTest|DurabilityTest|RecoverBaseTest|AddCommandTest|PostingTableTest)\.'
 }
 
 run_fuzz() {

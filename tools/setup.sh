@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the benchmarks need.
 set -euo pipefail
+# The PDF engine: Debian ships MuPDF as static libraries only, so the build
+# also needs the development files of the libraries they call.
 PACKAGES=(cmake ninja-build g++ pkg-config clang libgtest-dev libbenchmark-dev
-          qt6-base-dev libpoppler-cpp-dev poppler-utils)
+          qt6-base-dev poppler-utils
+          libmupdf-dev libfreetype-dev libharfbuzz-dev libjpeg-dev libopenjp2-7-dev
+          libjbig2dec0-dev libmujs-dev libgumbo-dev zlib1g-dev)
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 updated=""

@@ -19,6 +19,15 @@ namespace veskara {
 
 class TextWriter;
 
+// The words of one document, interned on their own (each distinct word
+// once) with the order of their occurrences. A reading thread makes it, so
+// that the scan's table pays one lookup per distinct word of the document
+// instead of one per occurrence.
+struct DocumentWords {
+  StringPool words;
+  std::vector<uint32_t> occurrences;  // ids in `words`, in text order
+};
+
 class PostingTable {
  public:
   PostingTable();
@@ -35,6 +44,13 @@ class PostingTable {
   // commas, in order, as a record of wrds.txt loads. Empty pieces stay.
   void AddRecord(std::string_view word, std::string_view numbers);
 
+  // Appends (word, CurrentFileNumber()) for every occurrence of `document`,
+  // in order: the same entries as AddPosting for each in turn.
+  void AppendDocument(const DocumentWords& document);
+  // Moves the words of the entries, in order, into `document` (their
+  // numbers are dropped) and leaves the table without entries or words.
+  void MoveWordsInto(DocumentWords& document);
+
   size_t Count() const { return entries_.size(); }
   std::string_view WordAt(size_t i) const { return words_.Get(static_cast<uint32_t>(entries_[i] >> 32)); }
   std::string_view NumberAt(size_t i) const { return numbers_.Get(static_cast<uint32_t>(entries_[i])); }
@@ -49,7 +65,8 @@ class PostingTable {
 
   // Writes one record per run of equal words (CompareWords = 0) of the sorted
   // table: the word of the run's last entry, then its distinct numbers in the
-  // order of first appearance, joined by commas. Lines end with CR LF.
+  // order of first appearance, joined by commas. Lines end with CR LF. A
+  // large table is formatted on two threads, in bounded chunks.
   void WriteWordsFile(TextWriter& file) const;
 
   // Drops the entries from `count` on (the words of a document that could
@@ -67,6 +84,13 @@ class PostingTable {
   size_t MemoryBytes() const;
 
  private:
+  // True when entry j is the last of its run (of words that compare equal).
+  bool RunEndsAt(size_t j) const;
+  // Appends the records of the runs in [begin, end), each a word line and a
+  // number line. seen[number id] == run when the number is already listed
+  // in the current run.
+  void FormatRuns(size_t begin, size_t end, std::vector<uint32_t>& seen, uint32_t& run, std::string& out) const;
+
   void AddEntry(std::string_view word, uint32_t number_id) {
     entries_.push_back(uint64_t{words_.Intern(word)} << 32 | number_id);
   }

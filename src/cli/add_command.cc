@@ -11,6 +11,7 @@
 #include "indexer/scan.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "platform/str_to_int.h"
 #include "platform/strings.h"
 #include "search/messages.h"
 
@@ -81,6 +82,20 @@ ExitStatus RunScanCommand(const char* doing, Prepare&& prepare, const std::funct
   }
 }
 
+// --jobs N into `options`; false, with the message, for a value out of range.
+bool ReadJobs(const Invocation& invocation, ScanOptions* options) {
+  const auto jobs = invocation.options.find("--jobs");
+  if (jobs == invocation.options.end()) return true;
+  const std::optional<int32_t> n = TryStrToInt(jobs->second);
+  if (!n || *n < 1 || static_cast<unsigned>(*n) > kMostJobs) {
+    std::fprintf(stderr, "veskara-cli: --jobs takes a number from 1 to %u, not '%s'\n", kMostJobs,
+                 EscapeControlBytes(jobs->second).c_str());
+    return false;
+  }
+  options->jobs = static_cast<unsigned>(*n);
+  return true;
+}
+
 // Folders named on the command line, absolute and normalised.
 std::vector<std::string> NamedFolders(const std::vector<std::string>& operands) {
   const std::string cwd = Env::Default().CurrentDirectory();
@@ -92,6 +107,8 @@ std::vector<std::string> NamedFolders(const std::vector<std::string>& operands) 
 }  // namespace
 
 ExitStatus RunAddCommand(const Invocation& invocation) {
+  ScanOptions options;
+  if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
   const std::optional<std::string> mask = StartMaskFor(invocation.operands.at(0));
   if (!mask) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
@@ -99,16 +116,19 @@ ExitStatus RunAddCommand(const Invocation& invocation) {
   }
   return RunScanCommand(
       "add to the base",
-      [&](BaseState& state) { return Scan::Prepare(invocation.base_directory, *mask, state); },
+      [&](BaseState& state) { return Scan::Prepare(invocation.base_directory, *mask, state, Env::Default(), options); },
       [](const Scan&) { return ExitStatus::kDone; });
 }
 
 ExitStatus RunUpdateCommand(const Invocation& invocation) {
+  ScanOptions options;
+  if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
   const bool retry = invocation.options.count("--retry") != 0;
   return RunScanCommand(
       "update the base",
       [&](BaseState& state) {
-        return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands), retry, state);
+        return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands), retry, state,
+                                   Env::Default(), options);
       },
       [](const Scan& scan) {
         std::printf("%s\n", SummaryLine(scan.Summary()).c_str());

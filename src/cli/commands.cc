@@ -8,8 +8,11 @@
 namespace veskara {
 namespace {
 
+constexpr OptionSpec kJobs{"--jobs", "N", "convert up to N PDF documents at once (default: one per processor)"};
+constexpr OptionSpec kAddOptions[] = {kJobs};
 constexpr OptionSpec kUpdateOptions[] = {
     {.name = "--retry", .value_name = "", .help = "also read again the documents that could not be read"},
+    kJobs,
 };
 constexpr OptionSpec kFoldYo{"--fold-yo", "",
                              "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"};
@@ -25,6 +28,7 @@ constexpr Command kCommands[] = {
      .help = "index the pages and PDF documents under DIRECTORY, and remember the folder",
      .min_operands = 1,
      .max_operands = 1,
+     .options = kAddOptions,
      .recovery = Recovery::kByTheCommand,
      .run = RunAddCommand},
     {.name = "update",

@@ -161,6 +161,7 @@ void TPDFFile::ReadText() {
   }
   WpdfOptions options{};
   options.memory_limit = conversion_.memory_limit;
+  options.cancel_fd = conversion_.cancel_fd;
   const int code = GetTextWith(FileName.c_str(), temp.c_str(), &options);
   if (code == kWpdfCannotWrite || code == kWpdfNoResources || code == kWpdfNoEngine) {
     // Every other document would fail the same way: this is the scan's
@@ -169,6 +170,10 @@ void TPDFFile::ReadText() {
     const std::string where = conversion_.folder.empty() ? env_.CurrentDirectory() : conversion_.folder;
     if (code == kWpdfNoEngine) throw IoError(error, "The PDF engine could not be loaded; no PDF document can be read");
     throw IoError(error, "PDF documents cannot be converted in " + where + ": " + IoErrorMessage(error));
+  }
+  if (code == kWpdfCancelled) {
+    unread_reason_ = "the scan stopped before it was read";
+    return;
   }
   if (code != kWpdfOk && code != kWpdfSomePagesLost) {
     unread_reason_ = PdfFailureReason(code);

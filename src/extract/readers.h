@@ -26,6 +26,9 @@ struct PdfConversion {
   // The conversion child's memory beyond what it inherits; 0: the library's
   // default.
   unsigned long long memory_limit = 0;
+  // A descriptor that becomes readable when the scan stops: the running
+  // conversion is then killed (WpdfOptions::cancel_fd). -1: none.
+  int cancel_fd = -1;
 };
 
 class TBasicFile {

@@ -42,21 +42,38 @@ int64_t ConversionFolder::OwnerOf(std::string_view name) {
   return pid;
 }
 
-void RemoveFolderQuietly(Env& env, const std::string& folder) noexcept {
-  try {
-    std::vector<DirectoryEntry> entries;
-    if (env.ListDirectory(folder, &entries)) {
-      for (const DirectoryEntry& entry : entries) {
-        if (!entry.is_directory) env.Remove(Join(folder, entry.name));
+namespace {
+
+// `levels` bounds the descent: a link to a folder is removed, never
+// followed further than the job folders go.
+void RemoveTree(Env& env, const std::string& folder, int levels) {
+  std::vector<DirectoryEntry> entries;
+  if (env.ListDirectory(folder, &entries)) {
+    for (const DirectoryEntry& entry : entries) {
+      const std::string path = Join(folder, entry.name);
+      if (entry.is_directory && levels > 1 && env.Stat(path, /*follow_links=*/false).kind == PathKind::kDirectory) {
+        RemoveTree(env, path, levels - 1);
+      } else {
+        env.Remove(path);
       }
     }
-    env.Remove(folder);
+  }
+  env.Remove(folder);
+}
+
+}  // namespace
+
+void RemoveFolderQuietly(Env& env, const std::string& folder) noexcept {
+  try {
+    RemoveTree(env, folder, 2);
   } catch (const std::exception&) {
     // Left for the next scan to remove.
   }
 }
 
-ConversionFolder::ConversionFolder(Env& env, const std::string& base_directory) : env_(env) {
+std::string ConversionFolder::JobFolder(unsigned k) const { return Join(path_, std::to_string(k + 1)); }
+
+ConversionFolder::ConversionFolder(Env& env, const std::string& base_directory, unsigned jobs) : env_(env) {
   const std::vector<std::string> parents = Parents(env, base_directory);
   for (const std::string& parent : parents) {
     std::vector<DirectoryEntry> entries;
@@ -72,8 +89,16 @@ ConversionFolder::ConversionFolder(Env& env, const std::string& base_directory) 
   for (const std::string& parent : parents) {
     try {
       path_ = env.MakePrivateDirectory(parent, Prefix());
+    } catch (const IoError& e) {
+      if (!failures.empty()) failures += ", ";
+      failures += parent + ": " + e.what();
+      continue;
+    }
+    try {
+      for (unsigned k = 0; k < jobs; ++k) env.CreateDirectories(JobFolder(k), 0700);
       return;
     } catch (const IoError& e) {
+      RemoveFolderQuietly(env, path_);
       if (!failures.empty()) failures += ", ";
       failures += parent + ": " + e.what();
     }

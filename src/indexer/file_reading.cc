@@ -1,34 +1,41 @@
 #include "indexer/file_reading.h"
 
-#include "base/posting_table.h"
+#include <algorithm>
+#include <stdexcept>
+
 #include "extract/readers.h"
 #include "indexer/discovery.h"
 #include "platform/paths.h"
+#include "platform/process.h"
 
 namespace veskara {
 namespace {
 
-// Files read ahead and not yet taken; enough to ride over one slow file.
+// Files claimed and not yet taken; enough to ride over one slow file.
 constexpr size_t kFilesAhead = 64;
+
+std::string_view OwnName(const std::string& path) {
+  const size_t slash = path.rfind(kPathSeparator);
+  return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+}
 
 }  // namespace
 
-CandidateResult ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings) {
+CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env& env, const PdfConversion& pdf) {
   // The kind of a document is its own name's: a PDF inside a folder named
   // "site.html" is no page.
-  const size_t slash = path.rfind(kPathSeparator);
-  const std::string_view name = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+  const std::string_view name = OwnName(path);
   const size_t before = table.Count();
   CandidateResult result;
-  result.stamp = settings.env.Stat(path);
+  result.stamp = env.Stat(path);
   std::string& reason = result.unread_reason;
   try {
     if (IsMarkupFile(name)) {
-      THTMLFile reader(path, table, settings.env);
+      THTMLFile reader(path, table, env);
       reason = reader.UnreadReason();
     }
     if (IsPdfFile(name)) {
-      TPDFFile reader(path, table, settings.env, settings.pdf);
+      TPDFFile reader(path, table, env, pdf);
       if (reason.empty()) reason = reader.UnreadReason();
     }
   } catch (const std::bad_alloc&) {
@@ -38,91 +45,128 @@ CandidateResult ReadCandidate(const std::string& path, PostingTable& table, cons
   return result;
 }
 
-CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead,
+CandidateReader::CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, unsigned threads,
                                  const ReadSettings& settings)
     : paths_(paths), skip_(skip), settings_(settings) {
-  if (ahead) worker_ = std::thread([this] { ReadAhead(); });
+  if (threads == 0) return;
+  cancel_ = std::make_unique<StopSignal>();
+  job_busy_.assign(settings.job_folders.empty() ? 1 : settings.job_folders.size(), false);
+  running_ = threads;
+  threads_.reserve(threads);
+  try {
+    for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { ReadAhead(); });
+  } catch (...) {
+    // No thread for the rest: those that run are stopped as the destructor would.
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+    throw;
+  }
 }
 
 CandidateReader::~CandidateReader() {
-  if (!worker_.joinable()) return;
+  if (threads_.empty()) return;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stop_ = true;
   }
+  cancel_->Raise();
   changed_.notify_all();
-  worker_.join();
+  for (std::thread& t : threads_) t.join();
 }
 
 bool CandidateReader::Wanted(size_t i) const { return !skip_[i] && IsSupportedFile(paths_[i]); }
 
-// The worker: each file is read into a table of its own, whose words are
-// then handed over as a plain list in their order.
+bool CandidateReader::Converts(size_t i) const { return IsPdfFile(OwnName(paths_[i])); }
+
+// Under the lock. A PDF document needs a free job folder, and at most one
+// more PDF than there are jobs is claimed: while the scan waits for the
+// next document, which is then converting, at most `jobs` converted ones
+// wait with it.
+bool CandidateReader::MayClaim(size_t i) const {
+  if (pending_.size() >= kFilesAhead) return false;
+  if (!Converts(i)) return true;
+  return pdfs_claimed_ < job_busy_.size() + 1 &&
+         std::find(job_busy_.begin(), job_busy_.end(), false) != job_busy_.end();
+}
+
+// One thread: claims the next wanted candidate in order, reads it outside
+// the lock into a table of its own, and hands its words over.
 void CandidateReader::ReadAhead() {
   PostingTable scratch;
-  for (size_t i = 0; i < paths_.size(); ++i) {
-    if (!Wanted(i)) continue;
-    FileWords words;
-    words.index = i;
-    try {
-      words.result = ReadCandidate(paths_[i], scratch, settings_);
-      const size_t count = scratch.Count();
-      words.ends.reserve(count);
-      for (size_t k = 0; k < count; ++k) {
-        words.bytes.append(scratch.WordAt(k));
-        words.ends.push_back(words.bytes.size());
-      }
-    } catch (const std::bad_alloc&) {
-      words.bytes = std::string();
-      words.ends = std::vector<size_t>();
-      words.result.unread_reason = "not enough memory to read it";
-    } catch (...) {
-      words.failure = std::current_exception();
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    // Another thread may move next_ while this one waits: look again after.
+    while (next_ < paths_.size() && !Wanted(next_)) ++next_;
+    if (stop_ || failed_ || next_ >= paths_.size()) break;
+    if (!MayClaim(next_)) {
+      changed_.wait(lock);
+      continue;
     }
-    scratch.ClearPostingTable();
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return stop_ || ready_.size() < kFilesAhead; });
-    if (stop_) return;
-    const bool failed = words.failure != nullptr;
-    ready_.push_back(std::move(words));
+    Pending& pending = pending_.emplace_back();
+    pending.index = next_++;
+    pending.converts = Converts(pending.index);
+    int job = -1;
+    if (pending.converts) {
+      ++pdfs_claimed_;
+      job = static_cast<int>(std::find(job_busy_.begin(), job_busy_.end(), false) - job_busy_.begin());
+      job_busy_[job] = true;
+    }
     lock.unlock();
+    Read(pending, job, scratch);
+    lock.lock();
+    pending.ready = true;
+    if (job >= 0) job_busy_[job] = false;
+    if (pending.failure) failed_ = true;
     changed_.notify_all();
-    // Nothing after a failure is taken: the scan ends there.
-    if (failed) break;
   }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    done_ = true;
-  }
+  --running_;
   changed_.notify_all();
 }
 
+void CandidateReader::Read(Pending& pending, int job, PostingTable& scratch) {
+  PdfConversion pdf = settings_.pdf;
+  if (job >= 0 && static_cast<size_t>(job) < settings_.job_folders.size()) pdf.folder = settings_.job_folders[job];
+  pdf.cancel_fd = cancel_->fd();
+  try {
+    pending.result = ReadCandidate(paths_[pending.index], scratch, settings_.env, pdf);
+    scratch.MoveWordsInto(pending.words);
+  } catch (const std::bad_alloc&) {
+    pending.words = DocumentWords();
+    pending.result.unread_reason = "not enough memory to read it";
+  } catch (...) {
+    pending.failure = std::current_exception();
+  }
+  scratch.ClearPostingTable();
+}
+
 CandidateResult CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
-  if (!worker_.joinable()) return ReadCandidate(paths_[i], table, settings_);
-  FileWords words;
+  if (threads_.empty()) return ReadCandidate(paths_[i], table, settings_.env, settings_.pdf);
+  Pending pending;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return !ready_.empty() || done_; });
-    if (ready_.empty() || ready_.front().index != i) {
+    changed_.wait(
+        lock, [this] { return (!pending_.empty() && pending_.front().ready) || (pending_.empty() && running_ == 0); });
+    if (pending_.empty() || pending_.front().index != i) {
       throw std::logic_error("candidate files were taken out of order");
     }
-    words = std::move(ready_.front());
-    ready_.pop_front();
+    pending = std::move(pending_.front());
+    pending_.pop_front();
+    if (pending.converts) --pdfs_claimed_;
   }
   changed_.notify_all();
-  if (words.failure) std::rethrow_exception(words.failure);
+  if (pending.failure) std::rethrow_exception(pending.failure);
   const size_t before = table.Count();
   try {
-    size_t start = 0;
-    for (size_t end : words.ends) {
-      table.AddPosting(std::string_view(words.bytes).substr(start, end - start));
-      start = end;
-    }
+    table.AppendDocument(pending.words);
   } catch (const std::bad_alloc&) {
     table.TruncateTo(before);
-    words.result.unread_reason = "not enough memory to read it";
+    pending.result.unread_reason = "not enough memory to read it";
   }
-  return std::move(words.result);
+  return std::move(pending.result);
 }
 
 }  // namespace veskara

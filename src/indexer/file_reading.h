@@ -5,23 +5,29 @@
 #include <cstddef>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/posting_table.h"
 #include "extract/readers.h"
 #include "platform/env.h"
 
 namespace veskara {
 
 class PostingTable;
+class StopSignal;
 
 // How the candidates of one scan are read.
 struct ReadSettings {
   Env& env;
+  // pdf.folder is where a conversion goes when there are no job folders.
   PdfConversion pdf;
-  unsigned jobs = 1;  // documents that may be converted at once
+  // One conversion may run at once per job folder, each holding its own
+  // "temp___"; without job folders, one at a time.
+  std::vector<std::string> job_folders;
 };
 
 // What reading one candidate found.
@@ -31,23 +37,31 @@ struct CandidateResult {
 };
 
 // Runs the readers for `path` straight into `table`: the markup reader when
-// the file's own name is a markup name, the PDF reader when it is a PDF
-// name, in that order. Memory spent on one document is that document's:
-// running out of it drops the words this file added and makes it unread.
-// Throws only what the PDF reader throws for a failure of the machine.
-CandidateResult ReadCandidate(const std::string& path, PostingTable& table, const ReadSettings& settings);
+// the file's own name is a markup name, the PDF reader (converting as `pdf`
+// says) when it is a PDF name, in that order. Memory spent on one document
+// is that document's: running out of it drops the words this file added and
+// makes it unread. Throws only what the PDF reader throws for a failure of
+// the machine.
+CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env& env, const PdfConversion& pdf);
 
 // Reads the candidates of a scan that are to be recorded (not skipped, and
-// supported by their full path), in candidate order. With `ahead`, a worker
-// thread reads and tokenizes a few files ahead of the scan, so that a second
-// core does that work; the words reach the table in exactly the order and
-// number that reading each file in turn gives.
+// supported by their full path), in candidate order.
+//
+// With `threads` > 0, that many threads read and tokenize ahead of the scan,
+// each file on one thread, each PDF document converted by a child of its
+// own: as many conversions run at once as there are job folders (jobs),
+// and while the scan waits for the next document at most `jobs` converted
+// ones wait with it; at most a few dozen files are read ahead in all. Whatever the
+// threads do, the words reach the table in exactly the order and number
+// that reading each file in turn gives. With 0, each file is read when the
+// scan asks for it, on the scan's thread.
 class CandidateReader {
  public:
   // `paths`, `skip` and `settings` must outlive the reader.
-  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, bool ahead,
+  CandidateReader(const std::vector<std::string>& paths, const std::vector<bool>& skip, unsigned threads,
                   const ReadSettings& settings);
-  // Stops the worker; the files it read ahead are dropped.
+  // Stops the threads and kills the conversions they run; what they read
+  // ahead is dropped.
   ~CandidateReader();
   CandidateReader(const CandidateReader&) = delete;
   CandidateReader& operator=(const CandidateReader&) = delete;
@@ -62,24 +76,35 @@ class CandidateReader {
   CandidateResult AppendWordsOf(size_t i, PostingTable& table);
 
  private:
-  struct FileWords {
+  struct Pending {
     size_t index = 0;
-    std::string bytes;         // the words back to back
-    std::vector<size_t> ends;  // where each word ends in `bytes`
+    bool converts = false;  // a PDF document by its name
+    bool ready = false;
+    DocumentWords words;
     CandidateResult result;
     std::exception_ptr failure;
   };
+  bool Converts(size_t i) const;
+  bool MayClaim(size_t i) const;
   void ReadAhead();
+  void Read(Pending& pending, int job, PostingTable& scratch);
 
   const std::vector<std::string>& paths_;
   const std::vector<bool>& skip_;
   const ReadSettings& settings_;
+  std::unique_ptr<StopSignal> cancel_;  // kills the running conversions
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<FileWords> ready_;  // read, not yet taken
+  // Claimed and not yet taken, in candidate order. A deque never moves its
+  // elements, so a thread fills its own entry outside the lock.
+  std::deque<Pending> pending_;
+  size_t next_ = 0;             // the next candidate to claim
+  size_t pdfs_claimed_ = 0;     // entries of pending_ that convert
+  std::vector<bool> job_busy_;  // the job folders in use
+  size_t running_ = 0;          // threads that have not ended
   bool stop_ = false;
-  bool done_ = false;  // the worker has read every wanted file
-  std::thread worker_;
+  bool failed_ = false;  // a file failed: nothing after it is claimed
+  std::vector<std::thread> threads_;
 };
 
 }  // namespace veskara

@@ -87,6 +87,18 @@ unsigned long long ConversionMemoryLimit(unsigned children) {
   return std::max(share, kMinimum);
 }
 
+// The number of conversions at once: the options', else VESKARA_JOBS (for
+// tests and scripts), else one per processor.
+unsigned JobsFor(const ScanOptions& options, Env& env) {
+  if (options.jobs != 0) return std::min(options.jobs, kMostJobs);
+  if (const std::optional<std::string> text = env.Variable("VESKARA_JOBS")) {
+    if (const std::optional<int32_t> value = TryStrToInt(*text); value && *value >= 1) {
+      return std::min(static_cast<unsigned>(*value), kMostJobs);
+    }
+  }
+  return std::min(ProcessorCount(), kMostJobs);
+}
+
 // What a step is doing, for the message when memory runs out in it.
 constexpr const char* kWalking = "list the files of the folder";
 constexpr const char* kReading = "read the documents";
@@ -159,7 +171,7 @@ std::unique_ptr<Scan> Scan::Impl::Make(ScanKind kind, const std::string& base_di
   impl.base_directory = base_directory;
   impl.state = &state;
   impl.env = &env;
-  impl.jobs = options.jobs != 0 ? options.jobs : ProcessorCount();
+  impl.jobs = JobsFor(options, env);
   impl.remembered = LoadRemembered(base_directory, env);
   impl.lock = std::move(lock);
   impl.summary.recovery_note = std::move(note);
@@ -371,14 +383,20 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   ProgressReporter progress(observer, total);
   {
     std::unique_ptr<ConversionFolder> conversion;
-    ReadSettings settings{env, {}, jobs};
-    if (AnyPdfToRead(NewFiles, skip)) {
-      conversion = std::make_unique<ConversionFolder>(env, dir);
+    ReadSettings settings{env, {}, {}};
+    const bool pdfs = AnyPdfToRead(NewFiles, skip);
+    if (pdfs) {
+      conversion = std::make_unique<ConversionFolder>(env, dir, jobs);
       settings.pdf.folder = conversion->path();
       settings.pdf.memory_limit = ConversionMemoryLimit(jobs);
+      for (unsigned k = 0; k < jobs; ++k) settings.job_folders.push_back(conversion->JobFolder(k));
     }
-    // A second core reads ahead; one core alone would only switch back and forth.
-    CandidateReader reader(NewFiles, skip, ProcessorCount() > 1, settings);
+    // Every core reads ahead, and a thread waits for each conversion child;
+    // one core and one job read in turn, as switching would only cost.
+    const unsigned cores = ProcessorCount();
+    unsigned threads = cores > 1 ? cores : 0;
+    if (pdfs && jobs > 1) threads = std::max(threads, jobs);
+    CandidateReader reader(NewFiles, skip, threads, settings);
     for (size_t i = 0; i < total; ++i) {
       if (observer.StopRequested()) throw ScanStopped();
       if (reader.Wanted(i)) {

@@ -88,10 +88,14 @@ std::string SummaryLine(const ScanSummary& summary);
 // "... and K more" after them. Every line ends with LF; "" for none.
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
 
+// The most conversions a scan runs at once, whatever it is asked.
+inline constexpr unsigned kMostJobs = 64;
+
 // How a scan may use the machine.
 struct ScanOptions {
-  // How many documents may be converted at once (PDF conversion children);
-  // 0: as many as there are processors.
+  // How many documents may be converted at once (PDF conversion children,
+  // at most kMostJobs); 0: the environment variable VESKARA_JOBS when it
+  // holds a positive number, else as many as there are processors.
   unsigned jobs = 0;
 };
 

@@ -1,10 +1,13 @@
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <sched.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "platform/errors.h"
 
 namespace veskara {
 
@@ -36,6 +39,46 @@ bool ProcessIsAlive(int64_t pid) {
   if (pid <= 0) return false;
   // EPERM: it exists, under another user.
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+namespace {
+
+// Moves a descriptor above the standard three.
+int AboveStandard(int fd) {
+  if (fd > STDERR_FILENO) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  ::close(fd);
+  return moved;
+}
+
+}  // namespace
+
+StopSignal::StopSignal() {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) throw IoError(errno, "No stop signal can be made: " + IoErrorMessage(errno));
+  read_fd_ = AboveStandard(fds[0]);
+  write_fd_ = AboveStandard(fds[1]);
+  if (read_fd_ < 0 || write_fd_ < 0) {
+    const int error = errno;
+    if (read_fd_ >= 0) ::close(read_fd_);
+    if (write_fd_ >= 0) ::close(write_fd_);
+    throw IoError(error, "No stop signal can be made: " + IoErrorMessage(error));
+  }
+}
+
+StopSignal::~StopSignal() {
+  ::close(read_fd_);
+  ::close(write_fd_);
+}
+
+void StopSignal::Raise() {
+  if (raised_.exchange(true)) return;
+  // One byte that nobody reads keeps the pipe readable; closing the writer
+  // here would race with the destructor.
+  ssize_t n;
+  do {
+    n = ::write(write_fd_, "x", 1);
+  } while (n < 0 && errno == EINTR);
 }
 
 }  // namespace veskara

@@ -2,6 +2,7 @@
 // them beyond files (see env.h for those).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 namespace veskara {
@@ -23,5 +24,26 @@ uint64_t PhysicalMemoryBytes();
 // This process's id, and whether the process `pid` is alive.
 int64_t ProcessId();
 bool ProcessIsAlive(int64_t pid);
+
+// A stop that code blocked in poll() can see: once Raise() has been called,
+// fd() is readable for good. fd() is never one of the standard three, so a
+// zeroed options struct (descriptor 0) cannot be mistaken for it. Raise() is
+// safe from any thread, and more than once.
+class StopSignal {
+ public:
+  // Throws IoError when no descriptor is left.
+  StopSignal();
+  ~StopSignal();
+  StopSignal(const StopSignal&) = delete;
+  StopSignal& operator=(const StopSignal&) = delete;
+
+  int fd() const { return read_fd_; }
+  void Raise();
+
+ private:
+  int read_fd_ = -1;
+  int write_fd_ = -1;
+  std::atomic<bool> raised_{false};
+};
 
 }  // namespace veskara

@@ -91,37 +91,44 @@ void PrepareChild(const ChildLimits& limits) {
 }
 
 // Waits for the child's result byte until `deadline_ms`. A child that dies
-// without one, or is still busy at the deadline, has failed.
-int AwaitChild(pid_t pid, int result_fd, long long deadline_ms, int failure_code) {
+// without one, or is still busy at the deadline, has failed; one whose
+// caller cancels is killed.
+int AwaitChild(pid_t pid, int result_fd, int cancel_fd, long long deadline_ms, int failure_code) {
   int code = failure_code;
-  bool timed_out = false;
+  bool killed = false;
+  bool cancelled = false;
   for (;;) {
     const long long left = deadline_ms - NowMs();
     if (left <= 0) {
-      timed_out = true;
+      killed = true;
       break;
     }
-    pollfd p{result_fd, POLLIN, 0};
-    const int r = poll(&p, 1, static_cast<int>(left > 60'000 ? 60'000 : left));
+    pollfd p[2] = {{result_fd, POLLIN, 0}, {cancel_fd, POLLIN, 0}};
+    const int r = poll(p, cancel_fd >= 0 ? 2 : 1, static_cast<int>(left > 60'000 ? 60'000 : left));
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
-      timed_out = true;
+      killed = true;
       break;
     }
     if (r == 0) continue;
+    if (cancel_fd >= 0 && p[1].revents != 0) {
+      killed = cancelled = true;
+      break;
+    }
     char byte = 0;
     const ssize_t n = read(result_fd, &byte, 1);
     if (n < 0 && errno == EINTR) continue;
     if (n == 1) code = static_cast<unsigned char>(byte);
     break;  // the byte, or the end of the pipe: the child is done or dead
   }
-  if (timed_out) kill(pid, SIGKILL);
+  if (killed) kill(pid, SIGKILL);
   int status = 0;
   pid_t w;
   do {
     w = waitpid(pid, &status, 0);
   } while (w < 0 && errno == EINTR);
-  if (timed_out) return failure_code;
+  if (cancelled) return kChildCancelled;
+  if (killed) return failure_code;
   // A child reaped by someone else (SIGCHLD ignored) leaves only its byte.
   if (w == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == code)) return failure_code;
   return code;
@@ -146,7 +153,7 @@ int RunInChild(int data_fd, const std::function<int(int)>& work, const ChildLimi
     errno = fork_error;
     return kChildNotStarted;
   }
-  const int code = AwaitChild(pid, pipe_fds[0], deadline, failure_code);
+  const int code = AwaitChild(pid, pipe_fds[0], limits.cancel_fd, deadline, failure_code);
   close(pipe_fds[0]);
   return code;
 }

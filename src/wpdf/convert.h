@@ -1,16 +1,16 @@
 // The parsing half of GetText: runs in the child process only. It lives in
-// a module of its own, libwpdf_poppler.so, which libwpdf loads on its first
+// a module of its own, libwpdf_mupdf.so, which libwpdf loads on its first
 // conversion; programs that never convert a PDF never load the parser and
-// its thirty libraries.
+// the libraries it needs.
 #pragma once
 
 extern "C" {
-// The module's one entry: SilenceParser, then ConvertDocument.
+// The module's one entry: ConvertDocument.
 int WpdfConvertDocument(const char* pdf_path, int fd, int flags);
 using WpdfConvertFunction = int (*)(const char* pdf_path, int fd, int flags);
 }
 
-inline constexpr const char* kWpdfParserModule = "libwpdf_poppler.so";
+inline constexpr const char* kWpdfParserModule = "libwpdf_mupdf.so";
 inline constexpr const char* kWpdfParserEntry = "WpdfConvertDocument";
 
 namespace veskara::wpdf {
@@ -20,10 +20,8 @@ namespace veskara::wpdf {
 // kWpdfMarkPages in `flags`, a line holding a form feed before each page.
 // Returns one of the kWpdf* codes of wpdf.h (kWpdfSomePagesLost when a page
 // could not be read); never throws. Uses the parser, so a hostile document
-// may crash or hang it: call it in a disposable process.
+// may crash or hang it: call it in a disposable process. The parser's
+// diagnostics are discarded.
 int ConvertDocument(const char* pdf_path, int fd, int flags);
-
-// Silences the parser's diagnostics for the rest of the process.
-void SilenceParser();
 
 }  // namespace veskara::wpdf

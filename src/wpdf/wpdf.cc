@@ -131,6 +131,7 @@ int Convert(const char* pdf_path, const std::string& target, WpdfOptions& option
                        ? options.time_limit_ms
                        : kBaseLimitMs + static_cast<long long>(size / (1024 * 1024)) * kMsPerMegabyte;
   limits.memory_bytes = options.memory_limit > 0 ? options.memory_limit : DefaultMemoryLimit();
+  limits.cancel_fd = options.cancel_fd > STDERR_FILENO ? options.cancel_fd : -1;
   int code = veskara::wpdf::RunInChild(
       out.fd(),
       [pdf_path, convert, flags = options.flags](int fd) {
@@ -141,6 +142,7 @@ int Convert(const char* pdf_path, const std::string& target, WpdfOptions& option
       limits, kWpdfConversionFailed);
   const bool pages_lost = code == kWpdfSomePagesLost;
   if (pages_lost) code = kWpdfOk;
+  if (code == veskara::wpdf::kChildCancelled) code = kWpdfCancelled;
   if (code == veskara::wpdf::kChildNotStarted) {
     error = errno;
     code = kWpdfNoResources;

@@ -39,7 +39,10 @@ enum {
   kWpdfNoEngine = 8,          // the parser module beside the library cannot be loaded
   // GetTextWith only: the text is written, but some pages could not be read
   // (GetText reports it as kWpdfOk).
-  kWpdfSomePagesLost = 9
+  kWpdfSomePagesLost = 9,
+  // GetTextWith only: cancel_fd became readable; the child was killed and
+  // nothing was written.
+  kWpdfCancelled = 10
 };
 
 // Options of GetTextWith.
@@ -61,6 +64,10 @@ typedef struct WpdfOptions {
   // Out: the errno behind kWpdfCannotWrite, kWpdfNoResources or
   // kWpdfNoEngine (0 when unknown), else 0.
   int error_number;
+  // A descriptor that becomes readable when the caller no longer wants the
+  // text (a scan that stops): the child is then killed at once. 0 (as in a
+  // zeroed struct) or negative: none; the standard three are never taken.
+  int cancel_fd;
 } WpdfOptions;
 
 __attribute__((visibility("default"))) int GetText(const char* pdfPath, const char* targetPath);

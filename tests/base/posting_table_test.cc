@@ -97,20 +97,29 @@ TEST(PostingTableTest, FastSortAndMergeMatchTheLiteralAlgorithms) {
   }
 }
 
-// Tables this large split each phase between two threads.
+// Tables this large sort and write on two threads: each phase's chains
+// split between them, the one chain of gap 1 radix-sorted by both, the
+// words ordered in two halves and merged (with as many distinct words), and
+// the records formatted in chunks by both. Words and file numbers that fit
+// 32 bits together are sorted as one 32-bit entry; the last table does not.
 TEST(PostingTableTest, LargeTableMatchesTheLiteralSort) {
-  for (bool case_variants : {false, true}) {
+  const struct {
+    bool case_variants;
+    unsigned numbers;  // of each letter: how many distinct words there are
+    int words_per_file;
+  } variants[] = {{false, 3000, 20}, {true, 3000, 20}, {false, 1000000, 20}, {true, 1000000, 1}};
+  for (const auto [case_variants, numbers, words_per_file] : variants) {
     std::mt19937 rng(7);
     Entries entries;
     for (int i = 0; i < 70000; ++i) {
-      std::string word = std::string(1, static_cast<char>('A' + rng() % 26)) + std::to_string(rng() % 3000);
+      std::string word = std::string(1, static_cast<char>('A' + rng() % 26)) + std::to_string(rng() % numbers);
       if (case_variants && rng() % 100 == 0) word[0] = static_cast<char>(word[0] - 'A' + 'a');
-      entries.emplace_back(word, std::to_string(i / 20));
+      entries.emplace_back(word, std::to_string(i / words_per_file));
     }
     PostingTable table = TableOf(entries);
     table.SortPostingTable();
     LiteralSort(entries);
-    ASSERT_EQ(EntriesOf(table), entries) << "case variants: " << case_variants;
+    ASSERT_EQ(EntriesOf(table), entries) << "case variants: " << case_variants << ", numbers: " << numbers;
     EXPECT_EQ(Written(table), LiteralWrite(entries));
   }
 }

@@ -400,7 +400,7 @@ TEST_F(CliTest, HelpAndVersion) {
   CliRun help = Cli({"--help", "frob"});
   EXPECT_EQ(help.code, 0);
   EXPECT_EQ(help.err, "");
-  EXPECT_TRUE(help.out.starts_with("usage: veskara-cli [--base DIR] add DIRECTORY\n")) << help.out;
+  EXPECT_TRUE(help.out.starts_with("usage: veskara-cli [--base DIR] add [--jobs N] DIRECTORY\n")) << help.out;
   EXPECT_NE(help.out.find("\nExit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n\n"
                           "The base folder: "),
             std::string::npos);

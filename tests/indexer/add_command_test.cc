@@ -43,6 +43,25 @@ TEST(AddCommandTest, PrintsEachStepAndStatusOnItsOwnLine) {
   EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"HELLO", "0", "WORLD", "1"}));
 }
 
+TEST(AddCommandTest, JobsMustBeANumberOfConversions) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "hello");
+  std::filesystem::create_directory(base);
+  const struct {
+    const char* value;
+    int exit_code;
+  } cases[] = {{"0", 2}, {"-1", 2}, {"many", 2}, {"65", 2}, {"", 2}, {"1", 0}, {"3", 0}, {"64", 0}};
+  for (const auto& c : cases) {
+    const Outcome out = RunCli(tmp.path(), {"--base", base, "add", "--jobs", c.value, tmp / "docs"});
+    EXPECT_EQ(out.exit_code, c.exit_code) << "--jobs '" << c.value << "': " << out.err;
+    if (c.exit_code == 2 && *c.value != '\0') {
+      EXPECT_NE(out.err.find("--jobs takes a number from 1 to 64"), std::string::npos) << out.err;
+    }
+  }
+  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/a.htm", "0"}));
+}
+
 TEST(AddCommandTest, BlankDirectoryTextDoesNothing) {
   TempDir tmp;
   const std::string base = tmp / "base";

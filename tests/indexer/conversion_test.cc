@@ -81,6 +81,7 @@ TEST_F(ConversionTest, FoldersOfScansThatDiedAreRemoved) {
   const std::string dead = tmp_ / ("tmp/veskara-pdf-" + std::to_string(child) + "-abcdef");
   WriteFile(dead + "/temp___", "left by a killed scan");
   WriteFile(dead + "/.wpdf-1-0.tmp", "half a text");
+  WriteFile(dead + "/2/temp___", "left by one of its jobs");
   WriteFile(tmp_ / "tmp/veskara-pdf-1-abcdef/temp___", "a live process's");  // pid 1 always runs
   WriteFile(docs_ + "/a.pdf", MakePdf({"Hello"}));
   RecordingObserver observer;
@@ -140,6 +141,53 @@ TEST_F(ConversionTest, DocumentsThatCannotBeReadAreCountedAndNamed) {
   std::string listed = "4 files could not be read:\n";
   for (const UnreadDocument& d : expected) listed += d.path + "\t" + d.reason + "\n";
   EXPECT_TRUE(add.err.ends_with(listed)) << add.err;
+}
+
+// Conversions run side by side and finish in any order, but the base is the
+// one a serial scan writes, byte for byte, and the unread documents are
+// named in candidate order.
+TEST_F(ConversionTest, ManyJobsWriteTheBaseOfOne) {
+  const std::string locked = ReadFile(std::string(WPDF_TEST_DATA) + "/locked.pdf");
+  for (int i = 0; i < 40; ++i) {
+    const std::string stem = docs_ + "/d" + std::to_string(i / 10) + "/f" + std::to_string(i);
+    const std::string word = "w" + std::to_string(i % 7) + " шаг" + std::to_string(i);
+    switch (i % 5) {
+      case 0:
+        WriteFile(stem + ".htm", "<p>" + word + " page</p>");
+        break;
+      case 1:
+        WriteFile(stem + ".pdf", "%PDF-1.4 damaged " + word);
+        break;
+      case 2:
+        WriteFile(stem + ".pdf", locked);
+        break;
+      default: {
+        // Longer and shorter documents, so that the children end out of order.
+        std::vector<std::string> lines(1 + (i * 37) % 60, "Line of " + std::to_string(i) + " text");
+        lines.push_back("Shared Words " + std::to_string(i % 3));
+        WriteFile(stem + ".pdf", MakePdf(lines));
+      }
+    }
+  }
+  std::vector<UnreadDocument> unread[2];
+  BaseFiles bases[2];
+  const unsigned jobs[2] = {1, 4};
+  for (int run = 0; run < 2; ++run) {
+    std::filesystem::remove_all(base_);
+    std::filesystem::create_directories(base_);
+    BaseState state;
+    std::unique_ptr<Scan> scan = Scan::Prepare(base_, *StartMaskFor(docs_), state, Env::Default(), {jobs[run]});
+    RecordingObserver observer;
+    scan->Run(observer);
+    unread[run] = scan->Summary().unread;
+    bases[run] = ReadBase(base_);
+  }
+  EXPECT_EQ(unread[0].size(), 16u);
+  EXPECT_EQ(unread[1], unread[0]);
+  EXPECT_EQ(bases[1], bases[0]);
+  ASSERT_TRUE(bases[0].words.has_value());
+  EXPECT_NE(bases[0].words->find("SHARED\r\n"), std::string::npos);
+  EXPECT_TRUE(TmpEntries().empty()) << "a job's folder stayed";
 }
 
 }  // namespace

@@ -8,16 +8,19 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "base/posting_table.h"
+#include "pdf_maker.h"
 #include "test_util.h"
 
 namespace veskara {
 namespace {
 
+using testing::MakePdf;
 using testing::TempDir;
 using testing::WriteFile;
 
@@ -30,7 +33,7 @@ std::vector<std::string> Entries(const PostingTable& table) {
 }
 
 TEST(CandidateReaderTest, ReadingAheadGivesTheSameTableAsReadingInTurn) {
-  const ReadSettings settings{Env::Default(), {}};
+  const ReadSettings settings{Env::Default(), {}, {}};
   TempDir tmp;
   std::vector<std::string> paths;
   std::vector<bool> skip;
@@ -49,8 +52,8 @@ TEST(CandidateReaderTest, ReadingAheadGivesTheSameTableAsReadingInTurn) {
 
   PostingTable in_turn;
   PostingTable ahead;
-  CandidateReader sequential(paths, skip, false, settings);
-  CandidateReader parallel(paths, skip, true, settings);
+  CandidateReader sequential(paths, skip, 0, settings);
+  CandidateReader parallel(paths, skip, 3, settings);
   for (size_t i = 0; i < paths.size(); ++i) {
     ASSERT_EQ(sequential.Wanted(i), parallel.Wanted(i));
     if (!sequential.Wanted(i)) continue;
@@ -70,7 +73,7 @@ TEST(CandidateReaderTest, RunningOutOfMemoryOnOneDocumentLosesOnlyThatDocument) 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the address-space limit would stop the sanitizer itself";
 #endif
-  const ReadSettings settings{Env::Default(), {}};
+  const ReadSettings settings{Env::Default(), {}, {}};
   TempDir tmp;
   const std::vector<std::string> paths = {tmp / "a.htm", tmp / "big.htm", tmp / "c.htm"};
   WriteFile(paths[0], "alpha");
@@ -91,7 +94,7 @@ TEST(CandidateReaderTest, RunningOutOfMemoryOnOneDocumentLosesOnlyThatDocument) 
       const struct rlimit limit = {room, room};
       if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(4);
       PostingTable table;
-      CandidateReader reader(paths, skip, ahead, settings);
+      CandidateReader reader(paths, skip, ahead ? 2 : 0, settings);
       if (!reader.AppendWordsOf(0, table).unread_reason.empty()) _exit(5);
       if (reader.AppendWordsOf(1, table).unread_reason != "not enough memory to read it") _exit(6);
       if (table.Count() != 1) _exit(7);
@@ -105,22 +108,30 @@ TEST(CandidateReaderTest, RunningOutOfMemoryOnOneDocumentLosesOnlyThatDocument) 
   }
 }
 
-// A scan stopped early destroys the reader while its worker waits for room.
-TEST(CandidateReaderTest, StopsAWorkerThatIsAhead) {
-  const ReadSettings settings{Env::Default(), {}};
+// A scan stopped early destroys the reader while its threads wait for room
+// and its conversions run; the children are killed and reaped, and each job
+// folder is left as the scan's folder can remove it.
+TEST(CandidateReaderTest, StopsThreadsThatAreAhead) {
   TempDir tmp;
+  ReadSettings settings{Env::Default(), {}, {tmp / "job1", tmp / "job2"}};
+  for (const std::string& folder : settings.job_folders) std::filesystem::create_directories(folder);
   std::vector<std::string> paths;
   for (int i = 0; i < 500; ++i) {
-    paths.push_back(tmp / ("f" + std::to_string(i) + ".htm"));
-    WriteFile(paths.back(), "word");
+    paths.push_back(tmp / ("f" + std::to_string(i) + (i % 2 == 0 ? ".htm" : ".pdf")));
+    WriteFile(paths.back(), i % 2 == 0 ? "word" : MakePdf({"word"}));
   }
   std::vector<bool> skip(paths.size(), false);
   PostingTable table;
   {
-    CandidateReader reader(paths, skip, true, settings);
+    CandidateReader reader(paths, skip, 3, settings);
     for (size_t i = 0; i < 3; ++i) reader.AppendWordsOf(i, table);
   }
   EXPECT_EQ(table.Count(), 3u);
+  for (const std::string& folder : settings.job_folders) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      EXPECT_TRUE(entry.is_regular_file()) << entry.path();
+    }
+  }
 }
 
 }  // namespace

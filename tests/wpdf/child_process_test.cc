@@ -70,6 +70,26 @@ TEST(RunInChild, AWorkThatNeverEndsIsKilledAtItsLimit) {
             kFailed);
 }
 
+// A scan that stops must not wait for a conversion: a readable cancel
+// descriptor ends the child at once, long before its time limit.
+TEST(RunInChild, ACancelledWorkIsKilled) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], "x", 1), 1);
+  ChildLimits limits{kLimitMs, kMemory};
+  limits.cancel_fd = fds[0];
+  const int code = RunInChild(
+      -1,
+      [](int) {
+        for (;;) pause();
+        return 0;
+      },
+      limits, kFailed);
+  close(fds[0]);
+  close(fds[1]);
+  EXPECT_EQ(code, kChildCancelled);
+}
+
 TEST(RunInChild, TheCallersCrashHandlerDoesNotRunInTheChild) {
   struct sigaction handler {
   }, old{};

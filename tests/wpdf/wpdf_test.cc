@@ -92,6 +92,26 @@ TEST(GetText, TellsTheErrorBehindAFailureOfTheMachine) {
   EXPECT_EQ(options.error_number, 0);
 }
 
+// A cancelled conversion writes nothing; a zeroed options struct (cancel
+// descriptor 0, the standard input) cancels nothing.
+TEST(GetText, ACancelledConversionLeavesTheTargetAlone) {
+  TempDir dir;
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], "x", 1), 1);
+  WriteFile(dir / "out.txt", "kept");
+  WpdfOptions options{};
+  options.cancel_fd = fds[0] > STDERR_FILENO ? fds[0] : -1;
+  ASSERT_GT(options.cancel_fd, STDERR_FILENO);
+  EXPECT_EQ(GetTextWith(kSample.c_str(), (dir / "out.txt").c_str(), &options), kWpdfCancelled);
+  close(fds[0]);
+  close(fds[1]);
+  EXPECT_EQ(ReadFile(dir / "out.txt"), "kept");
+  EXPECT_EQ(DirectoryNames(dir.path()), std::vector<std::string>{"out.txt"});
+  WpdfOptions zeroed{};
+  EXPECT_EQ(GetTextWith(kSample.c_str(), (dir / "out.txt").c_str(), &zeroed), kWpdfOk);
+}
+
 TEST(GetText, RelativeTargetLandsInTheCurrentDirectory) {
   TempDir dir;
   const std::string old_cwd = std::filesystem::current_path();
@@ -220,7 +240,7 @@ TEST(GetText, SurvivesTruncatedAndCorruptedDocuments) {
   dup2(saved_err, STDERR_FILENO);
   close(saved_err);
   EXPECT_EQ(ReadFile(err_path), "");
-  // Poppler repairs most damage; the cut at zero bytes is always a failure.
+  // The engine repairs most damage; the cut at zero bytes is always a failure.
   EXPECT_GT(converted, 0u);
   EXPECT_LT(converted, variants.size());
 }

@@ -1,0 +1,118 @@
+#include <mupdf/fitz.h>
+#include <mupdf/pdf.h>
+
+#include "wpdf/convert.h"
+#include "wpdf/text_sink.h"
+#include "wpdf/wpdf.h"
+
+// The engine reports failures by long jumps (fz_try): no C++ object is made
+// inside a try block, and each block sits in a small function of its own
+// whose one result is volatile, as a value set between the jump's two ends
+// must be.
+namespace veskara::wpdf {
+namespace {
+
+void DiscardMessage(void* /*user*/, const char* /*message*/) {}
+
+pdf_document* OpenDocument(fz_context* ctx, const char* path) {
+  pdf_document* volatile doc = nullptr;
+  fz_try(ctx) doc = pdf_open_document(ctx, path);
+  fz_catch(ctx) return nullptr;
+  return doc;
+}
+
+// The document's pages, or -1 when they cannot be counted.
+int CountPages(fz_context* ctx, pdf_document* doc) {
+  volatile int pages = -1;
+  fz_try(ctx) pages = pdf_count_pages(ctx, doc);
+  fz_catch(ctx) return -1;
+  return pages;
+}
+
+// False when the empty password (a document that only an owner password
+// protects) does not open it.
+bool Opens(fz_context* ctx, pdf_document* doc) {
+  volatile int opens = 0;
+  fz_try(ctx) opens = !pdf_needs_password(ctx, doc) || pdf_authenticate_password(ctx, doc, "");
+  fz_catch(ctx) return false;
+  return opens != 0;
+}
+
+fz_stext_page* PageText(fz_context* ctx, pdf_document* doc, int number) {
+  // Ligatures come out as their letters; horizontal white space as blanks;
+  // the engine puts a blank where a gap separates two words.
+  fz_stext_options options{};
+  fz_stext_page* volatile text = nullptr;
+  fz_try(ctx) text = fz_new_stext_page_from_page_number(ctx, &doc->super, number, &options);
+  fz_catch(ctx) return nullptr;
+  return text;
+}
+
+// One output line per line of text, in the engine's reading order.
+void AddPage(LineSink& sink, const fz_stext_page* text) {
+  for (const fz_stext_block* block = text->first_block; block != nullptr; block = block->next) {
+    if (block->type != FZ_STEXT_BLOCK_TEXT) continue;
+    for (const fz_stext_line* line = block->u.t.first_line; line != nullptr; line = line->next) {
+      for (const fz_stext_char* ch = line->first_char; ch != nullptr; ch = ch->next) {
+        sink.AddChar(ch->c == '\n' || ch->c == '\r' ? ' ' : static_cast<unsigned>(ch->c));
+      }
+      sink.EndLine();
+    }
+  }
+}
+
+int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
+  pdf_document* doc = OpenDocument(ctx, pdf_path);
+  if (doc == nullptr) return kWpdfNotPdf;
+  int code = kWpdfOk;
+  const int pages = Opens(ctx, doc) ? CountPages(ctx, doc) : -2;
+  if (pages == -2) {
+    code = kWpdfLocked;
+  } else if (pages <= 0) {
+    // A document without pages is one whose page tree could not be rebuilt.
+    code = kWpdfNotPdf;
+  } else {
+    try {
+      LineSink sink(fd);
+      bool lost = false;
+      for (int i = 0; i < pages && sink.ok(); ++i) {
+        if ((flags & kWpdfMarkPages) != 0) sink.MarkPage();
+        fz_stext_page* text = PageText(ctx, doc, i);
+        if (text == nullptr) {
+          lost = true;  // an unreadable page loses its own text only
+          continue;
+        }
+        try {
+          AddPage(sink, text);
+        } catch (...) {
+          fz_drop_stext_page(ctx, text);
+          throw;
+        }
+        fz_drop_stext_page(ctx, text);
+      }
+      code = !sink.Flush() ? kWpdfCannotWrite : lost ? kWpdfSomePagesLost : kWpdfOk;
+    } catch (...) {
+      code = kWpdfConversionFailed;
+    }
+  }
+  pdf_drop_document(ctx, doc);
+  return code;
+}
+
+}  // namespace
+
+int ConvertDocument(const char* pdf_path, int fd, int flags) {
+  fz_context* ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
+  if (ctx == nullptr) return kWpdfConversionFailed;
+  fz_set_warning_callback(ctx, &DiscardMessage, nullptr);
+  fz_set_error_callback(ctx, &DiscardMessage, nullptr);
+  const int code = Convert(ctx, pdf_path, fd, flags);
+  fz_drop_context(ctx);
+  return code;
+}
+
+}  // namespace veskara::wpdf
+
+extern "C" __attribute__((visibility("default"))) int WpdfConvertDocument(const char* pdf_path, int fd, int flags) {
+  return veskara::wpdf::ConvertDocument(pdf_path, fd, flags);
+}

@@ -91,23 +91,18 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env, con
     while (reader.ReadLine(&line)) {
       if (word_line) {
         word.assign(line);
-      } else if (options.dropped == nullptr) {
-        table.AddRecord(word, line);
       } else {
-        // As if the dropped numbers had left the line first: the others in
-        // their order; a word left with none goes.
-        ForEachCommaPiece(line, [&](std::string_view number) {
-          if (const std::optional<int32_t> value = TryStrToInt(number)) {
-            state.largest_number = std::max<int64_t>(state.largest_number, *value);
-          }
-          if (options.dropped->count(std::string(number)) == 0) table.AddEntry(word, number);
-          return true;
-        });
+        table.AddRecord(word, line);
       }
       word_line = !word_line;
     }
     reader.Close();
   }
+
+  // As if the dropped numbers had left every line first: the others in their
+  // order; a word left with none goes. The largest number counts them all.
+  state.largest_number = table.LargestNumber();
+  if (options.dropped != nullptr) table.RemoveNumbers(*options.dropped);
 
   state.IndexedPaths.clear();
   int64_t largest_line = -1;

@@ -240,6 +240,17 @@ void PostingTable::AddRecord(std::string_view word, std::string_view numbers) {
   });
 }
 
+void PostingTable::RemoveNumbers(const std::unordered_set<std::string>& numbers) {
+  // By id: one look at each distinct number text, then one pass over the entries.
+  std::vector<bool> gone(numbers_.size());
+  bool any = false;
+  for (uint32_t id = 0; id < numbers_.size(); ++id) {
+    if (numbers.count(std::string(numbers_.Get(id))) != 0) gone[id] = any = true;
+  }
+  if (!any) return;
+  std::erase_if(entries_, [&gone](uint64_t entry) { return gone[static_cast<uint32_t>(entry)]; });
+}
+
 void PostingTable::AppendDocument(const DocumentWords& document) {
   std::vector<uint32_t> ids(document.words.size());
   for (uint32_t k = 0; k < ids.size(); ++k) ids[k] = words_.Intern(document.words.Get(k));

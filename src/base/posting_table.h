@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "base/string_pool.h"
@@ -43,6 +44,10 @@ class PostingTable {
   // Appends one entry (word, piece) for every piece of `numbers` cut at its
   // commas, in order, as a record of wrds.txt loads. Empty pieces stay.
   void AddRecord(std::string_view word, std::string_view numbers);
+  // Drops every entry whose number is one of `numbers` (as text), keeping
+  // the others in their order: the table as if those numbers had left every
+  // record before it was loaded.
+  void RemoveNumbers(const std::unordered_set<std::string>& numbers);
 
   // Appends (word, CurrentFileNumber()) for every occurrence of `document`,
   // in order: the same entries as AddPosting for each in turn.

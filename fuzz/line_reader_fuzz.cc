@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "fuzz_util.h"
-#include "reference/literal_lines.h"
 #include "platform/env.h"
-#include "platform/text_file.h"
 #include "platform/line_scanner.h"
+#include "platform/text_file.h"
+#include "reference/literal_lines.h"
 
 using namespace veskara;
 

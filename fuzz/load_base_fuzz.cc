@@ -12,10 +12,10 @@
 
 #include "base/base.h"
 #include "fuzz_util.h"
-#include "reference/literal_lines.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/str_to_int.h"
+#include "reference/literal_lines.h"
 #include "search/base_check.h"
 
 using namespace veskara;

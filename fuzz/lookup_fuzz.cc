@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz_util.h"
-#include "reference/literal_lines.h"
 #include "platform/paths.h"
+#include "reference/literal_lines.h"
 #include "search/file_lookup.h"
 
 using namespace veskara;

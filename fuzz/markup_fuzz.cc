@@ -12,13 +12,13 @@
 #include <vector>
 
 #include "base/posting_table.h"
+#include "base/word_chars.h"
 #include "extract/document_lines.h"
 #include "extract/readers.h"
 #include "extract/tokenizer.h"
-#include "base/word_chars.h"
 #include "fuzz_util.h"
-#include "reference/literal_lines.h"
 #include "platform/cp1251.h"
+#include "reference/literal_lines.h"
 
 using namespace veskara;
 
@@ -100,8 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(line.starts.front() == 0 && line.starts.back() == line.text.size());
     for (size_t i = 0; i + 1 < line.starts.size(); ++i) FUZZ_CHECK(line.starts[i] < line.starts[i + 1]);
     for (const char c : line.text) FUZZ_CHECK(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
-    const bool ascii = std::all_of(line.text.begin(), line.text.end(),
-                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(line.text.begin(), line.text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     FUZZ_CHECK(ascii || IsMultibyteUtf8(line.text));  // well-formed UTF-8
     ForEachWord(line.letters, [&](std::string_view w) { shown_words.emplace_back(w); });
   });

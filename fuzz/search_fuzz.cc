@@ -12,9 +12,9 @@
 
 #include "base/word_chars.h"
 #include "fuzz_util.h"
-#include "reference/literal_lines.h"
 #include "platform/cp1251.h"
 #include "platform/paths.h"
+#include "reference/literal_lines.h"
 #include "reference/literal_search.h"
 #include "search/search.h"
 

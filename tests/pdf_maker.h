@@ -30,9 +30,10 @@ inline std::string MakePdfPages(const std::vector<std::vector<std::string>>& pag
       content += ") Tj T*\n";
     }
     content += "ET\n";
-    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> "
-                      "/Contents " +
-                      std::to_string(5 + 2 * p) + " 0 R >>");
+    objects.push_back(
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 3 0 R >> >> "
+        "/Contents " +
+        std::to_string(5 + 2 * p) + " 0 R >>");
     objects.push_back("<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "endstream");
   }
   std::string pdf = "%PDF-1.4\n";

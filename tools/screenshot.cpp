@@ -8,12 +8,12 @@
 // FOLDER through the Base page's "Add folder…" and saves the Base page. The
 // third lists the files of all found words instead, opens "Show matches" on
 // the file whose path ends with NAME, and saves the preview window.
+#include <QAction>
 #include <QApplication>
 #include <QFont>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QAction>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>

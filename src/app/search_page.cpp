@@ -290,8 +290,8 @@ void SearchPage::btnOpenClick() {
 void SearchPage::ShowMatches() {
   if (GetSelectedFile() == kNothingSelected) return;
   const QByteArray path = SelectedPathBytes();
-  auto* preview = new PreviewWindow(context_, path, shown_query_, shown_options_, [this, path] { OpenFile(path); },
-                                    &context_.window());
+  auto* preview = new PreviewWindow(
+      context_, path, shown_query_, shown_options_, [this, path] { OpenFile(path); }, &context_.window());
   preview->show();
   preview->activateWindow();
 }
@@ -312,7 +312,8 @@ void SearchPage::CopyPath() {
 
 void SearchPage::btnScanClick() {
   if (scan_.Running()) return;
-  const std::optional<std::string> mask = StartMaskFor(QFile::encodeName(directory_->text()).toStdString(), context_.env());
+  const std::optional<std::string> mask =
+      StartMaskFor(QFile::encodeName(directory_->text()).toStdString(), context_.env());
   if (!mask) return;
   add_to_base_->setEnabled(false);
   try {

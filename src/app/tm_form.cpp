@@ -131,7 +131,7 @@ void TmForm::FormShow() {
   about_->ClearCounts();
   Env& env = context_.env();
   context_.SetBaseDirectory(base_directory_source_ ? base_directory_source_()
-                                                  : LocateBase(std::nullopt, env).directory);
+                                                   : LocateBase(std::nullopt, env).directory);
   // A commit that a crash interrupted is finished or rolled back before
   // anything reads the base. When that fails, the start still ends as usual
   // and the failure is reported after it.

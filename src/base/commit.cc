@@ -48,7 +48,9 @@ std::optional<std::vector<CommittedFile>> ParseRecord(std::string_view text) {
   return named;
 }
 
-bool Exists(Env& env, const std::string& path) { return env.Stat(path, /*follow_links=*/false).kind != PathKind::kMissing; }
+bool Exists(Env& env, const std::string& path) {
+  return env.Stat(path, /*follow_links=*/false).kind != PathKind::kMissing;
+}
 
 // A search reads wrds.txt, then looks numbers up in fls.txt: at every
 // moment fls.txt must hold a record for every number of wrds.txt. A commit
@@ -59,9 +61,9 @@ bool Exists(Env& env, const std::string& path) { return env.Stat(path, /*follow_
 // last. After a crash between the renames, those done already are gone.
 void RenameTemporaries(Env& env, const std::string& dir, const std::vector<CommittedFile>& files) {
   static constexpr std::string_view kOrder[] = {kFilesInterimName, kFilesTempName, kWordsTempName, kStampsTempName,
-                                               kFoldersTempName};
-  const bool interim = std::any_of(files.begin(), files.end(),
-                                   [](const CommittedFile& f) { return f.temporary == kFilesInterimName; });
+                                                kFoldersTempName};
+  const bool interim =
+      std::any_of(files.begin(), files.end(), [](const CommittedFile& f) { return f.temporary == kFilesInterimName; });
   auto rename = [&](std::string_view temporary) {
     for (const CommittedFile& file : files) {
       if (file.temporary != temporary) continue;
@@ -131,8 +133,7 @@ std::string RecoverBaseLocked(const std::string& dir, Env& env) {
   // (a FIFO) nor read whole (a device, a huge file), and rolled back.
   const SmallFile found = ReadSmallFile(env, record, LargestRecordSize(), &text);
   const bool have_record = found != SmallFile::kMissing;
-  const std::optional<std::vector<CommittedFile>> named =
-      found == SmallFile::kRead ? ParseRecord(text) : std::nullopt;
+  const std::optional<std::vector<CommittedFile>> named = found == SmallFile::kRead ? ParseRecord(text) : std::nullopt;
   if (named) {
     RenameTemporaries(env, dir, *named);
   } else {

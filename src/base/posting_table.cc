@@ -224,7 +224,8 @@ PostingTable::PostingTable() { current_number_ = numbers_.Intern(""); }
 int64_t PostingTable::LargestNumber() const {
   int64_t largest = -1;
   for (uint32_t id = 0; id < numbers_.size(); ++id) {
-    if (const std::optional<int32_t> value = TryStrToInt(numbers_.Get(id))) largest = std::max<int64_t>(largest, *value);
+    if (const std::optional<int32_t> value = TryStrToInt(numbers_.Get(id)))
+      largest = std::max<int64_t>(largest, *value);
   }
   return largest;
 }
@@ -319,9 +320,11 @@ void PostingTable::SortPostingTable() {
       for (size_t i = first; i < last; ++i) p[i] = position[a[i] >> 32] << number_bits | static_cast<uint32_t>(a[i]);
     });
     if (all_distinct) {
-      SortChains(p, n, gaps, [number_bits](uint32_t e) { return e >> number_bits; }, bits);
+      SortChains(
+          p, n, gaps, [number_bits](uint32_t e) { return e >> number_bits; }, bits);
     } else {
-      SortChains(p, n, gaps, [&word_class, number_bits](uint32_t e) { return word_class[e >> number_bits]; }, bits);
+      SortChains(
+          p, n, gaps, [&word_class, number_bits](uint32_t e) { return word_class[e >> number_bits]; }, bits);
     }
     ForBothHalves(n, [&](size_t first, size_t last) {
       for (size_t i = first; i < last; ++i) a[i] = uint64_t{order[p[i] >> number_bits]} << 32 | (p[i] & number_mask);
@@ -332,9 +335,11 @@ void PostingTable::SortPostingTable() {
     for (size_t i = first; i < last; ++i) a[i] = uint64_t{position[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);
   });
   if (all_distinct) {
-    SortChains(a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
+    SortChains(
+        a, n, gaps, [](uint64_t e) { return static_cast<uint32_t>(e >> 32); }, bits);
   } else {
-    SortChains(a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
+    SortChains(
+        a, n, gaps, [&word_class](uint64_t e) { return word_class[e >> 32]; }, bits);
   }
   ForBothHalves(n, [&](size_t first, size_t last) {
     for (size_t i = first; i < last; ++i) a[i] = uint64_t{order[a[i] >> 32]} << 32 | (a[i] & 0xFFFFFFFFu);

@@ -70,11 +70,13 @@ void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
       const size_t tab = rest.find('\t');
       field = rest.substr(0, tab);
       rest = tab == std::string_view::npos ? std::string_view() : rest.substr(tab + 1);
-      if (tab == std::string_view::npos && &field != &fields[3]) Damaged(kStampsFileName, k, "a stamp without its four fields");
+      if (tab == std::string_view::npos && &field != &fields[3])
+        Damaged(kStampsFileName, k, "a stamp without its four fields");
     }
     const std::string_view number = fields[0];
     FileStamp stamp;
-    const size_t kind = fields[1].size() == 1 ? std::string_view(kKindLetters).find(fields[1][0]) : std::string_view::npos;
+    const size_t kind =
+        fields[1].size() == 1 ? std::string_view(kKindLetters).find(fields[1][0]) : std::string_view::npos;
     if (!IsCanonicalNumber(number) || kind == std::string_view::npos || !ParseNumber(fields[2], &stamp.size) ||
         !ParseNumber(fields[3], &stamp.mtime_ns)) {
       Damaged(kStampsFileName, k, "a stamp that is not NUMBER, KIND, SIZE and TIME");

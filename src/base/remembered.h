@@ -15,8 +15,8 @@
 namespace veskara {
 
 struct RememberedFolder {
-  std::string path;         // absolute, as the folder was added
-  int64_t scanned_ns = 0;   // its last scan or update, nanoseconds since the epoch
+  std::string path;        // absolute, as the folder was added
+  int64_t scanned_ns = 0;  // its last scan or update, nanoseconds since the epoch
   bool operator==(const RememberedFolder&) const = default;
 };
 

@@ -139,7 +139,9 @@ ExitStatus RunUpdateCommand(const Invocation& invocation) {
 ExitStatus RunRemoveCommand(const Invocation& invocation) {
   return RunScanCommand(
       "remove from the base",
-      [&](BaseState& state) { return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands), state); },
+      [&](BaseState& state) {
+        return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands), state);
+      },
       [](const Scan& scan) {
         if (!scan.Summary().written) {
           std::fputs("veskara-cli: nothing of the base is at or under these paths; nothing was removed\n", stderr);

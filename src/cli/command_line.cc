@@ -8,7 +8,8 @@ namespace veskara {
 namespace {
 
 constexpr OptionSpec kBaseOption{"--base", "DIR",
-                                 "the base folder (default: VESKARA_BASE; else this program's folder when it holds a base; else $XDG_DATA_HOME/veskara, ~/.local/share/veskara)"};
+                                 "the base folder (default: VESKARA_BASE; else this program's folder when it holds a "
+                                 "base; else $XDG_DATA_HOME/veskara, ~/.local/share/veskara)"};
 constexpr size_t kHelpColumn = 21;
 constexpr size_t kLineWidth = 76;
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "base/base_location.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "indexer/scan.h"
-#include "base/base_location.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "search/messages.h"
@@ -54,8 +54,8 @@ bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
 
 // Which folder the base is in, and why.
 std::string BaseFolderLine(const veskara::ParsedCommandLine& line) {
-  const veskara::BaseLocation where = veskara::LocateBase(
-      line.base_given ? std::optional<std::string>(line.invocation.base_directory) : std::nullopt);
+  const veskara::BaseLocation where =
+      veskara::LocateBase(line.base_given ? std::optional<std::string>(line.invocation.base_directory) : std::nullopt);
   return "\nThe base folder: " + where.directory + " (" + where.reason + ")\n";
 }
 

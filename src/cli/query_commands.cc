@@ -5,18 +5,18 @@
 #include <optional>
 #include <string_view>
 
+#include "base/base_files.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/str_to_int.h"
 #include "platform/strings.h"
-#include "base/base_files.h"
 #include "platform/text_file.h"
-#include "platform/paths.h"
 #include "search/base_statistics.h"
-#include "search/remembered_lists.h"
 #include "search/file_lookup.h"
 #include "search/messages.h"
+#include "search/remembered_lists.h"
 #include "search/search.h"
 
 namespace veskara {
@@ -195,7 +195,8 @@ ExitStatus RunUnreadCommand(const Invocation& invocation) {
     return ReportFailure(failure, "list the documents that could not be read");
   }
   const bool terminal = StdoutIsTerminal();
-  for (const UnreadRow& row : rows) Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + row.reason + "\n");
+  for (const UnreadRow& row : rows)
+    Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + row.reason + "\n");
   return ExitStatus::kDone;
 }
 

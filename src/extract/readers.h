@@ -78,8 +78,7 @@ class THTMLFile : public TBasicFile {
 // independent.
 class TPDFFile : public TBasicFile {
  public:
-  TPDFFile(std::string file_name, PostingTable& table, Env& env = Env::Default(),
-           const PdfConversion& conversion = {});
+  TPDFFile(std::string file_name, PostingTable& table, Env& env = Env::Default(), const PdfConversion& conversion = {});
 
  protected:
   void ReadText() override;

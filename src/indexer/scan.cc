@@ -1,7 +1,7 @@
 #include "indexer/scan.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -178,8 +178,8 @@ std::unique_ptr<Scan> Scan::Impl::Make(ScanKind kind, const std::string& base_di
   return scan;
 }
 
-std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask,
-                                    BaseState& state, Env& env, ScanOptions options) {
+std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask, BaseState& state,
+                                    Env& env, ScanOptions options) {
   CheckFolder(env, start_mask);
   std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kAdd, base_directory, state, env, options);
   scan->impl_->start_mask = start_mask;
@@ -223,11 +223,14 @@ const ScanSummary& Scan::Summary() const { return impl_->summary; }
 
 void Scan::Impl::Walk(ScanObserver& observer, const std::string& mask, CandidateList& candidates) {
   std::vector<std::string> found;
-  ScanDirectory(mask, found, [&observer] {
-    // The walk of a large tree can take long: a stop must not wait for it.
-    if (observer.StopRequested()) throw ScanStopped();
-    observer.SetStatus("Getting files list...");
-  }, *env);
+  ScanDirectory(
+      mask, found,
+      [&observer] {
+        // The walk of a large tree can take long: a stop must not wait for it.
+        if (observer.StopRequested()) throw ScanStopped();
+        observer.SetStatus("Getting files list...");
+      },
+      *env);
   for (std::string& path : found) candidates.Add(std::move(path));
 }
 
@@ -305,7 +308,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
   observer.SetStep(StepText(1));
   CandidateList candidates;
-  std::unordered_set<std::string> dropped;       // numbers
+  std::unordered_set<std::string> dropped;  // numbers
   std::unordered_set<std::string> dropped_paths;
   if (kind == ScanKind::kAdd) {
     Walk(observer, start_mask, candidates);
@@ -454,16 +457,15 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
 std::string SummaryLine(const ScanSummary& summary) {
   return std::to_string(summary.added) + " added, " + std::to_string(summary.updated) + " updated, " +
-         std::to_string(summary.removed) + " removed, " + std::to_string(summary.unread.size()) +
-         " could not be read";
+         std::to_string(summary.removed) + " removed, " + std::to_string(summary.unread.size()) + " could not be read";
 }
 
 std::string StepText(int step) { return "Step " + std::to_string(step) + " of " + std::to_string(kScanSteps); }
 
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed) {
   if (unread.empty()) return "";
-  std::string report = std::to_string(unread.size()) + (unread.size() == 1 ? " file" : " files") +
-                       " could not be read:\n";
+  std::string report =
+      std::to_string(unread.size()) + (unread.size() == 1 ? " file" : " files") + " could not be read:\n";
   const size_t listed = std::min(max_listed, unread.size());
   for (size_t i = 0; i < listed; ++i) {
     report += EscapeControlBytes(unread[i].path) + "\t" + unread[i].reason + "\n";

@@ -74,7 +74,7 @@ SmallFile ReadSmallFile(Env& env, const std::string& path, size_t max_bytes, std
   if (info.kind == PathKind::kMissing) {
     // A broken link is nothing to read either, but it is there.
     return env.Stat(path, /*follow_links=*/false).kind == PathKind::kMissing ? SmallFile::kMissing
-                                                                               : SmallFile::kNotAFile;
+                                                                             : SmallFile::kNotAFile;
   }
   if (info.kind != PathKind::kFile) return SmallFile::kNotAFile;
   std::unique_ptr<ReadableFile> in = env.OpenForReading(path);

@@ -53,9 +53,9 @@ class FaultWritableFile : public WritableFile {
 }  // namespace
 
 const char* EnvOpName(EnvOp op) {
-  static constexpr const char* kNames[kEnvOpCount] = {
-      "open-read", "open-write", "open-append", "read",     "write",    "sync",      "close", "list",
-      "stat",      "rename",     "remove",      "sync-dir", "make-dir", "make-temp", "lock"};
+  static constexpr const char* kNames[kEnvOpCount] = {"open-read", "open-write", "open-append", "read",      "write",
+                                                      "sync",      "close",      "list",        "stat",      "rename",
+                                                      "remove",    "sync-dir",   "make-dir",    "make-temp", "lock"};
   return kNames[static_cast<size_t>(op)];
 }
 

@@ -6,9 +6,9 @@
 #include <array>
 #include <functional>
 #include <map>
-#include <optional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/env.h"

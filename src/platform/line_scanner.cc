@@ -5,7 +5,6 @@
 #include <cstring>
 #include <utility>
 
-
 namespace veskara {
 namespace {
 
@@ -101,8 +100,7 @@ size_t LineScanner::SkipLines(const FirstBytes& first) {
   return lines;
 }
 
-LineScanner::LineScanner(std::unique_ptr<ReadableFile> file)
-    : file_(std::move(file)), left_(file_->SizeWhenOpened()) {
+LineScanner::LineScanner(std::unique_ptr<ReadableFile> file) : file_(std::move(file)), left_(file_->SizeWhenOpened()) {
   // Small files get a small buffer: a scan opens thousands of them. The
   // second buffer is only needed once a line crosses a refill.
   buffers_[0].resize(static_cast<size_t>(std::min<uint64_t>(kInitialBuffer, std::max<uint64_t>(left_ + 1, 4096))));

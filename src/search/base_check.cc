@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/base_files.h"
 #include "base/commit.h"
 #include "base/compare_words.h"
 #include "base/remembered.h"
@@ -13,7 +14,6 @@
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
-#include "base/base_files.h"
 #include "platform/text_file.h"
 
 namespace veskara {

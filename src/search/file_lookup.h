@@ -30,8 +30,7 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
 // order of the records of fls.txt. Reads fls.txt once, whatever the number of
 // lists. Throws IoError when fls.txt is missing or cannot be read.
 std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
-                                            std::span<const std::string_view> number_lists,
-                                            Env& env = Env::Default());
+                                            std::span<const std::string_view> number_lists, Env& env = Env::Default());
 
 // A search and the files of all its entries.
 struct FoundFiles {

@@ -13,8 +13,8 @@ namespace veskara {
 
 struct FolderRow {
   std::string path;
-  size_t files = 0;         // files of the base at or under it
-  int64_t scanned_ns = 0;   // its last scan or update
+  size_t files = 0;        // files of the base at or under it
+  int64_t scanned_ns = 0;  // its last scan or update
 };
 
 // The remembered folders in the order first added, each with the number of

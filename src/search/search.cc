@@ -5,10 +5,10 @@
 #include <unordered_map>
 #include <utility>
 
+#include "base/base_files.h"
 #include "base/word_chars.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
-#include "base/base_files.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
 #include "platform/text_file.h"

@@ -57,8 +57,8 @@ WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::ve
     if (odd) {
       if (!raw.empty() && may_match[static_cast<unsigned char>(raw[0])]) {
         for (size_t w = 0; w < words.size(); ++w) {
-          const bool starts = fold_yo ? LineStartsWithFolded(raw, words[w], scratch)
-                                      : LineStartsWith(raw, words[w], scratch);
+          const bool starts =
+              fold_yo ? LineStartsWithFolded(raw, words[w], scratch) : LineStartsWith(raw, words[w], scratch);
           if (starts) matched.push_back(w);
         }
         word_line = raw;  // stays valid while the next line is read

@@ -31,8 +31,7 @@ void CapChildMemory(unsigned long long allowance) {
   if (n <= 0) return;
   unsigned long long pages = 0;
   for (const char* p = text; *p >= '0' && *p <= '9'; ++p) pages = pages * 10 + static_cast<unsigned>(*p - '0');
-  const unsigned long long limit =
-      pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + allowance;
+  const unsigned long long limit = pages * static_cast<unsigned long long>(sysconf(_SC_PAGESIZE)) + allowance;
   rlimit current{};
   if (getrlimit(RLIMIT_AS, &current) != 0 || current.rlim_cur <= limit) return;
   current.rlim_cur = limit;

@@ -32,7 +32,6 @@ inline constexpr int kChildCancelled = -2;
 // when it could not be started.
 // Blocks until the child has been reaped. Safe to call from several threads
 // at once.
-int RunInChild(int data_fd, const std::function<int(int data_fd)>& work, const ChildLimits& limits,
-               int failure_code);
+int RunInChild(int data_fd, const std::function<int(int data_fd)>& work, const ChildLimits& limits, int failure_code);
 
 }  // namespace veskara::wpdf

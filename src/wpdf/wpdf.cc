@@ -36,9 +36,9 @@ bool OutOfResources(int error) { return error == EMFILE || error == ENFILE || er
 unsigned long long DefaultMemoryLimit() {
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGESIZE);
-  const unsigned long long quarter =
-      pages > 0 && page_size > 0 ? static_cast<unsigned long long>(pages) * static_cast<unsigned long long>(page_size) / 4
-                                 : 0;
+  const unsigned long long quarter = pages > 0 && page_size > 0 ? static_cast<unsigned long long>(pages) *
+                                                                      static_cast<unsigned long long>(page_size) / 4
+                                                                : 0;
   return quarter > kMinimumMemory ? quarter : kMinimumMemory;
 }
 

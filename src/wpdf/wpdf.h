@@ -29,10 +29,10 @@ extern "C" {
 
 enum {
   kWpdfOk = 0,
-  kWpdfBadArgument = 1,      // a null or empty path
-  kWpdfCannotOpen = 2,       // missing, unreadable, or not a regular file
-  kWpdfNotPdf = 3,           // no PDF header, or a document that cannot be parsed
-  kWpdfLocked = 4,           // encrypted, and the empty password does not open it
+  kWpdfBadArgument = 1,       // a null or empty path
+  kWpdfCannotOpen = 2,        // missing, unreadable, or not a regular file
+  kWpdfNotPdf = 3,            // no PDF header, or a document that cannot be parsed
+  kWpdfLocked = 4,            // encrypted, and the empty password does not open it
   kWpdfCannotWrite = 5,       // the target cannot be created, written or replaced
   kWpdfConversionFailed = 6,  // the parser crashed, ran out of time or memory
   kWpdfNoResources = 7,       // no descriptor, memory or process left to start the conversion

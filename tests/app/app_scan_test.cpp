@@ -9,12 +9,12 @@
 #include <utility>
 
 #include "app_test_util.h"
-#include "platform/fault_env.h"
-#include "platform/text_file.h"
 #include "base/base.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/durable.h"
+#include "platform/fault_env.h"
+#include "platform/text_file.h"
 
 namespace veskara::testing {
 
@@ -133,9 +133,8 @@ class ScanTest : public QObject {
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
     QVERIFY(WaitForScan(*form));
     QCOMPARE(form->PanelText(1), QString("Done!..."));
-    QCOMPARE(message_panel->toolTip(),
-             QString::fromStdString("1 file could not be read:\n" + dir / "docs/broken.pdf") +
-                 " \u2014 not a PDF document, or damaged beyond repair");
+    QCOMPARE(message_panel->toolTip(), QString::fromStdString("1 file could not be read:\n" + dir / "docs/broken.pdf") +
+                                           " \u2014 not a PDF document, or damaged beyond repair");
 
     const std::string files = ReadFile(dir / "fls.txt");
     form->DirEdit->setText(QString::fromStdString(dir / "gone"));

@@ -1,9 +1,9 @@
 // Searching from the window, choosing a found word, opening its files.
 #include <QAction>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHelpEvent>
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>

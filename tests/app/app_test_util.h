@@ -148,7 +148,8 @@ struct FormUnderTest {
 // A window over the base in `dir`, shown (FormShow runs) and active.
 inline std::unique_ptr<FormUnderTest> ShowForm(RecordingDesktop& desktop, const std::string& dir,
                                                Env& env = Env::Default()) {
-  auto form = std::make_unique<FormUnderTest>(desktop, [dir] { return dir; }, env);
+  auto form = std::make_unique<FormUnderTest>(
+      desktop, [dir] { return dir; }, env);
   form->window->show();
   form->window->activateWindow();
   if (!QTest::qWaitForWindowActive(form->window.get())) qWarning("the window did not become active");

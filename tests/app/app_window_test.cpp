@@ -21,9 +21,9 @@
 
 #include "app/widgets.h"
 #include "app_test_util.h"
+#include "platform/durable.h"
 #include "platform/fault_env.h"
 #include "platform/text_file.h"
-#include "platform/durable.h"
 
 namespace veskara::testing {
 
@@ -436,7 +436,8 @@ class WindowTest : public QObject {
     FaultInjectionEnv env;
     env.FailAll(EnvOp::kLock, "", EACCES);
     RecordingDesktop desktop;
-    FormUnderTest form(desktop, [&] { return dir.path(); }, env);
+    FormUnderTest form(
+        desktop, [&] { return dir.path(); }, env);
     form.PageControl1->setCurrentIndex(1);
     form.window->show();
     env.SetHook(nullptr);

@@ -183,7 +183,10 @@ TEST_F(CliTest, ShowPrintsTheMatchingLines) {
       {{"--fold-yo", docs / "page.htm", "отчет"}, 0, "1:Отчёт\n", ""},
       {{docs / "doc.pdf", "plan", "first"}, 0, "p.1:first page\np.2:plans here\n", ""},
       {{docs / "page.htm", "***"}, 2, "", "no word to search for\n"},
-      {{docs / "bad.pdf", "x"}, 2, "", "veskara-cli: " + docs / "bad.pdf" + ": not a PDF document, or damaged beyond repair\n"},
+      {{docs / "bad.pdf", "x"},
+       2,
+       "",
+       "veskara-cli: " + docs / "bad.pdf" + ": not a PDF document, or damaged beyond repair\n"},
       {{docs / "none.htm", "x"}, 2, "", "veskara-cli: " + docs / "none.htm" + ": File not found\n"},
       {{"--color=sometimes", docs / "page.htm", "x"}, 2, "", "veskara-cli: --color takes auto, always or never\n"},
   };

@@ -11,8 +11,8 @@
 
 #include "base/posting_table.h"
 #include "extract/unprivileged.h"
-#include "platform/errors.h"
 #include "pdf_maker.h"
+#include "platform/errors.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -162,7 +162,6 @@ class PdfReaderTest : public ::testing::Test {
   TempDir dir_;
   std::string old_cwd_;
 };
-
 
 TEST_F(PdfReaderTest, ConvertedTextYieldsItsWordsAndNoTempRemains) {
   WriteFile(dir_ / "doc.pdf", MakePdf({"Hello, World", "<ABC> x", "q"}));

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "cli_run.h"
 #include "base/base_files.h"
+#include "cli_run.h"
 #include "test_util.h"
 
 namespace veskara {

@@ -289,8 +289,8 @@ TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {
     const BaseFiles new_base = ReadBase(base_);
     reset();
     const BaseFiles old_base = ReadBase(base_);
-    for (EnvOp op : {EnvOp::kOpenWrite, EnvOp::kOpenAppend, EnvOp::kWrite, EnvOp::kSync, EnvOp::kRename,
-                     EnvOp::kRemove, EnvOp::kSyncDir}) {
+    for (EnvOp op : {EnvOp::kOpenWrite, EnvOp::kOpenAppend, EnvOp::kWrite, EnvOp::kSync, EnvOp::kRename, EnvOp::kRemove,
+                     EnvOp::kSyncDir}) {
       bool finished = false;
       for (int n = 1; !finished && n < 200; ++n) {
         SCOPED_TRACE(std::string(remove ? "remove" : "update") + " crashed at " + EnvOpName(op) + " " +

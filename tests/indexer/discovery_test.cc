@@ -58,16 +58,9 @@ TEST(StartMaskFor, MakesTheFolderAbsoluteAndAddsTheWildcard) {
     const char* typed;
     std::string mask;
   } cases[] = {
-      {"/docs", "/docs/*.*"},
-      {"/docs/", "/docs/*.*"},
-      {"/", "/*.*"},
-      {"//a//b///", "/a/b/*.*"},
-      {"/a/./b/.", "/a/b/*.*"},
-      {"/a/b/../c", "/a/c/*.*"},
-      {"/../..", "/*.*"},
-      {"docs", cwd + "/docs/*.*"},
-      {"./docs/", cwd + "/docs/*.*"},
-      {" docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
+      {"/docs", "/docs/*.*"},         {"/docs/", "/docs/*.*"},         {"/", "/*.*"},      {"//a//b///", "/a/b/*.*"},
+      {"/a/./b/.", "/a/b/*.*"},       {"/a/b/../c", "/a/c/*.*"},       {"/../..", "/*.*"}, {"docs", cwd + "/docs/*.*"},
+      {"./docs/", cwd + "/docs/*.*"}, {" docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
   };
   for (const auto& c : cases) EXPECT_EQ(StartMaskFor(c.typed), c.mask) << c.typed;
   EXPECT_EQ(StartMaskFor(""), std::nullopt);

@@ -11,8 +11,8 @@
 
 #include "base/commit.h"
 #include "indexer/discovery.h"
-#include "platform/paths.h"
 #include "platform/fault_env.h"
+#include "platform/paths.h"
 #include "scan_test_util.h"
 #include "test_util.h"
 

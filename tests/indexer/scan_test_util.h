@@ -61,7 +61,8 @@ inline BaseFiles ReadBase(const std::string& base) {
   BaseFiles result;
   if (PathExists(WordsFilePath(base))) result.words = testing::ReadFile(WordsFilePath(base));
   if (PathExists(FilesFilePath(base))) result.files = testing::ReadFile(FilesFilePath(base));
-  if (PathExists(BaseFilePath(base, kStampsFileName))) result.stamps = testing::ReadFile(BaseFilePath(base, kStampsFileName));
+  if (PathExists(BaseFilePath(base, kStampsFileName)))
+    result.stamps = testing::ReadFile(BaseFilePath(base, kStampsFileName));
   return result;
 }
 

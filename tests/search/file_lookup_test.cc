@@ -81,9 +81,9 @@ TEST_F(FileLookupTest, FilesOfAllEntriesComeOnceInRecordOrder) {
     std::vector<std::string> rows;
   } cases[] = {
       {{"4,1", "2,0"}, {"/d/a.htm", "/d/b.htm", "/d/c.pdf", "/d/e.htm"}},
-      {{"2"}, {"/d/c.pdf"}},            // the first record of a number, as the lookup of one entry
-      {{"3", "0"}, {"/d/a.htm"}},       // two records of one path: one row
-      {{"7", "9", ""}, {}},             // numbers compared as texts; unknown ones give nothing
+      {{"2"}, {"/d/c.pdf"}},       // the first record of a number, as the lookup of one entry
+      {{"3", "0"}, {"/d/a.htm"}},  // two records of one path: one row
+      {{"7", "9", ""}, {}},        // numbers compared as texts; unknown ones give nothing
       {{"07,,1,"}, {"/d/b.htm", "/d/z.htm"}},
       {{}, {}},
   };

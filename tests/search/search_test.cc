@@ -70,11 +70,18 @@ TEST(IntersectNumberListsTest, KeepsCandidateOrderAndComparesTexts) {
     const char* words;
     const char* result;
   } cases[] = {
-      {"1,2,3", "3,1", "1,3"}, {"7", "07", ""},           {"07", "7", ""},   {"5", "5,5", "5,5"},  // equal to two
-                                                                                                   // numbers of the
-                                                                                                   // word list: taken
-                                                                                                   // twice
-      {"5,5", "5", "5,5"},     {",,1,,2,", "2,1", "1,2"}, {"1 2", "2", "2"}, {"", "1", ""},       {"1", "", ""},
+      {"1,2,3", "3,1", "1,3"},
+      {"7", "07", ""},
+      {"07", "7", ""},
+      {"5", "5,5", "5,5"},  // equal to two
+                            // numbers of the
+                            // word list: taken
+                            // twice
+      {"5,5", "5", "5,5"},
+      {",,1,,2,", "2,1", "1,2"},
+      {"1 2", "2", "2"},
+      {"", "1", ""},
+      {"1", "", ""},
       {"12", "1,2", ""},
   };
   for (const auto& c : cases) {
@@ -311,11 +318,11 @@ TEST_F(SearchTest, FoldedYoMatchesBothLettersOnlyWhenAsked) {
     bool fold;
     std::vector<std::string> rows;
   } cases[] = {
-      {"\xE5\xE6", false, {"\xC5\xC6 | 1"}},                                   // еж: exact
-      {"\xE5\xE6", true, {"\xC5\xC6 | 1", "\xA8\xC6\xC8\xCA | 2"}},           // еж finds ЁЖИК
-      {"\xB8\xE6", true, {"\xC5\xC6 | 1", "\xA8\xC6\xC8\xCA | 2"}},           // ёж finds ЕЖ
-      {"\xB8\xE6", false, {"\xA8\xC6\xC8\xCA | 2"}},                         // ёж: exact
-      {"\xEE\xF2\xF7\xE5\xF2", false, {"\xCE\xD2\xD7\xC5\xD2 | 3"}},           // отчет
+      {"\xE5\xE6", false, {"\xC5\xC6 | 1"}},                          // еж: exact
+      {"\xE5\xE6", true, {"\xC5\xC6 | 1", "\xA8\xC6\xC8\xCA | 2"}},   // еж finds ЁЖИК
+      {"\xB8\xE6", true, {"\xC5\xC6 | 1", "\xA8\xC6\xC8\xCA | 2"}},   // ёж finds ЕЖ
+      {"\xB8\xE6", false, {"\xA8\xC6\xC8\xCA | 2"}},                  // ёж: exact
+      {"\xEE\xF2\xF7\xE5\xF2", false, {"\xCE\xD2\xD7\xC5\xD2 | 3"}},  // отчет
       {"\xEE\xF2\xF7\xE5\xF2",
        true,
        {"\xCE\xD2\xD7\xC5\xD2 | 3", "\xCE\xD2\xD7\xA8\xD2 | 4", "\xCE\xD2\xD7\xA8\xD2\xDB | 3,4"}},
@@ -323,7 +330,8 @@ TEST_F(SearchTest, FoldedYoMatchesBothLettersOnlyWhenAsked) {
       {"\xE5\xE6 \xB8\xE6", true, {"\xC5\xC6 ... \xC5\xC6 | 1", "\xA8\xC6\xC8\xCA ... \xA8\xC6\xC8\xCA | 2"}},
       {"\xEE\xF2\xF7\xB8\xF2 \xEE\xF2\xF7\xE5\xF2\xFB",
        true,
-       {"\xCE\xD2\xD7\xC5\xD2 ... \xCE\xD2\xD7\xA8\xD2\xDB | 3", "\xCE\xD2\xD7\xA8\xD2 ... \xCE\xD2\xD7\xA8\xD2\xDB | 4",
+       {"\xCE\xD2\xD7\xC5\xD2 ... \xCE\xD2\xD7\xA8\xD2\xDB | 3",
+        "\xCE\xD2\xD7\xA8\xD2 ... \xCE\xD2\xD7\xA8\xD2\xDB | 4",
         "\xCE\xD2\xD7\xA8\xD2\xDB ... \xCE\xD2\xD7\xA8\xD2\xDB | 3,4"}},
   };
   for (const Case& c : cases) {
@@ -336,7 +344,9 @@ TEST_F(SearchTest, FoldedYoMatchesBothLettersOnlyWhenAsked) {
 // written, gives the folded search's entries with their words folded.
 TEST_F(SearchTest, FoldedSearchMatchesTheLiteralPassesOnAFoldedBase) {
   std::mt19937 rng(5);
-  const std::string letters = "\xC5\xA8\xE5\xB8" "AB";
+  const std::string letters =
+      "\xC5\xA8\xE5\xB8"
+      "AB";
   auto random_word = [&](size_t max_len) {
     std::string w;
     for (size_t len = 1 + rng() % max_len; len > 0; --len) w.push_back(letters[rng() % letters.size()]);
@@ -351,7 +361,7 @@ TEST_F(SearchTest, FoldedSearchMatchesTheLiteralPassesOnAFoldedBase) {
     std::string folded_bytes;
     for (size_t r = rng() % 60; r > 0; --r) {
       std::string word = random_word(4);
-      UpperCase1251InPlace(word);  // the base holds capitals only
+      UpperCase1251InPlace(word);                                   // the base holds capitals only
       if (rng() % 20 == 0) word.insert(rng() % word.size(), "\r");  // a stray CR in the text
       const std::string numbers = std::to_string(rng() % 5) + "," + std::to_string(5 + rng() % 5);
       bytes += word + "\r\n" + numbers + "\r\n";

@@ -34,8 +34,7 @@ TEST(RunInChild, ReportsTheWorksCodeAndWritesThroughTheDescriptor) {
   const int fd = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   ASSERT_GE(fd, 0);
   const int code = RunInChild(
-      fd, [](int data_fd) { return write(data_fd, "text", 4) == 4 ? 7 : 0; }, ChildLimits{kLimitMs, kMemory},
-      kFailed);
+      fd, [](int data_fd) { return write(data_fd, "text", 4) == 4 ? 7 : 0; }, ChildLimits{kLimitMs, kMemory}, kFailed);
   close(fd);
   EXPECT_EQ(code, 7);
   EXPECT_EQ(ReadFile(dir / "out"), "text");

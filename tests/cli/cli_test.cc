@@ -463,6 +463,30 @@ TEST_F(CliTest, AddThenSearchAndList) {
 }
 
 // A base kept current from the command line: update, remove, folders and
+// Regression guard: a folder that does not exist was "Done!..." with exit
+// 0 and a rewritten base; under a file-size limit the program died of
+// SIGXFSZ without a word. Both are failures with their reason now.
+TEST_F(CliTest, AddFailuresSayWhy) {
+  TempDir tree;
+  for (int i = 0; i < 200; ++i) WriteFile(tree / ("docs/p" + std::to_string(i) + ".htm"), "page words " + std::to_string(i));
+  const struct {
+    std::vector<std::string> args;
+    std::string program;
+    std::string err_ends;
+  } cases[] = {
+      {{"--base", base_.path(), "add", tree / "missing"}, VESKARA_CLI_PATH,
+       "veskara-cli: The folder " + tree / "missing" + " does not exist; nothing was added.\n"},
+      {{"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", VESKARA_CLI_PATH, "--base", base_.path(), "add", tree / "docs"},
+       "/bin/sh", "veskara-cli: Disk full.\n"},
+  };
+  for (const auto& c : cases) {
+    const CliRun run = Cli(c.args, c.program);
+    EXPECT_EQ(run.code, 2) << run.err;
+    EXPECT_TRUE(run.err.ends_with(c.err_ends)) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(base_ / "wrds.txt"));
+  }
+}
+
 // unread, end to end on the real program.
 TEST_F(CliTest, UpdateRemoveFoldersAndUnread) {
   TempDir tree;

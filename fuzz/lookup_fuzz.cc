@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/base_files.h"
 #include "fuzz_util.h"
 #include "platform/paths.h"
 #include "reference/literal_lines.h"

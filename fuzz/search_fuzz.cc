@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/word_chars.h"
+#include "base/base_files.h"
 #include "fuzz_util.h"
 #include "platform/cp1251.h"
 #include "platform/paths.h"

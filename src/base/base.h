@@ -17,10 +17,10 @@ namespace veskara {
 struct BaseState {
   PostingTable postings;                  // holds CurrentFileNumber too
   std::vector<std::string> IndexedPaths;  // path lines of fls.txt, in file order
-  // The largest number either file held when loaded (-1: none), dropped
-  // ones included: with the mark of the highest number given, what new
-  // numbers must stay above.
-  int64_t largest_number = -1;
+  // The largest number either file held when loaded (PostingTable::
+  // kNoNumber: none), dropped ones included: with the mark of the highest
+  // number given, what new numbers must stay above.
+  int64_t largest_number = PostingTable::kNoNumber;
 };
 
 // What LoadBase leaves out and keeps in mind beyond the files.
@@ -29,8 +29,9 @@ struct LoadOptions {
   // not loaded and their paths not indexed, as if the records had left
   // both files first.
   const std::unordered_set<std::string>* dropped = nullptr;
-  // The highest number ever given (-1: none): numbering goes on after it.
-  int64_t highest_given = -1;
+  // The highest number ever given (PostingTable::kNoNumber: none):
+  // numbering goes on after it.
+  int64_t highest_given = PostingTable::kNoNumber;
 };
 
 // The base's file numbers are used up: the next one would not fit 32 bits.

@@ -14,7 +14,7 @@ namespace veskara {
 namespace {
 
 // Reads fls.txt; returns its last line, and in *largest the largest number
-// line (-1 for none). Path lines go to *paths when given, except those of
+// line (PostingTable::kNoNumber for none). Path lines go to *paths when given, except those of
 // records whose number is dropped.
 std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::string>* paths, int64_t* largest,
                           const std::unordered_set<std::string>* dropped) {
@@ -22,7 +22,7 @@ std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::st
   std::string last;
   std::string_view line;
   bool path_line = true;
-  *largest = -1;
+  *largest = PostingTable::kNoNumber;
   while (reader.ReadLine(&line)) {
     if (path_line && paths != nullptr) paths->emplace_back(line);
     if (!path_line) {
@@ -66,7 +66,7 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env, con
   PostingTable& table = state.postings;
   table.ClearPostingTable();
   table.SetCurrentFileNumber("0");
-  state.largest_number = -1;
+  state.largest_number = PostingTable::kNoNumber;
   const std::string words_path = WordsFilePath(base_directory);
   const std::string files_path = FilesFilePath(base_directory);
   const bool have_files = FileExists(files_path, env);
@@ -105,7 +105,7 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env, con
   if (options.dropped != nullptr) table.RemoveNumbers(*options.dropped);
 
   state.IndexedPaths.clear();
-  int64_t largest_line = -1;
+  int64_t largest_line = PostingTable::kNoNumber;
   const std::string last = ReadFilesFile(env, files_path, &state.IndexedPaths, &largest_line, options.dropped);
   state.largest_number = std::max({state.largest_number, largest_line, table.LargestNumber()});
   table.SetCurrentFileNumber(FirstFreeNumber(last, std::max(state.largest_number, options.highest_given)));

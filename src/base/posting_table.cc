@@ -222,10 +222,15 @@ void ForBothHalves(size_t n, Work work) {
 PostingTable::PostingTable() { current_number_ = numbers_.Intern(""); }
 
 int64_t PostingTable::LargestNumber() const {
-  int64_t largest = -1;
+  // Only the numbers of entries: the current number is no entry's yet.
+  std::vector<bool> used(numbers_.size());
+  for (uint64_t entry : entries_) used[static_cast<uint32_t>(entry)] = true;
+  int64_t largest = kNoNumber;
   for (uint32_t id = 0; id < numbers_.size(); ++id) {
-    if (const std::optional<int32_t> value = TryStrToInt(numbers_.Get(id)))
+    if (!used[id]) continue;
+    if (const std::optional<int32_t> value = TryStrToInt(numbers_.Get(id))) {
       largest = std::max<int64_t>(largest, *value);
+    }
   }
   return largest;
 }

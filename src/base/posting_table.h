@@ -81,8 +81,9 @@ class PostingTable {
   // Releases all entries. The current file number stays.
   void ClearPostingTable();
 
-  // The largest value among the number texts that are integers (as
-  // TryStrToInt reads them), or -1 when there is none.
+  // The largest value among the number texts of the entries that are
+  // integers (as TryStrToInt reads them), or kNoNumber when there is none.
+  static constexpr int64_t kNoNumber = INT64_MIN;
   int64_t LargestNumber() const;
 
   // Bytes held by the entries and the interned texts.

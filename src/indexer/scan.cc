@@ -145,6 +145,10 @@ struct Scan::Impl {
   static std::unique_ptr<Scan> Make(ScanKind kind, const std::string& base_directory, BaseState& state, Env& env,
                                     ScanOptions options);
   void RunSteps(ScanObserver& observer);
+  // The mark of the highest number given, as LoadBase takes it.
+  int64_t HighestGiven() const {
+    return remembered.highest_number >= 0 ? remembered.highest_number : PostingTable::kNoNumber;
+  }
   // Walks `mask` into `candidates`, reporting each folder entered.
   void Walk(ScanObserver& observer, const std::string& mask, CandidateList& candidates);
   // Decides what an update or a remove drops: the numbers, and the paths of
@@ -183,7 +187,7 @@ std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std
   CheckFolder(env, start_mask);
   std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kAdd, base_directory, state, env, options);
   scan->impl_->start_mask = start_mask;
-  LoadBase(base_directory, state, env, {nullptr, scan->impl_->remembered.highest_number});
+  LoadBase(base_directory, state, env, {nullptr, scan->impl_->HighestGiven()});
   return scan;
 }
 
@@ -341,7 +345,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
         return;
       }
     }
-    LoadBase(dir, *state, env, {&dropped, remembered.highest_number});
+    LoadBase(dir, *state, env, {&dropped, HighestGiven()});
   }
   std::vector<std::string>& NewFiles = candidates.paths();
   observer.SetStatus("");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "platform/durable.h"
@@ -60,21 +61,18 @@ bool Exists(Env& env, const std::string& path) {
 // first, then wrds.txt, then the new fls.txt. What the base remembers goes
 // last. After a crash between the renames, those done already are gone.
 void RenameTemporaries(Env& env, const std::string& dir, const std::vector<CommittedFile>& files) {
-  static constexpr std::string_view kOrder[] = {kFilesInterimName, kFilesTempName, kWordsTempName, kStampsTempName,
-                                                kFoldersTempName};
-  const bool interim =
+  static constexpr std::string_view kAdding[] = {kFilesTempName, kWordsTempName, kStampsTempName, kFoldersTempName};
+  static constexpr std::string_view kDropping[] = {kFilesInterimName, kWordsTempName, kFilesTempName, kStampsTempName,
+                                                   kFoldersTempName};
+  const bool dropping =
       std::any_of(files.begin(), files.end(), [](const CommittedFile& f) { return f.temporary == kFilesInterimName; });
-  auto rename = [&](std::string_view temporary) {
+  for (std::string_view temporary :
+       dropping ? std::span<const std::string_view>(kDropping) : std::span<const std::string_view>(kAdding)) {
     for (const CommittedFile& file : files) {
       if (file.temporary != temporary) continue;
       const std::string temp = BaseFilePath(dir, file.temporary);
       if (Exists(env, temp)) env.Rename(temp, BaseFilePath(dir, file.live));
     }
-  };
-  for (std::string_view temporary : kOrder) {
-    if (interim && temporary == kFilesTempName) continue;
-    rename(temporary);
-    if (interim && temporary == kWordsTempName) rename(kFilesTempName);
   }
   env.SyncDirectory(dir);
 }

@@ -7,9 +7,10 @@
 namespace veskara {
 namespace {
 
-constexpr OptionSpec kBaseOption{"--base", "DIR",
-                                 "the base folder (default: VESKARA_BASE; else this program's folder when it holds a "
-                                 "base; else $XDG_DATA_HOME/veskara, ~/.local/share/veskara)"};
+constexpr CommandOption kBaseOption{
+    "--base", "DIR",
+    "the base folder (default: VESKARA_BASE; else this program's folder when it holds a "
+    "base; else $XDG_DATA_HOME/veskara, ~/.local/share/veskara)"};
 constexpr size_t kHelpColumn = 21;
 constexpr size_t kLineWidth = 76;
 
@@ -24,17 +25,17 @@ ParsedCommandLine UsageError(std::string problem) {
   return Outcome(ParsedCommandLine::Action::kUsageError, std::move(problem));
 }
 
-// Reads args[i] when it is one of `specs`, and its value: i is left on the
+// Reads args[i] when it is one of `options`, and its value: i is left on the
 // last argument read. False when args[i] is none of them. A malformed option
 // (no value, an empty one, or a value for a flag) is described in `problem`.
-bool TakeOption(std::span<const std::string> args, size_t& i, std::span<const OptionSpec> specs, OptionValues& values,
-                std::string& problem) {
+bool TakeOption(std::span<const std::string> args, size_t& i, std::span<const CommandOption> options,
+                OptionValues& values, std::string& problem) {
   const std::string& arg = args[i];
-  for (const OptionSpec& spec : specs) {
-    const std::string name(spec.name);
+  for (const CommandOption& option : options) {
+    const std::string name(option.name);
     const bool inline_value = arg.starts_with(name + "=");
     if (arg != name && !inline_value) continue;
-    if (spec.value_name.empty()) {
+    if (option.value_name.empty()) {
       if (inline_value) problem = name + " takes no value";
       values[name] = "";
       return true;
@@ -47,7 +48,7 @@ bool TakeOption(std::span<const std::string> args, size_t& i, std::span<const Op
     }
     // An empty value is most likely a script's unset variable; for --base it
     // would mean the root folder.
-    if (value.empty()) problem = name + " needs " + std::string(spec.value_name);
+    if (value.empty()) problem = name + " needs " + std::string(option.value_name);
     values[name] = std::move(value);
     return true;
   }
@@ -165,7 +166,7 @@ std::string UsageText(std::span<const Command> commands) {
   for (const Command& command : commands) {
     text += text.empty() ? "usage: " : "       ";
     text += program + std::string(command.name);
-    for (const OptionSpec& option : command.options) text += " [" + Label(option.name, option.value_name) + "]";
+    for (const CommandOption& option : command.options) text += " [" + Label(option.name, option.value_name) + "]";
     if (!command.operands.empty()) text += " " + std::string(command.operands);
     text += "\n";
   }
@@ -178,7 +179,7 @@ std::string HelpText(std::span<const Command> commands) {
   std::string text = "\n";
   for (const Command& command : commands) {
     AppendRow(text, 2, Label(command.name, command.operands), command.help);
-    for (const OptionSpec& option : command.options) {
+    for (const CommandOption& option : command.options) {
       AppendRow(text, 4, Label(option.name, option.value_name), option.help);
     }
   }

@@ -8,16 +8,16 @@
 namespace veskara {
 namespace {
 
-constexpr OptionSpec kJobs{"--jobs", "N", "convert up to N PDF documents at once (default: one per processor)"};
-constexpr OptionSpec kAddOptions[] = {kJobs};
-constexpr OptionSpec kUpdateOptions[] = {
+constexpr CommandOption kJobs{"--jobs", "N", "convert up to N PDF documents at once (default: one per processor)"};
+constexpr CommandOption kAddOptions[] = {kJobs};
+constexpr CommandOption kUpdateOptions[] = {
     {.name = "--retry", .value_name = "", .help = "also read again the documents that could not be read"},
     kJobs,
 };
-constexpr OptionSpec kFoldYo{"--fold-yo", "",
-                             "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"};
-constexpr OptionSpec kSearchOptions[] = {kFoldYo};
-constexpr OptionSpec kShowOptions[] = {
+constexpr CommandOption kFoldYo{"--fold-yo", "",
+                                "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"};
+constexpr CommandOption kSearchOptions[] = {kFoldYo};
+constexpr CommandOption kShowOptions[] = {
     {"--color", "WHEN", "mark the matched words in colour: auto (when the output is a terminal), always or never"},
     kFoldYo,
 };

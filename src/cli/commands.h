@@ -24,7 +24,7 @@ enum class ExitStatus {
 // An option of the program or of one command: "--name" alone (a flag), or
 // "--name VALUE" / "--name=VALUE" when value_name is given. The parser only
 // checks the form; the command judges the value.
-struct OptionSpec {
+struct CommandOption {
   std::string_view name;        // with its dashes: "--jobs"
   std::string_view value_name;  // "N"; empty for a flag
   std::string_view help;
@@ -58,8 +58,8 @@ struct Command {
   std::string_view operands = {};  // as the usage shows them: "QUERY...", "" for none
   std::string_view help;           // one paragraph; the help text wraps it
   size_t min_operands = 0;
-  size_t max_operands = 0;                   // kAnyNumber for no limit
-  std::span<const OptionSpec> options = {};  // accepted between the name and the operands
+  size_t max_operands = 0;                      // kAnyNumber for no limit
+  std::span<const CommandOption> options = {};  // accepted between the name and the operands
   Recovery recovery = Recovery::kRequired;
   // Writes results to stdout and messages to stderr; the caller flushes stdout.
   ExitStatus (*run)(const Invocation&) = nullptr;

@@ -113,7 +113,6 @@ class CandidateList {
   void Add(std::string path) {
     if (seen_.insert(path).second) paths_.push_back(std::move(path));
   }
-  bool Contains(const std::string& path) const { return seen_.count(path) != 0; }
   std::vector<std::string>& paths() { return paths_; }
 
  private:
@@ -152,9 +151,10 @@ struct Scan::Impl {
   // Walks `mask` into `candidates`, reporting each folder entered.
   void Walk(ScanObserver& observer, const std::string& mask, CandidateList& candidates);
   // Decides what an update or a remove drops: the numbers, and the paths of
-  // those still there (an update reads them again).
+  // those still there (an update reads them again). `known` gets the path
+  // of every record, from the same read of fls.txt.
   void Drop(std::unordered_set<std::string>& numbers, std::vector<std::string>& still_there,
-            std::unordered_set<std::string>& paths);
+            std::unordered_set<std::string>& paths, std::unordered_set<std::string>& known);
   // What the base remembers after this scan recorded `recorded`.
   void Remember(const std::unordered_set<std::string>& dropped, int64_t last_given);
 };
@@ -239,7 +239,7 @@ void Scan::Impl::Walk(ScanObserver& observer, const std::string& mask, Candidate
 }
 
 void Scan::Impl::Drop(std::unordered_set<std::string>& numbers, std::vector<std::string>& still_there,
-                      std::unordered_set<std::string>& paths) {
+                      std::unordered_set<std::string>& paths, std::unordered_set<std::string>& known) {
   // The scope: the named folders, else the remembered ones, else (a base
   // that remembers none) every file.
   std::vector<std::string> scope = folders;
@@ -249,6 +249,7 @@ void Scan::Impl::Drop(std::unordered_set<std::string>& numbers, std::vector<std:
   const bool everything = kind == ScanKind::kUpdate && scope.empty();
   const int64_t files_written = env->Stat(FilesFilePath(base_directory)).mtime_ns;
   for (FileRecord& record : ReadFileRecords(base_directory, *env)) {
+    known.insert(record.path);
     if (!everything && std::none_of(scope.begin(), scope.end(),
                                     [&](const std::string& folder) { return IsAtOrUnder(record.path, folder); })) {
       continue;
@@ -318,7 +319,8 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
     Walk(observer, start_mask, candidates);
   } else {
     std::vector<std::string> still_there;
-    Drop(dropped, still_there, dropped_paths);
+    std::unordered_set<std::string> known;
+    Drop(dropped, still_there, dropped_paths, known);
     if (kind == ScanKind::kUpdate) {
       if (!folders.empty()) {
         for (const std::string& folder : folders) Walk(observer, MaskOfFolder(folder), candidates);
@@ -333,10 +335,8 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
           return std::any_of(folders.begin(), folders.end(), [&](auto& p) { return IsAtOrUnder(f.path, p); });
         });
     if (dropped.empty() && !forgets_folders) {
-      // Only new files would change the base; the live fls.txt says which
-      // candidates are known, without loading the words.
-      std::unordered_set<std::string> known;
-      for (FileRecord& record : ReadFileRecords(dir, env)) known.insert(std::move(record.path));
+      // Only new files would change the base; fls.txt says which candidates
+      // are known, without loading the words.
       if (std::all_of(candidates.paths().begin(), candidates.paths().end(),
                       [&](const std::string& path) { return known.count(path) != 0; })) {
         observer.SetStatus("");

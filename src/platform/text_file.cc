@@ -16,8 +16,10 @@ bool FileExists(const std::string& path, Env& env) {
   return kind != PathKind::kMissing && kind != PathKind::kDirectory;
 }
 
-size_t CountLines(const std::string& path, Env& env) {
-  LineScanner scanner(env, path);
+size_t CountLines(const std::string& path, Env& env) { return CountLines(env.OpenForReading(path)); }
+
+size_t CountLines(std::unique_ptr<ReadableFile> file) {
+  LineScanner scanner(std::move(file));
   const FirstBytes any_line("");
   size_t count = 0;
   std::string_view raw;

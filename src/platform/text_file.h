@@ -51,6 +51,7 @@ class LineReader {
 
 // Counts the lines of a file with the line rules above.
 size_t CountLines(const std::string& path, Env& env = Env::Default());
+size_t CountLines(std::unique_ptr<ReadableFile> file);
 
 // A buffered writer of text lines.
 class TextWriter {

@@ -17,17 +17,7 @@ std::optional<std::string> CountRecords(Env& env, const std::string& path, const
   } catch (const IoError&) {
     return std::nullopt;
   }
-  LineScanner scanner(std::move(file));
-  const FirstBytes any_line("");
-  size_t lines = 0;
-  std::string_view raw;
-  for (;;) {
-    lines += scanner.SkipLines(any_line);
-    if (!scanner.Next(&raw)) break;
-    ++lines;
-  }
-  scanner.Close();
-  return std::to_string(lines / 2) + suffix;
+  return std::to_string(CountLines(std::move(file)) / 2) + suffix;
 }
 
 }  // namespace

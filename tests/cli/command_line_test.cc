@@ -12,8 +12,8 @@ namespace {
 
 ExitStatus Nothing(const Invocation&) { return ExitStatus::kDone; }
 
-constexpr OptionSpec kFindOptions[] = {{"--fold-yo", "", "match Ё and Е as one letter"}};
-constexpr OptionSpec kShowOptions[] = {
+constexpr CommandOption kFindOptions[] = {{"--fold-yo", "", "match Ё and Е as one letter"}};
+constexpr CommandOption kShowOptions[] = {
     {"--color", "WHEN", "highlight the matches: auto, always or never"},
     {"--fold-yo", "", "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"},
 };

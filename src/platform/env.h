@@ -83,6 +83,39 @@ class FileLock {
   virtual ~FileLock() = default;
 };
 
+// Who owns a folder, and its permission bits (0700 for a private one).
+struct Ownership {
+  uint32_t user = 0;
+  unsigned mode = 0;
+};
+
+// A folder held open. Names are looked up in the folder it was opened on,
+// never through a link put in its place or in place of a name inside it, so
+// a folder that another user can write to cannot redirect what is removed.
+// One object per thread.
+class DirectoryHandle {
+ public:
+  virtual ~DirectoryHandle() = default;
+  // The path it was opened by (for messages and traces only).
+  virtual const std::string& path() const = 0;
+  // The owner and permission bits of the folder itself.
+  virtual Ownership Owner() = 0;
+  // Appends the entries, without "." and ".."; is_directory only for a real
+  // folder (a link is never followed). False, leaving *entries as it was,
+  // when the folder cannot be read to its end.
+  virtual bool List(std::vector<DirectoryEntry>* entries) = 0;
+  // The folder `name` in this one; null when it is missing, not a folder,
+  // or a link.
+  virtual std::unique_ptr<DirectoryHandle> OpenChild(const std::string& name) = 0;
+  // Removes the file or link `name` (a link itself, not what it leads to),
+  // or with `folder` the empty folder `name`. A missing name is no error.
+  virtual void RemoveChild(const std::string& name, bool folder) = 0;
+  // Takes an exclusive lock on this folder without waiting, held until the
+  // handle is destroyed; false when another holder has it. Child processes
+  // started meanwhile share it.
+  virtual bool TryLock() = 0;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -124,6 +157,11 @@ class Env {
   // that no other process can have made; returns its path.
   virtual std::string MakePrivateDirectory(const std::string& parent, std::string_view prefix) = 0;
 
+  // The folder `path` held open (see DirectoryHandle); null when it is
+  // missing or not a folder, or when `path` itself is a link (links on the
+  // way to it are followed).
+  virtual std::unique_ptr<DirectoryHandle> OpenDirectory(const std::string& path) = 0;
+
   // Takes the lock on the file `path` (created when missing) without
   // waiting; null when another holder has it (in this or another process).
   virtual std::unique_ptr<FileLock> TryLock(const std::string& path) = 0;
@@ -136,6 +174,8 @@ class Env {
   virtual std::optional<std::string> Variable(const std::string& name) = 0;
   // The time of day, nanoseconds since the epoch.
   virtual int64_t Now() = 0;
+  // The user this process acts as (its effective user id).
+  virtual uint32_t UserId() = 0;
 };
 
 }  // namespace veskara

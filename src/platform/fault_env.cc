@@ -50,12 +50,45 @@ class FaultWritableFile : public WritableFile {
   std::unique_ptr<WritableFile> file_;
 };
 
+class FaultDirectoryHandle : public DirectoryHandle {
+ public:
+  FaultDirectoryHandle(FaultInjectionEnv& env, std::unique_ptr<DirectoryHandle> folder)
+      : env_(env), folder_(std::move(folder)) {}
+  const std::string& path() const override { return folder_->path(); }
+  Ownership Owner() override {
+    env_.Before(EnvOp::kStat, path());
+    return folder_->Owner();
+  }
+  bool List(std::vector<DirectoryEntry>* entries) override {
+    if (env_.Before(EnvOp::kList, path(), /*throws=*/false) != 0) return false;
+    return folder_->List(entries);
+  }
+  std::unique_ptr<DirectoryHandle> OpenChild(const std::string& name) override {
+    if (env_.Before(EnvOp::kOpenDir, path() + "/" + name, /*throws=*/false) != 0) return nullptr;
+    std::unique_ptr<DirectoryHandle> child = folder_->OpenChild(name);
+    if (child == nullptr) return nullptr;
+    return std::make_unique<FaultDirectoryHandle>(env_, std::move(child));
+  }
+  void RemoveChild(const std::string& name, bool folder) override {
+    env_.Before(EnvOp::kRemove, path() + "/" + name);
+    folder_->RemoveChild(name, folder);
+  }
+  bool TryLock() override {
+    env_.Before(EnvOp::kLock, path());
+    return folder_->TryLock();
+  }
+
+ private:
+  FaultInjectionEnv& env_;
+  std::unique_ptr<DirectoryHandle> folder_;
+};
+
 }  // namespace
 
 const char* EnvOpName(EnvOp op) {
-  static constexpr const char* kNames[kEnvOpCount] = {"open-read", "open-write", "open-append", "read",      "write",
-                                                      "sync",      "close",      "list",        "stat",      "rename",
-                                                      "remove",    "sync-dir",   "make-dir",    "make-temp", "lock"};
+  static constexpr const char* kNames[kEnvOpCount] = {
+      "open-read", "open-write", "open-append", "read",     "write",    "sync",      "close", "list",
+      "stat",      "rename",     "remove",      "sync-dir", "make-dir", "make-temp", "lock",  "open-dir"};
   return kNames[static_cast<size_t>(op)];
 }
 
@@ -159,6 +192,13 @@ std::string FaultInjectionEnv::MakePrivateDirectory(const std::string& parent, s
   return target_.MakePrivateDirectory(parent, prefix);
 }
 
+std::unique_ptr<DirectoryHandle> FaultInjectionEnv::OpenDirectory(const std::string& path) {
+  if (Before(EnvOp::kOpenDir, path, /*throws=*/false) != 0) return nullptr;
+  std::unique_ptr<DirectoryHandle> folder = target_.OpenDirectory(path);
+  if (folder == nullptr) return nullptr;
+  return std::make_unique<FaultDirectoryHandle>(*this, std::move(folder));
+}
+
 std::unique_ptr<FileLock> FaultInjectionEnv::TryLock(const std::string& path) {
   Before(EnvOp::kLock, path);
   return target_.TryLock(path);
@@ -181,5 +221,6 @@ void FaultInjectionEnv::SetVariable(const std::string& name, std::optional<std::
 }
 
 int64_t FaultInjectionEnv::Now() { return now_ != 0 ? now_ : target_.Now(); }
+uint32_t FaultInjectionEnv::UserId() { return user_ ? *user_ : target_.UserId(); }
 
 }  // namespace veskara

@@ -16,7 +16,9 @@
 namespace veskara {
 
 // The kinds of calls a FaultInjectionEnv counts. Calls on the files it
-// returns count too (kRead, kWrite, kSync, kClose).
+// returns count too (kRead, kWrite, kSync, kClose), and so do calls on the
+// folders it opens: listing (kList), opening a folder in one (kOpenDir),
+// its owner (kStat), removing a name in one (kRemove), locking one (kLock).
 enum class EnvOp {
   kOpenRead,
   kOpenWrite,
@@ -33,8 +35,9 @@ enum class EnvOp {
   kCreateDir,
   kMakePrivateDir,
   kLock,
+  kOpenDir,
 };
-inline constexpr size_t kEnvOpCount = 15;
+inline constexpr size_t kEnvOpCount = 16;
 
 // A short name of each kind, for test traces: "open-read", "write", ...
 const char* EnvOpName(EnvOp op);
@@ -83,11 +86,13 @@ class FaultInjectionEnv : public Env {
   void SyncDirectory(const std::string& path) override;
   void CreateDirectories(const std::string& path, unsigned mode) override;
   std::string MakePrivateDirectory(const std::string& parent, std::string_view prefix) override;
+  std::unique_ptr<DirectoryHandle> OpenDirectory(const std::string& path) override;
   std::unique_ptr<FileLock> TryLock(const std::string& path) override;
   std::string CurrentDirectory() override;
   std::string ExecutablePath() override;
   std::optional<std::string> Variable(const std::string& name) override;
   int64_t Now() override;
+  uint32_t UserId() override;
 
   // What the process's surroundings look like to the code under test:
   // a variable set (or unset, with no value), the executable's path, the
@@ -95,6 +100,8 @@ class FaultInjectionEnv : public Env {
   void SetVariable(const std::string& name, std::optional<std::string> value);
   void SetExecutablePath(std::string path) { executable_ = std::move(path); }
   void SetNow(int64_t now) { now_ = now; }
+  // Acts as another user: every file and folder then belongs to someone else.
+  void SetUserId(uint32_t user) { user_ = user; }
 
   // Counts the call and applies the hook: throws IoError for a fault, ends
   // the process for kKill, and returns the errno otherwise (0). Listing and
@@ -110,6 +117,7 @@ class FaultInjectionEnv : public Env {
   std::map<std::string, std::optional<std::string>> variables_;
   std::string executable_;
   int64_t now_ = 0;
+  std::optional<uint32_t> user_;
 };
 
 }  // namespace veskara

@@ -125,6 +125,85 @@ class DirStream {
   DIR* dir_;
 };
 
+// Entries of an open folder, named relative to it: fdopendir takes over
+// the descriptor, so it gets a duplicate.
+bool ListOpenFolder(int folder_fd, std::vector<DirectoryEntry>* entries) {
+  const int dup_fd = ::fcntl(folder_fd, F_DUPFD_CLOEXEC, 0);
+  if (dup_fd < 0) return false;
+  DIR* raw = ::fdopendir(dup_fd);
+  if (raw == nullptr) {
+    ::close(dup_fd);
+    return false;
+  }
+  DirStream dir(raw);
+  ::rewinddir(dir.get());  // the duplicate shares the position of earlier listings
+  const size_t first = entries->size();
+  for (;;) {
+    errno = 0;
+    const struct dirent* ent = ::readdir(dir.get());
+    if (ent == nullptr) {
+      if (errno == 0) return true;
+      entries->resize(first);
+      return false;
+    }
+    const char* name = ent->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+    DirectoryEntry entry;
+    entry.name = name;
+    struct stat st;
+    if (::fstatat(folder_fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
+      entry.is_directory = true;
+      entry.id = IdOf(st);
+    }
+    entries->push_back(std::move(entry));
+  }
+}
+
+// A folder opened with O_NOFOLLOW: its own name cannot be a link, and every
+// name inside it is resolved from the descriptor.
+class PosixDirectoryHandle : public DirectoryHandle {
+ public:
+  PosixDirectoryHandle(FileHandle folder, std::string path) : folder_(std::move(folder)), path_(std::move(path)) {}
+
+  static std::unique_ptr<DirectoryHandle> Open(int at_fd, const char* name, std::string path) {
+    FileHandle folder(::openat(at_fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid()) return nullptr;
+    return std::make_unique<PosixDirectoryHandle>(std::move(folder), std::move(path));
+  }
+
+  const std::string& path() const override { return path_; }
+
+  Ownership Owner() override {
+    struct stat st;
+    if (::fstat(folder_.fd(), &st) != 0) ThrowLastIoError();
+    return Ownership{static_cast<uint32_t>(st.st_uid), static_cast<unsigned>(st.st_mode & 07777)};
+  }
+
+  bool List(std::vector<DirectoryEntry>* entries) override { return ListOpenFolder(folder_.fd(), entries); }
+
+  std::unique_ptr<DirectoryHandle> OpenChild(const std::string& name) override {
+    return Open(folder_.fd(), name.c_str(), path_ + "/" + name);
+  }
+
+  void RemoveChild(const std::string& name, bool folder) override {
+    if (::unlinkat(folder_.fd(), name.c_str(), folder ? AT_REMOVEDIR : 0) != 0 && errno != ENOENT) {
+      ThrowLastIoError();
+    }
+  }
+
+  bool TryLock() override {
+    while (::flock(folder_.fd(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) return false;
+      if (errno != EINTR) ThrowLastIoError();
+    }
+    return true;
+  }
+
+ private:
+  FileHandle folder_;  // closing it releases the lock
+  std::string path_;
+};
+
 FileHandle OpenOrThrow(const std::string& path, int flags, mode_t mode = 0) {
   FileHandle file(::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode));
   if (!file.valid()) ThrowLastIoError();
@@ -227,6 +306,10 @@ class PosixEnv : public Env {
     return templ;
   }
 
+  std::unique_ptr<DirectoryHandle> OpenDirectory(const std::string& path) override {
+    return PosixDirectoryHandle::Open(AT_FDCWD, SystemPath(path), path);
+  }
+
   std::unique_ptr<FileLock> TryLock(const std::string& path) override {
     FileHandle file = OpenOrThrow(path, O_RDWR | O_CREAT, 0644);
     while (::flock(file.fd(), LOCK_EX | LOCK_NB) != 0) {
@@ -260,6 +343,8 @@ class PosixEnv : public Env {
     ::clock_gettime(CLOCK_REALTIME, &now);
     return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
   }
+
+  uint32_t UserId() override { return static_cast<uint32_t>(::geteuid()); }
 
   std::optional<std::string> Variable(const std::string& name) override {
     const char* value = ::getenv(name.c_str());

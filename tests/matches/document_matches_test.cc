@@ -3,7 +3,7 @@
 #include "matches/document_matches.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -11,6 +11,7 @@
 
 #include "pdf_maker.h"
 #include "platform/cp1251.h"
+#include "platform/fault_env.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -129,20 +130,18 @@ TEST(DocumentMatchesTest, ConversionLeavesNothingBehind) {
   TempDir base;
   TempDir cwd;
   WriteFile(base / "doc.pdf", MakePdfPages({{"some words"}}));
-  const char* old_tmpdir = getenv("TMPDIR");
-  const std::string saved = old_tmpdir != nullptr ? old_tmpdir : "";
+  FaultInjectionEnv env;
+  env.SetVariable("TMPDIR", tmp.path());
+  env.SetVariable("XDG_RUNTIME_DIR", std::nullopt);
   const std::filesystem::path old_cwd = std::filesystem::current_path();
-  setenv("TMPDIR", tmp.path().c_str(), 1);
   std::filesystem::current_path(cwd.path());
-  DocumentMatches matches = FindDocumentMatches(base / "doc.pdf", "WORDS", {}, base.path());
+  DocumentMatches matches = FindDocumentMatches(base / "doc.pdf", "WORDS", {}, base.path(), env);
   std::filesystem::current_path(old_cwd);
-  if (old_tmpdir != nullptr) {
-    setenv("TMPDIR", saved.c_str(), 1);
-  } else {
-    unsetenv("TMPDIR");
-  }
   EXPECT_EQ(Marked(matches), std::vector<std::string>{"p.1:some [words]"});
-  EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+  // Only the user's own parent of conversion folders stays, empty.
+  const std::string own = tmp / ("veskara-" + std::to_string(geteuid()));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path()), {}), 1);
+  EXPECT_TRUE(std::filesystem::is_empty(own));
   EXPECT_TRUE(std::filesystem::is_empty(cwd.path()));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base.path()), {}), 1);
 }

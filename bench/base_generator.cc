@@ -99,7 +99,7 @@ void GenerateBase(const std::string& directory, const BaseShape& shape) {
   }
   words.resize(kept);
 
-  TextWriter wrds = TextWriter::Create(directory + "/wrds.txt");
+  TextWriter wrds = TextWriter::Create(directory + "/wrds.txt", Env::Default());
   for (const std::string& w : words) {
     wrds.WriteLine(w);
     auto it = planted.find(w);
@@ -111,7 +111,7 @@ void GenerateBase(const std::string& directory, const BaseShape& shape) {
   }
   wrds.Close();
 
-  TextWriter fls = TextWriter::Create(directory + "/fls.txt");
+  TextWriter fls = TextWriter::Create(directory + "/fls.txt", Env::Default());
   for (size_t i = 0; i < shape.files; ++i) {
     fls.WriteLine("/srv/archive/section-" + std::to_string(i / 1000) + "/page-" + std::to_string(i) + ".htm");
     fls.WriteLine(std::to_string(i));

@@ -62,7 +62,7 @@ int ConvertInChild(WpdfConvertFunction convert, const std::string& command, cons
 }
 
 void CollectWords(const std::string& path, bool utf8, std::unordered_set<std::string>& words) {
-  veskara::LineReader reader(path);
+  veskara::LineReader reader(path, veskara::Env::Default());
   std::string_view raw;
   std::string upper, transcoded;
   while (reader.ReadLine(&raw)) {

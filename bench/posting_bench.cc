@@ -102,12 +102,12 @@ void RunFast(const std::string& dir, const Postings& p, const std::vector<std::s
   state.postings.SortPostingTable();
   double sort = Seconds(t0);
   t0 = Clock::now();
-  veskara::TextWriter w = veskara::TextWriter::Create(dir + "/wrds.txt");
+  veskara::TextWriter w = veskara::TextWriter::Create(dir + "/wrds.txt", veskara::Env::Default());
   state.postings.WriteWordsFile(w);
   w.Close();
   double write = Seconds(t0);
   {
-    veskara::TextWriter f = veskara::TextWriter::Create(dir + "/fls.txt");
+    veskara::TextWriter f = veskara::TextWriter::Create(dir + "/fls.txt", veskara::Env::Default());
     for (int i = 0; i < 10000; ++i) {
       f.WriteLine("/corpus/file" + std::to_string(i) + ".htm");
       f.WriteLine(std::to_string(i));
@@ -116,7 +116,7 @@ void RunFast(const std::string& dir, const Postings& p, const std::vector<std::s
   }
   state.postings.ClearPostingTable();
   t0 = Clock::now();
-  veskara::LoadBase(dir, state);
+  veskara::LoadBase(dir, state, veskara::Env::Default());
   double load = Seconds(t0);
   std::printf(
       "fast     %9zu postings: add %.3f s, sort %.3f s, write %.3f s, sort+write %.3f s, "

@@ -86,7 +86,7 @@ using reference::LiteralIntersect;
 std::vector<SearchEntry> LiteralSearch(const std::string& base, std::string_view query) {
   return reference::LiteralSearch(ParseQuery(query),
                                   [&base](auto visit) {
-                                    LineReader reader(base + "/wrds.txt");
+                                    LineReader reader(base + "/wrds.txt", Env::Default());
                                     std::string_view line;
                                     while (reader.ReadLine(&line) && visit(line)) {
                                     }
@@ -96,7 +96,7 @@ std::vector<SearchEntry> LiteralSearch(const std::string& base, std::string_view
 
 // One lookup as written: fls.txt from its top to the number's record.
 bool LiteralLookup(const std::string& base, std::string_view number, std::string* row) {
-  LineReader reader(base + "/fls.txt");
+  LineReader reader(base + "/fls.txt", Env::Default());
   std::string path;
   std::string_view line;
   if (!reader.ReadLine(&line)) return false;
@@ -122,14 +122,14 @@ bool SameEntries(const std::vector<SearchEntry>& a, const std::vector<SearchEntr
 
 int Main(int argc, char** argv) {
   std::string base = argc > 1 ? argv[1] : "/tmp/veskara-search-bench";
-  if (!FileExists(base + "/wrds.txt") || !FileExists(base + "/fls.txt")) {
+  if (!FileExists(base + "/wrds.txt", Env::Default()) || !FileExists(base + "/fls.txt", Env::Default())) {
     std::printf("generating the base in %s ...\n", base.c_str());
     std::fflush(stdout);
     Clock::time_point start = Clock::now();
     GenerateBase(base, BaseShape{});
     std::printf("generated in %.1f s\n", Milliseconds(Clock::now() - start) / 1000);
   }
-  BaseStatistics stats = CountBase(base);
+  BaseStatistics stats = CountBase(base, Env::Default());
   std::printf("base %s: %s, %s\n", base.c_str(), stats.files_label->c_str(), stats.words_label->c_str());
   ReadWhole(base + "/wrds.txt");  // into the page cache
   ReadWhole(base + "/fls.txt");
@@ -138,7 +138,7 @@ int Main(int argc, char** argv) {
   int failures = 0;
   if (!find_only) {
     Time("sequential read of wrds.txt (1 MB blocks, count LF)", 10, [&] { ReadWhole(base + "/wrds.txt"); });
-    Time("CountBase (both files)", 5, [&] { CountBase(base); });
+    Time("CountBase (both files)", 5, [&] { CountBase(base, Env::Default()); });
   }
   struct Query {
     const char* label;
@@ -152,7 +152,7 @@ int Main(int argc, char** argv) {
   };
   for (const Query& q : find_only ? std::span<const Query>() : std::span<const Query>(queries)) {
     SearchOutcome outcome;
-    double fast = Time(q.label, 10, [&] { outcome = RunSearch(base, q.text); });
+    double fast = Time(q.label, 10, [&] { outcome = RunSearch(base, q.text, Env::Default()); });
     std::vector<SearchEntry> literal;
     double slow = Time(q.baseline_label, 3, [&] { literal = LiteralSearch(base, q.text); });
     bool same = SameEntries(outcome.entries, literal);
@@ -162,12 +162,12 @@ int Main(int argc, char** argv) {
   }
 
   if (!find_only) {
-    std::string crowded = RunSearch(base, "crowded").entries.at(0).numbers;
+    std::string crowded = RunSearch(base, "crowded", Env::Default()).entries.at(0).numbers;
     std::vector<std::string_view> numbers = SplitNumberList(crowded);
     std::vector<std::string> rows;
     char label[100];
     std::snprintf(label, sizeof label, "file lookup of an entry with %zu numbers", numbers.size());
-    double fast = Time(label, 10, [&] { rows = ListFilesOfEntry(base, crowded); });
+    double fast = Time(label, 10, [&] { rows = ListFilesOfEntry(base, crowded, Env::Default()); });
     // The written lookup reads fls.txt once per number: time every 100th
     // number and scale up, or the baseline alone would take minutes.
     size_t step = 100;
@@ -195,13 +195,13 @@ int Main(int argc, char** argv) {
   for (const Query& q : queries) {
     double search = 0;
     Time(
-        q.label, 10, [&] { RunSearch(base, q.text); }, &search);
+        q.label, 10, [&] { RunSearch(base, q.text, Env::Default()); }, &search);
     FoundFiles found;
     char find_label[100];
     std::snprintf(find_label, sizeof find_label, "  find \"%s\"", q.text);
     double find = 0;
     Time(
-        find_label, 10, [&] { found = FindFiles(base, q.text, SearchOptions{}); }, &find);
+        find_label, 10, [&] { found = FindFiles(base, q.text, SearchOptions{}, Env::Default()); }, &find);
     // The lookup of one entry, with the numbers of all entries: the
     // program's own single read of fls.txt for these files.
     std::string all_numbers;
@@ -209,7 +209,8 @@ int Main(int argc, char** argv) {
     std::vector<std::string> every;
     double lookup = 0;
     Time(
-        "  one lookup of all their numbers", 5, [&] { every = ListFilesOfEntry(base, all_numbers); }, &lookup);
+        "  one lookup of all their numbers", 5, [&] { every = ListFilesOfEntry(base, all_numbers, Env::Default()); },
+        &lookup);
     std::sort(every.begin(), every.end());
     every.erase(std::unique(every.begin(), every.end()), every.end());
     std::vector<std::string> rows = found.rows;

@@ -85,7 +85,7 @@ int Main(int argc, char** argv) {
   };
   for (const Query& q : queries) {
     DocumentMatches matches;
-    const Timing t = Time(q.label, 20, [&] { matches = FindDocumentMatches(page, q.text, {}, work); });
+    const Timing t = Time(q.label, 20, [&] { matches = FindDocumentMatches(page, q.text, {}, work, Env::Default()); });
     std::printf("  %zu matching lines: %s (target 50 ms)\n", matches.lines.size(), t.best < 50 ? "met" : "MISSED");
     failures += matches.status != DocumentMatches::Status::kRead || t.best >= 50;
   }
@@ -100,8 +100,8 @@ int Main(int argc, char** argv) {
     std::filesystem::remove(folder + "/temp___");
   });
   DocumentMatches matches;
-  const Timing show =
-      Time("show of the 100-page PDF, \"garden\"", 5, [&] { matches = FindDocumentMatches(pdf, "garden", {}, work); });
+  const Timing show = Time("show of the 100-page PDF, \"garden\"", 5,
+                           [&] { matches = FindDocumentMatches(pdf, "garden", {}, work, Env::Default()); });
   std::printf("  %zu matching lines; beyond the conversion: %.2f ms best, %.2f ms median: %s (target 50 ms)\n",
               matches.lines.size(), show.best - convert.best, show.median - convert.median,
               show.best - convert.best < 50 ? "met" : "MISSED");

@@ -43,13 +43,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<std::string> read;
   {
-    LineReader reader(path);
+    LineReader reader(path, Env::Default());
     std::string_view line;
     while (reader.ReadLine(&line)) read.emplace_back(line);
     reader.Close();
   }
   FUZZ_CHECK(read == expected);
-  FUZZ_CHECK(CountLines(path) == expected.size());
+  FUZZ_CHECK(CountLines(path, Env::Default()) == expected.size());
 
   std::vector<std::string> scanned;
   {

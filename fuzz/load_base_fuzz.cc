@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The consistency check on the same bytes: never a crash, and a base it
   // passes always loads.
-  const bool consistent = CheckBase(dir).status == BaseCheck::Status::kConsistent;
+  const bool consistent = CheckBase(dir, Env::Default()).status == BaseCheck::Status::kConsistent;
 
   BaseState state;
   state.IndexedPaths = {"kept unless fls.txt is read"};
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   try {
-    LoadBase(dir, state);
+    LoadBase(dir, state, Env::Default());
   } catch (const ConvertError&) {
     FUZZ_CHECK(!consistent);
     FUZZ_CHECK(have_files && !last_number);

@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string dir = fuzz::ScratchDir();
   fuzz::WriteBytes(FilesFilePath(dir), files_file);
 
-  const std::vector<std::string> fast = ListFilesOfEntry(dir, numbers);
+  const std::vector<std::string> fast = ListFilesOfEntry(dir, numbers, Env::Default());
   FUZZ_CHECK(fast == LiteralLookup(reference::LiteralLines(files_file), numbers));
   return 0;
 }

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   PostingTable table;
   table.SetCurrentFileNumber("7");
-  { Reader reader(path, table); }
+  { Reader reader(path, table, Env::Default()); }
   const std::vector<std::string> expected = LiteralWords(page);
   FUZZ_CHECK(table.Count() == expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {

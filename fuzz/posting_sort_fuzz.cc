@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string path = fuzz::ScratchDir() + "/wrds.txt";
   {
-    TextWriter writer = TextWriter::Create(path);
+    TextWriter writer = TextWriter::Create(path, Env::Default());
     table.WriteWordsFile(writer);
     writer.Close();
   }

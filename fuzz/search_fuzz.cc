@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "base/word_chars.h"
 #include "base/base_files.h"
+#include "base/word_chars.h"
 #include "fuzz_util.h"
 #include "platform/cp1251.h"
 #include "platform/paths.h"
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // words would make the reference, not the search, the slow part.
   if (query_words.size() > 4) return 0;
 
-  const SearchOutcome fast = RunSearch(dir, query);
+  const SearchOutcome fast = RunSearch(dir, query, Env::Default());
   const std::vector<std::string> lines = reference::LiteralLines(words_file);
   const SearchOutcome literal = reference::LiteralSearch(query_words, [&lines](auto visit) {
     for (const std::string& line : lines) {

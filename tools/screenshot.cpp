@@ -64,7 +64,7 @@ int BasePage(int argc, char** argv) {
   }
   const std::string base = argv[2];
   FailingDesktop desktop;
-  veskara::TmForm form(desktop, [base] { return base; });
+  veskara::TmForm form(desktop, veskara::Env::Default(), [base] { return base; });
   form.show();
   auto* pages = form.findChild<QTabWidget*>("PageControl1");
   pages->setCurrentWidget(form.findChild<QWidget*>("TabSheetBase"));
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
   }
   const std::string base = args[1];
   FailingDesktop desktop;
-  veskara::TmForm form(desktop, [base] { return base; });
+  veskara::TmForm form(desktop, veskara::Env::Default(), [base] { return base; });
   form.show();
   auto* found_words = form.findChild<QListWidget*>("ListBox1");
 

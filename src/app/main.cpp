@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
   veskara::IgnoreFileSizeLimitSignal();
   veskara::VeskaraApplication app(argc, argv);
   veskara::SystemDesktop desktop;
-  veskara::TmForm mForm(desktop);
+  veskara::TmForm mForm(desktop, veskara::Env::Default());
   mForm.show();
   return app.exec();
 }

@@ -28,7 +28,7 @@ constexpr int kDesignHeight = 461;
 
 }  // namespace
 
-TmForm::TmForm(Desktop& desktop, std::function<std::string()> base_directory, Env& env)
+TmForm::TmForm(Desktop& desktop, Env& env, std::function<std::string()> base_directory)
     : context_(desktop, *this, env), base_directory_source_(std::move(base_directory)) {
   setObjectName("mForm");
   setWindowTitle(kApplicationTitle);

@@ -32,7 +32,7 @@ class TmForm : public QMainWindow {
   // BaseDirectory when the window is first shown; by default LocateBase's
   // folder, which the command line shares. Every call of the core goes
   // through `env`.
-  explicit TmForm(Desktop& desktop, std::function<std::string()> base_directory = {}, Env& env = Env::Default());
+  TmForm(Desktop& desktop, Env& env, std::function<std::string()> base_directory = {});
   ~TmForm() override;
 
   const std::string& BaseDirectory() const { return context_.BaseDirectory(); }

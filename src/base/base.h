@@ -52,8 +52,7 @@ class BaseFullError : public std::runtime_error {
 // last line of fls.txt is not an integer, BaseFullError when it is the
 // largest one. CurrentFileNumber is never at or below a number either file
 // holds, nor options.highest_given.
-void LoadBase(const std::string& base_directory, BaseState& state, Env& env = Env::Default(),
-              const LoadOptions& options = {});
+void LoadBase(const std::string& base_directory, BaseState& state, Env& env, const LoadOptions& options = {});
 
 // One record of fls.txt as every reader sees it.
 struct FileRecord {
@@ -64,14 +63,14 @@ struct FileRecord {
 // The records of fls.txt, in file order (a last path without its number line
 // is left out); none when the file does not exist. Throws IoError when it
 // cannot be read.
-std::vector<FileRecord> ReadFileRecords(const std::string& base_directory, Env& env = Env::Default());
+std::vector<FileRecord> ReadFileRecords(const std::string& base_directory, Env& env);
 
 // Writes fls.txt without the records whose number is in `dropped` to
 // `target` (created or cut): every other byte and line as it stands, each
 // kept line ended as it was (a last line without its LF gets one). What a
 // Ctrl-Z hides from every reader is left out.
 void WriteFilesWithout(const std::string& base_directory, const std::unordered_set<std::string>& dropped,
-                       const std::string& target, Env& env = Env::Default());
+                       const std::string& target, Env& env);
 
 // The number after `last_line`, the last line of fls.txt, as LoadBase takes it.
 std::string NextFileNumber(std::string_view last_line);

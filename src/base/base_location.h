@@ -24,6 +24,6 @@ struct BaseLocation {
 // stick); $XDG_DATA_HOME/veskara, or ~/.local/share/veskara when that is
 // unset or not absolute. The folder need not exist: a missing base reads as
 // no base, and the first scan makes it (mode 0700).
-BaseLocation LocateBase(const std::optional<std::string>& given, Env& env = Env::Default());
+BaseLocation LocateBase(const std::optional<std::string>& given, Env& env);
 
 }  // namespace veskara

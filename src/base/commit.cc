@@ -88,11 +88,19 @@ std::vector<CommittedFile> WrittenTemporaries(Env& env, const std::string& dir) 
 
 }  // namespace
 
-std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory, Env& env) {
-  return env.TryLock(BaseFilePath(base_directory, kLockFileName));
+BaseLock::BaseLock(std::string directory, std::unique_ptr<FileLock> lock)
+    : directory_(std::move(directory)), lock_(std::move(lock)) {}
+
+BaseLock::~BaseLock() = default;
+
+std::unique_ptr<BaseLock> TryLockBase(const std::string& base_directory, Env& env) {
+  std::unique_ptr<FileLock> lock = env.TryLock(BaseFilePath(base_directory, kLockFileName));
+  if (lock == nullptr) return nullptr;
+  return std::unique_ptr<BaseLock>(new BaseLock(base_directory, std::move(lock)));
 }
 
-void CommitBase(const std::string& dir, Env& env) {
+void CommitBase(const BaseLock& held, Env& env) {
+  const std::string& dir = held.directory();
   const std::string record = BaseFilePath(dir, kCommitRecordName);
   const std::vector<CommittedFile> files = WrittenTemporaries(env, dir);
   try {
@@ -109,7 +117,7 @@ void CommitBase(const std::string& dir, Env& env) {
     } catch (const std::exception&) {
       record_removed = false;
     }
-    if (record_removed) DiscardTemporaries(dir, env);
+    if (record_removed) DiscardTemporaries(held, env);
     throw;
   }
   // From here on the new base is decided: a failed rename is rolled forward
@@ -124,7 +132,8 @@ void CommitBase(const std::string& dir, Env& env) {
   }
 }
 
-std::string RecoverBaseLocked(const std::string& dir, Env& env) {
+std::string RecoverBaseLocked(const BaseLock& held, Env& env) {
+  const std::string& dir = held.directory();
   const std::string record = BaseFilePath(dir, kCommitRecordName);
   std::string text;
   // Anything but a small regular file is a damaged record: never waited on
@@ -153,7 +162,8 @@ bool NeedsRecovery(const std::string& dir, Env& env) {
   return Exists(env, BaseFilePath(dir, kCommitRecordName)) || !WrittenTemporaries(env, dir).empty();
 }
 
-void DiscardTemporaries(const std::string& dir, Env& env) noexcept {
+void DiscardTemporaries(const BaseLock& held, Env& env) noexcept {
+  const std::string& dir = held.directory();
   for (const CommittedFile& file : kCommittedFiles) {
     try {
       env.Remove(BaseFilePath(dir, file.temporary));

@@ -8,8 +8,8 @@
 // The live files are only ever replaced by a rename, so a reader that has one
 // open keeps reading the old base.
 //
-// All functions expect the caller to hold the base's lock (TryLockBase).
-// Failures are thrown as IoError.
+// The functions that change files take the held lock (BaseLock), so only a
+// holder can call them. Failures are thrown as IoError.
 #pragma once
 
 #include <memory>
@@ -20,9 +20,26 @@
 
 namespace veskara {
 
+// The base's scan lock, held while the object lives; released by the
+// system if the process dies.
+class BaseLock {
+ public:
+  ~BaseLock();
+  BaseLock(const BaseLock&) = delete;
+  BaseLock& operator=(const BaseLock&) = delete;
+  // The base folder it locks.
+  const std::string& directory() const { return directory_; }
+
+ private:
+  friend std::unique_ptr<BaseLock> TryLockBase(const std::string& base_directory, Env& env);
+  BaseLock(std::string directory, std::unique_ptr<FileLock> lock);
+  std::string directory_;
+  std::unique_ptr<FileLock> lock_;
+};
+
 // The base's scan lock; null when another scan (in this or another process)
 // holds it. Throws IoError when the lock file cannot be created.
-std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory, Env& env = Env::Default());
+std::unique_ptr<BaseLock> TryLockBase(const std::string& base_directory, Env& env);
 
 // The temporaries are written and synced: makes them the live base.
 // A failure before the record is on the disk removes the record and the
@@ -30,19 +47,19 @@ std::unique_ptr<FileLock> TryLockBase(const std::string& base_directory, Env& en
 // the temporaries stay for the next recovery to settle); after that the new
 // base is decided, and a failed rename or a crash is rolled forward by the
 // next recovery.
-void CommitBase(const std::string& base_directory, Env& env = Env::Default());
+void CommitBase(const BaseLock& held, Env& env);
 
 // Finishes an interrupted commit (the record is complete) or removes what a
 // scan left behind (temporaries, a torn or damaged record). Does nothing,
 // and touches no file, in a clean base. Returns a note for the user when the
 // record was damaged (not a regular file, or far too large to be one), ""
 // otherwise.
-std::string RecoverBaseLocked(const std::string& base_directory, Env& env = Env::Default());
+std::string RecoverBaseLocked(const BaseLock& held, Env& env);
 
 // True when the base directory holds a commit record or a temporary.
-bool NeedsRecovery(const std::string& base_directory, Env& env = Env::Default());
+bool NeedsRecovery(const std::string& base_directory, Env& env);
 
 // Removes the temporaries of a scan that did not commit; never throws.
-void DiscardTemporaries(const std::string& base_directory, Env& env = Env::Default()) noexcept;
+void DiscardTemporaries(const BaseLock& held, Env& env) noexcept;
 
 }  // namespace veskara

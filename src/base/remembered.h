@@ -55,12 +55,11 @@ bool Changed(const FileStamp& stamp, const PathInfo& now);
 // Remembered that is not present. Throws IoError when a file exists but
 // cannot be read, and std::runtime_error (naming the file and line) when
 // one is damaged.
-Remembered LoadRemembered(const std::string& base_directory, Env& env = Env::Default());
+Remembered LoadRemembered(const std::string& base_directory, Env& env);
 
 // Writes both files under their temporary names (for CommitBase), and
 // forces them to the disk.
-void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered,
-                                Env& env = Env::Default());
+void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator
 // boundary ("/a/bc" is not under "/a/b").

@@ -97,8 +97,8 @@ bool ReadJobs(const Invocation& invocation, ScanOptions* options) {
 }
 
 // Folders named on the command line, absolute and normalised.
-std::vector<std::string> NamedFolders(const std::vector<std::string>& operands) {
-  const std::string cwd = Env::Default().CurrentDirectory();
+std::vector<std::string> NamedFolders(const std::vector<std::string>& operands, Env& env) {
+  const std::string cwd = env.CurrentDirectory();
   std::vector<std::string> folders;
   for (const std::string& operand : operands) folders.push_back(AbsolutePath(operand, cwd));
   return folders;
@@ -109,14 +109,16 @@ std::vector<std::string> NamedFolders(const std::vector<std::string>& operands) 
 ExitStatus RunAddCommand(const Invocation& invocation) {
   ScanOptions options;
   if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
-  const std::optional<std::string> mask = StartMaskFor(invocation.operands.at(0));
+  const std::optional<std::string> mask = StartMaskFor(invocation.operands.at(0), *invocation.env);
   if (!mask) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
     return ExitStatus::kFailure;
   }
   return RunScanCommand(
       "add to the base",
-      [&](BaseState& state) { return Scan::Prepare(invocation.base_directory, *mask, state, Env::Default(), options); },
+      [&](BaseState& state) {
+        return Scan::Prepare(invocation.base_directory, *mask, state, *invocation.env, options);
+      },
       [](const Scan&) { return ExitStatus::kDone; });
 }
 
@@ -127,8 +129,8 @@ ExitStatus RunUpdateCommand(const Invocation& invocation) {
   return RunScanCommand(
       "update the base",
       [&](BaseState& state) {
-        return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands), retry, state,
-                                   Env::Default(), options);
+        return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), retry,
+                                   state, *invocation.env, options);
       },
       [](const Scan& scan) {
         std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
@@ -140,7 +142,8 @@ ExitStatus RunRemoveCommand(const Invocation& invocation) {
   return RunScanCommand(
       "remove from the base",
       [&](BaseState& state) {
-        return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands), state);
+        return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), state,
+                                   *invocation.env);
       },
       [](const Scan& scan) {
         if (!scan.Summary().written) {

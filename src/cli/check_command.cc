@@ -11,7 +11,7 @@ namespace veskara {
 ExitStatus RunCheckCommand(const Invocation& invocation) {
   BaseCheck check;
   try {
-    check = CheckBase(invocation.base_directory);
+    check = CheckBase(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(failure.what()).c_str());
     return ExitStatus::kFailure;

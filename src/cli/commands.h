@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 // The process exit status of every command.
@@ -35,6 +37,7 @@ using OptionValues = std::map<std::string, std::string, std::less<>>;
 
 // What a command is run with.
 struct Invocation {
+  Env* env = nullptr;          // the system, as main gives it (tests may give another)
   std::string base_directory;  // without trailing separators ("" is the root)
   OptionValues options;        // only options the command's row declares
   std::vector<std::string> operands;

@@ -34,7 +34,7 @@ int Finish(ExitStatus status) {
 bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
   if (recovery == veskara::Recovery::kByTheCommand || recovery == veskara::Recovery::kNotNeeded) return true;
   try {
-    const std::string note = veskara::RecoverBase(base_directory);
+    const std::string note = veskara::RecoverBase(base_directory, veskara::Env::Default());
     if (!note.empty()) std::fprintf(stderr, "veskara-cli: %s\n", note.c_str());
     return true;
   } catch (const std::exception& failure) {
@@ -55,7 +55,8 @@ bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
 // Which folder the base is in, and why.
 std::string BaseFolderLine(const veskara::ParsedCommandLine& line) {
   const veskara::BaseLocation where =
-      veskara::LocateBase(line.base_given ? std::optional<std::string>(line.invocation.base_directory) : std::nullopt);
+      veskara::LocateBase(line.base_given ? std::optional<std::string>(line.invocation.base_directory) : std::nullopt,
+                          veskara::Env::Default());
   return "\nThe base folder: " + where.directory + " (" + where.reason + ")\n";
 }
 
@@ -87,7 +88,9 @@ int main(int argc, char** argv) {
       break;
   }
   veskara::Invocation& invocation = line.invocation;
-  if (!line.base_given) invocation.base_directory = veskara::LocateBase(std::nullopt).directory;
+  invocation.env = &veskara::Env::Default();
+  if (!line.base_given)
+    invocation.base_directory = veskara::LocateBase(std::nullopt, veskara::Env::Default()).directory;
   if (!Recover(line.command->recovery, invocation.base_directory)) return Exit(ExitStatus::kFailure);
   return Finish(line.command->run(invocation));
 }

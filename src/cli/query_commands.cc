@@ -37,8 +37,8 @@ ExitStatus ReportFailure(const std::exception& failure, std::string_view doing) 
 }
 
 // Why a base file gave no count, worded as the search words it for wrds.txt.
-ExitStatus ReportUncountable(const std::string& base, std::string_view name) {
-  Err(FileExists(BaseFilePath(base, name)) ? CannotOpenBaseFileText(name) : MissingBaseFileText(base, name));
+ExitStatus ReportUncountable(const std::string& base, std::string_view name, Env& env) {
+  Err(FileExists(BaseFilePath(base, name), env) ? CannotOpenBaseFileText(name) : MissingBaseFileText(base, name));
   return ExitStatus::kFailure;
 }
 
@@ -87,7 +87,7 @@ void PrintPaths(const std::vector<std::string>& rows) {
 ExitStatus RunSearchCommand(const Invocation& invocation) {
   SearchOutcome outcome;
   try {
-    outcome = RunSearch(invocation.base_directory, QueryOf(invocation), SearchOptionsOf(invocation));
+    outcome = RunSearch(invocation.base_directory, QueryOf(invocation), SearchOptionsOf(invocation), *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "search the base");
   }
@@ -111,7 +111,7 @@ ExitStatus RunSearchCommand(const Invocation& invocation) {
 ExitStatus RunFindCommand(const Invocation& invocation) {
   FoundFiles found;
   try {
-    found = FindFiles(invocation.base_directory, QueryOf(invocation), SearchOptionsOf(invocation));
+    found = FindFiles(invocation.base_directory, QueryOf(invocation), SearchOptionsOf(invocation), *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "find the files");
   }
@@ -143,7 +143,7 @@ ExitStatus RunFilesCommand(const Invocation& invocation) {
   }
   std::vector<std::string> rows;
   try {
-    rows = ListFilesOfEntry(invocation.base_directory, numbers);
+    rows = ListFilesOfEntry(invocation.base_directory, numbers, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "look the files up");
   }
@@ -159,14 +159,14 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
   const std::string& base = invocation.base_directory;
   BaseStatistics stats;
   try {
-    stats = CountBase(base);
+    stats = CountBase(base, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "count the base");
   }
   // The About page leaves a label empty for a base it cannot count; a script
   // must not take that for a count.
-  if (!stats.files_label) return ReportUncountable(base, kFilesFileName);
-  if (!stats.words_label) return ReportUncountable(base, kWordsFileName);
+  if (!stats.files_label) return ReportUncountable(base, kFilesFileName, *invocation.env);
+  if (!stats.words_label) return ReportUncountable(base, kWordsFileName, *invocation.env);
   Out(*stats.files_label + "\n" + *stats.words_label + "\n");
   Out("base folder: " + base + "\n");
   return ExitStatus::kDone;
@@ -175,7 +175,7 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
 ExitStatus RunFoldersCommand(const Invocation& invocation) {
   std::vector<FolderRow> rows;
   try {
-    rows = ListFolders(invocation.base_directory);
+    rows = ListFolders(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "list the folders");
   }
@@ -190,7 +190,7 @@ ExitStatus RunFoldersCommand(const Invocation& invocation) {
 ExitStatus RunUnreadCommand(const Invocation& invocation) {
   std::vector<UnreadRow> rows;
   try {
-    rows = ListUnread(invocation.base_directory);
+    rows = ListUnread(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "list the documents that could not be read");
   }

@@ -68,7 +68,7 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
   for (size_t i = 1; i < invocation.operands.size(); ++i) query += invocation.operands[i] + " ";
   const SearchOptions options{.fold_yo = invocation.options.contains("--fold-yo")};
   const DocumentMatches matches =
-      FindDocumentMatches(path, EncodeCp1251(query, '?'), options, invocation.base_directory);
+      FindDocumentMatches(path, EncodeCp1251(query, '?'), options, invocation.base_directory, *invocation.env);
   switch (matches.status) {
     case DocumentMatches::Status::kNoQueryWord:
       Err("no word to search for");

@@ -59,7 +59,7 @@ class TBasicFile {
 // A markup page: tags are cut out, the text between them tokenized.
 class THTMLFile : public TBasicFile {
  public:
-  THTMLFile(std::string file_name, PostingTable& table, Env& env = Env::Default());
+  THTMLFile(std::string file_name, PostingTable& table, Env& env);
 
  protected:
   void ReadText() override;
@@ -78,7 +78,7 @@ class THTMLFile : public TBasicFile {
 // independent.
 class TPDFFile : public TBasicFile {
  public:
-  TPDFFile(std::string file_name, PostingTable& table, Env& env = Env::Default(), const PdfConversion& conversion = {});
+  TPDFFile(std::string file_name, PostingTable& table, Env& env, const PdfConversion& conversion = {});
 
  protected:
   void ReadText() override;

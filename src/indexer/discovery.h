@@ -22,7 +22,7 @@ bool IsPdfFile(std::string_view name);
 // "docs", "./docs/" and "/abs/docs//" name one tree by one text, and the
 // paths recorded name their files from any folder. No value when the text
 // is blank (only bytes 0 to 32), in which case a scan does nothing.
-std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& env = Env::Default());
+std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& env);
 
 // Walks the tree under `mask` (a path whose last component is "*.*" or "*")
 // depth-first, pre-order, and appends the candidates to `NewFiles`: first
@@ -38,6 +38,6 @@ std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& en
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env = Env::Default());
+                   Env& env);
 
 }  // namespace veskara

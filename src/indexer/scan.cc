@@ -134,7 +134,7 @@ struct Scan::Impl {
   bool retry = false;
   BaseState* state = nullptr;
   Env* env = nullptr;
-  std::unique_ptr<FileLock> lock;
+  std::unique_ptr<BaseLock> lock;
   Remembered remembered;
   bool committing = false;  // CommitBase cleans up after itself from here on
   const char* doing = kWalking;
@@ -165,9 +165,9 @@ std::unique_ptr<Scan> Scan::Impl::Make(ScanKind kind, const std::string& base_di
                                        ScanOptions options) {
   // The first scan makes the base folder, private to the user.
   if (kind == ScanKind::kAdd) env.CreateDirectories(base_directory, 0700);
-  std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
+  std::unique_ptr<BaseLock> lock = TryLockBase(base_directory, env);
   if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
-  std::string note = RecoverBaseLocked(base_directory, env);
+  std::string note = RecoverBaseLocked(*lock, env);
   std::unique_ptr<Scan> scan(new Scan());
   scan->impl_ = std::make_unique<Impl>();
   Impl& impl = *scan->impl_;
@@ -217,7 +217,7 @@ void Scan::Run(ScanObserver& observer) {
     }
   } catch (...) {
     // The live files were not touched; only what this scan began goes.
-    if (!impl_->committing) DiscardTemporaries(impl_->base_directory, *impl_->env);
+    if (!impl_->committing) DiscardTemporaries(*impl_->lock, *impl_->env);
     impl_->state->postings.ClearPostingTable();
     throw;
   }
@@ -451,7 +451,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   Remember(dropped, last_given);
   WriteRememberedTemporaries(dir, remembered, env);
   committing = true;
-  CommitBase(dir, env);
+  CommitBase(*lock, env);
   table.ClearPostingTable();
   summary.written = true;
 
@@ -490,9 +490,9 @@ void ProgressReporter::Show(size_t done) {
 std::string RecoverBase(const std::string& base_directory, Env& env) {
   if (!NeedsRecovery(base_directory, env)) return "";
   // A scan that holds the lock owns the temporaries; it recovers by itself.
-  std::unique_ptr<FileLock> lock = TryLockBase(base_directory, env);
+  std::unique_ptr<BaseLock> lock = TryLockBase(base_directory, env);
   if (!lock) return "";
-  return RecoverBaseLocked(base_directory, env);
+  return RecoverBaseLocked(*lock, env);
 }
 
 }  // namespace veskara

@@ -107,7 +107,7 @@ class Scan {
   // interrupted commit, runs LoadBase into `state` (its failures pass
   // through and nothing is changed). `start_mask` comes from StartMaskFor.
   static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
-                                       BaseState& state, Env& env = Env::Default(), ScanOptions options = {});
+                                       BaseState& state, Env& env, ScanOptions options = {});
 
   // Caller's thread: takes the lock and repairs an interrupted commit; Run
   // does the rest. The scope is `folders` (absolute, normalised) or, when
@@ -121,15 +121,14 @@ class Scan {
   // dropped files that still exist included: they come back under new
   // numbers. Nothing dropped and nothing new: nothing is written.
   static std::unique_ptr<Scan> PrepareUpdate(const std::string& base_directory, std::vector<std::string> folders,
-                                             bool retry, BaseState& state, Env& env = Env::Default(),
-                                             ScanOptions options = {});
+                                             bool retry, BaseState& state, Env& env, ScanOptions options = {});
 
   // Caller's thread: as PrepareUpdate. Run drops every file of the base at
   // or under each of `paths` (absolute, normalised) and forgets the
   // remembered folders at or under them. Nothing matched: nothing is
   // written (Summary().written is false).
   static std::unique_ptr<Scan> PrepareRemove(const std::string& base_directory, std::vector<std::string> paths,
-                                             BaseState& state, Env& env = Env::Default());
+                                             BaseState& state, Env& env);
   ~Scan();  // releases the lock
 
   // Worker thread: steps 1 to 4 and the commit. Throws on failure (the old
@@ -169,6 +168,6 @@ class ProgressReporter {
 // settle the files is thrown as IoError. Does nothing while another scan
 // holds the base's lock: those files are that scan's. Returns the note of
 // RecoverBaseLocked.
-std::string RecoverBase(const std::string& base_directory, Env& env = Env::Default());
+std::string RecoverBase(const std::string& base_directory, Env& env);
 
 }  // namespace veskara

@@ -52,6 +52,6 @@ std::string LineLabel(const DocumentMatches& matches, const MatchingLine& line);
 // current folder. Blocks while a PDF document converts: a window calls it
 // off its own thread. Safe to call from several threads at once.
 DocumentMatches FindDocumentMatches(const std::string& path, std::string_view query, const SearchOptions& options,
-                                    const std::string& base_directory, Env& env = Env::Default());
+                                    const std::string& base_directory, Env& env);
 
 }  // namespace veskara

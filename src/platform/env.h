@@ -2,7 +2,7 @@
 //
 // Everything above the platform layer that touches files, folders, locks or
 // the process's surroundings does it through an Env, so that tests can swap
-// in FaultInjectionEnv (fault_env.h) and make any call fail or end the
+// in the tests' FaultInjectionEnv (tests/fault_env.h) and make any call fail or end the
 // process at a chosen point. Env::Default() is the real system.
 //
 // Every failure is thrown as IoError (errors.h), whose message is the one

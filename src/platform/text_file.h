@@ -22,7 +22,7 @@ namespace veskara {
 
 // True when `path` names an existing file system entry that is not a
 // folder (links are followed): a file, in the program's sense.
-bool FileExists(const std::string& path, Env& env = Env::Default());
+bool FileExists(const std::string& path, Env& env);
 
 // Streams the lines of a file, read in large blocks up to the size the file
 // had when it was opened. Memory use is the buffer plus the longest line.
@@ -30,7 +30,7 @@ class LineReader {
  public:
   explicit LineReader(std::unique_ptr<ReadableFile> file) : scanner_(std::move(file)) {}
   // Opens `path` for reading (IoError when that fails).
-  explicit LineReader(const std::string& path, Env& env = Env::Default()) : scanner_(env, path) {}
+  explicit LineReader(const std::string& path, Env& env) : scanner_(env, path) {}
 
   // Reads the next line into *line. The view stays valid until the next
   // call. Returns false at the end of the file.
@@ -50,16 +50,16 @@ class LineReader {
 };
 
 // Counts the lines of a file with the line rules above.
-size_t CountLines(const std::string& path, Env& env = Env::Default());
+size_t CountLines(const std::string& path, Env& env);
 size_t CountLines(std::unique_ptr<ReadableFile> file);
 
 // A buffered writer of text lines.
 class TextWriter {
  public:
   // Creates the file or cuts it to length 0.
-  static TextWriter Create(const std::string& path, Env& env = Env::Default());
+  static TextWriter Create(const std::string& path, Env& env);
   // Opens an existing file for appending.
-  static TextWriter Append(const std::string& path, Env& env = Env::Default());
+  static TextWriter Append(const std::string& path, Env& env);
 
   TextWriter(TextWriter&&) noexcept = default;
   TextWriter& operator=(TextWriter&&) noexcept = default;

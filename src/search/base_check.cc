@@ -182,7 +182,7 @@ BaseCheck CheckRemembered(const std::string& base_directory, Env& env, const Num
 }  // namespace
 
 BaseCheck CheckBase(const std::string& base_directory, Env& env) {
-  std::unique_ptr<FileLock> lock;
+  std::unique_ptr<BaseLock> lock;
   try {
     lock = TryLockBase(base_directory, env);
     if (!lock) return {BaseCheck::Status::kBusy, "A scan is changing the base; check it again when it has finished"};

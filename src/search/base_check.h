@@ -34,6 +34,6 @@ struct BaseCheck {
 // it (kBusy while one runs); a base this user may not lock (read-only) is
 // checked without it. Throws IoError when a file exists but cannot be
 // opened or read.
-BaseCheck CheckBase(const std::string& base_directory, Env& env = Env::Default());
+BaseCheck CheckBase(const std::string& base_directory, Env& env);
 
 }  // namespace veskara

@@ -18,6 +18,6 @@ struct BaseStatistics {
   std::optional<std::string> words_label;
 };
 
-BaseStatistics CountBase(const std::string& base_directory, Env& env = Env::Default());
+BaseStatistics CountBase(const std::string& base_directory, Env& env);
 
 }  // namespace veskara

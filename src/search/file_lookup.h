@@ -22,15 +22,14 @@ std::vector<std::string_view> SplitNumberList(std::string_view numbers);
 // after its first "|" when it has one, unless the whole trimmed line names an
 // existing file or folder. Reads fls.txt once. Throws IoError when fls.txt is
 // missing or cannot be read.
-std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers,
-                                          Env& env = Env::Default());
+std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers, Env& env);
 
 // The rows of the files of several entries at once: every row that
 // ListFilesOfEntry gives for one of `number_lists`, each row text once, in the
 // order of the records of fls.txt. Reads fls.txt once, whatever the number of
 // lists. Throws IoError when fls.txt is missing or cannot be read.
 std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
-                                            std::span<const std::string_view> number_lists, Env& env = Env::Default());
+                                            std::span<const std::string_view> number_lists, Env& env);
 
 // A search and the files of all its entries.
 struct FoundFiles {
@@ -42,8 +41,7 @@ struct FoundFiles {
 // RunSearch, then ListFilesOfEntries of its entries (also when the search
 // went over its limit: the entries it kept). fls.txt is not read when the
 // search failed or found nothing.
-FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options,
-                     Env& env = Env::Default());
+FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options, Env& env);
 
 // The sentinel of a found-files list without a selected row.
 inline constexpr const char* kNothingSelected = "**nothing**";

@@ -21,7 +21,7 @@ struct FolderRow {
 // files of the base under it. None for a base that remembers no folder.
 // Throws IoError or std::runtime_error (a damaged file, named) as
 // LoadRemembered does.
-std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env = Env::Default());
+std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env);
 
 struct UnreadRow {
   std::string path;
@@ -30,6 +30,6 @@ struct UnreadRow {
 };
 
 // The files of the base that could not be read, in the order of fls.txt.
-std::vector<UnreadRow> ListUnread(const std::string& base_directory, Env& env = Env::Default());
+std::vector<UnreadRow> ListUnread(const std::string& base_directory, Env& env);
 
 }  // namespace veskara

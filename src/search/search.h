@@ -63,9 +63,9 @@ std::vector<std::string> ParseQuery(std::string_view query);
 // Each pass after the first ends once it holds more than 500 entries (the
 // 501st stays). Later passes narrow those capped entries as usual; the
 // "Too many words found! ..." box is asked for once per search at most.
-SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env = Env::Default());
+SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env);
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
-                        Env& env = Env::Default());
+                        Env& env);
 
 // The numbers of `candidates` that also stand in `words`, in the order of
 // `candidates`, compared as texts, joined by commas; "" when none.

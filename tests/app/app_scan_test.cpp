@@ -10,10 +10,10 @@
 
 #include "app_test_util.h"
 #include "base/base.h"
+#include "fault_env.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/durable.h"
-#include "platform/fault_env.h"
 #include "platform/text_file.h"
 
 namespace veskara::testing {
@@ -53,7 +53,7 @@ class ScanTest : public QObject {
     QVERIFY(!form->Scanning());
     QVERIFY(form->btnScan->isEnabled());
     QCOMPARE(writes.count(), 0);
-    QVERIFY(!FileExists(dir / "wrds.txt"));
+    QVERIFY(!FileExists(dir / "wrds.txt", Env::Default()));
   }
 
   void addToBaseShowsItsStepsAndRefreshesTheCounts() {
@@ -154,7 +154,8 @@ class ScanTest : public QObject {
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
     BaseState other_state;
-    std::unique_ptr<Scan> other = Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs"), other_state);
+    std::unique_ptr<Scan> other =
+        Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs", Env::Default()), other_state, Env::Default());
 
     form->DirEdit->setText(QString::fromStdString(dir / "docs"));
     QTest::mouseClick(form->btnScan, Qt::LeftButton);
@@ -164,7 +165,7 @@ class ScanTest : public QObject {
     QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
     QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
     QVERIFY(!desktop.messages[0].text.isEmpty());
-    QVERIFY(!FileExists(dir / "wrds.txt"));
+    QVERIFY(!FileExists(dir / "wrds.txt", Env::Default()));
   }
 
   void aBaseThatDoesNotLoadEnablesTheButtonAgain() {
@@ -222,7 +223,7 @@ class ScanTest : public QObject {
     QCOMPARE(desktop.messages.size(), size_t{1});
     QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
     QCOMPARE(desktop.messages[0].text, QString("No room for the status."));
-    QVERIFY(!FileExists(dir / "wrds.txt"));
+    QVERIFY(!FileExists(dir / "wrds.txt", Env::Default()));
   }
 
   void closingDuringAScanStopsItAndKeepsTheOldBase() {
@@ -266,7 +267,7 @@ class ScanTest : public QObject {
     QVERIFY(!form->window->close());
     QVERIFY(WaitForScan(*form));
     QTRY_VERIFY(!form->window->isVisible());
-    QVERIFY(!FileExists(dir / "wrds.txt"));
+    QVERIFY(!FileExists(dir / "wrds.txt", Env::Default()));
     QVERIFY(desktop.messages.empty());
   }
 
@@ -280,7 +281,7 @@ class ScanTest : public QObject {
     form.reset();
     // The lock went with the worker: a new scan of the base may start.
     BaseState state;
-    QVERIFY(Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs"), state) != nullptr);
+    QVERIFY(Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs", Env::Default()), state, Env::Default()) != nullptr);
   }
 };
 

@@ -86,7 +86,7 @@ inline bool UseScratchSettings() {
 struct FormUnderTest {
   FormUnderTest(Desktop& desktop, std::function<std::string()> base_directory, Env& env = Env::Default())
       : scratch_settings(UseScratchSettings()),
-        window(std::make_unique<TmForm>(desktop, std::move(base_directory), env)),
+        window(std::make_unique<TmForm>(desktop, env, std::move(base_directory))),
         PageControl1(Named<QTabWidget>(*window, "PageControl1")),
         TabSheet1(Named<QWidget>(*window, "TabSheet1")),
         TabSheet2(Named<QWidget>(*window, "TabSheet2")),

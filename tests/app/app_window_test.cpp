@@ -21,8 +21,8 @@
 
 #include "app/widgets.h"
 #include "app_test_util.h"
+#include "fault_env.h"
 #include "platform/durable.h"
-#include "platform/fault_env.h"
 #include "platform/text_file.h"
 
 namespace veskara::testing {
@@ -419,7 +419,7 @@ class WindowTest : public QObject {
   void failureInFormShowReachesTheErrorReport() {
     RecordingDesktop desktop;
     UseScratchSettings();
-    TmForm form(desktop, []() -> std::string { throw std::runtime_error("No base here"); });
+    TmForm form(desktop, Env::Default(), []() -> std::string { throw std::runtime_error("No base here"); });
     form.show();
     QCOMPARE(desktop.messages.size(), size_t{1});
     QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);

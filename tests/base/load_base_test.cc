@@ -28,7 +28,7 @@ TEST(LoadBaseTest, ExpandsRecordsIntoEntries) {
   WriteFile(dir / "wrds.txt", CrLf({"AB", "3,5", "CD", "3,,5", "EF"}));
   WriteFile(dir / "fls.txt", CrLf({"/d/a.htm", "3", "/d/b.htm", "41"}));
   BaseState state;
-  LoadBase(dir.path(), state);
+  LoadBase(dir.path(), state, Env::Default());
   // A word without its number line at the end of the file is not loaded.
   EXPECT_EQ(Entries(state), (std::vector<std::string>{"AB/3", "AB/5", "CD/3", "CD/", "CD/5"}));
   EXPECT_EQ(state.IndexedPaths, (std::vector<std::string>{"/d/a.htm", "/d/b.htm"}));
@@ -58,7 +58,7 @@ TEST(LoadBaseTest, NumberingContinuesAfterTheLargestNumberInEitherFile) {
     if (std::string(c.name) != "fls.txt alone") WriteFile(dir / "wrds.txt", c.words);
     WriteFile(dir / "fls.txt", c.files);
     BaseState state;
-    LoadBase(dir.path(), state);
+    LoadBase(dir.path(), state, Env::Default());
     EXPECT_EQ(state.postings.CurrentFileNumber(), c.next) << c.name;
   }
 }
@@ -67,13 +67,13 @@ TEST(LoadBaseTest, MissingFiles) {
   TempDir dir;
   BaseState state;
   state.IndexedPaths = {"kept"};
-  LoadBase(dir.path(), state);
+  LoadBase(dir.path(), state, Env::Default());
   EXPECT_EQ(state.postings.CurrentFileNumber(), "0");
   EXPECT_EQ(state.postings.Count(), 0u);
 
   // Only wrds.txt: nothing is loaded, the paths of the last load stay.
   WriteFile(dir / "wrds.txt", CrLf({"AB", "0"}));
-  LoadBase(dir.path(), state);
+  LoadBase(dir.path(), state, Env::Default());
   EXPECT_EQ(state.postings.CurrentFileNumber(), "0");
   EXPECT_EQ(state.postings.Count(), 0u);
   EXPECT_EQ(state.IndexedPaths, std::vector<std::string>{"kept"});
@@ -81,7 +81,7 @@ TEST(LoadBaseTest, MissingFiles) {
   // Both present and empty: numbering starts at 1.
   WriteFile(dir / "wrds.txt", "");
   WriteFile(dir / "fls.txt", "");
-  LoadBase(dir.path(), state);
+  LoadBase(dir.path(), state, Env::Default());
   EXPECT_EQ(state.postings.CurrentFileNumber(), "1");
   EXPECT_TRUE(state.IndexedPaths.empty());
 }
@@ -93,7 +93,7 @@ TEST(LoadBaseTest, FilesWithoutWordsKeepsNumberingUnique) {
   WriteFile(dir / "fls.txt", CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
   BaseState state;
   state.IndexedPaths = {"stale"};
-  LoadBase(dir.path(), state);
+  LoadBase(dir.path(), state, Env::Default());
   EXPECT_EQ(state.postings.CurrentFileNumber(), "2");
   EXPECT_TRUE(state.IndexedPaths.empty());
   EXPECT_EQ(state.postings.Count(), 0u);
@@ -120,11 +120,11 @@ TEST(LoadBaseTest, LastLineOfFilesFile) {
     WriteFile(dir / "fls.txt", "/d/a.htm\r\n" + c.last + "\r\n");
     BaseState state;
     if (c.next != nullptr) {
-      LoadBase(dir.path(), state);
+      LoadBase(dir.path(), state, Env::Default());
       EXPECT_EQ(state.postings.CurrentFileNumber(), c.next) << c.last;
     } else {
       try {
-        LoadBase(dir.path(), state);
+        LoadBase(dir.path(), state, Env::Default());
         ADD_FAILURE() << "loaded a base ending with '" << c.last << "'";
       } catch (const std::exception& e) {
         EXPECT_STREQ(e.what(), c.error);
@@ -140,7 +140,7 @@ TEST(LoadBaseTest, MalformedBytesNeverCrash) {
   WriteFile(dir / "wrds.txt", junk + std::string(16 << 20, 'W') + "\n" + std::string(1 << 20, ','));
   WriteFile(dir / "fls.txt", CrLf({"/a", "5"}));
   BaseState state;
-  LoadBase(dir.path(), state);
+  LoadBase(dir.path(), state, Env::Default());
   EXPECT_GT(state.postings.Count(), 0u);
   EXPECT_EQ(state.postings.CurrentFileNumber(), "6");
 }
@@ -150,7 +150,7 @@ TEST(LoadBaseTest, UnreadableBaseFileFails) {
   ASSERT_EQ(mkfifo((dir / "wrds.txt").c_str(), 0644), 0);
   WriteFile(dir / "fls.txt", "");
   BaseState state;
-  EXPECT_THROW(LoadBase(dir.path(), state), IoError);
+  EXPECT_THROW(LoadBase(dir.path(), state, Env::Default()), IoError);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ Entries EntriesOf(const PostingTable& table) {
 
 std::string Written(const PostingTable& table) {
   testing::TempDir dir;
-  TextWriter w = TextWriter::Create(dir / "wrds.txt");
+  TextWriter w = TextWriter::Create(dir / "wrds.txt", Env::Default());
   table.WriteWordsFile(w);
   w.Close();
   return testing::ReadFile(dir / "wrds.txt");

@@ -137,7 +137,7 @@ TEST(PageLines, WordsAreTheMarkupReadersWords) {
     WriteFile(dir / "page.htm", page);
     PostingTable table;
     table.SetCurrentFileNumber("1");
-    { THTMLFile reader(dir / "page.htm", table); }
+    { THTMLFile reader(dir / "page.htm", table, Env::Default()); }
     std::vector<std::string> indexed;
     for (size_t i = 0; i < table.Count(); ++i) indexed.emplace_back(table.WordAt(i));
     std::vector<std::string> shown;

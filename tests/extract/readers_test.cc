@@ -32,7 +32,7 @@ std::vector<std::string> Words(const PostingTable& table) {
 std::vector<std::string> MarkupWords(const std::string& path) {
   PostingTable table;
   table.SetCurrentFileNumber("7");
-  THTMLFile reader(path, table);
+  THTMLFile reader(path, table, Env::Default());
   for (size_t i = 0; i < table.Count(); ++i) EXPECT_EQ(table.NumberAt(i), "7");
   return Words(table);
 }
@@ -94,8 +94,8 @@ TEST(MarkupReader, EveryFileStartsOutsideATag) {
   WriteFile(dir / "a.htm", "ab <open\n");
   WriteFile(dir / "b.htm", "cd ef\n");
   PostingTable table;
-  { THTMLFile a(dir / "a.htm", table); }
-  { THTMLFile b(dir / "b.htm", table); }
+  { THTMLFile a(dir / "a.htm", table, Env::Default()); }
+  { THTMLFile b(dir / "b.htm", table, Env::Default()); }
   EXPECT_EQ(Words(table), (std::vector<std::string>{"AB", "CD", "EF"}));
 }
 
@@ -154,7 +154,7 @@ class PdfReaderTest : public ::testing::Test {
   std::vector<std::string> PdfWords(const std::string& path) {
     PostingTable table;
     table.SetCurrentFileNumber("3");
-    TPDFFile reader(path, table);
+    TPDFFile reader(path, table, Env::Default());
     return Words(table);
   }
   bool TempExists() { return ::access(kPdfTempFileName, F_OK) == 0; }

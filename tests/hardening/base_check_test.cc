@@ -81,7 +81,7 @@ TEST(BaseCheckTest, FindsTheFirstBrokenRule) {
     TempDir dir;
     WriteFile(WordsFilePath(dir.path()), Lines(c.words));
     WriteFile(FilesFilePath(dir.path()), Lines(c.files));
-    const BaseCheck check = CheckBase(dir.path());
+    const BaseCheck check = CheckBase(dir.path(), Env::Default());
     EXPECT_EQ(check.status, c.status);
     EXPECT_EQ(check.problem, c.problem);
   }
@@ -93,15 +93,15 @@ TEST(BaseCheckTest, LineRulesApplyAsEveryReaderSeesThem) {
   // before a damaged tail: all as the search and the lookup read them.
   WriteFile(WordsFilePath(dir.path()), "AB\n0\r\nCD\r\n2\x1A\r\n\x1Ajunk\r\n");
   WriteFile(FilesFilePath(dir.path()), "/a\r\n0\n/b\r\n2");
-  EXPECT_EQ(CheckBase(dir.path()).status, kOk);
+  EXPECT_EQ(CheckBase(dir.path(), Env::Default()).status, kOk);
 }
 
 TEST(BaseCheckTest, MissingFilesAreNamed) {
   TempDir dir;
-  EXPECT_EQ(CheckBase(dir.path()).status, BaseCheck::Status::kMissing);
-  EXPECT_EQ(CheckBase(dir.path()).problem, WordsFilePath(dir.path()) + " is not found");
+  EXPECT_EQ(CheckBase(dir.path(), Env::Default()).status, BaseCheck::Status::kMissing);
+  EXPECT_EQ(CheckBase(dir.path(), Env::Default()).problem, WordsFilePath(dir.path()) + " is not found");
   WriteFile(WordsFilePath(dir.path()), "");
-  EXPECT_EQ(CheckBase(dir.path()).problem, FilesFilePath(dir.path()) + " is not found");
+  EXPECT_EQ(CheckBase(dir.path(), Env::Default()).problem, FilesFilePath(dir.path()) + " is not found");
 }
 
 TEST(CheckCommandTest, ExitCodesAndMessages) {

@@ -22,9 +22,9 @@
 
 #include "base/base.h"
 #include "cli_run.h"
+#include "fault_env.h"
 #include "indexer/scan_test_util.h"
 #include "platform/errors.h"
-#include "platform/fault_env.h"
 #include "platform/text_file.h"
 #include "search/base_check.h"
 #include "search/file_lookup.h"
@@ -50,10 +50,10 @@ constexpr int kKillRuns = VESKARA_HEAVY ? 300 : 25;
 // The base loads and passes the check.
 void ExpectSound(const std::string& base) {
   EXPECT_TRUE(BaseIsClean(base));
-  const BaseCheck check = CheckBase(base);
+  const BaseCheck check = CheckBase(base, Env::Default());
   EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
   BaseState state;
-  EXPECT_NO_THROW(LoadBase(base, state));
+  EXPECT_NO_THROW(LoadBase(base, state, Env::Default()));
 }
 
 class FaultTest : public ::testing::Test {
@@ -183,10 +183,10 @@ TEST_F(FaultTest, DocumentGrowsWhileRead) {
   });
   RecordingObserver observer;
   EXPECT_NO_THROW(RunScan(base_, docs_, observer, env));
-  const SearchOutcome found = RunSearch(base_, "start");
+  const SearchOutcome found = RunSearch(base_, "start", Env::Default());
   ASSERT_EQ(found.entries.size(), 1u);
   EXPECT_EQ(found.entries[0].numbers, "1");
-  EXPECT_TRUE(RunSearch(base_, "appended").entries.empty());
+  EXPECT_TRUE(RunSearch(base_, "appended", Env::Default()).entries.empty());
   ExpectSound(base_);
 }
 
@@ -216,10 +216,10 @@ TEST_F(FaultTest, TreeTwoThousandLevelsDeep) {
   std::string deep = docs_;
   for (int level = 0; level < kLevels; ++level) deep += "/d";
   deep += "/deep.htm";
-  const SearchOutcome found = RunSearch(base_, "bottom");
+  const SearchOutcome found = RunSearch(base_, "bottom", Env::Default());
   ASSERT_EQ(found.entries.size(), 1u);
-  EXPECT_TRUE(ListFilesOfEntry(base_, found.entries[0].numbers) == std::vector<std::string>{deep});
-  EXPECT_EQ(RunSearch(base_, "top").entries.size(), 1u);
+  EXPECT_TRUE(ListFilesOfEntry(base_, found.entries[0].numbers, Env::Default()) == std::vector<std::string>{deep});
+  EXPECT_EQ(RunSearch(base_, "top", Env::Default()).entries.size(), 1u);
   ExpectSound(base_);
 }
 
@@ -231,8 +231,8 @@ TEST_F(FaultTest, ManyFilesInOneFolder) {
   }
   RecordingObserver observer;
   RunScan(base_, docs_, observer);
-  EXPECT_EQ(CountLines(FilesFilePath(base_)), 2 * (kFilesInOneFolder + 1));
-  const SearchOutcome shared = RunSearch(base_, "shared");
+  EXPECT_EQ(CountLines(FilesFilePath(base_), Env::Default()), 2 * (kFilesInOneFolder + 1));
+  const SearchOutcome shared = RunSearch(base_, "shared", Env::Default());
   ASSERT_EQ(shared.entries.size(), 1u);
   EXPECT_EQ(SplitNumberList(shared.entries[0].numbers).size(), kFilesInOneFolder);
   ExpectSound(base_);
@@ -245,9 +245,10 @@ TEST_F(FaultTest, NamesWithInvalidUtf8) {
   RecordingObserver observer;
   RunScan(base_, docs_, observer);
   for (size_t i = 0; i < names.size(); ++i) {
-    const SearchOutcome found = RunSearch(base_, "word" + std::to_string(i));
+    const SearchOutcome found = RunSearch(base_, "word" + std::to_string(i), Env::Default());
     ASSERT_EQ(found.entries.size(), 1u) << i;
-    EXPECT_EQ(ListFilesOfEntry(base_, found.entries[0].numbers), std::vector<std::string>{docs_ + names[i]});
+    EXPECT_EQ(ListFilesOfEntry(base_, found.entries[0].numbers, Env::Default()),
+              std::vector<std::string>{docs_ + names[i]});
   }
   const testing::CliOutcome listed = RunCli(dir_.path(), {"--base", base_, "files", "1,2,3,4"});
   EXPECT_EQ(listed.exit_code, 0);

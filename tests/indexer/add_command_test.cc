@@ -81,7 +81,7 @@ TEST(AddCommandTest, RefusedWhileAnotherScanHoldsTheBase) {
   WriteFile(FilesFilePath(base), CrLf({"/x.htm", "0"}));
   WriteFile(WordsFilePath(base), CrLf({"XX", "0"}));
   const BaseFiles before = ReadBase(base);
-  std::unique_ptr<FileLock> other_scan = TryLockBase(base);
+  std::unique_ptr<BaseLock> other_scan = TryLockBase(base, Env::Default());
 
   const Outcome out = RunCli(tmp.path(), {"--base", base, "add", tmp / "docs"});
 

@@ -13,8 +13,8 @@
 
 #include "base/base_location.h"
 #include "base/remembered.h"
+#include "fault_env.h"
 #include "platform/errors.h"
-#include "platform/fault_env.h"
 #include "reference/literal_lines.h"
 #include "scan_test_util.h"
 #include "search/base_check.h"
@@ -97,7 +97,7 @@ void LiteralDrop(const std::string& base, const std::set<std::string>& dropped) 
 // The number lines of fls.txt whose path is one of `paths`.
 std::set<std::string> NumbersOf(const std::string& base, const std::vector<std::string>& paths) {
   std::set<std::string> numbers;
-  for (const FileRecord& record : ReadFileRecords(base)) {
+  for (const FileRecord& record : ReadFileRecords(base, Env::Default())) {
     if (std::find(paths.begin(), paths.end(), record.path) != paths.end()) numbers.insert(record.number);
   }
   return numbers;
@@ -161,7 +161,7 @@ TEST_F(BaseLifeTest, UpdateIsTheLiteralDropThenAScan) {
     EXPECT_EQ(summary.updated, c.updated);
     EXPECT_EQ(summary.removed, c.removed);
     EXPECT_EQ(ReadBase(base_), ReadBase(reference));
-    const BaseCheck check = CheckBase(base_);
+    const BaseCheck check = CheckBase(base_, Env::Default());
     EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
     std::filesystem::remove_all(base_);
   }
@@ -193,10 +193,10 @@ TEST_F(BaseLifeTest, UpdateOfANamedFolderTouchesOnlyIt) {
   const ScanSummary summary = Update(base_, {docs_ + "/sub"});
   EXPECT_EQ(summary.updated, 1u);
   EXPECT_EQ(summary.added, 0u);  // subway/ is not under sub/
-  const std::vector<FileRecord> records = ReadFileRecords(base_);
+  const std::vector<FileRecord> records = ReadFileRecords(base_, Env::Default());
   EXPECT_EQ(records.back().path, Doc("sub/c.htm"));
   // A part of a remembered folder was updated, not a new folder.
-  EXPECT_EQ(LoadRemembered(base_).folders.size(), 1u);
+  EXPECT_EQ(LoadRemembered(base_, Env::Default()).folders.size(), 1u);
 }
 
 // The stamp of each file as read: kind, size, time, and why it was not read.
@@ -206,15 +206,16 @@ TEST_F(BaseLifeTest, StampsRecordWhatWasRead) {
   ASSERT_EQ(::mkfifo(Doc("pipe.htm").c_str(), 0644), 0);
   RecordingObserver observer;
   RunScan(base_, docs_, observer);
-  const Remembered remembered = LoadRemembered(base_);
+  const Remembered remembered = LoadRemembered(base_, Env::Default());
   std::map<std::string, FileStamp> by_path;
-  for (const FileRecord& record : ReadFileRecords(base_)) by_path[record.path] = remembered.stamps.at(record.number);
+  for (const FileRecord& record : ReadFileRecords(base_, Env::Default()))
+    by_path[record.path] = remembered.stamps.at(record.number);
   const uint64_t size = std::string("<p>shared page a.htm alpha</p>").size();
   EXPECT_EQ(by_path[Doc("a.htm")], (FileStamp{PathKind::kFile, size, 1'000'000'000'000'000'000, ""}));
   EXPECT_EQ(by_path[Doc("folder.htm")].kind, PathKind::kDirectory);
   EXPECT_EQ(by_path[Doc("dead.htm")], (FileStamp{PathKind::kMissing, 0, 0, "File not found"}));
   EXPECT_EQ(by_path[Doc("pipe.htm")].unread_reason, "not a regular file (a FIFO, socket or device)");
-  EXPECT_EQ(remembered.highest_number, std::stoll(ReadFileRecords(base_).back().number));
+  EXPECT_EQ(remembered.highest_number, std::stoll(ReadFileRecords(base_, Env::Default()).back().number));
   // A FIFO stays what it was: not read again at every update...
   EXPECT_FALSE(Update(base_, {}).written);
   // ...unless asked to.
@@ -242,32 +243,33 @@ TEST(BaseLifeLegacyTest, FilesWithoutStampsAreJudgedByTheTimeOfFlsTxt) {
   EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"NEW", "3", "OLD", "0", "WORDS", "0,3"}));
   summary = Update(base, {tmp / "docs"});
   EXPECT_EQ(summary.added, 1u);
-  EXPECT_EQ(LoadRemembered(base).folders.size(), 1u);
+  EXPECT_EQ(LoadRemembered(base, Env::Default()).folders.size(), 1u);
 }
 
 TEST_F(BaseLifeTest, RemoveDropsWhatLiesUnderAPathAndForgetsItsFolders) {
   RecordingObserver observer;
   RunScan(base_, docs_ + "/sub", observer);  // remembered apart
-  ASSERT_EQ(LoadRemembered(base_).folders.size(), 2u);
+  ASSERT_EQ(LoadRemembered(base_, Env::Default()).folders.size(), 2u);
   const BaseFiles before = ReadBase(base_);
   EXPECT_FALSE(Remove(base_, {docs_ + "/su"}).written);  // no separator boundary: nothing
   EXPECT_EQ(ReadBase(base_), before);
 
   const ScanSummary summary = Remove(base_, {docs_ + "/sub"});
   EXPECT_EQ(summary.removed, 2u);
-  const Remembered remembered = LoadRemembered(base_);
+  const Remembered remembered = LoadRemembered(base_, Env::Default());
   ASSERT_EQ(remembered.folders.size(), 1u);
   EXPECT_EQ(remembered.folders[0].path, docs_);
-  for (const FileRecord& record : ReadFileRecords(base_)) EXPECT_FALSE(IsAtOrUnder(record.path, docs_ + "/sub"));
+  for (const FileRecord& record : ReadFileRecords(base_, Env::Default()))
+    EXPECT_FALSE(IsAtOrUnder(record.path, docs_ + "/sub"));
   // Numbers are never given twice: the files come back above the mark.
   const int64_t mark = remembered.highest_number;
   EXPECT_EQ(Update(base_, {}).added, 2u);
-  for (const FileRecord& record : ReadFileRecords(base_)) {
+  for (const FileRecord& record : ReadFileRecords(base_, Env::Default())) {
     if (IsAtOrUnder(record.path, docs_ + "/sub")) {
       EXPECT_GT(std::stoll(record.number), mark);
     }
   }
-  const BaseCheck check = CheckBase(base_);
+  const BaseCheck check = CheckBase(base_, Env::Default());
   EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
 }
 
@@ -302,10 +304,10 @@ TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {
         } catch (const IoError&) {
         }
         finished = !env.crashed();
-        RecoverBase(base_);
+        RecoverBase(base_, Env::Default());
         const BaseFiles now = ReadBase(base_);
         EXPECT_TRUE(now == old_base || now == new_base);
-        const BaseCheck check = CheckBase(base_);
+        const BaseCheck check = CheckBase(base_, Env::Default());
         EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
         reset();
       }

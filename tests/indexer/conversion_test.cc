@@ -16,10 +16,10 @@
 
 #include "cli_run.h"
 #include "extract/unprivileged.h"
+#include "fault_env.h"
 #include "indexer/conversion_folder.h"
 #include "pdf_maker.h"
 #include "platform/errors.h"
-#include "platform/fault_env.h"
 #include "scan_test_util.h"
 #include "search/search.h"
 #include "test_util.h"
@@ -101,7 +101,7 @@ TEST_F(ConversionTest, NeverTouchesTheCurrentFolder) {
   RunScan(base_, docs_, observer);
   ASSERT_EQ(chdir(cwd.c_str()), 0);
   EXPECT_EQ(ReadFile(tmp_ / "cwd/temp___"), "the user's own file");
-  EXPECT_EQ(RunSearch(base_, "converted").entries.size(), 1u);
+  EXPECT_EQ(RunSearch(base_, "converted", Env::Default()).entries.size(), 1u);
   EXPECT_TRUE(TmpEntries().empty()) << "the scan's folder stayed";
 }
 
@@ -119,7 +119,7 @@ TEST_F(ConversionTest, FoldersOfScansThatDiedAreRemoved) {
   RunScan(base_, docs_, observer);
   EXPECT_EQ(TmpEntries(),
             (std::vector<std::string>{"veskara-pdf-1-abcdef", "veskara-pdf-" + std::to_string(dead) + "-locked"}));
-  EXPECT_EQ(RunSearch(base_, "hello").entries.size(), 1u);
+  EXPECT_EQ(RunSearch(base_, "hello", Env::Default()).entries.size(), 1u);
 }
 
 // Regression guard: a link named like a dead scan's folder was followed,
@@ -191,7 +191,7 @@ TEST_F(ConversionTest, NothingOutsideTheUsersOwnFoldersIsRemoved) {
     RunScan(base_, docs_, observer, env);
     EXPECT_EQ(ReadFile(victim + "/precious"), "the victim's own");
     EXPECT_EQ(ReadFile(inside + "/1/temp___"), "the victim's own");
-    EXPECT_EQ(RunSearch(base_, "hello").entries.size(), 1u) << "the conversion went elsewhere";
+    EXPECT_EQ(RunSearch(base_, "hello", Env::Default()).entries.size(), 1u) << "the conversion went elsewhere";
   }
 }
 
@@ -232,7 +232,7 @@ TEST_F(ConversionTest, AnotherUserCannotRedirectTheCleaning) {
     RunScan(base_, docs_, observer);
     EXPECT_EQ(ReadFile(victim + "/veskara-pdf-" + dead + "-inside/temp___"), "the victim's own");
     EXPECT_TRUE(std::filesystem::exists(shared + "/veskara-pdf-" + dead + "-theirs/temp___"));
-    EXPECT_EQ(RunSearch(base_, "hello").entries.size(), 1u);
+    EXPECT_EQ(RunSearch(base_, "hello", Env::Default()).entries.size(), 1u);
   }
 }
 
@@ -289,7 +289,7 @@ TEST_F(ConversionTest, DocumentsThatCannotBeReadAreCountedAndNamed) {
 
   std::filesystem::create_directories(base_);
   BaseState state;
-  std::unique_ptr<Scan> scan = Scan::Prepare(base_, *StartMaskFor(docs_), state);
+  std::unique_ptr<Scan> scan = Scan::Prepare(base_, *StartMaskFor(docs_, Env::Default()), state, Env::Default());
   RecordingObserver observer;
   scan->Run(observer);
   EXPECT_EQ(scan->Summary().added, 7u);
@@ -338,7 +338,8 @@ TEST_F(ConversionTest, ManyJobsWriteTheBaseOfOne) {
     std::filesystem::remove_all(base_);
     std::filesystem::create_directories(base_);
     BaseState state;
-    std::unique_ptr<Scan> scan = Scan::Prepare(base_, *StartMaskFor(docs_), state, Env::Default(), {jobs[run]});
+    std::unique_ptr<Scan> scan =
+        Scan::Prepare(base_, *StartMaskFor(docs_, Env::Default()), state, Env::Default(), {jobs[run]});
     RecordingObserver observer;
     scan->Run(observer);
     unread[run] = scan->Summary().unread;

@@ -62,9 +62,9 @@ TEST(StartMaskFor, MakesTheFolderAbsoluteAndAddsTheWildcard) {
       {"/a/./b/.", "/a/b/*.*"},       {"/a/b/../c", "/a/c/*.*"},       {"/../..", "/*.*"}, {"docs", cwd + "/docs/*.*"},
       {"./docs/", cwd + "/docs/*.*"}, {" docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
   };
-  for (const auto& c : cases) EXPECT_EQ(StartMaskFor(c.typed), c.mask) << c.typed;
-  EXPECT_EQ(StartMaskFor(""), std::nullopt);
-  EXPECT_EQ(StartMaskFor(" \t\r\n"), std::nullopt);
+  for (const auto& c : cases) EXPECT_EQ(StartMaskFor(c.typed, Env::Default()), c.mask) << c.typed;
+  EXPECT_EQ(StartMaskFor("", Env::Default()), std::nullopt);
+  EXPECT_EQ(StartMaskFor(" \t\r\n", Env::Default()), std::nullopt);
 }
 
 struct Walk {
@@ -74,7 +74,8 @@ struct Walk {
 
 Walk WalkMask(const std::string& mask) {
   Walk walk;
-  ScanDirectory(mask, walk.files, [&walk] { ++walk.entered; });
+  ScanDirectory(
+      mask, walk.files, [&walk] { ++walk.entered; }, Env::Default());
   return walk;
 }
 

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "base/commit.h"
+#include "fault_env.h"
 #include "platform/errors.h"
-#include "platform/fault_env.h"
 #include "scan_test_util.h"
 #include "test_util.h"
 
@@ -56,10 +56,10 @@ class DurabilityTest : public ::testing::Test {
   // After recovery the base is clean, loads, and is the old or the new one.
   // Returns true for the new one.
   bool RecoveredBaseIsOldOrNew() {
-    RecoverBase(base_);
+    RecoverBase(base_, Env::Default());
     EXPECT_TRUE(BaseIsClean(base_));
     BaseState state;
-    EXPECT_NO_THROW(LoadBase(base_, state));
+    EXPECT_NO_THROW(LoadBase(base_, state, Env::Default()));
     const BaseFiles now = ReadBase(base_);
     EXPECT_TRUE(now == old_base_ || now == new_base_) << "a mixed or damaged base:\n"
                                                       << now.words.value_or("(none)") << "\n"
@@ -291,7 +291,7 @@ TEST_P(RecoveryTest, FinishesOrRollsBack) {
       break;
   }
 
-  RecoverBase(base);
+  RecoverBase(base, Env::Default());
 
   EXPECT_TRUE(BaseIsClean(base));
   EXPECT_EQ(ReadFile(WordsFilePath(base)), c.rolled_forward && c.words_temp ? "new words" : "old words");
@@ -315,7 +315,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(RecoverBaseTest, CleanBaseIsNotTouched) {
   TempDir tmp;
   WriteFile(WordsFilePath(tmp.path()), "w");
-  RecoverBase(tmp.path());
+  RecoverBase(tmp.path(), Env::Default());
   EXPECT_FALSE(PathExists(BaseFilePath(tmp.path(), kLockFileName)));
 }
 
@@ -324,10 +324,10 @@ TEST(RecoverBaseTest, CleanBaseIsNotTouched) {
 TEST(RecoverBaseTest, LeavesARunningScansFilesAlone) {
   TempDir tmp;
   const std::string base = tmp.path();
-  std::unique_ptr<FileLock> running = TryLockBase(base);
+  std::unique_ptr<BaseLock> running = TryLockBase(base, Env::Default());
   ASSERT_TRUE(running);
   WriteFile(BaseFilePath(base, kWordsTempName), "being written");
-  RecoverBase(base);
+  RecoverBase(base, Env::Default());
   EXPECT_TRUE(PathExists(BaseFilePath(base, kWordsTempName)));
 }
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/commit.h"
+#include "fault_env.h"
 #include "indexer/discovery.h"
-#include "platform/fault_env.h"
 #include "platform/paths.h"
 #include "scan_test_util.h"
 #include "test_util.h"
@@ -134,7 +134,7 @@ TEST(ScanTest, FolderInThePlaceOfABaseFileIsRefusedBeforeWriting) {
     }
     EXPECT_TRUE(BaseIsClean(base));
     EXPECT_TRUE(std::filesystem::is_directory(base + "/" + name));
-    EXPECT_NO_THROW(RecoverBase(base));
+    EXPECT_NO_THROW(RecoverBase(base, Env::Default()));
   }
 }
 
@@ -201,7 +201,7 @@ TEST(ScanTest, NewRecordsStayReadableAfterAnEndOfFileByte) {
     RunScan(base, tmp / "docs", observer);
 
     BaseState state;
-    LoadBase(base, state);
+    LoadBase(base, state, Env::Default());
     EXPECT_EQ(state.IndexedPaths, (std::vector<std::string>{"/old.htm", tmp / "docs/b.htm"}));
     EXPECT_EQ(state.postings.CurrentFileNumber(), "43");
     EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"BB", "42", "OLD", "41"}));
@@ -317,12 +317,12 @@ TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
   WriteFile(tmp / "docs/a.htm", "word");
   std::filesystem::create_directory(base);
   BaseState state;
-  std::unique_ptr<Scan> first = Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state);
+  std::unique_ptr<Scan> first = Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state, Env::Default());
 
   // In this process...
   BaseState other;
   try {
-    Scan::Prepare(base, *StartMaskFor(tmp / "docs"), other);
+    Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), other, Env::Default());
     ADD_FAILURE() << "a second scan was allowed";
   } catch (const ScanLockedError& e) {
     EXPECT_STREQ(e.what(), "Another scan is adding to this base; try again when it has finished.");
@@ -333,7 +333,7 @@ TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
   if (child == 0) {
     BaseState state_in_child;
     try {
-      Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state_in_child);
+      Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state_in_child, Env::Default());
     } catch (const ScanLockedError&) {
       _exit(3);
     } catch (...) {
@@ -352,7 +352,7 @@ TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
   first->Run(observer);
   first.reset();
   EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/a.htm", "0"}));
-  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs"), other));
+  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), other, Env::Default()));
 }
 
 TEST(ScanTest, LoadFailureReleasesTheLockAndChangesNothing) {
@@ -363,10 +363,11 @@ TEST(ScanTest, LoadFailureReleasesTheLockAndChangesNothing) {
   std::filesystem::create_directory(tmp / "docs");
   const BaseFiles before = ReadBase(base);
   BaseState state;
-  EXPECT_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state), std::runtime_error);
+  EXPECT_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state, Env::Default()),
+               std::runtime_error);
   EXPECT_EQ(ReadBase(base), before);
   WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
-  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs"), state));
+  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state, Env::Default()));
 }
 
 }  // namespace

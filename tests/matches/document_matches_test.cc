@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "fault_env.h"
 #include "pdf_maker.h"
 #include "platform/cp1251.h"
-#include "platform/fault_env.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -36,7 +36,8 @@ std::vector<std::string> Marked(const DocumentMatches& matches) {
 }
 
 DocumentMatches Find(const std::string& path, const std::string& utf8_query, bool fold_yo = false) {
-  return FindDocumentMatches(path, EncodeCp1251(utf8_query, ' '), SearchOptions{.fold_yo = fold_yo}, "/nonexistent");
+  return FindDocumentMatches(path, EncodeCp1251(utf8_query, ' '), SearchOptions{.fold_yo = fold_yo}, "/nonexistent",
+                             Env::Default());
 }
 
 TEST(DocumentMatchesTest, PageLinesThatHoldAWordOfTheQuery) {

@@ -15,7 +15,7 @@ using testing::TempDir;
 using testing::WriteFile;
 
 std::vector<std::string> ReadAll(const std::string& path) {
-  LineReader reader(path);
+  LineReader reader(path, Env::Default());
   std::vector<std::string> lines;
   std::string_view line;
   while (reader.ReadLine(&line)) lines.emplace_back(line);
@@ -51,7 +51,7 @@ TEST(LineReaderTest, LineRules) {
   for (const LineCase& c : cases) {
     WriteFile(dir / "f", c.bytes);
     EXPECT_EQ(ReadAll(dir / "f"), c.lines) << c.name;
-    EXPECT_EQ(CountLines(dir / "f"), c.lines.size()) << c.name;
+    EXPECT_EQ(CountLines(dir / "f", Env::Default()), c.lines.size()) << c.name;
   }
 }
 
@@ -81,14 +81,14 @@ TEST(LineReaderTest, LinesAcrossBufferRefills) {
 TEST(LineReaderTest, OpenFailuresCarryTheirMessage) {
   TempDir dir;
   try {
-    LineReader reader(dir / "missing");
+    LineReader reader(dir / "missing", Env::Default());
     FAIL() << "opened a missing file";
   } catch (const IoError& e) {
     EXPECT_EQ(e.code(), ENOENT);
     EXPECT_STREQ(e.what(), "File not found");
   }
   try {
-    LineReader reader(dir.path());
+    LineReader reader(dir.path(), Env::Default());
     FAIL() << "opened a folder";
   } catch (const IoError& e) {
     EXPECT_STREQ(e.what(), "File access denied");
@@ -96,7 +96,7 @@ TEST(LineReaderTest, OpenFailuresCarryTheirMessage) {
   // A FIFO must be refused, not block the reader.
   ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0644), 0);
   try {
-    LineReader reader(dir / "fifo");
+    LineReader reader(dir / "fifo", Env::Default());
     FAIL() << "opened a FIFO";
   } catch (const IoError& e) {
     EXPECT_STREQ(e.what(), "File access denied");

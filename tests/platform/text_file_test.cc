@@ -16,20 +16,20 @@ using testing::WriteFile;
 TEST(TextFileTest, WriterEndsLinesWithCrLfAndAppends) {
   TempDir dir;
   {
-    TextWriter w = TextWriter::Create(dir / "f");
+    TextWriter w = TextWriter::Create(dir / "f", Env::Default());
     w.WriteLine("one");
     w.WriteLine("");
     w.Close();
   }
   EXPECT_EQ(ReadFile(dir / "f"), "one\r\n\r\n");
   {
-    TextWriter w = TextWriter::Append(dir / "f");
+    TextWriter w = TextWriter::Append(dir / "f", Env::Default());
     w.WriteLine(std::string(3 << 20, 'x'));  // larger than the write buffer
     w.Close();
   }
   EXPECT_EQ(ReadFile(dir / "f").size(), 7 + (3u << 20) + 2);
   {
-    TextWriter w = TextWriter::Create(dir / "f");  // cuts the file
+    TextWriter w = TextWriter::Create(dir / "f", Env::Default());  // cuts the file
     w.Close();
   }
   EXPECT_EQ(ReadFile(dir / "f"), "");
@@ -37,11 +37,11 @@ TEST(TextFileTest, WriterEndsLinesWithCrLfAndAppends) {
 
 TEST(TextFileTest, AppendNeedsAnExistingFile) {
   TempDir dir;
-  EXPECT_THROW(TextWriter::Append(dir / "missing"), IoError);
+  EXPECT_THROW(TextWriter::Append(dir / "missing", Env::Default()), IoError);
 }
 
 TEST(TextFileTest, FullDiskIsReportedOnClose) {
-  TextWriter w = TextWriter::Append("/dev/full");
+  TextWriter w = TextWriter::Append("/dev/full", Env::Default());
   w.WriteLine("data");
   try {
     w.Close();
@@ -56,9 +56,9 @@ TEST(TextFileTest, FileExistsIsTrueForFilesOnly) {
   TempDir dir;
   WriteFile(dir / "file", "x");
   ASSERT_EQ(mkdir((dir / "folder").c_str(), 0755), 0);
-  EXPECT_TRUE(FileExists(dir / "file"));
-  EXPECT_FALSE(FileExists(dir / "folder"));
-  EXPECT_FALSE(FileExists(dir / "missing"));
+  EXPECT_TRUE(FileExists(dir / "file", Env::Default()));
+  EXPECT_FALSE(FileExists(dir / "folder", Env::Default()));
+  EXPECT_FALSE(FileExists(dir / "missing", Env::Default()));
 }
 
 TEST(TextFileTest, ErrorMessages) {

@@ -40,7 +40,7 @@ TEST(CountBaseTest, CountsHalfTheLinesOfEachFile) {
     TempDir dir;
     if (c.fls) WriteFile(dir / "fls.txt", *c.fls);
     if (c.wrds) WriteFile(dir / "wrds.txt", *c.wrds);
-    BaseStatistics stats = CountBase(dir.path());
+    BaseStatistics stats = CountBase(dir.path(), Env::Default());
     EXPECT_EQ(stats.files_label, c.files_label) << c.name;
     EXPECT_EQ(stats.words_label, c.words_label) << c.name;
   }
@@ -50,7 +50,7 @@ TEST(CountBaseTest, FolderNamedLikeABaseFileIsNoFile) {
   TempDir dir;
   std::filesystem::create_directory(dir / "fls.txt");
   WriteFile(dir / "wrds.txt", "AB\r\n0\r\n");
-  BaseStatistics stats = CountBase(dir.path());
+  BaseStatistics stats = CountBase(dir.path(), Env::Default());
   EXPECT_FALSE(stats.files_label);
   EXPECT_FALSE(stats.words_label);
 }

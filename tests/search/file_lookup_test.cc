@@ -36,7 +36,9 @@ TEST(SplitNumberListTest, OnlyTheCommaSeparates) {
 
 class FileLookupTest : public ::testing::Test {
  protected:
-  std::vector<std::string> Rows(std::string_view numbers) { return ListFilesOfEntry(dir_.path(), numbers); }
+  std::vector<std::string> Rows(std::string_view numbers) {
+    return ListFilesOfEntry(dir_.path(), numbers, Env::Default());
+  }
   TempDir dir_;
 };
 
@@ -70,7 +72,7 @@ TEST_F(FileLookupTest, OddLinesArePathsAndEvenLinesNumbers) {
 TEST_F(FileLookupTest, MissingFilesFileThrows) {
   EXPECT_THROW(Rows("1"), IoError);
   const std::string_view lists[] = {"1"};
-  EXPECT_THROW(ListFilesOfEntries(dir_.path(), lists), IoError);
+  EXPECT_THROW(ListFilesOfEntries(dir_.path(), lists, Env::Default()), IoError);
 }
 
 TEST_F(FileLookupTest, FilesOfAllEntriesComeOnceInRecordOrder) {
@@ -88,7 +90,7 @@ TEST_F(FileLookupTest, FilesOfAllEntriesComeOnceInRecordOrder) {
       {{}, {}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(ListFilesOfEntries(dir_.path(), c.lists), c.rows) << ::testing::PrintToString(c.lists);
+    EXPECT_EQ(ListFilesOfEntries(dir_.path(), c.lists, Env::Default()), c.rows) << ::testing::PrintToString(c.lists);
   }
 }
 
@@ -142,14 +144,15 @@ TEST_F(FileLookupTest, FilesOfAllEntriesAreTheUnionOfEachEntrysFiles) {
           }
         }
       }
-      for (std::string& row : ListFilesOfEntry(dir_.path(), list)) union_of_rows.push_back(std::move(row));
+      for (std::string& row : ListFilesOfEntry(dir_.path(), list, Env::Default()))
+        union_of_rows.push_back(std::move(row));
     }
     std::sort(record_of_rows.begin(), record_of_rows.end());
     std::vector<std::string> expected;
     for (size_t r : record_of_rows) {
       if (std::find(expected.begin(), expected.end(), records[r]) == expected.end()) expected.push_back(records[r]);
     }
-    ASSERT_EQ(ListFilesOfEntries(dir_.path(), lists), expected) << "round " << round;
+    ASSERT_EQ(ListFilesOfEntries(dir_.path(), lists, Env::Default()), expected) << "round " << round;
     std::sort(union_of_rows.begin(), union_of_rows.end());
     union_of_rows.erase(std::unique(union_of_rows.begin(), union_of_rows.end()), union_of_rows.end());
     std::sort(expected.begin(), expected.end());
@@ -172,14 +175,14 @@ TEST_F(FileLookupTest, FindListsTheFilesOfWhatTheSearchFinds) {
       {"***", SearchOutcome::Status::kNothingToDo, {}},
   };
   for (const Case& c : cases) {
-    FoundFiles found = FindFiles(dir_.path(), c.query, SearchOptions{});
+    FoundFiles found = FindFiles(dir_.path(), c.query, SearchOptions{}, Env::Default());
     EXPECT_EQ(found.search.status, c.status) << c.query;
     EXPECT_EQ(found.rows, c.rows) << c.query;
   }
   // Nothing found: fls.txt is not needed.
   std::filesystem::remove(dir_ / "fls.txt");
-  EXPECT_TRUE(FindFiles(dir_.path(), "zebra", SearchOptions{}).rows.empty());
-  EXPECT_THROW(FindFiles(dir_.path(), "cat", SearchOptions{}), IoError);
+  EXPECT_TRUE(FindFiles(dir_.path(), "zebra", SearchOptions{}, Env::Default()).rows.empty());
+  EXPECT_THROW(FindFiles(dir_.path(), "cat", SearchOptions{}, Env::Default()), IoError);
 }
 
 }  // namespace

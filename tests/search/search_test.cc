@@ -25,9 +25,9 @@ using reference::LiteralIntersect;
 // The literal passes on the file itself, read again for every query word.
 SearchOutcome LiteralSearch(const std::string& base, std::string_view query) {
   const std::string path = WordsFilePath(base);
-  if (!FileExists(path)) return {SearchOutcome::Status::kFailed, {}, {}, ""};
+  if (!FileExists(path, Env::Default())) return {SearchOutcome::Status::kFailed, {}, {}, ""};
   return reference::LiteralSearch(ParseQuery(query), [&path](auto visit) {
-    LineReader reader(path);
+    LineReader reader(path, Env::Default());
     std::string_view line;
     while (reader.ReadLine(&line) && visit(line)) {
     }
@@ -43,7 +43,7 @@ std::vector<std::string> Texts(const SearchOutcome& outcome) {
 class SearchTest : public ::testing::Test {
  protected:
   void Base(const std::string& bytes) { WriteFile(dir_ / "wrds.txt", bytes); }
-  SearchOutcome Search(std::string_view query) { return RunSearch(dir_.path(), query); }
+  SearchOutcome Search(std::string_view query) { return RunSearch(dir_.path(), query, Env::Default()); }
   TempDir dir_;
 };
 
@@ -335,7 +335,7 @@ TEST_F(SearchTest, FoldedYoMatchesBothLettersOnlyWhenAsked) {
         "\xCE\xD2\xD7\xA8\xD2\xDB ... \xCE\xD2\xD7\xA8\xD2\xDB | 3,4"}},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Texts(RunSearch(dir_.path(), c.query, SearchOptions{.fold_yo = c.fold})), c.rows)
+    EXPECT_EQ(Texts(RunSearch(dir_.path(), c.query, SearchOptions{.fold_yo = c.fold}, Env::Default())), c.rows)
         << c.query << (c.fold ? " folded" : "");
   }
 }
@@ -370,7 +370,7 @@ TEST_F(SearchTest, FoldedSearchMatchesTheLiteralPassesOnAFoldedBase) {
     std::string query;
     for (size_t i = 1 + rng() % 3; i > 0; --i) query += random_word(2) + " ";
     Base(bytes);
-    SearchOutcome folded = RunSearch(dir_.path(), query, SearchOptions{.fold_yo = true});
+    SearchOutcome folded = RunSearch(dir_.path(), query, SearchOptions{.fold_yo = true}, Env::Default());
     std::vector<std::string> texts = Texts(folded);
     for (std::string& t : texts) t = fold(t);
     Base(folded_bytes);

@@ -1,4 +1,4 @@
-#include "platform/fault_env.h"
+#include "fault_env.h"
 
 #include <signal.h>
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/records.h"
 #include "base_generator.h"
 #include "platform/env.h"
 #include "platform/line_scanner.h"
@@ -57,16 +58,11 @@ double Time(const char* what, int reps, const std::function<void()>& body, doubl
 // One read of fls.txt that lists its files: every record's path line made
 // a row (trimmed, kept). The bound of find beyond its search.
 std::vector<std::string> ListEveryFile(const std::string& path) {
-  LineScanner scanner(Env::Default(), path);
+  FileRecordScanner records(Env::Default(), path);
   std::vector<std::string> rows;
-  std::string scratch;
-  std::string_view raw;
-  bool odd = true;
-  while (scanner.Next(&raw)) {
-    if (odd) rows.emplace_back(Trim(LineText(raw, scratch)));
-    odd = !odd;
-  }
-  scanner.Close();
+  while (records.Next()) rows.emplace_back(Trim(records.path()));
+  if (records.lone_path()) rows.emplace_back(Trim(records.path()));
+  records.Close();
   return rows;
 }
 

@@ -1,6 +1,7 @@
 #include "search/base_statistics.h"
 
 #include "base/base_files.h"
+#include "base/records.h"
 #include "platform/errors.h"
 #include "platform/text_file.h"
 
@@ -17,7 +18,7 @@ std::optional<std::string> CountRecords(Env& env, const std::string& path, const
   } catch (const IoError&) {
     return std::nullopt;
   }
-  return std::to_string(CountLines(std::move(file)) / 2) + suffix;
+  return std::to_string(CountRecords(std::move(file))) + suffix;
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 namespace veskara {
 
 // Texts for the two count labels; an empty optional leaves the label as it
-// is. Files: (lines of fls.txt) div 2 + " files in the base", only when
+// is. Files: CountRecords of fls.txt + " files in the base", only when
 // fls.txt exists and opens; words: the same for wrds.txt with " words in the
 // base", only after the files were counted. Throws IoError on a read error
 // after a successful open.

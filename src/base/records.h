@@ -67,7 +67,15 @@ class RecordScanner {
   // (nor with a CR that the line rules drop), in one sweep over the bytes
   // read (LineScanner::SkipLines); leaves to Next the records that may.
   // The views of the current record end.
-  void SkipRecordsNotOpeningWith(const FirstBytes& bytes);
+  void SkipRecordsNotOpeningWith(const FirstBytes& bytes) {
+    // A second line is skipped with its record or stops the sweep; either
+    // way the count of lines keeps the pairs.
+    const size_t skipped = scanner_.SkipLines(bytes);
+    if (skipped == 0) return;
+    lines_ += skipped;
+    first_ = {};
+    second_ = {};
+  }
 
   // Closes the file; read errors were already thrown by Next.
   void Close() { scanner_.Close(); }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "base/records.h"
 #include "base_generator.h"
 #include "platform/env.h"
@@ -126,7 +127,8 @@ int Main(int argc, char** argv) {
     std::printf("generated in %.1f s\n", Milliseconds(Clock::now() - start) / 1000);
   }
   BaseStatistics stats = CountBase(base, Env::Default());
-  std::printf("base %s: %s, %s\n", base.c_str(), stats.files_label->c_str(), stats.words_label->c_str());
+  std::printf("base %s: %s, %s\n", base.c_str(), FilesCountText(stats.files.value()).c_str(),
+              WordsCountText(stats.words.value()).c_str());
   ReadWhole(base + "/wrds.txt");  // into the page cache
   ReadWhole(base + "/fls.txt");
 

@@ -24,6 +24,7 @@
 #include "app/scan_progress.h"
 #include "app/widgets.h"
 #include "base/base_files.h"
+#include "base/messages.h"
 #include "base/remembered.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"

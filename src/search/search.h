@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/messages.h"
 #include "platform/env.h"
-#include "search/messages.h"
 
 namespace veskara {
 

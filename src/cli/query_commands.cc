@@ -34,14 +34,14 @@ ExitStatus ReportFailure(const std::exception& failure, std::string_view doing) 
   return ExitStatus::kFailure;
 }
 
-// The operands joined with single blanks, in Windows-1251.
+// The operands joined with single blanks, as the search takes a query.
 std::string QueryOf(const Invocation& invocation) {
   std::string query;
   for (const std::string& w : invocation.operands) {
     if (!query.empty()) query.push_back(' ');
     query += w;
   }
-  return EncodeCp1251(query, '?');
+  return EncodeQuery(query);
 }
 
 SearchOptions SearchOptionsOf(const Invocation& invocation) {

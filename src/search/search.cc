@@ -169,6 +169,8 @@ bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches
 
 }  // namespace
 
+std::string EncodeQuery(std::string_view typed) { return EncodeCp1251(typed, ' '); }
+
 std::vector<std::string> ParseQuery(std::string_view query) {
   std::vector<std::string> words;
   std::string current;

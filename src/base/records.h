@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/env.h"
 #include "platform/line_scanner.h"
@@ -63,9 +64,10 @@ class RecordScanner {
   // (first() is empty then).
   bool lone_first() const { return lone_; }
 
-  // Skips whole records whose first line cannot open with a byte of `bytes`
+  // Passes over records whose first line cannot open with a byte of `bytes`
   // (nor with a CR that the line rules drop), in one sweep over the bytes
-  // read (LineScanner::SkipLines); leaves to Next the records that may.
+  // read (LineScanner::SkipLines): never over one that may, but not always
+  // over every one that cannot, so the caller still tests what Next gives.
   // The views of the current record end.
   void SkipRecordsNotOpeningWith(const FirstBytes& bytes) {
     // A second line is skipped with its record or stops the sweep; either

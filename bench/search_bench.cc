@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
+#include "base/records.h"
 #include "base_generator.h"
 #include "platform/env.h"
 #include "platform/line_scanner.h"
@@ -57,16 +59,11 @@ double Time(const char* what, int reps, const std::function<void()>& body, doubl
 // One read of fls.txt that lists its files: every record's path line made
 // a row (trimmed, kept). The bound of find beyond its search.
 std::vector<std::string> ListEveryFile(const std::string& path) {
-  LineScanner scanner(Env::Default(), path);
+  FileRecordScanner records(Env::Default(), path);
   std::vector<std::string> rows;
-  std::string scratch;
-  std::string_view raw;
-  bool odd = true;
-  while (scanner.Next(&raw)) {
-    if (odd) rows.emplace_back(Trim(LineText(raw, scratch)));
-    odd = !odd;
-  }
-  scanner.Close();
+  while (records.Next()) rows.emplace_back(Trim(records.path()));
+  if (records.lone_path()) rows.emplace_back(Trim(records.path()));
+  records.Close();
   return rows;
 }
 
@@ -130,7 +127,8 @@ int Main(int argc, char** argv) {
     std::printf("generated in %.1f s\n", Milliseconds(Clock::now() - start) / 1000);
   }
   BaseStatistics stats = CountBase(base, Env::Default());
-  std::printf("base %s: %s, %s\n", base.c_str(), stats.files_label->c_str(), stats.words_label->c_str());
+  std::printf("base %s: %s, %s\n", base.c_str(), FilesCountText(stats.files.value()).c_str(),
+              WordsCountText(stats.words.value()).c_str());
   ReadWhole(base + "/wrds.txt");  // into the page cache
   ReadWhole(base + "/fls.txt");
 

@@ -6,6 +6,7 @@
 #include "app/desktop.h"
 #include "app/form_context.h"
 #include "app/widgets.h"
+#include "base/messages.h"
 #include "search/base_statistics.h"
 
 namespace veskara {
@@ -75,8 +76,8 @@ void AboutPage::ClearCounts() {
 
 void AboutPage::ShowBaseStatistics() {
   const BaseStatistics counts = CountBase(context_.BaseDirectory(), context_.env());
-  if (counts.files_label) SetFittedText(files_count_, QString::fromStdString(*counts.files_label));
-  if (counts.words_label) SetFittedText(words_count_, QString::fromStdString(*counts.words_label));
+  if (counts.files) SetFittedText(files_count_, QString::fromStdString(FilesCountText(*counts.files)));
+  if (counts.words) SetFittedText(words_count_, QString::fromStdString(WordsCountText(*counts.words)));
 }
 
 void AboutPage::Label7Click() { context_.desktop().OpenUrl(QUrl(kWebPageAddress)); }

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QMessageBox>
 
-#include "search/messages.h"
+#include "base/messages.h"
 
 namespace veskara {
 

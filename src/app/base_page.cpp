@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -24,7 +23,7 @@
 #include "app/scan_progress.h"
 #include "app/widgets.h"
 #include "base/base_files.h"
-#include "base/remembered.h"
+#include "base/messages.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
@@ -111,14 +110,7 @@ QString DecodedPath(const std::string& path) { return QFile::decodeName(QByteArr
 
 // "Remove /docs from the base?" and how many files leave with it.
 QString RemoveQuestion(const std::vector<FolderRow>& folders) {
-  // A folder inside another selected one adds no file of its own.
-  size_t files = 0;
-  for (const FolderRow& folder : folders) {
-    const bool inside = std::any_of(folders.begin(), folders.end(), [&](const FolderRow& other) {
-      return other.path != folder.path && IsAtOrUnder(folder.path, other.path);
-    });
-    if (!inside) files += folder.files;
-  }
+  const size_t files = FilesUnder(folders);
   const QString what =
       folders.size() == 1 ? DecodedPath(folders.front().path) : QString("%1 folders").arg(folders.size());
   const QString leave = files == 1 ? "1 file leaves" : QString("%1 files leave").arg(files);
@@ -128,7 +120,7 @@ QString RemoveQuestion(const std::vector<FolderRow>& folders) {
 }  // namespace
 
 BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
-    : FormPage(parent), context_(context), scan_(scan) {
+    : FormPage(parent), context_(context), scan_(scan), picker_(context.desktop()) {
   setObjectName("TabSheetBase");
   QLabel* base_label = FittedLabel("Base folder:", this, "LabBaseFolder");
   base_folder_ = new QLineEdit(this);
@@ -366,11 +358,8 @@ void BasePage::RemoveClick() {
 
 void BasePage::AddFolderClick() {
   if (scan_.Running()) return;
-  const QString start = !last_picked_.isEmpty() && QFileInfo(last_picked_).isDir() ? last_picked_ : QDir::homePath();
-  QString chosen = context_.desktop().PickFolder(window(), start);
+  const QString chosen = picker_.Pick(window(), QString(), QDir::homePath());
   if (chosen.isEmpty()) return;
-  chosen = QDir::cleanPath(chosen);
-  last_picked_ = chosen;
   // Then the written "Add to base" of that folder.
   const std::optional<std::string> mask = StartMaskFor(QFile::encodeName(chosen).toStdString(), context_.env());
   if (!mask) return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/form_page.h"
+#include "app/widgets.h"
 #include "search/remembered_lists.h"
 
 class QCheckBox;
@@ -92,7 +93,7 @@ class BasePage : public FormPage {
   QPushButton* open_unread_;
   QCheckBox* fold_yo_;
   std::array<Row, 3> rows_;
-  QString last_picked_;
+  FolderPicker picker_;
   bool has_files_ = false;  // the base's fls.txt exists
 };
 

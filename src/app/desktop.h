@@ -7,7 +7,7 @@
 #include <QString>
 #include <QUrl>
 
-#include "search/messages.h"
+#include "base/messages.h"
 
 class QWidget;
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <utility>
 
+#include "base/messages.h"
 #include "platform/env.h"
-#include "search/messages.h"
 
 class QWidget;
 

@@ -23,9 +23,9 @@
 #include <vector>
 
 #include "app/form_context.h"
+#include "base/messages.h"
 #include "matches/document_matches.h"
 #include "platform/paths.h"
-#include "search/messages.h"
 
 namespace veskara {
 

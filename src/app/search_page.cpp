@@ -207,8 +207,7 @@ bool SearchPage::ShowCutOffPath(QEvent* event) {
 }
 
 void SearchPage::btnGOClick() {
-  // Words are Windows-1251; a typed character without a form separates.
-  std::string query = EncodeCp1251(query_->text().toStdString(), ' ');
+  std::string query = EncodeQuery(query_->text().toStdString());
   const SearchOptions options{.fold_yo = context_.FoldYo()};
   SearchOutcome outcome = RunSearch(context_.BaseDirectory(), query, options, context_.env());
   for (const UserMessage& message : outcome.messages) context_.Show(message);

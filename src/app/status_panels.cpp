@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLayout>
 
+#include "base/messages.h"
 #include "indexer/scan.h"
 
 namespace veskara {

@@ -68,7 +68,21 @@ void EtchedLine::paintEvent(QPaintEvent*) {
   painter.drawLine(0, 1, width() - 1, 1);
 }
 
-DirectoryEdit::DirectoryEdit(Desktop& desktop, QWidget* parent) : QLineEdit(parent), desktop_(desktop) {
+QString FolderPicker::Pick(QWidget* window, const QString& typed, const QString& fallback) {
+  QString start = fallback;
+  if (!typed.isEmpty() && QFileInfo(typed).isDir()) {
+    start = typed;
+  } else if (typed.isEmpty() && !last_picked_.isEmpty() && QFileInfo(last_picked_).isDir()) {
+    start = last_picked_;
+  }
+  QString chosen = desktop_.PickFolder(window, start);
+  if (chosen.isEmpty()) return chosen;
+  // cleanPath drops a trailing separator but keeps the root's.
+  last_picked_ = QDir::cleanPath(chosen);
+  return last_picked_;
+}
+
+DirectoryEdit::DirectoryEdit(Desktop& desktop, QWidget* parent) : QLineEdit(parent), picker_(desktop) {
   browse_ = addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
   browse_->setText("Choose a folder");
   browse_->setToolTip("Choose a folder (Alt+B)");
@@ -77,20 +91,9 @@ DirectoryEdit::DirectoryEdit(Desktop& desktop, QWidget* parent) : QLineEdit(pare
   connect(browse_, &QAction::triggered, this, &DirectoryEdit::Browse);
 }
 
-QString DirectoryEdit::PickerStart() const {
-  const QString typed = text();
-  if (!typed.isEmpty() && QFileInfo(typed).isDir()) return typed;
-  if (typed.isEmpty() && !last_picked_.isEmpty() && QFileInfo(last_picked_).isDir()) return last_picked_;
-  return QDir::rootPath();
-}
-
 void DirectoryEdit::Browse() {
-  QString chosen = desktop_.PickFolder(window(), PickerStart());
-  if (chosen.isEmpty()) return;
-  // cleanPath drops a trailing separator but keeps the root's.
-  chosen = QDir::cleanPath(chosen);
-  last_picked_ = chosen;
-  setText(chosen);
+  const QString chosen = picker_.Pick(window(), text(), QDir::rootPath());
+  if (!chosen.isEmpty()) setText(chosen);
 }
 
 }  // namespace veskara

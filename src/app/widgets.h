@@ -44,6 +44,22 @@ class EtchedLine : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 };
 
+// The desktop's folder picker, with the folder last picked through it.
+class FolderPicker {
+ public:
+  explicit FolderPicker(Desktop& desktop) : desktop_(desktop) {}
+
+  // Opens the picker on `typed` when that is an existing folder; for an
+  // empty `typed`, on the folder last picked here when it still exists;
+  // else on `fallback`. Returns the chosen folder without a trailing
+  // separator except for the root, and keeps it; "" when cancelled.
+  QString Pick(QWidget* window, const QString& typed, const QString& fallback);
+
+ private:
+  Desktop& desktop_;
+  QString last_picked_;
+};
+
 // A folder field: a line edit with a small browse button at its right end
 // that opens the desktop's folder picker.
 class DirectoryEdit : public QLineEdit {
@@ -53,19 +69,15 @@ class DirectoryEdit : public QLineEdit {
 
   QAction* browseAction() const { return browse_; }
 
-  // The folder the picker opens on: the field's folder when it exists; for
-  // an empty field the folder last picked in this run; else the root.
-  QString PickerStart() const;
-
  public slots:
-  // Opens the picker; confirming replaces the whole text by the chosen
-  // folder, without a trailing separator except for the root.
+  // Opens the picker on the field's folder (for an empty field the folder
+  // last picked in this run; else the root); confirming replaces the whole
+  // text by the chosen folder.
   void Browse();
 
  private:
-  Desktop& desktop_;
+  FolderPicker picker_;
   QAction* browse_;
-  QString last_picked_;
 };
 
 }  // namespace veskara

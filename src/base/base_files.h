@@ -1,8 +1,11 @@
 // The files of a base folder, by name, and the one way to name them.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/env.h"
 
 namespace veskara {
 
@@ -55,5 +58,25 @@ inline std::string WordsFilePath(std::string_view base_directory) {
 inline std::string FilesFilePath(std::string_view base_directory) {
   return BaseFilePath(base_directory, kFilesFileName);
 }
+
+// Why a base file cannot be read: the facts a front end words instead of
+// its contents (base/messages.h).
+struct BaseFileFault {
+  enum class Reason {
+    kMissing,     // nothing stands under its name
+    kFolder,      // a folder stands where the file belongs
+    kCannotOpen,  // it is there but will not open; `error` says why
+  };
+  std::string_view name;  // kWordsFileName or kFilesFileName
+  Reason reason = Reason::kMissing;
+  std::string error;
+
+  bool operator==(const BaseFileFault&) const = default;
+};
+
+// Opens the base file `name` of `base_directory` for reading; nothing, with
+// *fault saying why, when it is missing, a folder, or will not open.
+std::unique_ptr<ReadableFile> OpenBaseFile(std::string_view base_directory, std::string_view name, Env& env,
+                                           BaseFileFault* fault);
 
 }  // namespace veskara

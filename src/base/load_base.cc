@@ -5,7 +5,7 @@
 
 #include "base/base.h"
 #include "base/base_files.h"
-#include "platform/line_scanner.h"
+#include "base/records.h"
 #include "platform/str_to_int.h"
 #include "platform/strings.h"
 #include "platform/text_file.h"
@@ -18,21 +18,23 @@ namespace {
 // records whose number is dropped.
 std::string ReadFilesFile(Env& env, const std::string& path, std::vector<std::string>* paths, int64_t* largest,
                           const std::unordered_set<std::string>* dropped) {
-  LineReader reader(path, env);
+  FileRecordScanner records(env, path);
   std::string last;
-  std::string_view line;
-  bool path_line = true;
   *largest = PostingTable::kNoNumber;
-  while (reader.ReadLine(&line)) {
-    if (path_line && paths != nullptr) paths->emplace_back(line);
-    if (!path_line) {
-      if (const std::optional<int32_t> value = TryStrToInt(line)) *largest = std::max<int64_t>(*largest, *value);
-      if (paths != nullptr && dropped != nullptr && dropped->count(std::string(line)) != 0) paths->pop_back();
+  while (records.Next()) {
+    const std::string_view number = records.number();
+    if (const std::optional<int32_t> value = TryStrToInt(number)) *largest = std::max<int64_t>(*largest, *value);
+    if (paths != nullptr && (dropped == nullptr || dropped->count(std::string(number)) == 0)) {
+      paths->emplace_back(records.path());
     }
-    path_line = !path_line;
-    last.assign(line);
+    last.assign(number);
   }
-  reader.Close();
+  if (records.lone_path()) {
+    // A path whose number line is missing is still a recorded path.
+    if (paths != nullptr) paths->emplace_back(records.path());
+    last.assign(records.path());
+  }
+  records.Close();
   return last;
 }
 
@@ -84,19 +86,9 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env, con
   }
 
   {
-    LineReader reader(words_path, env);
-    std::string word;
-    std::string_view line;
-    bool word_line = true;
-    while (reader.ReadLine(&line)) {
-      if (word_line) {
-        word.assign(line);
-      } else {
-        table.AddRecord(word, line);
-      }
-      word_line = !word_line;
-    }
-    reader.Close();
+    WordRecordScanner records(env, words_path);
+    while (records.Next()) table.AddRecord(records.word(), records.numbers());
+    records.Close();
   }
 
   // As if the dropped numbers had left every line first: the others in their
@@ -115,20 +107,9 @@ std::vector<FileRecord> ReadFileRecords(const std::string& base_directory, Env& 
   std::vector<FileRecord> records;
   const std::string path = FilesFilePath(base_directory);
   if (!FileExists(path, env)) return records;
-  LineReader reader(path, env);
-  std::string_view line;
-  bool path_line = true;
-  std::string pending;
-  while (reader.ReadLine(&line)) {
-    if (path_line) {
-      pending.assign(line);
-    } else {
-      records.push_back({std::move(pending), std::string(line)});
-      pending.clear();
-    }
-    path_line = !path_line;
-  }
-  reader.Close();
+  FileRecordScanner scanner(env, path);
+  while (scanner.Next()) records.push_back({std::string(scanner.path()), std::string(scanner.number())});
+  scanner.Close();
   return records;
 }
 
@@ -137,29 +118,19 @@ void WriteFilesWithout(const std::string& base_directory, const std::unordered_s
   TextWriter out = TextWriter::Create(target, env);
   const std::string source = FilesFilePath(base_directory);
   if (FileExists(source, env)) {
-    LineScanner scanner(env, source);
-    std::string scratch;
-    std::string path_line;  // the raw path line waiting for its number
-    bool have_path = false;
-    std::string_view raw;
-    while (scanner.Next(&raw)) {
-      if (!have_path) {
-        path_line.assign(raw);
-        have_path = true;
-        continue;
-      }
-      have_path = false;
-      if (dropped.count(std::string(LineText(raw, scratch))) != 0) continue;
-      out.Write(path_line);
+    FileRecordScanner records(env, source);
+    while (records.Next()) {
+      if (dropped.count(std::string(records.number())) != 0) continue;
+      out.Write(records.raw_path());
       out.Write("\n");
-      out.Write(raw);
+      out.Write(records.raw_number());
       out.Write("\n");
     }
-    scanner.Close();
-    if (have_path) {
-      out.Write(path_line);
+    if (records.lone_path()) {
+      out.Write(records.raw_path());
       out.Write("\n");
     }
+    records.Close();
   }
   out.Sync();
   out.Close();

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "base/base_files.h"
+#include "base/records.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
@@ -35,20 +36,19 @@ bool IsCanonicalNumber(std::string_view text) {
 }
 
 void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
-  LineReader reader(path, env);
-  std::string_view line;
-  size_t k = 0;
-  while (reader.ReadLine(&line)) {
-    ++k;
-    if (k % 2 == 1) {
-      if (line.empty()) Damaged(kFoldersFileName, k, "an empty folder");
-      remembered.folders.push_back({std::string(line), 0});
-    } else if (!ParseNumber(line, &remembered.folders.back().scanned_ns)) {
-      Damaged(kFoldersFileName, k, "not a time");
+  RecordScanner records(env, path);
+  while (records.Next()) {
+    if (records.first().empty()) Damaged(kFoldersFileName, records.line() - 1, "an empty folder");
+    remembered.folders.push_back({std::string(records.first()), 0});
+    if (!ParseNumber(records.second(), &remembered.folders.back().scanned_ns)) {
+      Damaged(kFoldersFileName, records.line(), "not a time");
     }
   }
-  reader.Close();
-  if (k % 2 == 1) Damaged(kFoldersFileName, k, "a folder without its time");
+  records.Close();
+  if (records.lone_first()) {
+    if (records.first().empty()) Damaged(kFoldersFileName, records.line(), "an empty folder");
+    Damaged(kFoldersFileName, records.line(), "a folder without its time");
+  }
 }
 
 void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {

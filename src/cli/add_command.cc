@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "base/base.h"
+#include "base/messages.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/str_to_int.h"
 #include "platform/strings.h"
-#include "search/messages.h"
 
 namespace veskara {
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "base/messages.h"
 #include "search/base_check.h"
-#include "search/messages.h"
 
 namespace veskara {
 

@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "base/base_location.h"
+#include "base/messages.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
 #include "platform/process.h"
-#include "search/messages.h"
 
 namespace {
 

@@ -5,17 +5,15 @@
 #include <optional>
 #include <string_view>
 
-#include "base/base_files.h"
+#include "base/messages.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/str_to_int.h"
 #include "platform/strings.h"
-#include "platform/text_file.h"
 #include "search/base_statistics.h"
 #include "search/file_lookup.h"
-#include "search/messages.h"
 #include "search/remembered_lists.h"
 #include "search/search.h"
 
@@ -36,20 +34,14 @@ ExitStatus ReportFailure(const std::exception& failure, std::string_view doing) 
   return ExitStatus::kFailure;
 }
 
-// Why a base file gave no count, worded as the search words it for wrds.txt.
-ExitStatus ReportUncountable(const std::string& base, std::string_view name, Env& env) {
-  Err(FileExists(BaseFilePath(base, name), env) ? CannotOpenBaseFileText(name) : MissingBaseFileText(base, name));
-  return ExitStatus::kFailure;
-}
-
-// The operands joined with single blanks, in Windows-1251.
+// The operands joined with single blanks, as the search takes a query.
 std::string QueryOf(const Invocation& invocation) {
   std::string query;
   for (const std::string& w : invocation.operands) {
     if (!query.empty()) query.push_back(' ');
     query += w;
   }
-  return EncodeCp1251(query, '?');
+  return EncodeQuery(query);
 }
 
 SearchOptions SearchOptionsOf(const Invocation& invocation) {
@@ -164,10 +156,12 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
     return ReportFailure(failure, "count the base");
   }
   // The About page leaves a label empty for a base it cannot count; a script
-  // must not take that for a count.
-  if (!stats.files_label) return ReportUncountable(base, kFilesFileName, *invocation.env);
-  if (!stats.words_label) return ReportUncountable(base, kWordsFileName, *invocation.env);
-  Out(*stats.files_label + "\n" + *stats.words_label + "\n");
+  // must not take that for a count. Worded as the search words it for wrds.txt.
+  if (stats.fault) {
+    Err(BaseFileFaultText(base, *stats.fault));
+    return ExitStatus::kFailure;
+  }
+  Out(FilesCountText(*stats.files) + "\n" + WordsCountText(*stats.words) + "\n");
   Out("base folder: " + base + "\n");
   return ExitStatus::kDone;
 }

@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "matches/document_matches.h"
-#include "platform/cp1251.h"
 #include "platform/process.h"
 #include "platform/strings.h"
+#include "search/search.h"
 
 namespace veskara {
 namespace {
@@ -68,7 +68,7 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
   for (size_t i = 1; i < invocation.operands.size(); ++i) query += invocation.operands[i] + " ";
   const SearchOptions options{.fold_yo = invocation.options.contains("--fold-yo")};
   const DocumentMatches matches =
-      FindDocumentMatches(path, EncodeCp1251(query, '?'), options, invocation.base_directory, *invocation.env);
+      FindDocumentMatches(path, EncodeQuery(query), options, invocation.base_directory, *invocation.env);
   switch (matches.status) {
     case DocumentMatches::Status::kNoQueryWord:
       Err("no word to search for");

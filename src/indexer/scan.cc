@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/commit.h"
+#include "base/messages.h"
 #include "base/remembered.h"
 #include "indexer/conversion_folder.h"
 #include "indexer/discovery.h"
@@ -100,10 +101,7 @@ unsigned JobsFor(const ScanOptions& options, Env& env) {
 }
 
 // What a step is doing, for the message when memory runs out in it.
-constexpr const char* kWalking = "list the files of the folder";
-constexpr const char* kReading = "read the documents";
-constexpr const char* kSorting = "sort the words";
-constexpr const char* kWriting = "write the base";
+using enum ScanStage;
 
 enum class ScanKind { kAdd, kUpdate, kRemove };
 
@@ -137,7 +135,7 @@ struct Scan::Impl {
   std::unique_ptr<BaseLock> lock;
   Remembered remembered;
   bool committing = false;  // CommitBase cleans up after itself from here on
-  const char* doing = kWalking;
+  ScanStage doing = kWalking;
   unsigned jobs = 1;
   ScanSummary summary;
 
@@ -213,7 +211,7 @@ void Scan::Run(ScanObserver& observer) {
     try {
       impl_->RunSteps(observer);
     } catch (const std::bad_alloc&) {
-      throw std::runtime_error(std::string("Not enough memory to ") + impl_->doing + "; the base is unchanged");
+      throw std::runtime_error(ScanOutOfMemoryText(impl_->doing));
     }
   } catch (...) {
     // The live files were not touched; only what this scan began goes.
@@ -457,25 +455,6 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
 
   observer.SetStep("");
   observer.SetStatus("Done!...");
-}
-
-std::string SummaryLine(const ScanSummary& summary) {
-  return std::to_string(summary.added) + " added, " + std::to_string(summary.updated) + " updated, " +
-         std::to_string(summary.removed) + " removed, " + std::to_string(summary.unread.size()) + " could not be read";
-}
-
-std::string StepText(int step) { return "Step " + std::to_string(step) + " of " + std::to_string(kScanSteps); }
-
-std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed) {
-  if (unread.empty()) return "";
-  std::string report =
-      std::to_string(unread.size()) + (unread.size() == 1 ? " file" : " files") + " could not be read:\n";
-  const size_t listed = std::min(max_listed, unread.size());
-  for (size_t i = 0; i < listed; ++i) {
-    report += EscapeControlBytes(unread[i].path) + "\t" + unread[i].reason + "\n";
-  }
-  if (listed < unread.size()) report += "... and " + std::to_string(unread.size() - listed) + " more\n";
-  return report;
 }
 
 ProgressReporter::ProgressReporter(ScanObserver& observer, size_t total) : observer_(observer), total_(total) {

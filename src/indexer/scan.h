@@ -17,13 +17,10 @@
 #include <vector>
 
 #include "base/base.h"
+#include "base/scan_summary.h"
 #include "platform/env.h"
 
 namespace veskara {
-
-// The text of status panel 0 for step `step` (1 to 4): "Step 2 of 4".
-inline constexpr int kScanSteps = 4;
-std::string StepText(int step);
 
 // Receives the scan's progress, on the worker thread. The window forwards
 // each call synchronously to its own thread.
@@ -61,32 +58,6 @@ class ScanStopped : public std::runtime_error {
  public:
   ScanStopped() : std::runtime_error("The scan was stopped; the base is unchanged") {}
 };
-
-// A document the scan recorded without words because it could not be read.
-struct UnreadDocument {
-  std::string path;
-  std::string reason;
-  bool operator==(const UnreadDocument&) const = default;
-};
-
-// What a finished scan did.
-struct ScanSummary {
-  std::string recovery_note;           // RecoverBaseLocked's note at Prepare
-  size_t added = 0;                    // files recorded that were not in the base
-  size_t updated = 0;                  // files dropped as changed and recorded again
-  size_t removed = 0;                  // files dropped and not recorded again
-  std::vector<UnreadDocument> unread;  // in candidate order
-  bool written = false;                // false: nothing had changed, nothing was written
-};
-
-// "N added, M updated, K removed, F could not be read".
-std::string SummaryLine(const ScanSummary& summary);
-
-// How both front ends name the documents a scan could not read: "N files
-// could not be read:" (or "1 file ..."), then one line each: the path with
-// control bytes escaped, a TAB, the reason. At most `max_listed` lines;
-// "... and K more" after them. Every line ends with LF; "" for none.
-std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
 
 // The most conversions a scan runs at once, whatever it is asked.
 inline constexpr unsigned kMostJobs = 64;
@@ -133,7 +104,7 @@ class Scan {
 
   // Worker thread: steps 1 to 4 and the commit. Throws on failure (the old
   // base stays) and ScanStopped when stopped. Running out of memory is a
-  // failure that says which step it hit ("Not enough memory to ...").
+  // failure that says which step it hit (ScanOutOfMemoryText).
   void Run(ScanObserver& observer);
 
   // After Run: what it did.

@@ -8,6 +8,7 @@
 #include "base/base_files.h"
 #include "base/commit.h"
 #include "base/compare_words.h"
+#include "base/records.h"
 #include "base/remembered.h"
 #include "base/word_chars.h"
 #include "platform/cp1251.h"
@@ -79,15 +80,14 @@ BaseCheck CheckBaseFiles(const std::string& base_directory, Env& env, NumberLine
     if (!FileExists(*path, env)) return {BaseCheck::Status::kMissing, EscapeControlBytes(*path) + " is not found"};
   }
   // wrds.txt first: see the header.
-  LineReader words(words_path, env);
-  LineReader files(files_path, env);
+  WordRecordScanner words(env, words_path);
+  FileRecordScanner files(env, files_path);
 
   {
-    std::string_view line;
-    size_t k = 0;
     int64_t previous = -1;
-    while (files.ReadLine(&line)) {
-      if (++k % 2 == 1) continue;
+    while (files.Next()) {
+      const std::string_view line = files.number();
+      const size_t k = files.line();
       const int64_t value = NumberValue(line);
       if (value < 0) return Problem(kFilesFileName, k, Shown(line) + " is not a file number");
       if (value <= previous) {
@@ -98,31 +98,33 @@ BaseCheck CheckBaseFiles(const std::string& base_directory, Env& env, NumberLine
     }
     files.Close();
     numbers.Seal();
-    if (k % 2 == 1) return Problem(kFilesFileName, k, "a path without its number line");
+    if (files.lone_path()) return Problem(kFilesFileName, files.line(), "a path without its number line");
   }
 
-  std::string_view line;
-  std::string word;
   std::string previous_word;
+  bool first_word = true;
+  // What is wrong with a word line, or "" when it is sound.
+  auto word_problem = [&](std::string_view line) -> std::string {
+    if (line.empty()) return "an empty word line";
+    for (char c : line) {
+      if (!IsWordChar(c)) return "the word " + Shown(line) + " holds a byte that is not a word character";
+    }
+    if (!first_word && CompareWords(previous_word, line) >= 0) {
+      return "the word " + Shown(line) + " does not come after " + Shown(previous_word);
+    }
+    first_word = false;
+    previous_word.assign(line);
+    return {};
+  };
   // seen[i] == the list's line number: record i's number stood in it
   // already. No clearing between lists, so a long list costs nothing later.
   std::vector<size_t> seen(numbers.size(), 0);
-  size_t k = 0;
-  while (words.ReadLine(&line)) {
-    ++k;
-    if (k % 2 == 1) {
-      if (line.empty()) return Problem(kWordsFileName, k, "an empty word line");
-      for (char c : line) {
-        if (!IsWordChar(c))
-          return Problem(kWordsFileName, k, "the word " + Shown(line) + " holds a byte that is not a word character");
-      }
-      if (k > 1 && CompareWords(previous_word, line) >= 0) {
-        return Problem(kWordsFileName, k, "the word " + Shown(line) + " does not come after " + Shown(previous_word));
-      }
-      word.assign(line);
-      previous_word.swap(word);
-      continue;
+  while (words.Next()) {
+    if (std::string problem = word_problem(words.word()); !problem.empty()) {
+      return Problem(kWordsFileName, words.line() - 1, problem);
     }
+    const std::string_view line = words.numbers();
+    const size_t k = words.line();
     std::string problem;
     ForEachCommaPiece(line, [&](std::string_view number) {
       if (number.empty()) {
@@ -144,7 +146,10 @@ BaseCheck CheckBaseFiles(const std::string& base_directory, Env& env, NumberLine
     if (!problem.empty()) return Problem(kWordsFileName, k, problem);
   }
   words.Close();
-  if (k % 2 == 1) return Problem(kWordsFileName, k, "a word without its number list");
+  if (words.lone_word()) {
+    std::string problem = word_problem(words.word());
+    return Problem(kWordsFileName, words.line(), problem.empty() ? "a word without its number list" : problem);
+  }
   return {};
 }
 

@@ -20,10 +20,10 @@ struct BaseCheck {
 };
 
 // Checks the base in `base_directory`:
-// - fls.txt has an even number of lines; its number lines are decimal
+// - fls.txt holds whole records (base/records.h); its number lines are decimal
 //   numbers without a sign or leading zero, within 32 bits, strictly
 //   increasing down the file (so each is unique);
-// - wrds.txt has an even number of lines; its word lines are non-empty runs
+// - wrds.txt holds whole records; its word lines are non-empty runs
 //   of WordChars, strictly increasing in CompareWords order (sorted and
 //   unique); its number lists have no empty piece and no number twice, and
 //   each number is a number line of fls.txt.

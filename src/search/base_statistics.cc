@@ -1,31 +1,28 @@
 #include "search/base_statistics.h"
 
-#include "base/base_files.h"
-#include "platform/errors.h"
-#include "platform/text_file.h"
+#include "base/records.h"
 
 namespace veskara {
 namespace {
 
-// The label text for one base file, or nothing when it is missing or will
-// not open. Read errors after the open go to the caller.
-std::optional<std::string> CountRecords(Env& env, const std::string& path, const char* suffix) {
-  if (!FileExists(path, env)) return std::nullopt;
-  std::unique_ptr<ReadableFile> file;
-  try {
-    file = env.OpenForReading(path);
-  } catch (const IoError&) {
+// The records of one base file, or nothing with *fault saying why.
+std::optional<size_t> Count(const std::string& base_directory, std::string_view name, Env& env,
+                            std::optional<BaseFileFault>& fault) {
+  BaseFileFault why;
+  std::unique_ptr<ReadableFile> file = OpenBaseFile(base_directory, name, env, &why);
+  if (!file) {
+    fault = std::move(why);
     return std::nullopt;
   }
-  return std::to_string(CountLines(std::move(file)) / 2) + suffix;
+  return CountRecords(std::move(file));
 }
 
 }  // namespace
 
 BaseStatistics CountBase(const std::string& base_directory, Env& env) {
   BaseStatistics stats;
-  stats.files_label = CountRecords(env, FilesFilePath(base_directory), " files in the base");
-  if (stats.files_label) stats.words_label = CountRecords(env, WordsFilePath(base_directory), " words in the base");
+  stats.files = Count(base_directory, kFilesFileName, env, stats.fault);
+  if (stats.files) stats.words = Count(base_directory, kWordsFileName, env, stats.fault);
   return stats;
 }
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "base/base_files.h"
-#include "platform/line_scanner.h"
+#include "base/records.h"
 #include "platform/strings.h"
 
 namespace veskara {
@@ -166,27 +166,17 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
   for (std::string_view n : wanted) pending.emplace(n, true);
   size_t left = pending.size();
 
-  LineScanner scanner(env, FilesFilePath(base_directory));
-  std::string scratch;
-  std::string path_scratch;
-  std::string_view path_line;
-  std::string_view raw;
-  bool odd = true;
+  FileRecordScanner records(env, FilesFilePath(base_directory));
   // Once every number has its record, later records cannot change a row.
-  while (left > 0 && scanner.Next(&raw)) {
-    if (odd) {
-      path_line = raw;  // stays valid while the number line is read
-    } else {
-      auto it = pending.find(LineText(raw, scratch));
-      if (it != pending.end() && it->second) {
-        it->second = false;
-        --left;
-        found.emplace(it->first, RowOfPathLine(env, LineText(path_line, path_scratch)));
-      }
+  while (left > 0 && records.Next()) {
+    auto it = pending.find(records.number());
+    if (it != pending.end() && it->second) {
+      it->second = false;
+      --left;
+      found.emplace(it->first, RowOfPathLine(env, records.path()));
     }
-    odd = !odd;
   }
-  scanner.Close();
+  records.Close();
 
   std::vector<std::string> rows;
   rows.reserve(wanted.size());
@@ -205,26 +195,17 @@ std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
   rows.reserve(wanted.left());  // a wanted number gives a row at most
   ShownRows shown(rows, wanted.left());
 
-  LineScanner scanner(env, FilesFilePath(base_directory));
-  std::string scratch;
-  std::string path_scratch;
-  std::string_view path_line;
-  std::string_view raw;
-  bool odd = true;
-  while (wanted.left() > 0 && scanner.Next(&raw)) {
-    if (odd) {
-      path_line = raw;  // stays valid while the number line is read
-    } else if (wanted.Take(LineText(raw, scratch))) {
-      // Two records may name one file; it is listed once.
-      std::string row = RowOfPathLine(env, LineText(path_line, path_scratch));
-      if (shown.IsNew(row)) {
-        rows.push_back(std::move(row));
-        shown.Added();
-      }
+  FileRecordScanner records(env, FilesFilePath(base_directory));
+  while (wanted.left() > 0 && records.Next()) {
+    if (!wanted.Take(records.number())) continue;
+    // Two records may name one file; it is listed once.
+    std::string row = RowOfPathLine(env, records.path());
+    if (shown.IsNew(row)) {
+      rows.push_back(std::move(row));
+      shown.Added();
     }
-    odd = !odd;
   }
-  scanner.Close();
+  records.Close();
   return rows;
 }
 

@@ -1,5 +1,7 @@
 #include "search/remembered_lists.h"
 
+#include <algorithm>
+
 #include "base/base.h"
 #include "base/remembered.h"
 
@@ -16,6 +18,17 @@ std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env) 
     }
   }
   return rows;
+}
+
+size_t FilesUnder(const std::vector<FolderRow>& folders) {
+  size_t files = 0;
+  for (const FolderRow& folder : folders) {
+    const bool inside = std::any_of(folders.begin(), folders.end(), [&](const FolderRow& other) {
+      return other.path != folder.path && IsAtOrUnder(folder.path, other.path);
+    });
+    if (!inside) files += folder.files;
+  }
+  return files;
 }
 
 std::vector<UnreadRow> ListUnread(const std::string& base_directory, Env& env) {

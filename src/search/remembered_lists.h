@@ -23,6 +23,10 @@ struct FolderRow {
 // LoadRemembered does.
 std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env);
 
+// How many files of the base lie under `folders` (rows of ListFolders)
+// together: a folder inside another one of them adds none of its own.
+size_t FilesUnder(const std::vector<FolderRow>& folders);
+
 struct UnreadRow {
   std::string path;
   std::string reason;

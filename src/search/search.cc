@@ -8,10 +8,7 @@
 #include "base/base_files.h"
 #include "base/word_chars.h"
 #include "platform/cp1251.h"
-#include "platform/errors.h"
-#include "platform/paths.h"
 #include "platform/strings.h"
-#include "platform/text_file.h"
 #include "search/number_ids.h"
 #include "search/word_matches.h"
 
@@ -172,6 +169,8 @@ bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches
 
 }  // namespace
 
+std::string EncodeQuery(std::string_view typed) { return EncodeCp1251(typed, ' '); }
+
 std::vector<std::string> ParseQuery(std::string_view query) {
   std::vector<std::string> words;
   std::string current;
@@ -231,16 +230,9 @@ SearchOutcome RunSearch(const std::string& base_directory, std::string_view quer
     if (it == distinct.end()) distinct.push_back(w);
   }
 
-  std::string path = WordsFilePath(base_directory);
-  if (!FileExists(path, env)) {
-    return Failure(MissingBaseFileText(base_directory, kWordsFileName));
-  }
-  std::unique_ptr<ReadableFile> file;
-  try {
-    file = env.OpenForReading(path);
-  } catch (const IoError&) {
-    return Failure(CannotOpenBaseFileText(kWordsFileName));
-  }
+  BaseFileFault fault;
+  std::unique_ptr<ReadableFile> file = OpenBaseFile(base_directory, kWordsFileName, env, &fault);
+  if (!file) return Failure(BaseFileFaultText(base_directory, fault));
   WordMatches matches = CollectWordMatches(std::move(file), distinct, options.fold_yo);
 
   SearchOutcome outcome;

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/messages.h"
 #include "platform/env.h"
-#include "search/messages.h"
 
 namespace veskara {
 
@@ -51,6 +51,11 @@ inline char FoldYo(char c) { return c == '\xA8' ? '\xC5' : c; }
 // True when `word` begins with `prefix`, both upper-cased Windows-1251,
 // with Ё and Е as one letter when `fold_yo`.
 bool WordBeginsWith(std::string_view word, std::string_view prefix, bool fold_yo);
+
+// The query a person typed, in UTF-8, as the search takes it: in
+// Windows-1251, a character without a form (and each byte of a malformed
+// sequence) becoming a blank, which separates words as in document text.
+std::string EncodeQuery(std::string_view typed);
 
 // The query words: trimmed, upper-cased (Windows-1251), split at every byte
 // outside WordChars, empty pieces dropped.

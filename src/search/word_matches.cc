@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/records.h"
 #include "platform/line_scanner.h"
 #include "search/search.h"
 
@@ -41,36 +42,27 @@ WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::ve
   for (char c : first_bytes) may_match[static_cast<unsigned char>(c)] = true;
   may_match[static_cast<unsigned char>('\r')] = true;
 
-  LineScanner scanner(std::move(file));
+  WordRecordScanner records(std::move(file));
   FirstBytes first(first_bytes);
   std::string scratch;
-  std::string word_scratch;
   std::vector<size_t> matched;
-  std::string_view word_line;
-  std::string_view raw;
-  bool odd = true;
   for (;;) {
-    // Between records of interest, lines are skipped in bulk; their count
-    // keeps the odd/even rule.
-    if (matched.empty() && scanner.SkipLines(first) % 2 == 1) odd = !odd;
-    if (!scanner.Next(&raw)) break;
-    if (odd) {
-      if (!raw.empty() && may_match[static_cast<unsigned char>(raw[0])]) {
-        for (size_t w = 0; w < words.size(); ++w) {
-          const bool starts =
-              fold_yo ? LineStartsWithFolded(raw, words[w], scratch) : LineStartsWith(raw, words[w], scratch);
-          if (starts) matched.push_back(w);
-        }
-        word_line = raw;  // stays valid while the next line is read
-      }
-    } else if (!matched.empty()) {
-      uint32_t index = matches.Add(LineText(word_line, word_scratch), LineText(raw, scratch));
-      for (size_t w : matched) matches.Assign(w, index);
-      matched.clear();
+    // Between records of interest, records are skipped in bulk.
+    records.SkipRecordsNotOpeningWith(first);
+    if (!records.Next()) break;
+    const std::string_view raw = records.raw_word();
+    if (raw.empty() || !may_match[static_cast<unsigned char>(raw[0])]) continue;
+    for (size_t w = 0; w < words.size(); ++w) {
+      const bool starts =
+          fold_yo ? LineStartsWithFolded(raw, words[w], scratch) : LineStartsWith(raw, words[w], scratch);
+      if (starts) matched.push_back(w);
     }
-    odd = !odd;
+    if (matched.empty()) continue;
+    const uint32_t index = matches.Add(records.word(), records.numbers());
+    for (size_t w : matched) matches.Assign(w, index);
+    matched.clear();
   }
-  scanner.Close();
+  records.Close();
   return matches;
 }
 

@@ -46,7 +46,8 @@ class WordMatches {
 };
 
 // Reads `file` (wrds.txt) once. A record belongs to word w when its word line
-// (an odd line) begins with the bytes of w and a number line follows it.
+// begins with the bytes of w (a last word line without its number line makes
+// no record).
 // With `fold_yo`, the words hold no Ё (FoldYo) and a line's Ё counts as Е.
 // Throws IoError when reading fails.
 WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words,

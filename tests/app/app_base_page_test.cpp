@@ -19,18 +19,10 @@ namespace veskara::testing {
 
 namespace {
 
-bool WaitForScan(FormUnderTest& form) {
-  if (!form.Scanning()) return true;
-  QSignalSpy finished(form.window.get(), &TmForm::scanFinished);
-  // Returns at the signal; the limit only ends a scan that hangs.
-  return finished.wait(240000);
-}
-
 // A window over a base in a temporary folder, its Base page shown.
-struct BaseFixture {
+struct BaseFixture : BaseWindow {
   BaseFixture()
-      : form(ShowForm(desktop, dir.path())),
-        page(Named<BasePage>(*form->window, "TabSheetBase")),
+      : page(Named<BasePage>(*Show()->window, "TabSheetBase")),
         folders(Named<QTableView>(*page, "FolderTable")),
         unread(Named<QTableView>(*page, "UnreadTable")),
         summary(Named<QLabel>(*page, "LabSummary")) {
@@ -59,9 +51,6 @@ struct BaseFixture {
     return rows;
   }
 
-  TempDir dir;
-  RecordingDesktop desktop;
-  std::unique_ptr<FormUnderTest> form;
   BasePage* page;
   QTableView* folders;
   QTableView* unread;
@@ -91,9 +80,7 @@ class BasePageTest : public QObject {
     BaseFixture f;
     for (int i = 0; i < 19; ++i) WriteFile(f.dir / ((i < 10 ? "ten/" : "nine/") + std::to_string(i) + ".htm"), "x");
     QVERIFY(f.Add("ten"));
-    f.form->DirEdit->setText(QString::fromStdString(f.dir / "nine"));  // the search page's "Add to base"
-    QTest::mouseClick(f.form->btnScan, Qt::LeftButton);
-    QVERIFY(WaitForScan(*f.form));
+    QVERIFY(AddToBase(*f.form, f.dir / "nine"));  // the search page's "Add to base"
     QCOMPARE(f.desktop.picker_started_at, std::vector<QString>{QDir::homePath()});
     QCOMPARE(f.FolderRows(), (QStringList{"ten 10", "nine 9"}));  // the order first added
     const QRegularExpression iso(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d[+-]\d\d:\d\d$)");

@@ -15,8 +15,7 @@ namespace veskara::testing {
 namespace {
 
 // Two pages and a PDF document, all holding words that begin with PLAN.
-struct PlantBase {
-  TempDir dir;
+struct PlantBase : BaseWindow {
   std::string guide = dir / "docs/guide.htm";
   std::string notes = dir / "docs/notes.htm";
   std::string report = dir / "docs/report.pdf";
@@ -30,8 +29,8 @@ struct PlantBase {
               "<p>Planted by &laquo;Plan&raquo;</p>\n");
     WriteFile(notes, "Notes without the word.\nplans\n");
     WriteFile(report, MakePdfPages({{"Annual report"}, {"planning ahead", "nothing"}, {"Plans for spring"}}));
-    WriteFile(dir / "wrds.txt", CrLf({"PLAN", "0,1,2", "PLANS", "1,2", "PLANT", "0", "SPRING", "0,2", "WATER", "0"}));
-    WriteFile(dir / "fls.txt", CrLf({guide, "0", notes, "1", report, "2"}));
+    WriteBase(dir, {"PLAN", "0,1,2", "PLANS", "1,2", "PLANT", "0", "SPRING", "0,2", "WATER", "0"},
+              {guide, "0", notes, "1", report, "2"});
   }
 };
 
@@ -101,8 +100,7 @@ class PreviewTest : public QObject {
     QFETCH(QStringList, lines);
     QFETCH(QString, status);
     PlantBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, query);
     form->ListBox1->actions()[0]->trigger();
     PreviewWindow* preview = PreviewOf(*form, row);
@@ -113,15 +111,14 @@ class PreviewTest : public QObject {
     QCOMPARE(MarkedRows(*table), lines);
     QCOMPARE(table->model()->headerData(0, Qt::Horizontal).toString(), row == 2 ? QString("Page") : QString("Line"));
     QCOMPARE(Named<QLabel>(*preview, "PreviewStatus")->text(), status);
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   // The preview marks the words of the search that found the file, whatever
   // the query field holds by then; the main window stays usable.
   void previewFollowsTheSearchShown() {
     PlantBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "spring");
     ClickRow(form->ListBox1, 0);
     form->Edit1->setText("water");
@@ -136,20 +133,19 @@ class PreviewTest : public QObject {
 
   void openAndEscape() {
     PlantBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "plant");
     ClickRow(form->ListBox1, 0);
     PreviewWindow* preview = PreviewOf(*form, 0);
     QVERIFY(preview != nullptr);
     QTest::mouseClick(Named<QPushButton>(*preview, "PreviewOpen"), Qt::LeftButton);
-    QCOMPARE(desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(base.guide))});
+    QCOMPARE(base.desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(QString::fromStdString(base.guide))});
     // The written open's message when the file is gone.
     std::filesystem::remove(base.guide);
     QTest::mouseClick(Named<QPushButton>(*preview, "PreviewOpen"), Qt::LeftButton);
-    QCOMPARE(desktop.messages.size(), size_t{1});
-    QCOMPARE(desktop.messages[0].kind, MessageKind::kWarningBox);
-    QCOMPARE(desktop.messages[0].text, QString("Sorry, can't open selected file."));
+    QCOMPARE(base.desktop.messages.size(), size_t{1});
+    QCOMPARE(base.desktop.messages[0].kind, MessageKind::kWarningBox);
+    QCOMPARE(base.desktop.messages[0].text, QString("Sorry, can't open selected file."));
     QPointer<PreviewWindow> watched(preview);
     QTest::keyClick(preview, Qt::Key_Escape);
     QVERIFY(!preview->isVisible());
@@ -158,8 +154,7 @@ class PreviewTest : public QObject {
 
   void fileThatCannotBeRead() {
     PlantBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "plans");
     ClickRow(form->ListBox1, 0);
     QCOMPARE(Rows(form->ListBox2).size(), 2);
@@ -172,8 +167,7 @@ class PreviewTest : public QObject {
 
   void noFileSelectedOpensNothing() {
     PlantBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     form->ListBox1->setFocus();
     QTest::keyClick(form->ListBox1, Qt::Key_F3);
     Search(*form, "plan");
@@ -189,8 +183,7 @@ class PreviewTest : public QObject {
     PlantBase base;
     const std::string words = ReadFile(base.dir / "wrds.txt");
     const std::string files = ReadFile(base.dir / "fls.txt");
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "plan");
     form->ListBox1->actions()[0]->trigger();
     std::vector<std::string> before;

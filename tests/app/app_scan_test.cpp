@@ -30,13 +30,6 @@ void WriteTree(const TempDir& dir, int pages) {
   WriteFile(dir / "docs/a.htm", "<html><b>Hello</b> World</html>");
 }
 
-bool WaitForScan(FormUnderTest& form) {
-  if (!form.Scanning()) return true;
-  QSignalSpy finished(form.window.get(), &TmForm::scanFinished);
-  // Returns at the signal; the limit only ends a scan that hangs.
-  return finished.wait(240000);
-}
-
 }  // namespace
 
 class ScanTest : public QObject {
@@ -70,8 +63,7 @@ class ScanTest : public QObject {
     connect(form->ScanProgress, &QProgressBar::valueChanged, this,
             [&] { progress.append(form->ScanProgress->format()); });
 
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    PressAddToBase(*form, dir / "docs");
     QVERIFY(!form->btnScan->isEnabled());  // for the whole scan
     QVERIFY(form->Scanning());
     QVERIFY(WaitForScan(*form));
@@ -129,16 +121,13 @@ class ScanTest : public QObject {
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
     auto* message_panel = Named<QLabel>(*form->window, "StatusPanel1");
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
-    QVERIFY(WaitForScan(*form));
+    QVERIFY(AddToBase(*form, dir / "docs"));
     QCOMPARE(form->PanelText(1), QString("Done!..."));
     QCOMPARE(message_panel->toolTip(), QString::fromStdString("1 file could not be read:\n" + dir / "docs/broken.pdf") +
                                            " \u2014 not a PDF document, or damaged beyond repair");
 
     const std::string files = ReadFile(dir / "fls.txt");
-    form->DirEdit->setText(QString::fromStdString(dir / "gone"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    PressAddToBase(*form, dir / "gone");
     QVERIFY(!form->Scanning());
     QVERIFY(form->btnScan->isEnabled());
     QCOMPARE(desktop.messages.size(), size_t{1});
@@ -157,8 +146,7 @@ class ScanTest : public QObject {
     std::unique_ptr<Scan> other =
         Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs", Env::Default()), other_state, Env::Default());
 
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    PressAddToBase(*form, dir / "docs");
     QVERIFY(!form->Scanning());
     QVERIFY(form->btnScan->isEnabled());
     QCOMPARE(desktop.messages.size(), size_t{1});
@@ -171,12 +159,10 @@ class ScanTest : public QObject {
   void aBaseThatDoesNotLoadEnablesTheButtonAgain() {
     TempDir dir;
     WriteTree(dir, 1);
-    WriteFile(dir / "wrds.txt", CrLf({"A", "0"}));
-    WriteFile(dir / "fls.txt", CrLf({"/x.htm", "abc"}));
+    WriteBase(dir, {"A", "0"}, {"/x.htm", "abc"});
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    PressAddToBase(*form, dir / "docs");
     QVERIFY(!form->Scanning());
     QVERIFY(form->btnScan->isEnabled());
     QCOMPARE(desktop.messages.size(), size_t{1});
@@ -187,17 +173,14 @@ class ScanTest : public QObject {
   void aFailureInTheWorkerIsReportedAndKeepsTheOldBase() {
     TempDir dir;
     WriteTree(dir, 1);
-    const std::string words = CrLf({"OLD", "0"});
-    const std::string files = CrLf({"/old.htm", "0"});
-    WriteFile(dir / "wrds.txt", words);
-    WriteFile(dir / "fls.txt", files);
+    WriteBase(dir, {"OLD", "0"}, {"/old.htm", "0"});
+    const std::string words = ReadFile(dir / "wrds.txt");
+    const std::string files = ReadFile(dir / "fls.txt");
     RecordingDesktop desktop;
     FaultInjectionEnv env;
     auto form = ShowForm(desktop, dir.path(), env);
     env.FailAll(EnvOp::kSync, "", ENOSPC);
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
-    QVERIFY(WaitForScan(*form));
+    QVERIFY(AddToBase(*form, dir / "docs"));
     QVERIFY(form->btnScan->isEnabled());
     QCOMPARE(desktop.messages.size(), size_t{1});
     QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
@@ -216,9 +199,7 @@ class ScanTest : public QObject {
     connect(form->StatusBar, &StatusPanels::panelTextChanged, this, [](int, const QString& text) {
       if (text == "Sorting...") throw std::runtime_error("No room for the status");
     });
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
-    QVERIFY(WaitForScan(*form));
+    QVERIFY(AddToBase(*form, dir / "docs"));
     QVERIFY(form->btnScan->isEnabled());
     QCOMPARE(desktop.messages.size(), size_t{1});
     QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
@@ -229,14 +210,12 @@ class ScanTest : public QObject {
   void closingDuringAScanStopsItAndKeepsTheOldBase() {
     TempDir dir;
     WriteTree(dir, 20);
-    const std::string words = CrLf({"OLD", "0"});
-    const std::string files = CrLf({"/old.htm", "0"});
-    WriteFile(dir / "wrds.txt", words);
-    WriteFile(dir / "fls.txt", files);
+    WriteBase(dir, {"OLD", "0"}, {"/old.htm", "0"});
+    const std::string words = ReadFile(dir / "wrds.txt");
+    const std::string files = ReadFile(dir / "fls.txt");
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    PressAddToBase(*form, dir / "docs");
     // The worker waits for the window to show "Step 1 of 4"; the stop
     // request must release it, or the close would never end.
     QVERIFY(!form->window->close());
@@ -262,8 +241,7 @@ class ScanTest : public QObject {
     std::filesystem::create_directories(dir / ("docs/l" + std::to_string(levels)));
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    form->DirEdit->setText(QString::fromStdString(dir / "docs/l0"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    PressAddToBase(*form, dir / "docs/l0");
     QVERIFY(!form->window->close());
     QVERIFY(WaitForScan(*form));
     QTRY_VERIFY(!form->window->isVisible());
@@ -276,8 +254,7 @@ class ScanTest : public QObject {
     WriteTree(dir, 5);
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
-    form->DirEdit->setText(QString::fromStdString(dir / "docs"));
-    QTest::mouseClick(form->btnScan, Qt::LeftButton);
+    PressAddToBase(*form, dir / "docs");
     form.reset();
     // The lock went with the worker: a new scan of the base may start.
     BaseState state;

@@ -17,8 +17,7 @@ namespace veskara::testing {
 namespace {
 
 // A base of three files; c.pdf is recorded but no longer on the disk.
-struct SampleBase {
-  TempDir dir;
+struct SampleBase : BaseWindow {
   std::string a = dir / "docs/a.htm";
   std::string b = dir / "docs/b.htm";
   std::string c = dir / "docs/c.pdf";
@@ -26,9 +25,8 @@ struct SampleBase {
   SampleBase() {
     WriteFile(a, "<p>apple banana</p>");
     WriteFile(b, "<p>apple apricot</p>");
-    WriteFile(dir / "wrds.txt",
-              CrLf({"APPLE", "0,1", "APRICOT", "1", "BANANA", "0,2", "\xCF\xD0\xC8\xC2\xC5\xD2", "2"}));  // ПРИВЕТ
-    WriteFile(dir / "fls.txt", CrLf({a, "0", b, "1", c, "2"}));
+    WriteBase(dir, {"APPLE", "0,1", "APRICOT", "1", "BANANA", "0,2", "\xCF\xD0\xC8\xC2\xC5\xD2", "2"},  // ПРИВЕТ
+              {a, "0", b, "1", c, "2"});
   }
   QString Path(const std::string& path) const { return QString::fromStdString(path); }
 };
@@ -46,8 +44,7 @@ class SearchTest : public QObject {
  private slots:
   void enterAndButtonRunTheSameSearch() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     form->Edit1->setFocus();
     QTest::keyClicks(form->Edit1, "  ap ");
     QTest::keyClick(form->Edit1, Qt::Key_Return);
@@ -63,13 +60,12 @@ class SearchTest : public QObject {
     QVERIFY(form->ListBox1->selectedItems().isEmpty());
     QCOMPARE(QApplication::focusWidget(), form->Edit1);  // the focus does not move
     QCOMPARE(form->PanelText(1), QString());             // the start hint is replaced
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   void searchFromTheFoundWordsKeepsFocusAndSelectsNothing() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     ClickRow(form->ListBox1, 1);
     QCOMPARE(QApplication::focusWidget(), form->ListBox1);
@@ -88,7 +84,7 @@ class SearchTest : public QObject {
     form->Edit1->setText("banana");
     QTest::keyClick(form->Edit1, Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(Rows(form->ListBox1), (QStringList{"BANANA"}));
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   void rowsOfSearches_data() {
@@ -103,8 +99,7 @@ class SearchTest : public QObject {
     QFETCH(QString, query);
     QFETCH(QStringList, rows);
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, query);
     QCOMPARE(Rows(form->ListBox1), rows);
     QCOMPARE(form->FoundNumberLists().size(), static_cast<size_t>(rows.size()));
@@ -113,8 +108,7 @@ class SearchTest : public QObject {
 
   void nothingFoundClearsTheFoundFiles() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     ClickRow(form->ListBox1, 0);
     QCOMPARE(form->ListBox2->count(), 2);
@@ -124,33 +118,31 @@ class SearchTest : public QObject {
     QCOMPARE(form->ListBox1->count(), 0);
     QCOMPARE(form->ListBox2->count(), 0);
     QCOMPARE(form->PanelText(1), QString("Nothing was found..."));
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   void queryWithoutWordsChangesNothing() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     Search(*form, " *** ");
     QCOMPARE(Rows(form->ListBox1), (QStringList{"APPLE", "APRICOT"}));
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   void failedSearchKeepsTheOldLists() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     ClickRow(form->ListBox1, 0);
     std::filesystem::remove(base.dir / "wrds.txt");
     Search(*form, "banana");
-    QCOMPARE(desktop.messages.size(), size_t{1});
-    QCOMPARE(desktop.messages[0].kind, MessageKind::kPlainDialog);
-    QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
-    QCOMPARE(desktop.messages[0].text, "Database file " + QString::fromStdString(base.dir.path()) +
-                                           "/wrds.txt is not found. You should add to base one or more "
-                                           "directory first.");
+    QCOMPARE(base.desktop.messages.size(), size_t{1});
+    QCOMPARE(base.desktop.messages[0].kind, MessageKind::kPlainDialog);
+    QCOMPARE(base.desktop.messages[0].caption, QString("Veskara"));
+    QCOMPARE(base.desktop.messages[0].text, "Database file " + QString::fromStdString(base.dir.path()) +
+                                                "/wrds.txt is not found. You should add to base one or more "
+                                                "directory first.");
     QCOMPARE(Rows(form->ListBox1), (QStringList{"APPLE", "APRICOT"}));
     QCOMPARE(form->FoundNumberLists(), (std::vector<std::string>{"0,1", "1"}));
     QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.a), base.Path(base.b)}));
@@ -177,8 +169,7 @@ class SearchTest : public QObject {
 
   void choosingByClickListsTheFiles() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     form->Edit1->setFocus();
     ClickRow(form->ListBox1, 0);
@@ -194,8 +185,7 @@ class SearchTest : public QObject {
 
   void choosingByArrowKeys() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "a");
     QCOMPARE(Rows(form->ListBox1), (QStringList{"APPLE", "APRICOT"}));
     ClickRow(form->ListBox1, 0);
@@ -208,16 +198,15 @@ class SearchTest : public QObject {
 
   void failedLookupReachesTheErrorReport() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     ClickRow(form->ListBox1, 0);
     std::filesystem::remove(base.dir / "fls.txt");
     ClickRow(form->ListBox1, 1);
-    QCOMPARE(desktop.messages.size(), size_t{1});
-    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
-    QCOMPARE(desktop.messages[0].caption, QString("Veskara"));
-    QCOMPARE(desktop.messages[0].text, QString("File not found."));
+    QCOMPARE(base.desktop.messages.size(), size_t{1});
+    QCOMPARE(base.desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(base.desktop.messages[0].caption, QString("Veskara"));
+    QCOMPARE(base.desktop.messages[0].text, QString("File not found."));
     QCOMPARE(form->ListBox2->count(), 0);
     // The window goes on: the next search works.
     Search(*form, "banana");
@@ -226,22 +215,20 @@ class SearchTest : public QObject {
 
   void openWithoutARowDoesNothing() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);
     Search(*form, "ap");
     ClickRow(form->ListBox1, 0);
     form->ListBox2->clearSelection();
     QCOMPARE(form->GetSelectedFile(), QString("**nothing**"));
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);
-    QVERIFY(desktop.opened.empty());
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.opened.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   void openHandsTheFileToTheDesktop() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     ClickRow(form->ListBox1, 0);
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);
@@ -251,10 +238,10 @@ class SearchTest : public QObject {
     QTest::mouseDClick(form->ListBox2->viewport(), Qt::LeftButton, {}, second_row);
     form->ListBox2->setFocus();
     QTest::keyClick(form->ListBox2, Qt::Key_Return);
-    QCOMPARE(desktop.opened,
+    QCOMPARE(base.desktop.opened,
              (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.a)), QUrl::fromLocalFile(base.Path(base.b)),
                                 QUrl::fromLocalFile(base.Path(base.b))}));
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   void openFailures_data() {
@@ -267,18 +254,17 @@ class SearchTest : public QObject {
     QFETCH(bool, file_vanished);
     QFETCH(bool, desktop_refuses);
     SampleBase base;
-    RecordingDesktop desktop;
-    desktop.open_succeeds = !desktop_refuses;
-    auto form = ShowForm(desktop, base.dir.path());
+    base.desktop.open_succeeds = !desktop_refuses;
+    FormUnderTest* form = base.Show();
     Search(*form, file_vanished ? "banana" : "apricot");
     ClickRow(form->ListBox1, 0);
     if (file_vanished) form->ListBox2->setCurrentRow(1);  // c.pdf
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);
-    QCOMPARE(desktop.opened.size(), size_t{file_vanished ? 0u : 1u});
-    QCOMPARE(desktop.messages.size(), size_t{1});
-    QCOMPARE(desktop.messages[0].kind, MessageKind::kWarningBox);
-    QCOMPARE(desktop.messages[0].caption, QString("Message"));
-    QCOMPARE(desktop.messages[0].text, QString("Sorry, can't open selected file."));
+    QCOMPARE(base.desktop.opened.size(), size_t{file_vanished ? 0u : 1u});
+    QCOMPARE(base.desktop.messages.size(), size_t{1});
+    QCOMPARE(base.desktop.messages[0].kind, MessageKind::kWarningBox);
+    QCOMPARE(base.desktop.messages[0].caption, QString("Message"));
+    QCOMPARE(base.desktop.messages[0].text, QString("Sorry, can't open selected file."));
     QCOMPARE(form->ListBox2->count(), file_vanished ? 2 : 1);
   }
 
@@ -288,8 +274,7 @@ class SearchTest : public QObject {
     TempDir dir;
     const std::string path = dir / "docs/caf\xE9.htm";  // Latin-1, not UTF-8
     WriteFile(path, "<p>coffee</p>");
-    WriteFile(dir / "wrds.txt", CrLf({"COFFEE", "0"}));
-    WriteFile(dir / "fls.txt", CrLf({path, "0"}));
+    WriteBase(dir, {"COFFEE", "0"}, {path, "0"});
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
     Search(*form, "coffee");
@@ -302,8 +287,7 @@ class SearchTest : public QObject {
 
   void foundFilesMenu() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "apricot");
     ClickRow(form->ListBox1, 0);
     QStringList texts;
@@ -312,7 +296,7 @@ class SearchTest : public QObject {
     // The keys shown in the menu work in the list.
     form->ListBox2->setFocus();
     QTest::keyClick(form->ListBox2, Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(desktop.opened, (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.dir / "docs"))}));
+    QCOMPARE(base.desktop.opened, (std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.dir / "docs"))}));
     QGuiApplication::clipboard()->clear();
     form->ListBox2->actions()[3]->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), base.Path(base.b));
@@ -333,8 +317,7 @@ class SearchTest : public QObject {
     QFETCH(QString, query);
     QFETCH(QStringList, files);
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, query);
     // From the query field: the keys work anywhere on the page.
     form->Edit1->setFocus();
@@ -345,13 +328,12 @@ class SearchTest : public QObject {
     QCOMPARE(form->ListBox2->currentRow(), 0);
     QCOMPARE(form->PanelText(1), QString("Files of all found words: %1").arg(files.size()));
     QCOMPARE(QApplication::focusWidget(), form->ListBox2);
-    QVERIFY(desktop.messages.empty());
+    QVERIFY(base.desktop.messages.empty());
   }
 
   void filesOfAllFoundWordsThenAnEntryAsWritten() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     // Before any search there is nothing to list.
     form->ListBox1->actions()[0]->trigger();
     QCOMPARE(form->ListBox2->count(), 0);
@@ -370,20 +352,19 @@ class SearchTest : public QObject {
     form->ListBox1->actions()[0]->trigger();
     form->ListBox2->setCurrentRow(1);
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);
-    QCOMPARE(desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.b))});
+    QCOMPARE(base.desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.b))});
   }
 
   void filesOfAllFoundWordsWithoutFilesFile() {
     SampleBase base;
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "ap");
     ClickRow(form->ListBox1, 0);
     std::filesystem::remove(base.dir / "fls.txt");
     form->ListBox1->actions()[0]->trigger();
-    QCOMPARE(desktop.messages.size(), size_t{1});
-    QCOMPARE(desktop.messages[0].kind, MessageKind::kErrorReport);
-    QCOMPARE(desktop.messages[0].text, QString("File not found."));
+    QCOMPARE(base.desktop.messages.size(), size_t{1});
+    QCOMPARE(base.desktop.messages[0].kind, MessageKind::kErrorReport);
+    QCOMPARE(base.desktop.messages[0].text, QString("File not found."));
     QCOMPARE(form->ListBox2->count(), 0);
   }
 
@@ -391,8 +372,7 @@ class SearchTest : public QObject {
   // remembered by the next window.
   void foldYoIsRememberedBetweenRuns() {
     TempDir dir;
-    WriteFile(dir / "wrds.txt", CrLf({"\xC5\xC6", "0", "\xA8\xC6\xC8\xCA", "1"}));  // ЕЖ, ЁЖИК
-    WriteFile(dir / "fls.txt", CrLf({"/e.htm", "0", "/yo.htm", "1"}));
+    WriteBase(dir, {"\xC5\xC6", "0", "\xA8\xC6\xC8\xCA", "1"}, {"/e.htm", "0", "/yo.htm", "1"});  // ЕЖ, ЁЖИК
     RecordingDesktop desktop;
     {
       auto form = ShowForm(desktop, dir.path());
@@ -422,8 +402,7 @@ class SearchTest : public QObject {
     const std::string long_path = base.dir / (std::string(120, 'n') + ".htm");
     WriteFile(long_path, "x");
     WriteFile(base.dir / "fls.txt", CrLf({base.a, "0", long_path, "1"}));
-    RecordingDesktop desktop;
-    auto form = ShowForm(desktop, base.dir.path());
+    FormUnderTest* form = base.Show();
     Search(*form, "apple");
     ClickRow(form->ListBox1, 0);
     QCOMPARE(form->ListBox2->count(), 2);

@@ -9,12 +9,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QString>
 #include <QTabWidget>
 #include <QTest>
 #include <QUrl>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -155,6 +157,48 @@ inline std::unique_ptr<FormUnderTest> ShowForm(RecordingDesktop& desktop, const 
   if (!QTest::qWaitForWindowActive(form->window.get())) qWarning("the window did not become active");
   return form;
 }
+
+// Returns once the window's scan, if one runs, has ended (at its signal;
+// the limit only ends a scan that hangs); false when it did not end.
+inline bool WaitForScan(FormUnderTest& form) {
+  if (!form.Scanning()) return true;
+  QSignalSpy finished(form.window.get(), &TmForm::scanFinished);
+  return finished.wait(240000);
+}
+
+// Types `folder` into the search page's folder field and presses "Add to
+// base".
+inline void PressAddToBase(FormUnderTest& form, const std::string& folder) {
+  form.DirEdit->setText(QString::fromStdString(folder));
+  QTest::mouseClick(form.btnScan, Qt::LeftButton);
+}
+
+// The same, then waits for the scan to end; false when it does not.
+inline bool AddToBase(FormUnderTest& form, const std::string& folder) {
+  PressAddToBase(form, folder);
+  return WaitForScan(form);
+}
+
+// A base written by hand in `dir`: wrds.txt and fls.txt from their lines.
+inline void WriteBase(const TempDir& dir, std::initializer_list<std::string> words,
+                      std::initializer_list<std::string> files) {
+  WriteFile(dir / "wrds.txt", CrLf(words));
+  WriteFile(dir / "fls.txt", CrLf(files));
+}
+
+// A window over a base in a temporary folder, and the desktop it reports
+// to. A fixture writes its documents and base into `dir`, then Show() makes
+// the window, which reads them as it opens.
+struct BaseWindow {
+  FormUnderTest* Show(Env& env = Env::Default()) {
+    form = ShowForm(desktop, dir.path(), env);
+    return form.get();
+  }
+
+  TempDir dir;
+  RecordingDesktop desktop;
+  std::unique_ptr<FormUnderTest> form;
+};
 
 inline QStringList Rows(const QListWidget* list) {
   QStringList rows;

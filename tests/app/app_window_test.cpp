@@ -347,8 +347,7 @@ class WindowTest : public QObject {
     QFETCH(bool, design_size);
     AppFont font(points);
     TempDir dir;
-    WriteFile(dir / "fls.txt", CrLf({"/x.htm", "0"}));
-    WriteFile(dir / "wrds.txt", CrLf({"A", "0"}));
+    WriteBase(dir, {"A", "0"}, {"/x.htm", "0"});
     RecordingDesktop desktop;
     auto form = ShowForm(desktop, dir.path());
     TmForm& window = *form->window;

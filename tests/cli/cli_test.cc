@@ -16,26 +16,21 @@
 namespace veskara {
 namespace {
 
+using testing::CliOutcome;
 using testing::CrLf;
 using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-struct CliRun {
-  int code;
-  std::string out;
-  std::string err;
-};
-
 class CliTest : public ::testing::Test {
  protected:
-  CliRun Cli(const std::vector<std::string>& args, const std::string& program = VESKARA_CLI_PATH) {
-    testing::CliOutcome run = testing::RunCli(scratch_.path(), args, program);
+  CliOutcome Cli(const std::vector<std::string>& args, const std::string& program = VESKARA_CLI_PATH) {
+    CliOutcome run = testing::RunCli(scratch_.path(), args, program);
     EXPECT_NE(run.exit_code, -1) << program << " did not exit normally";
-    return {run.exit_code, run.out, run.err};
+    return run;
   }
   // veskara-cli --base <base> args...
-  CliRun OnBase(std::vector<std::string> args) {
+  CliOutcome OnBase(std::vector<std::string> args) {
     args.insert(args.begin(), {"--base", base_.path()});
     return Cli(args);
   }
@@ -54,13 +49,13 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, SearchPrintsEntriesWithTheirNumbers) {
   // ДОМ and ДОЖДЬ in Windows-1251.
   Words(CrLf({"CAT", "0,1", "COW", "1", "DOG", "0", "\xC4\xCE\xC6\xC4\xDC", "2", "\xC4\xCE\xCC", "1"}));
-  CliRun run = OnBase({"search", "c", "dog"});
-  EXPECT_EQ(run.code, 0);
+  CliOutcome run = OnBase({"search", "c", "dog"});
+  EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "CAT ... DOG\t0\n");
   EXPECT_EQ(run.err, "");
   // The UTF-8 query is encoded to Windows-1251 and the words decoded back.
   run = OnBase({"search", "до"});
-  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "ДОЖДЬ\t2\nДОМ\t1\n");
   // A character without a Windows-1251 form separates words.
   run = OnBase({"search", "c☃d"});
@@ -81,16 +76,16 @@ TEST_F(CliTest, SearchExitCodes) {
   for (const Case& c : cases) {
     std::vector<std::string> args{"search"};
     args.insert(args.end(), c.query.begin(), c.query.end());
-    CliRun run = OnBase(args);
-    EXPECT_EQ(run.code, c.code) << c.query[0];
+    CliOutcome run = OnBase(args);
+    EXPECT_EQ(run.exit_code, c.code) << c.query[0];
     EXPECT_EQ(run.err, c.err) << c.query[0];
     EXPECT_EQ(run.out, "");
   }
 }
 
 TEST_F(CliTest, SearchWithoutBaseSaysWhereItLooked) {
-  CliRun run = OnBase({"search", "cat"});
-  EXPECT_EQ(run.code, 2);
+  CliOutcome run = OnBase({"search", "cat"});
+  EXPECT_EQ(run.exit_code, 2);
   EXPECT_EQ(run.err, Missing("wrds.txt"));
   EXPECT_EQ(run.out, "");
 }
@@ -103,13 +98,13 @@ TEST_F(CliTest, TooManyEntriesAreReportedOnceAndShown) {
   for (const std::string& l : lines) bytes += l + "\r\n";
   Words(bytes);
   Files(CrLf({"/d/a.htm", "1"}));
-  CliRun run = OnBase({"search", "a", "b", "b"});
-  EXPECT_EQ(run.code, 0);
+  CliOutcome run = OnBase({"search", "a", "b", "b"});
+  EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "Too many words found! Please define more exact search criteria!\n");
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 501);
   // find: the files of the entries kept, then the same message.
   run = OnBase({"find", "a", "b", "b"});
-  EXPECT_EQ(run.code, 0);
+  EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "/d/a.htm\n");
   EXPECT_EQ(run.err, "Too many words found! Please define more exact search criteria!\n");
   // In one stream, such as a terminal, the message follows the paths.
@@ -139,15 +134,15 @@ TEST_F(CliTest, FindListsTheFilesOfAllEntriesInBaseOrder) {
   for (const auto& c : cases) {
     std::vector<std::string> args{"find"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const CliRun run = OnBase(args);
-    EXPECT_EQ(run.code, c.code) << c.args.back();
+    const CliOutcome run = OnBase(args);
+    EXPECT_EQ(run.exit_code, c.code) << c.args.back();
     EXPECT_EQ(run.out, c.out) << c.args.back();
     EXPECT_EQ(run.err, c.err) << c.args.back();
   }
   // Words whose numbers have no record in fls.txt.
   Files(CrLf({"/d/z.htm", "9"}));
-  const CliRun none = OnBase({"find", "cat"});
-  EXPECT_EQ(none.code, 1);
+  const CliOutcome none = OnBase({"find", "cat"});
+  EXPECT_EQ(none.exit_code, 1);
   EXPECT_EQ(none.out, "");
   EXPECT_EQ(none.err, "No file of the base has the numbers of the found words\n");
 }
@@ -193,8 +188,8 @@ TEST_F(CliTest, ShowPrintsTheMatchingLines) {
   for (const auto& c : cases) {
     std::vector<std::string> args{"show"};
     args.insert(args.end(), c.args.begin(), c.args.end());
-    const CliRun run = OnBase(args);
-    EXPECT_EQ(run.code, c.code) << c.args[c.args.size() - 1];
+    const CliOutcome run = OnBase(args);
+    EXPECT_EQ(run.exit_code, c.code) << c.args[c.args.size() - 1];
     EXPECT_EQ(run.out, c.out) << c.args[c.args.size() - 1];
     EXPECT_EQ(run.err, c.err) << c.args[c.args.size() - 1];
   }
@@ -205,8 +200,8 @@ TEST_F(CliTest, ShowLeavesTheBaseAlone) {
   TempDir docs;
   WriteFile(docs / "page.htm", "words");
   WriteFile(base_ / "wrds.txt.new", "CA");
-  const CliRun run = OnBase({"show", docs / "page.htm", "words"});
-  EXPECT_EQ(run.code, 0) << run.err;
+  const CliOutcome run = OnBase({"show", docs / "page.htm", "words"});
+  EXPECT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(run.out, "1:words\n");
   EXPECT_TRUE(std::filesystem::exists(base_ / "wrds.txt.new"));
 }
@@ -228,16 +223,16 @@ TEST_F(CliTest, FilesListsPathsInListOrder) {
       {",3,,5,", 2, "", "veskara-cli: '' in NUMBERLIST is not a valid integer value\n"},
   };
   for (const auto& c : cases) {
-    const CliRun run = OnBase({"files", c.list});
-    EXPECT_EQ(run.code, c.code) << c.list;
+    const CliOutcome run = OnBase({"files", c.list});
+    EXPECT_EQ(run.exit_code, c.code) << c.list;
     EXPECT_EQ(run.out, c.out) << c.list;
     EXPECT_EQ(run.err, c.err) << c.list;
   }
 }
 
 TEST_F(CliTest, FilesWithoutFilesFileFails) {
-  CliRun run = OnBase({"files", "1"});
-  EXPECT_EQ(run.code, 2);
+  CliOutcome run = OnBase({"files", "1"});
+  EXPECT_EQ(run.exit_code, 2);
   EXPECT_EQ(run.err, "veskara-cli: File not found.\n");
 }
 
@@ -266,8 +261,8 @@ TEST_F(CliTest, BaseFilesThatAreNoPlainFiles) {
         ASSERT_EQ(mkfifo((base_ / name).c_str(), 0644), 0);
       }
     }
-    CliRun run = OnBase(c.args);
-    EXPECT_EQ(run.code, c.code) << c.kind << " " << c.args[0];
+    CliOutcome run = OnBase(c.args);
+    EXPECT_EQ(run.exit_code, c.code) << c.kind << " " << c.args[0];
     EXPECT_EQ(run.out, c.out) << c.kind << " " << c.args[0];
     EXPECT_EQ(run.err, c.err) << c.kind << " " << c.args[0];
   }
@@ -292,14 +287,14 @@ TEST_F(CliTest, BaseFilesWithoutReadPermission) {
     args.insert(args.begin(), prefix.begin() + 1, prefix.end());
     return Cli(args, prefix[0]);
   };
-  CliRun search = run({"search", "cat"});
-  EXPECT_EQ(search.code, 2);
+  CliOutcome search = run({"search", "cat"});
+  EXPECT_EQ(search.exit_code, 2);
   EXPECT_EQ(search.err, "Can't open file wrds.txt\n");
-  CliRun files = run({"files", "0"});
-  EXPECT_EQ(files.code, 2);
+  CliOutcome files = run({"files", "0"});
+  EXPECT_EQ(files.exit_code, 2);
   EXPECT_EQ(files.err, "veskara-cli: File access denied.\n");
-  CliRun stats = run({"stats"});
-  EXPECT_EQ(stats.code, 2);
+  CliOutcome stats = run({"stats"});
+  EXPECT_EQ(stats.exit_code, 2);
   EXPECT_EQ(stats.err, "Can't open file fls.txt\n");
   EXPECT_EQ(stats.out, "");
 }
@@ -319,15 +314,15 @@ TEST_F(CliTest, ReadOnlyBaseWithALeftoverOfACrashedScan) {
     args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", VESKARA_CLI_PATH});
     return Cli(args, "/usr/bin/setpriv");
   };
-  CliRun search = run({"search", "cat"});
-  EXPECT_EQ(search.code, 0) << search.err;
+  CliOutcome search = run({"search", "cat"});
+  EXPECT_EQ(search.exit_code, 0) << search.err;
   EXPECT_EQ(search.out, "CAT\t0\n");
   EXPECT_NE(search.err.find("File access denied"), std::string::npos) << search.err;
-  CliRun files = run({"files", "0"});
-  EXPECT_EQ(files.code, 0) << files.err;
+  CliOutcome files = run({"files", "0"});
+  EXPECT_EQ(files.exit_code, 0) << files.err;
   EXPECT_EQ(files.out, "/d/a.htm\n");
-  CliRun stats = run({"stats"});
-  EXPECT_EQ(stats.code, 0) << stats.err;
+  CliOutcome stats = run({"stats"});
+  EXPECT_EQ(stats.exit_code, 0) << stats.err;
   EXPECT_EQ(stats.out, "1 files in the base\n1 words in the base\nbase folder: " + base_.path() + "\n");
   EXPECT_TRUE(std::filesystem::exists(base_ / "wrds.txt.new"));
 }
@@ -354,9 +349,9 @@ TEST_F(CliTest, StatsCountsOrNamesTheMissingFile) {
     std::filesystem::remove(base_ / "wrds.txt");
     if (c.files) Files(*c.files);
     if (c.words) Words(*c.words);
-    CliRun run = OnBase({"stats"});
+    CliOutcome run = OnBase({"stats"});
     const std::string which = std::string(c.files ? "fls.txt" : "-") + " " + (c.words ? "wrds.txt" : "-");
-    EXPECT_EQ(run.code, c.code) << which;
+    EXPECT_EQ(run.exit_code, c.code) << which;
     EXPECT_EQ(run.out, c.out.empty() ? c.out : c.out + "base folder: " + base_.path() + "\n") << which;
     EXPECT_EQ(run.err, c.err) << which;
   }
@@ -390,9 +385,9 @@ TEST_F(CliTest, UsageErrors) {
       {{"--base=", "stats"}, "--base needs DIR"},
   };
   for (const Case& c : cases) {
-    CliRun run = Cli(c.args);
+    CliOutcome run = Cli(c.args);
     const std::string first_line = run.err.substr(0, run.err.find('\n') + 1);
-    EXPECT_EQ(run.code, 2) << c.problem;
+    EXPECT_EQ(run.exit_code, 2) << c.problem;
     EXPECT_EQ(first_line, "veskara-cli: " + c.problem + "\n");
     EXPECT_TRUE(run.err.substr(first_line.size()).starts_with("usage: veskara-cli")) << run.err;
     EXPECT_EQ(run.out, "");
@@ -400,15 +395,15 @@ TEST_F(CliTest, UsageErrors) {
 }
 
 TEST_F(CliTest, HelpAndVersion) {
-  CliRun help = Cli({"--help", "frob"});
-  EXPECT_EQ(help.code, 0);
+  CliOutcome help = Cli({"--help", "frob"});
+  EXPECT_EQ(help.exit_code, 0);
   EXPECT_EQ(help.err, "");
   EXPECT_TRUE(help.out.starts_with("usage: veskara-cli [--base DIR] add [--jobs N] DIRECTORY\n")) << help.out;
   EXPECT_NE(help.out.find("\nExit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n\n"
                           "The base folder: "),
             std::string::npos);
-  CliRun version = Cli({"--version"});
-  EXPECT_EQ(version.code, 0);
+  CliOutcome version = Cli({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
   EXPECT_EQ(version.out, "veskara-cli 1.0\n");
 }
 
@@ -422,8 +417,8 @@ TEST_F(CliTest, OptionsAndOperands) {
            {"--base", base + "//", "--", "search", "cat", "dog"},
            {"--base", base, "search", "-cat", "--", "dog"},
        }) {
-    CliRun run = Cli(args);
-    EXPECT_EQ(run.code, 0) << args[0] << " " << args[2] << run.err;
+    CliOutcome run = Cli(args);
+    EXPECT_EQ(run.exit_code, 0) << args[0] << " " << args[2] << run.err;
     EXPECT_EQ(run.out, "CAT ... DOG\t0\n") << args[0] << " " << args[2];
   }
 }
@@ -435,8 +430,8 @@ TEST_F(CliTest, UnwritableOutputFails) {
   for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
            {"--help"}, {"--base", base_.path(), "search", "cat"}, {"--base", base_.path(), "check"}}) {
     args.insert(args.begin(), {"-c", "exec \"$0\" \"$@\" >/dev/full", VESKARA_CLI_PATH});
-    CliRun run = Cli(args, "/bin/sh");
-    EXPECT_EQ(run.code, 2) << args[3];
+    CliOutcome run = Cli(args, "/bin/sh");
+    EXPECT_EQ(run.exit_code, 2) << args[3];
     EXPECT_EQ(run.err, "veskara-cli: cannot write the output\n") << args[3];
   }
 }
@@ -444,20 +439,20 @@ TEST_F(CliTest, UnwritableOutputFails) {
 TEST_F(CliTest, BaseDefaultsToTheProgramsFolder) {
   std::filesystem::copy_file(VESKARA_CLI_PATH, base_ / "veskara-cli");
   Words(CrLf({"CAT", "0"}));
-  CliRun run = Cli({"search", "cat"}, base_ / "veskara-cli");
-  EXPECT_EQ(run.code, 0);
+  CliOutcome run = Cli({"search", "cat"}, base_ / "veskara-cli");
+  EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "CAT\t0\n");
 }
 
 TEST_F(CliTest, AddThenSearchAndList) {
   TempDir tree;
   WriteFile(tree / "docs/a.htm", "<p>Hello <b>World</b></p>\n");
-  CliRun add = OnBase({"add", tree.path()});
-  ASSERT_EQ(add.code, 0) << add.err;
-  CliRun search = OnBase({"search", "wor"});
-  EXPECT_EQ(search.code, 0);
+  CliOutcome add = OnBase({"add", tree.path()});
+  ASSERT_EQ(add.exit_code, 0) << add.err;
+  CliOutcome search = OnBase({"search", "wor"});
+  EXPECT_EQ(search.exit_code, 0);
   EXPECT_EQ(search.out, "WORLD\t0\n");
-  CliRun files = OnBase({"files", "0"});
+  CliOutcome files = OnBase({"files", "0"});
   EXPECT_EQ(files.out, tree.path() + "/docs/a.htm\n");
   EXPECT_EQ(OnBase({"stats"}).out, "1 files in the base\n2 words in the base\nbase folder: " + base_.path() + "\n");
 }
@@ -468,20 +463,23 @@ TEST_F(CliTest, AddThenSearchAndList) {
 // SIGXFSZ without a word. Both are failures with their reason now.
 TEST_F(CliTest, AddFailuresSayWhy) {
   TempDir tree;
-  for (int i = 0; i < 200; ++i) WriteFile(tree / ("docs/p" + std::to_string(i) + ".htm"), "page words " + std::to_string(i));
+  for (int i = 0; i < 200; ++i)
+    WriteFile(tree / ("docs/p" + std::to_string(i) + ".htm"), "page words " + std::to_string(i));
   const struct {
     std::vector<std::string> args;
     std::string program;
     std::string err_ends;
   } cases[] = {
-      {{"--base", base_.path(), "add", tree / "missing"}, VESKARA_CLI_PATH,
+      {{"--base", base_.path(), "add", tree / "missing"},
+       VESKARA_CLI_PATH,
        "veskara-cli: The folder " + tree / "missing" + " does not exist; nothing was added.\n"},
       {{"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", VESKARA_CLI_PATH, "--base", base_.path(), "add", tree / "docs"},
-       "/bin/sh", "veskara-cli: Disk full.\n"},
+       "/bin/sh",
+       "veskara-cli: Disk full.\n"},
   };
   for (const auto& c : cases) {
-    const CliRun run = Cli(c.args, c.program);
-    EXPECT_EQ(run.code, 2) << run.err;
+    const CliOutcome run = Cli(c.args, c.program);
+    EXPECT_EQ(run.exit_code, 2) << run.err;
     EXPECT_TRUE(run.err.ends_with(c.err_ends)) << run.err;
     EXPECT_FALSE(std::filesystem::exists(base_ / "wrds.txt"));
   }
@@ -492,10 +490,10 @@ TEST_F(CliTest, UpdateRemoveFoldersAndUnread) {
   TempDir tree;
   WriteFile(tree / "docs/a.htm", "<p>alpha</p>");
   WriteFile(tree / "docs/b.pdf", "%PDF-1.4 damaged");
-  ASSERT_EQ(OnBase({"add", tree / "docs"}).code, 0);
+  ASSERT_EQ(OnBase({"add", tree / "docs"}).exit_code, 0);
 
-  const CliRun folders = OnBase({"folders"});
-  EXPECT_EQ(folders.code, 0);
+  const CliOutcome folders = OnBase({"folders"});
+  EXPECT_EQ(folders.exit_code, 0);
   EXPECT_TRUE(folders.out.starts_with(tree / "docs" + "\t2\t20")) << folders.out;  // a year in ISO 8601
   EXPECT_EQ(OnBase({"unread"}).out, tree / "docs/b.pdf" + "\tnot a PDF document, or damaged beyond repair\n");
 
@@ -512,12 +510,12 @@ TEST_F(CliTest, UpdateRemoveFoldersAndUnread) {
       {{"remove", tree / "docs/c.htm"}, 0, "0 added, 0 updated, 1 removed, 0 could not be read\n"},
   };
   for (const auto& step : steps) {
-    const CliRun run = OnBase(step.args);
-    EXPECT_EQ(run.code, step.code) << step.args.back() << run.err;
+    const CliOutcome run = OnBase(step.args);
+    EXPECT_EQ(run.exit_code, step.code) << step.args.back() << run.err;
     EXPECT_EQ(run.out, step.out) << step.args.back();
   }
-  EXPECT_EQ(OnBase({"search", "gamma"}).code, 1);
-  EXPECT_EQ(OnBase({"check"}).code, 0);
+  EXPECT_EQ(OnBase({"search", "gamma"}).exit_code, 1);
+  EXPECT_EQ(OnBase({"check"}).exit_code, 0);
 }
 
 }  // namespace

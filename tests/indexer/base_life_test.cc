@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/base_location.h"
+#include "base/messages.h"
 #include "base/remembered.h"
 #include "fault_env.h"
 #include "platform/errors.h"

@@ -64,6 +64,28 @@ TEST(ParseQueryTest, TrimsUpperCasesAndSplits) {
   for (const Case& c : cases) EXPECT_EQ(ParseQuery(c.query), c.words) << c.query;
 }
 
+// Both front ends encode what a person typed by this one rule: a character
+// without a Windows-1251 form separates words, as a blank would.
+TEST(EncodeQueryTest, ACharacterWithoutAFormSeparates) {
+  struct Case {
+    std::string typed;  // UTF-8
+    std::string encoded;
+    std::vector<std::string> words;
+  } cases[] = {
+      {"c\u2603d", "c d", {"C", "D"}},
+      {"\u0434\u043e \u0401\u0436", "\xE4\xEE \xA8\xE6", {"\xC4\xCE", "\xA8\xC6"}},  // до Ёж
+      {"\u2603", " ", {}},
+      {"ab\xFF\xFE"
+       "cd",
+       "ab  cd",
+       {"AB", "CD"}},  // a malformed sequence
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EncodeQuery(c.typed), c.encoded) << c.typed;
+    EXPECT_EQ(ParseQuery(EncodeQuery(c.typed)), c.words) << c.typed;
+  }
+}
+
 TEST(IntersectNumberListsTest, KeepsCandidateOrderAndComparesTexts) {
   struct Case {
     const char* candidates;

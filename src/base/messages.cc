@@ -1,0 +1,79 @@
+#include "base/messages.h"
+
+#include <algorithm>
+#include <new>
+
+#include "platform/strings.h"
+
+namespace veskara {
+namespace {
+
+std::string NotEnoughMemoryText(std::string_view doing) { return "Not enough memory to " + std::string(doing); }
+
+}  // namespace
+
+std::string ErrorReportText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
+std::string BaseFileFaultText(std::string_view base_directory, const BaseFileFault& fault) {
+  switch (fault.reason) {
+    case BaseFileFault::Reason::kMissing:
+    case BaseFileFault::Reason::kFolder:
+      break;
+    case BaseFileFault::Reason::kCannotOpen:
+      return "Can't open file " + std::string(fault.name);
+  }
+  return "Database file " + EscapeControlBytes(BaseFilePath(base_directory, fault.name)) +
+         " is not found. You should add to base one or more directory first.";
+}
+
+std::string FailureText(const std::exception& failure, std::string_view doing) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) return NotEnoughMemoryText(doing);
+  return failure.what();
+}
+
+std::string FilesCountText(size_t files) { return std::to_string(files) + " files in the base"; }
+
+std::string WordsCountText(size_t words) { return std::to_string(words) + " words in the base"; }
+
+std::string StepText(int step) { return "Step " + std::to_string(step) + " of " + std::to_string(kScanSteps); }
+
+std::string SummaryLine(const ScanSummary& summary) {
+  return std::to_string(summary.added) + " added, " + std::to_string(summary.updated) + " updated, " +
+         std::to_string(summary.removed) + " removed, " + std::to_string(summary.unread.size()) + " could not be read";
+}
+
+std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed) {
+  if (unread.empty()) return "";
+  std::string report =
+      std::to_string(unread.size()) + (unread.size() == 1 ? " file" : " files") + " could not be read:\n";
+  const size_t listed = std::min(max_listed, unread.size());
+  for (size_t i = 0; i < listed; ++i) {
+    report += EscapeControlBytes(unread[i].path) + "\t" + unread[i].reason + "\n";
+  }
+  if (listed < unread.size()) report += "... and " + std::to_string(unread.size() - listed) + " more\n";
+  return report;
+}
+
+std::string ScanOutOfMemoryText(ScanStage stage) {
+  const char* doing = "";
+  switch (stage) {
+    case ScanStage::kWalking:
+      doing = "list the files of the folder";
+      break;
+    case ScanStage::kReading:
+      doing = "read the documents";
+      break;
+    case ScanStage::kSorting:
+      doing = "sort the words";
+      break;
+    case ScanStage::kWriting:
+      doing = "write the base";
+      break;
+  }
+  return NotEnoughMemoryText(doing) + "; the base is unchanged";
+}
+
+}  // namespace veskara

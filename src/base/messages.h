@@ -1,0 +1,72 @@
+// The texts a person reads, in one place for both front ends: the core
+// returns facts (counts, reasons, what it was doing) and these word them.
+// Also the messages the core asks a front end to show, with the kind that
+// decides their look: a plain dialog (caption "Veskara", no icon), a message
+// box with an information or warning icon, or the general error report.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/base_files.h"
+#include "base/scan_summary.h"
+
+namespace veskara {
+
+enum class MessageKind {
+  kPlainDialog,     // modal, one OK button, no icon, caption "Veskara"
+  kInformationBox,  // information icon, caption given
+  kWarningBox,      // warning icon, caption given
+  kErrorReport,     // error icon, caption "Veskara"
+};
+
+struct UserMessage {
+  MessageKind kind;
+  std::string caption;
+  std::string text;
+
+  bool operator==(const UserMessage&) const = default;
+};
+
+inline constexpr const char* kApplicationTitle = "Veskara";
+
+// The text of the general error report for a failure message: "." is
+// appended when the last character's code is above that of ".".
+std::string ErrorReportText(const std::string& message);
+
+// Why a base file cannot be read: "Database file BASE/NAME is not found.
+// You should add to base one or more directory first." for a missing file
+// or a folder in its place, "Can't open file NAME" for one that will not
+// open. The folder's bytes are shown with control bytes escaped.
+std::string BaseFileFaultText(std::string_view base_directory, const BaseFileFault& fault);
+
+// The message of a failure for the user: "Not enough memory to " + `doing`
+// when memory ran out (std::bad_alloc says nothing a user can act on), its
+// own message otherwise.
+std::string FailureText(const std::exception& failure, std::string_view doing);
+
+// The counts of the base: "N files in the base", "N words in the base".
+std::string FilesCountText(size_t files);
+std::string WordsCountText(size_t words);
+
+// The text of status panel 0 for step `step` (1 to kScanSteps): "Step 2 of 4".
+std::string StepText(int step);
+
+// "N added, M updated, K removed, F could not be read".
+std::string SummaryLine(const ScanSummary& summary);
+
+// How both front ends name the documents a scan could not read: "N files
+// could not be read:" (or "1 file ..."), then one line each: the path with
+// control bytes escaped, a TAB, the reason. At most `max_listed` lines;
+// "... and K more" after them. Every line ends with LF; "" for none.
+std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
+
+// A scan that ran out of memory in `stage`: "Not enough memory to read the
+// documents; the base is unchanged".
+std::string ScanOutOfMemoryText(ScanStage stage);
+
+}  // namespace veskara

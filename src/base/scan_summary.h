@@ -1,0 +1,34 @@
+// What a scan of the base does and did, as facts: the front ends word them
+// through base/messages.h.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace veskara {
+
+// A scan's steps, shown one after the other: walk, read, sort, write.
+inline constexpr int kScanSteps = 4;
+
+// What a scan is doing, for the message when memory runs out in it.
+enum class ScanStage { kWalking, kReading, kSorting, kWriting };
+
+// A document the scan recorded without words because it could not be read.
+struct UnreadDocument {
+  std::string path;
+  std::string reason;
+  bool operator==(const UnreadDocument&) const = default;
+};
+
+// What a finished scan did.
+struct ScanSummary {
+  std::string recovery_note;           // RecoverBaseLocked's note at Prepare
+  size_t added = 0;                    // files recorded that were not in the base
+  size_t updated = 0;                  // files dropped as changed and recorded again
+  size_t removed = 0;                  // files dropped and not recorded again
+  std::vector<UnreadDocument> unread;  // in candidate order
+  bool written = false;                // false: nothing had changed, nothing was written
+};
+
+}  // namespace veskara

@@ -16,16 +16,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fast desktop text search over web pages and PDF documents")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "fast desktop text search over web pages and PDF documents
- Name a folder and Veskara indexes the words of every web page (.htm, .html,
- .php, .shtml) and PDF document under it into a small word index, kept in
- the user's data folder. Type words to list every indexed word that begins
- with them and the files that hold it, see the lines where they stand, and
- open a file with the desktop's application.
- .
- The package holds the window program (veskara) and a command-line front
- end (veskara-cli) over the same core.")
+# CPack makes the summary the first line of the package's description and
+# indents the rest; an empty line becomes a paragraph break.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Name a folder and Veskara indexes the words of every web page (.htm, .html,
+.php, .shtml) and PDF document under it into a small word index, kept in
+the user's data folder. Type words to list every indexed word that begins
+with them and the files that hold it, see the lines where they stand, and
+open a file with the desktop's application.
+
+The package holds the window program (veskara) and a command-line front
+end (veskara-cli) over the same core.")
 # The dependencies are those of the programs, of libwpdf and of its engine
 # module, as dpkg-shlibdeps reads them; the private folder is where it finds
 # libwpdf itself.

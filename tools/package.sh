@@ -14,7 +14,7 @@ rm -rf build-package
 cmake --preset package >/dev/null
 echo "Building the package (a few minutes)…"
 cmake --build build-package
-cpack --preset deb -B build-package >/dev/null
+cpack --preset deb >/dev/null
 deb=$(ls build-package/veskara_*.deb)
 echo "$deb"
 dpkg-deb --field "$deb" Depends

@@ -1,5 +1,6 @@
 #include "app/about_page.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QUrl>
 
@@ -17,8 +18,8 @@ namespace {
 // the same row; the rows stand one above the other.
 constexpr QPoint kTitleRow(16, 16);
 constexpr QPoint kLicenceRow(16, 40);
-constexpr QPoint kWebRow(16, 88);
-constexpr QPoint kMailRow(16, 112);
+constexpr QPoint kGuideRow(16, 88);
+constexpr QPoint kTermsRow(16, 112);
 constexpr int kLinkLeft = 64;
 constexpr QRect kDivider(16, 139, 297, 7);
 constexpr QPoint kFilesCount(16, 152);
@@ -44,7 +45,8 @@ QString ShippedFile(std::string_view name) {
 AboutPage::AboutPage(FormContext& context, QWidget* parent) : FormPage(parent), context_(context) {
   setObjectName("TabSheet2");
   title_ = FittedLabel("Veskara " VESKARA_VERSION, this, "LabTitle");
-  QFont bold = title_->font();
+  // Only the weight is set: the rest follows the window's font.
+  QFont bold;
   bold.setBold(true);
   title_->setFont(bold);
   licence_ = FittedLabel("Free software under the GNU General Public License, version 3 or later", this, "LabLicence");
@@ -62,25 +64,25 @@ AboutPage::AboutPage(FormContext& context, QWidget* parent) : FormPage(parent), 
 }
 
 void AboutPage::FitTexts(LayoutScale& scale) const {
-  const int caption_room = kLinkLeft - kWebRow.x() - kCaptionGap;
-  const int row_room = kMailRow.y() - kWebRow.y();
+  const int caption_room = kLinkLeft - kGuideRow.x() - kCaptionGap;
+  const int row_room = kTermsRow.y() - kGuideRow.y();
   scale.FitText(*title_, title_->text(), QSize(0, kLicenceRow.y() - kTitleRow.y()));
-  scale.FitText(*licence_, licence_->text(), QSize(0, kWebRow.y() - kLicenceRow.y()));
+  scale.FitText(*licence_, licence_->text(), QSize(0, kGuideRow.y() - kLicenceRow.y()));
   for (const QLabel* caption : {readme_caption_, licence_caption_}) {
     scale.FitText(*caption, caption->text(), QSize(caption_room, row_room));
   }
   for (const LinkLabel* link : {readme_link_, licence_link_}) scale.FitText(*link, link->text(), QSize(0, row_room));
-  scale.FitText(*licence_caption_, QString(), QSize(0, kDivider.top() - kMailRow.y()));
+  scale.FitText(*licence_caption_, QString(), QSize(0, kDivider.top() - kTermsRow.y()));
   scale.FitText(*files_count_, QString(), QSize(0, kWordsCount.y() - kFilesCount.y()));
 }
 
 void AboutPage::Place(const LayoutScale& scale, int) {
   PlaceLabel(title_, scale(kTitleRow));
   PlaceLabel(licence_, scale(kLicenceRow));
-  PlaceLabel(readme_caption_, scale(kWebRow));
-  PlaceLabel(readme_link_, scale(QPoint(kLinkLeft, kWebRow.y())));
-  PlaceLabel(licence_caption_, scale(kMailRow));
-  PlaceLabel(licence_link_, scale(QPoint(kLinkLeft, kMailRow.y())));
+  PlaceLabel(readme_caption_, scale(kGuideRow));
+  PlaceLabel(readme_link_, scale(QPoint(kLinkLeft, kGuideRow.y())));
+  PlaceLabel(licence_caption_, scale(kTermsRow));
+  PlaceLabel(licence_link_, scale(QPoint(kLinkLeft, kTermsRow.y())));
   divider_->setGeometry(scale(kDivider));
   PlaceLabel(files_count_, scale(kFilesCount));
   PlaceLabel(words_count_, scale(kWordsCount));

@@ -39,7 +39,11 @@ trap 'umount "$root/proc" "$root/dev" 2>/dev/null || true' EXIT
 cat >"$root/tmp/check.sh" <<'CHECK'
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8
-apt() { apt-get -o DPkg::Lock::Timeout=600 -qq "$@" >/dev/null; }
+# apt's output only when it fails.
+apt() {
+  local out
+  out=$(apt-get -o DPkg::Lock::Timeout=600 -qq "$@" 2>&1) || { echo "$out"; return 1; }
+}
 ok() { echo "ok: $*"; }
 fail() { echo "FAILED: $*"; exit 1; }
 
@@ -69,7 +73,7 @@ mkdir -p /home/someone/Documents
 cp /tmp/sample/* /home/someone/Documents/
 chown -R someone: /home/someone/Documents
 as_user() { runuser -u someone -- env -u XDG_DATA_HOME -u VESKARA_BASE sh -c "cd && $1"; }
-as_user 'veskara-cli add ~/Documents' || fail "veskara-cli add ~/Documents"
+as_user 'veskara-cli add ~/Documents >/dev/null' || fail "veskara-cli add ~/Documents"
 [ -f /home/someone/.local/share/veskara/wrds.txt ] || fail "no base in the user's data folder"
 [ "$(as_user 'veskara-cli find tomato')" = /home/someone/Documents/garden.htm ] || fail "find tomato"
 [ "$(as_user 'veskara-cli find hello world')" = /home/someone/Documents/sample.pdf ] || fail "find in the PDF"

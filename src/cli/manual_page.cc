@@ -76,7 +76,9 @@ std::string Header(std::string_view name, int section, std::string_view manual, 
   for (const char c : name) title += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
   // No date: the same sources make the same page.
   return ".TH " + Literal(title) + " " + std::to_string(section) + " \"\" \"Veskara " + Escaped(context.version) +
-         "\" \"" + std::string(manual) + "\"\n.SH NAME\n" + Literal(name) + " \\- " + Escaped(summary) + "\n";
+         "\" \"" + std::string(manual) +
+         // Neither hyphenated nor justified: the pages are full of paths and names.
+         "\"\n.nh\n.ad l\n.SH NAME\n" + Literal(name) + " \\- " + Escaped(summary) + "\n";
 }
 
 // Both programs find the base by the same rules (base/base_location.h);
@@ -98,7 +100,7 @@ std::string FilesSection(bool window) {
 std::string EnvironmentSection(bool window) {
   return ".SH ENVIRONMENT\n" +
          Entry(Bold("VESKARA_BASE"), window ? "The base folder." : "The base folder, unless --base names one.") +
-         Entry(Bold("XDG_DATA_HOME"), "The folder of the users' data, which holds the base folder veskara.") +
+         Entry(Bold("XDG_DATA_HOME"), "The folder of the user's data, which holds the base folder veskara.") +
          Entry(Bold("VESKARA_JOBS"),
                window ? "How many PDF documents a scan converts at once (default: one per processor)."
                       : "How many PDF documents a scan converts at once, unless --jobs says (default: one per "

@@ -31,9 +31,20 @@ updated=""
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 
+# Runs apt quietly: what it and the packages' scripts print is shown only
+# when it fails.
+quietly() {
+  local log status=0
+  log=$(mktemp)
+  "$@" >"$log" 2>&1 || status=$?
+  [ "$status" -eq 0 ] || cat "$log" >&2
+  rm -f "$log"
+  return "$status"
+}
+
 update_once() {
   [ -z "$updated" ] || return 0
-  "${APT[@]}" update -qq
+  quietly "${APT[@]}" update
   updated=1
 }
 
@@ -47,7 +58,7 @@ install_missing() {
   [ ${#missing[@]} -gt 0 ] || return 0
   echo "Installing $what…"
   update_once
-  "${APT[@]}" install -y -qq "${missing[@]}" >/dev/null
+  quietly "${APT[@]}" install -y "${missing[@]}"
 }
 
 case "$want" in

@@ -73,11 +73,19 @@ mkdir -p /home/someone/Documents
 cp /tmp/sample/* /home/someone/Documents/
 chown -R someone: /home/someone/Documents
 as_user() { runuser -u someone -- env -u XDG_DATA_HOME -u VESKARA_BASE sh -c "cd && $1"; }
-as_user 'veskara-cli add ~/Documents >/dev/null' || fail "veskara-cli add ~/Documents"
+as_user 'veskara-cli add ~/Documents' >/tmp/add.log 2>&1 || { cat /tmp/add.log; fail "veskara-cli add ~/Documents"; }
 [ -f /home/someone/.local/share/veskara/wrds.txt ] || fail "no base in the user's data folder"
 [ "$(as_user 'veskara-cli find tomato')" = /home/someone/Documents/garden.htm ] || fail "find tomato"
 [ "$(as_user 'veskara-cli find hello world')" = /home/someone/Documents/sample.pdf ] || fail "find in the PDF"
 ok "runuser -u someone -- veskara-cli add ~/Documents: $(as_user 'veskara-cli stats' | tr '\n' ' ')"
+
+# The window, as the desktop entry starts it, with no display here: it runs
+# until it is stopped.
+grep -qx "Exec=veskara" /usr/share/applications/veskara.desktop || fail "the desktop entry does not start veskara"
+status=0
+as_user 'QT_QPA_PLATFORM=offscreen timeout 10 veskara' >/tmp/window.log 2>&1 || status=$?
+[ "$status" -eq 124 ] || { cat /tmp/window.log; fail "the window ended by itself (status $status)"; }
+ok "the window starts as the desktop entry says, and runs until stopped"
 
 for page in veskara-cli veskara "5 veskara"; do
   # shellcheck disable=SC2086

@@ -13,7 +13,10 @@ inline std::string MakePdfPages(const std::vector<std::vector<std::string>>& pag
   // Objects: 1 catalog, 2 page tree, 3 font, then a page and its contents
   // for each page.
   std::string kids;
-  for (size_t p = 0; p < pages.size(); ++p) kids += (p > 0 ? " " : "") + std::to_string(4 + 2 * p) + " 0 R";
+  for (size_t p = 0; p < pages.size(); ++p) {
+    if (p > 0) kids += ' ';
+    kids += std::to_string(4 + 2 * p) + " 0 R";
+  }
   std::vector<std::string> objects = {
       "<< /Type /Catalog /Pages 2 0 R >>",
       "<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages.size()) + " >>",

@@ -1,5 +1,6 @@
-// The About page: the maker's web page and mail links, and the size of the
-// base in files and words.
+// The About page: the program's name, version and licence, links to the
+// README and the licence shipped with it, and the size of the base in files
+// and words.
 #pragma once
 
 #include "app/form_page.h"
@@ -11,10 +12,6 @@ namespace veskara {
 class EtchedLine;
 class FormContext;
 class LinkLabel;
-
-// The addresses behind the links.
-inline constexpr const char* kWebPageAddress = "https://www.example.org/veskara/";
-inline constexpr const char* kMailAddress = "veskara@example.org";
 
 class AboutPage : public FormPage {
   Q_OBJECT
@@ -39,13 +36,15 @@ class AboutPage : public FormPage {
   void Label9Click();
 
   FormContext& context_;
-  QLabel* web_caption_;   // Label5
-  LinkLabel* web_link_;   // Label7
-  QLabel* mail_caption_;  // Label8
-  LinkLabel* mail_link_;  // Label9
-  EtchedLine* divider_;   // Bevel1
-  QLabel* files_count_;   // LabFilesCount
-  QLabel* words_count_;   // LabWordsCount
+  QLabel* title_;            // LabTitle: name and version
+  QLabel* licence_;          // LabLicence
+  QLabel* readme_caption_;   // Label5
+  LinkLabel* readme_link_;   // Label7
+  QLabel* licence_caption_;  // Label8
+  LinkLabel* licence_link_;  // Label9
+  EtchedLine* divider_;      // Bevel1
+  QLabel* files_count_;      // LabFilesCount
+  QLabel* words_count_;      // LabWordsCount
 };
 
 }  // namespace veskara

@@ -114,6 +114,8 @@ void AppendRow(std::string& out, size_t indent, const std::string& label, std::s
 
 }  // namespace
 
+const CommandOption& BaseOption() { return kBaseOption; }
+
 ParsedCommandLine ParseCommandLine(std::span<const std::string> args, std::span<const Command> commands) {
   OptionValues program_options;
   std::string problem;
@@ -166,8 +168,11 @@ std::string UsageText(std::span<const Command> commands) {
   for (const Command& command : commands) {
     text += text.empty() ? "usage: " : "       ";
     text += program + std::string(command.name);
-    for (const CommandOption& option : command.options) text += " [" + Label(option.name, option.value_name) + "]";
-    if (!command.operands.empty()) text += " " + std::string(command.operands);
+    // Appended piece by piece: `" [" + std::string&&` inserts at the front,
+    // which GCC 12 misreads as an overlapping copy (-Wrestrict).
+    for (const CommandOption& option : command.options)
+      text.append(" [").append(Label(option.name, option.value_name)).append("]");
+    if (!command.operands.empty()) text.append(" ").append(command.operands);
     text += "\n";
   }
   text += text.empty() ? "usage: " : "       ";
@@ -184,7 +189,7 @@ std::string HelpText(std::span<const Command> commands) {
     }
   }
   AppendRow(text, 2, Label(kBaseOption.name, kBaseOption.value_name), kBaseOption.help);
-  text += "\nExit status: 0 done, 1 nothing was found, 2 a failure or a usage error.\n";
+  text.append("\n").append(kExitStatusText).append("\n");
   return text;
 }
 

@@ -10,6 +10,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "cli/commands.h"
 
@@ -23,6 +24,13 @@ struct ParsedCommandLine {
   bool base_given = false;           // false: the caller supplies the default base
   Invocation invocation;             // kRun; base_directory only when base_given
 };
+
+// The program's own option, read before the command: --base DIR.
+const CommandOption& BaseOption();
+
+// The exit statuses, one line, as --help and the manual page state them.
+inline constexpr std::string_view kExitStatusText =
+    "Exit status: 0 done, 1 nothing was found, 2 a failure or a usage error.";
 
 ParsedCommandLine ParseCommandLine(std::span<const std::string> args, std::span<const Command> commands);
 

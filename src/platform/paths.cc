@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/text_file.h"
+
 namespace veskara {
 
 std::string BaseDirectoryFromExecutable(std::string_view executable_path) {
@@ -11,6 +13,18 @@ std::string BaseDirectoryFromExecutable(std::string_view executable_path) {
   if (cut == std::string_view::npos) return std::string();
   // Everything before the last separator: the folder without its trailing one.
   return std::string(executable_path.substr(0, cut));
+}
+
+std::string ShippedFilePath(std::string_view name, std::string_view installed_dir, std::string_view source_dir,
+                            Env& env) {
+  const std::string installed = AbsolutePath(std::string(installed_dir) + kPathSeparator + std::string(name),
+                                             BaseDirectoryFromExecutable(env.ExecutablePath()));
+  if (FileExists(installed, env)) return installed;
+  if (!source_dir.empty()) {
+    std::string beside_sources = std::string(source_dir) + kPathSeparator + std::string(name);
+    if (FileExists(beside_sources, env)) return beside_sources;
+  }
+  return installed;
 }
 
 std::string AbsolutePath(std::string_view folder, std::string_view current_directory) {

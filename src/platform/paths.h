@@ -15,6 +15,14 @@ inline constexpr char kPathSeparator = '/';
 // "/usr/local/bin/app" gives "/usr/local/bin", "/app" gives "".
 std::string BaseDirectoryFromExecutable(std::string_view executable_path);
 
+// Where a file that the installation ships with the program (its README,
+// its licence) is: `name` in `installed_dir`, a path relative to the
+// executable's folder ("../share/doc/veskara"), when it is there; else in
+// `source_dir`, for a program run from its build folder; else the installed
+// path all the same, which still says where the file belongs.
+std::string ShippedFilePath(std::string_view name, std::string_view installed_dir, std::string_view source_dir,
+                            Env& env = Env::Default());
+
 // `path` as an absolute path, worked out on the text alone (as
 // `realpath -s`): relative to `current_directory` unless it begins with the
 // separator; "." segments, repeated and trailing separators removed; ".."

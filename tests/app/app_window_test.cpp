@@ -1,6 +1,7 @@
 // The main window's start, layout, status bar, About page and failures.
 #include <QAccessible>
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -30,6 +31,9 @@ namespace veskara::testing {
 namespace {
 
 const QString kHint = "First, you should add to base one or more directory...";
+// The About page's links, from a program in the build folder.
+const QString kReadme = VESKARA_SOURCE_DIR "/README.md";
+const QString kLicence = VESKARA_SOURCE_DIR "/LICENSE";
 
 // The application's font at `points` (0: as it is) while the object lives.
 class AppFont {
@@ -178,8 +182,8 @@ class WindowTest : public QObject {
     };
     for (const Expected& e :
          {Expected{"Label1", "Text to search:"}, Expected{"Label2", "Found words:"}, Expected{"Label3", "Found files:"},
-          Expected{"Label4", "Directory to scan:"}, Expected{"Label5", "WWW:"}, Expected{"Label8", "E-mail:"},
-          Expected{"Label7", kWebPageAddress}, Expected{"Label9", kMailAddress}}) {
+          Expected{"Label4", "Directory to scan:"}, Expected{"Label5", "Guide:"}, Expected{"Label8", "Terms:"},
+          Expected{"Label7", kReadme}, Expected{"Label9", kLicence}}) {
       auto* label = form->window->findChild<QLabel*>(e.name);
       QVERIFY2(label != nullptr, e.name);
       QCOMPARE(label->text(), e.text);
@@ -242,8 +246,8 @@ class WindowTest : public QObject {
         {form->btnGO, "Search"},
         {form->btnOpen, "Open"},
         {form->btnScan, "Add to base"},
-        {form->Label7, kWebPageAddress},
-        {form->Label9, kMailAddress},
+        {form->Label7, kReadme},
+        {form->Label9, kLicence},
     };
     for (const auto& [control, name] : expected) {
       QVERIFY(control != nullptr);
@@ -406,12 +410,19 @@ class WindowTest : public QObject {
       QCOMPARE(link->palette().color(QPalette::WindowText), link->palette().color(QPalette::Link));
       QCOMPARE(link->focusPolicy(), Qt::NoFocus);
     }
+    // The name, the version and the licence stand at the top.
+    QCOMPARE(form->window->findChild<QLabel*>("LabTitle")->text(), QString("Veskara 1.0"));
+    QCOMPARE(form->window->findChild<QLabel*>("LabTitle")->pos(), QPoint(16, 16));
+    QVERIFY(form->window->findChild<QLabel*>("LabLicence")->text().contains("GNU General Public License"));
+    QCOMPARE(form->window->findChild<QLabel*>("LabLicence")->pos(), QPoint(16, 40));
+    // Run from the build folder, the links open the files of the source
+    // tree: the README and the licence that an installation ships.
     QTest::mouseClick(form->Label7, Qt::LeftButton);
     QTest::mouseClick(form->Label9, Qt::LeftButton);
     QCOMPARE(desktop.opened.size(), size_t{2});
-    QCOMPARE(desktop.opened[0], QUrl(kWebPageAddress));
-    QCOMPARE(desktop.opened[1].scheme(), QString("mailto"));
-    QCOMPARE(desktop.opened[1].toString(), QString("mailto:veskara@example.org?Subject=Veskara 1.0"));
+    QCOMPARE(desktop.opened[0], QUrl::fromLocalFile(kReadme));
+    QCOMPARE(desktop.opened[1], QUrl::fromLocalFile(kLicence));
+    for (const QUrl& opened : desktop.opened) QVERIFY(QFileInfo(opened.toLocalFile()).isFile());
     QVERIFY(desktop.messages.empty());
   }
 

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/base.h"
+#include "extract/document_kind.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 

@@ -89,6 +89,17 @@ std::string NotAFileReason(PathKind kind) {
   }
 }
 
+std::string ReadDocumentAs(DocumentKind kind, const std::string& path, PostingTable& table, Env& env,
+                           const PdfConversion& pdf) {
+  switch (kind) {
+    case DocumentKind::kPage:
+      return THTMLFile(path, table, env).UnreadReason();
+    case DocumentKind::kPdf:
+      return TPDFFile(path, table, env, pdf).UnreadReason();
+  }
+  return "";
+}
+
 TBasicFile::TBasicFile(std::string file_name, PostingTable& table, Env& env)
     : FileName(std::move(file_name)), table_(table), env_(env) {}
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "extract/document_kind.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -88,6 +89,11 @@ class TPDFFile : public TBasicFile {
 };
 
 inline constexpr const char* kPdfTempFileName = "temp___";
+
+// Reads the document at `path` as a document of `kind` with that kind's
+// reader (`pdf` says how a conversion runs) and returns its UnreadReason().
+std::string ReadDocumentAs(DocumentKind kind, const std::string& path, PostingTable& table, Env& env,
+                           const PdfConversion& pdf);
 
 // Why a conversion that failed on the document itself (a kWpdf* code other
 // than a failure of the machine) did.

@@ -1,4 +1,5 @@
-// Which files a scan takes, and the walk that finds them.
+// Which files a scan takes, and the walk that finds them. A file is taken by
+// IsSupportedFile on its entry name (extract/document_kind.h).
 #pragma once
 
 #include <functional>
@@ -10,12 +11,6 @@
 #include "platform/env.h"
 
 namespace veskara {
-
-// Substring tests on the upper-cased name (a file name or a full path):
-// markup: ".HTM", ".PHP", ".SHTML"; PDF: ".PDF"; supported: either.
-bool IsSupportedFile(std::string_view name);
-bool IsMarkupFile(std::string_view name);
-bool IsPdfFile(std::string_view name);
 
 // The start mask for a typed directory text: the folder as an absolute path
 // (AbsolutePath, relative to the current folder), "/", and "*.*". So

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "extract/document_kind.h"
 #include "extract/readers.h"
-#include "indexer/discovery.h"
-#include "platform/paths.h"
 #include "platform/process.h"
 
 namespace veskara {
@@ -14,29 +13,17 @@ namespace {
 // Files claimed and not yet taken; enough to ride over one slow file.
 constexpr size_t kFilesAhead = 64;
 
-std::string_view OwnName(const std::string& path) {
-  const size_t slash = path.rfind(kPathSeparator);
-  return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-}
-
 }  // namespace
 
 CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env& env, const PdfConversion& pdf) {
-  // The kind of a document is its own name's: a PDF inside a folder named
-  // "site.html" is no page.
-  const std::string_view name = OwnName(path);
   const size_t before = table.Count();
   CandidateResult result;
   result.stamp = env.Stat(path);
   std::string& reason = result.unread_reason;
   try {
-    if (IsMarkupFile(name)) {
-      THTMLFile reader(path, table, env);
-      reason = reader.UnreadReason();
-    }
-    if (IsPdfFile(name)) {
-      TPDFFile reader(path, table, env, pdf);
-      if (reason.empty()) reason = reader.UnreadReason();
+    for (const DocumentKind kind : KindsOf(path)) {
+      std::string why = ReadDocumentAs(kind, path, table, env, pdf);
+      if (reason.empty()) reason = std::move(why);
     }
   } catch (const std::bad_alloc&) {
     table.TruncateTo(before);
@@ -80,7 +67,7 @@ CandidateReader::~CandidateReader() {
 
 bool CandidateReader::Wanted(size_t i) const { return !skip_[i] && IsSupportedFile(paths_[i]); }
 
-bool CandidateReader::Converts(size_t i) const { return IsPdfFile(OwnName(paths_[i])); }
+bool CandidateReader::Converts(size_t i) const { return KindsOf(paths_[i]).Converts(); }
 
 // Under the lock. A PDF document needs a free job folder, and at most one
 // more PDF than there are jobs is claimed: while the scan waits for the

@@ -36,9 +36,9 @@ struct CandidateResult {
   PathInfo stamp;             // what was at its path just before it was read
 };
 
-// Runs the readers for `path` straight into `table`: the markup reader when
-// the file's own name is a markup name, the PDF reader (converting as `pdf`
-// says) when it is a PDF name, in that order. Memory spent on one document
+// Runs the readers for `path` straight into `table`: one for each of its
+// kinds (KindsOf), in turn; the reason of the first that could not read it
+// is kept. Memory spent on one document
 // is that document's: running out of it drops the words this file added and
 // makes it unread. Throws only what the PDF reader throws for a failure of
 // the machine.
@@ -78,7 +78,7 @@ class CandidateReader {
  private:
   struct Pending {
     size_t index = 0;
-    bool converts = false;  // a PDF document by its name
+    bool converts = false;  // read through a conversion, by its name
     bool ready = false;
     DocumentWords words;
     CandidateResult result;

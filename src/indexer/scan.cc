@@ -11,6 +11,7 @@
 
 #include "base/commit.h"
 #include "base/remembered.h"
+#include "extract/document_kind.h"
 #include "indexer/conversion_folder.h"
 #include "indexer/discovery.h"
 #include "indexer/file_reading.h"
@@ -69,12 +70,10 @@ void CheckFolder(Env& env, const std::string& mask) {
   }
 }
 
-// True when a candidate to be read is a PDF by its own name.
-bool AnyPdfToRead(const std::vector<std::string>& candidates, const std::vector<bool>& skip) {
+// True when a candidate to be read is converted, by its own name.
+bool AnyToConvert(const std::vector<std::string>& candidates, const std::vector<bool>& skip) {
   for (size_t i = 0; i < candidates.size(); ++i) {
-    if (skip[i]) continue;
-    const size_t slash = candidates[i].rfind(kPathSeparator);
-    if (IsPdfFile(std::string_view(candidates[i]).substr(slash == std::string::npos ? 0 : slash + 1))) return true;
+    if (!skip[i] && KindsOf(candidates[i]).Converts()) return true;
   }
   return false;
 }
@@ -391,7 +390,7 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   {
     std::unique_ptr<ConversionFolder> conversion;
     ReadSettings settings{env, {}, {}};
-    const bool pdfs = AnyPdfToRead(NewFiles, skip);
+    const bool pdfs = AnyToConvert(NewFiles, skip);
     if (pdfs) {
       conversion = std::make_unique<ConversionFolder>(env, dir, jobs);
       settings.pdf.folder = conversion->path();

@@ -12,7 +12,7 @@
 #include "base/commit.h"
 #include "base/remembered.h"
 #include "extract/document_kind.h"
-#include "indexer/conversion_folder.h"
+#include "extract/conversion_folder.h"
 #include "indexer/discovery.h"
 #include "indexer/file_reading.h"
 #include "platform/durable.h"

@@ -6,7 +6,7 @@
 
 #include "extract/document_lines.h"
 #include "extract/tokenizer.h"
-#include "indexer/conversion_folder.h"
+#include "extract/conversion_folder.h"
 
 namespace veskara {
 namespace {

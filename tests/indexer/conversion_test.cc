@@ -17,7 +17,7 @@
 #include "cli_run.h"
 #include "extract/unprivileged.h"
 #include "fault_env.h"
-#include "indexer/conversion_folder.h"
+#include "extract/conversion_folder.h"
 #include "pdf_maker.h"
 #include "platform/errors.h"
 #include "scan_test_util.h"

@@ -39,12 +39,16 @@ struct Frame {
 
 }  // namespace
 
-std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& env) {
+std::optional<std::string> FolderToScan(std::string_view directory_text, Env& env) {
   bool blank = std::all_of(directory_text.begin(), directory_text.end(),
                            [](char c) { return static_cast<unsigned char>(c) <= 32; });
   if (blank) return std::nullopt;
-  std::string mask = AbsolutePath(directory_text, env.CurrentDirectory());
-  if (mask.back() != kPathSeparator) mask += kPathSeparator;
+  return AbsolutePath(directory_text, env.CurrentDirectory());
+}
+
+std::string StartMask(std::string_view folder) {
+  std::string mask(folder);
+  if (mask.empty() || mask.back() != kPathSeparator) mask += kPathSeparator;
   mask += "*.*";
   return mask;
 }

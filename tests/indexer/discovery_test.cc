@@ -20,19 +20,30 @@ using Paths = std::vector<std::string>;
 // Regression guard: "docs" was recorded as docs/a.htm, which names another
 // file from any other folder, and "a//b", "./a/" added a tree again under
 // new names. Folders become absolute, worked out on the text alone.
-TEST(StartMaskFor, MakesTheFolderAbsoluteAndAddsTheWildcard) {
+TEST(FolderToScan, MakesTheFolderAbsoluteAndItsMaskAddsTheWildcard) {
   const std::string cwd = Env::Default().CurrentDirectory();
   const struct {
     const char* typed;
+    std::string folder;
     std::string mask;
   } cases[] = {
-      {"/docs", "/docs/*.*"},         {"/docs/", "/docs/*.*"},         {"/", "/*.*"},      {"//a//b///", "/a/b/*.*"},
-      {"/a/./b/.", "/a/b/*.*"},       {"/a/b/../c", "/a/c/*.*"},       {"/../..", "/*.*"}, {"docs", cwd + "/docs/*.*"},
-      {"./docs/", cwd + "/docs/*.*"}, {" docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
+      {"/docs", "/docs", "/docs/*.*"},
+      {"/docs/", "/docs", "/docs/*.*"},
+      {"/", "/", "/*.*"},
+      {"//a//b///", "/a/b", "/a/b/*.*"},
+      {"/a/./b/.", "/a/b", "/a/b/*.*"},
+      {"/a/b/../c", "/a/c", "/a/c/*.*"},
+      {"/../..", "/", "/*.*"},
+      {"docs", cwd + "/docs", cwd + "/docs/*.*"},
+      {"./docs/", cwd + "/docs", cwd + "/docs/*.*"},
+      {" docs ", cwd + "/ docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
   };
-  for (const auto& c : cases) EXPECT_EQ(StartMaskFor(c.typed, Env::Default()), c.mask) << c.typed;
-  EXPECT_EQ(StartMaskFor("", Env::Default()), std::nullopt);
-  EXPECT_EQ(StartMaskFor(" \t\r\n", Env::Default()), std::nullopt);
+  for (const auto& c : cases) {
+    EXPECT_EQ(FolderToScan(c.typed, Env::Default()), c.folder) << c.typed;
+    EXPECT_EQ(StartMask(c.folder), c.mask) << c.typed;
+  }
+  EXPECT_EQ(FolderToScan("", Env::Default()), std::nullopt);
+  EXPECT_EQ(FolderToScan(" \t\r\n", Env::Default()), std::nullopt);
 }
 
 struct Walk {

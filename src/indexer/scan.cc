@@ -287,7 +287,7 @@ bool Scan::Impl::FindCandidates(ScanObserver& observer) {
   Dropped out = plan->Drop(base_directory, remembered, *env);
   CandidateList candidates;
   for (const std::string& folder : plan->FoldersToWalk(remembered)) Walk(observer, folder, candidates);
-  for (std::string& path : out.read_again) candidates.Add(std::move(path));
+  for (std::string& path : out.to_read) candidates.Add(std::move(path));
   NewFiles = std::move(candidates.paths());
   dropped = std::move(out.numbers);
   dropped_paths = std::move(out.paths);

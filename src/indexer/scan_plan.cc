@@ -33,7 +33,7 @@ Dropped DropRecords(const std::string& base_directory, Env& env, const std::vect
     const Verdict verdict = judge(record);
     if (!verdict.drop) continue;
     dropped.numbers.insert(record.number);
-    if (dropped.paths.insert(record.path).second && verdict.still_there) dropped.read_again.push_back(record.path);
+    if (dropped.paths.insert(record.path).second && verdict.still_there) dropped.to_read.push_back(record.path);
   }
   return dropped;
 }

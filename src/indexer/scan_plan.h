@@ -22,10 +22,11 @@ namespace veskara {
 struct Dropped {
   std::unordered_set<std::string> numbers;  // the number lines of the records dropped
   std::unordered_set<std::string> paths;    // their paths
-  // Read after the candidates of the walks (a path met twice is kept the
-  // first time): the dropped files that are still there, in fls.txt order.
-  // They come back under new numbers even where no walk reaches them.
-  std::vector<std::string> read_again;
+  // Candidates beyond the walks', taken after theirs (a path met twice is
+  // kept the first time): the dropped files that are still there, in
+  // fls.txt order, which come back under new numbers even where no walk
+  // reaches them.
+  std::vector<std::string> to_read;
   // The path of every record of fls.txt, when the plan read it: whether the
   // walks found anything new, without loading the words.
   std::unordered_set<std::string> known;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "base/base.h"
+#include "extract/document_kind.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
     veskara::RecoverBase(base, veskara::Env::Default());
     veskara::BaseState state;
     std::unique_ptr<veskara::Scan> scan = veskara::Scan::Prepare(
-        base, *veskara::StartMaskFor(argv[2], veskara::Env::Default()), state, veskara::Env::Default());
+        base, *veskara::FolderToScan(argv[2], veskara::Env::Default()), state, veskara::Env::Default());
     const double load = std::chrono::duration<double>(Clock::now() - start).count();
     const size_t indexed_before = state.IndexedPaths.size();
     std::printf("  %-12s %8.3f s (%zu files in the base)\n", "load", load, indexed_before);

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/posting_table.h"
+#include "base/document_words.h"
 #include "base/word_chars.h"
 #include "extract/document_lines.h"
 #include "extract/readers.h"
@@ -84,15 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = fuzz::ScratchDir() + "/page.htm";
   fuzz::WriteBytes(path, page);
 
-  PostingTable table;
-  table.SetCurrentFileNumber("7");
-  { Reader reader(path, table, Env::Default()); }
+  DocumentWords words;
+  { Reader reader(path, words, Env::Default()); }
   const std::vector<std::string> expected = LiteralWords(page);
-  FUZZ_CHECK(table.Count() == expected.size());
-  for (size_t i = 0; i < expected.size(); ++i) {
-    FUZZ_CHECK(table.WordAt(i) == expected[i]);
-    FUZZ_CHECK(table.NumberAt(i) == "7");
-  }
+  FUZZ_CHECK(words.occurrences.size() == expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) FUZZ_CHECK(words.words.Get(words.occurrences[i]) == expected[i]);
 
   std::vector<std::string> shown_words;
   const std::string failure = ForEachPageLine(Env::Default(), path, [&](const ShownLine& line) {

@@ -361,9 +361,9 @@ void BasePage::AddFolderClick() {
   const QString chosen = picker_.Pick(window(), QString(), QDir::homePath());
   if (chosen.isEmpty()) return;
   // Then the written "Add to base" of that folder.
-  const std::optional<std::string> mask = StartMaskFor(QFile::encodeName(chosen).toStdString(), context_.env());
-  if (!mask) return;
-  scan_.Start(context_.BaseDirectory(), *mask, context_.env());
+  const std::optional<std::string> folder = FolderToScan(QFile::encodeName(chosen).toStdString(), context_.env());
+  if (!folder) return;
+  scan_.Start(context_.BaseDirectory(), *folder, context_.env());
 }
 
 void BasePage::OpenUnreadClick() {

@@ -52,7 +52,7 @@ class MatchesModel : public QAbstractTableModel {
     pages_ = matches.pages;
     rows_.clear();
     rows_.reserve(matches.lines.size());
-    for (const MatchingLine& line : matches.lines) rows_.push_back(RowOf(matches, line));
+    for (const MatchingLine& line : matches.lines) rows_.push_back(RowOf(line));
     endResetModel();
   }
 
@@ -95,9 +95,9 @@ class MatchesModel : public QAbstractTableModel {
     QList<QTextLayout::FormatRange> marks;
   };
 
-  static Row RowOf(const DocumentMatches& matches, const MatchingLine& line) {
+  static Row RowOf(const MatchingLine& line) {
     Row row;
-    row.label = QString::fromStdString(LineLabel(matches, line));
+    row.label = QString::fromStdString(LineLabel(line));
     // Byte offsets become UTF-16 offsets, piece by piece along the line.
     QTextCharFormat marked;
     marked.setBackground(QColor(255, 214, 64));

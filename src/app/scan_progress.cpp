@@ -30,8 +30,8 @@ ScanProgress::~ScanProgress() {
   thread_.reset();
 }
 
-void ScanProgress::Start(const std::string& base_directory, const std::string& start_mask, Env& env) {
-  Start([&](BaseState& state) { return Scan::Prepare(base_directory, start_mask, state, env); });
+void ScanProgress::Start(const std::string& base_directory, const std::string& folder, Env& env) {
+  Start([&](BaseState& state) { return Scan::Prepare(base_directory, folder, state, env); });
 }
 
 void ScanProgress::Start(const Prepare& prepare) {

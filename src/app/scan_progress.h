@@ -39,9 +39,9 @@ class ScanProgress : public QObject {
   // worker; started() follows. Throws what `prepare` throws (the lock or the
   // load failed); nothing has started then.
   void Start(const Prepare& prepare);
-  // "Add to base": the scan of the tree of `start_mask` (StartMaskFor) into
-  // the base in `base_directory`.
-  void Start(const std::string& base_directory, const std::string& start_mask, Env& env);
+  // "Add to base": the scan of the tree of `folder` (FolderToScan) into the
+  // base in `base_directory`.
+  void Start(const std::string& base_directory, const std::string& folder, Env& env);
   // What the last scan did, when it ran to its end; none when it failed or
   // was stopped, or before any scan.
   const std::optional<ScanSummary>& LastSummary() const { return last_summary_; }

@@ -311,13 +311,13 @@ void SearchPage::CopyPath() {
 
 void SearchPage::btnScanClick() {
   if (scan_.Running()) return;
-  const std::optional<std::string> mask =
-      StartMaskFor(QFile::encodeName(directory_->text()).toStdString(), context_.env());
-  if (!mask) return;
+  const std::optional<std::string> folder =
+      FolderToScan(QFile::encodeName(directory_->text()).toStdString(), context_.env());
+  if (!folder) return;
   add_to_base_->setEnabled(false);
   try {
     // On failure nothing has started and the base is unchanged.
-    scan_.Start(context_.BaseDirectory(), *mask, context_.env());
+    scan_.Start(context_.BaseDirectory(), *folder, context_.env());
   } catch (...) {
     add_to_base_->setEnabled(true);
     throw;

@@ -263,14 +263,6 @@ void PostingTable::AppendDocument(const DocumentWords& document) {
   for (uint32_t k : document.occurrences) entries_.push_back(uint64_t{ids[k]} << 32 | current_number_);
 }
 
-void PostingTable::MoveWordsInto(DocumentWords& document) {
-  document.occurrences.resize(entries_.size());
-  for (size_t i = 0; i < entries_.size(); ++i) document.occurrences[i] = static_cast<uint32_t>(entries_[i] >> 32);
-  entries_.clear();
-  document.words = std::move(words_);
-  words_.Clear();
-}
-
 // Each gap's passes of adjacent exchanges on the chains i, i+g, i+2g, ...
 // amount to a stable sort of every chain, so a phase sorts each chain stably.
 void PostingTable::SortPostingTable() {

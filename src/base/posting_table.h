@@ -14,20 +14,12 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/document_words.h"
 #include "base/string_pool.h"
 
 namespace veskara {
 
 class TextWriter;
-
-// The words of one document, interned on their own (each distinct word
-// once) with the order of their occurrences. A reading thread makes it, so
-// that the scan's table pays one lookup per distinct word of the document
-// instead of one per occurrence.
-struct DocumentWords {
-  StringPool words;
-  std::vector<uint32_t> occurrences;  // ids in `words`, in text order
-};
 
 class PostingTable {
  public:
@@ -52,9 +44,6 @@ class PostingTable {
   // Appends (word, CurrentFileNumber()) for every occurrence of `document`,
   // in order: the same entries as AddPosting for each in turn.
   void AppendDocument(const DocumentWords& document);
-  // Moves the words of the entries, in order, into `document` (their
-  // numbers are dropped) and leaves the table without entries or words.
-  void MoveWordsInto(DocumentWords& document);
 
   size_t Count() const { return entries_.size(); }
   std::string_view WordAt(size_t i) const { return words_.Get(static_cast<uint32_t>(entries_[i] >> 32)); }

@@ -109,15 +109,15 @@ std::vector<std::string> NamedFolders(const std::vector<std::string>& operands, 
 ExitStatus RunAddCommand(const Invocation& invocation) {
   ScanOptions options;
   if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
-  const std::optional<std::string> mask = StartMaskFor(invocation.operands.at(0), *invocation.env);
-  if (!mask) {
+  const std::optional<std::string> folder = FolderToScan(invocation.operands.at(0), *invocation.env);
+  if (!folder) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
     return ExitStatus::kFailure;
   }
   return RunScanCommand(
       "add to the base",
       [&](BaseState& state) {
-        return Scan::Prepare(invocation.base_directory, *mask, state, *invocation.env, options);
+        return Scan::Prepare(invocation.base_directory, *folder, state, *invocation.env, options);
       },
       [](const Scan&) { return ExitStatus::kDone; });
 }

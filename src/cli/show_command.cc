@@ -38,8 +38,8 @@ bool ColourWanted(const Invocation& invocation, bool* colour) {
   return true;
 }
 
-void AppendLine(const DocumentMatches& matches, const MatchingLine& line, bool colour, std::string& out) {
-  const std::string label = LineLabel(matches, line);
+void AppendLine(const MatchingLine& line, bool colour, std::string& out) {
+  const std::string label = LineLabel(line);
   if (!colour) {
     out.append(label).append(":").append(line.text).append("\n");
     return;
@@ -81,7 +81,7 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
   }
   std::string out;
   for (const MatchingLine& line : matches.lines) {
-    AppendLine(matches, line, colour, out);
+    AppendLine(line, colour, out);
     if (out.size() >= (1 << 16)) {
       std::fwrite(out.data(), 1, out.size(), stdout);
       out.clear();

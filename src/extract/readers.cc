@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "base/posting_table.h"
+#include "base/document_words.h"
 #include "extract/tokenizer.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
@@ -89,11 +89,22 @@ std::string NotAFileReason(PathKind kind) {
   }
 }
 
-TBasicFile::TBasicFile(std::string file_name, PostingTable& table, Env& env)
-    : FileName(std::move(file_name)), table_(table), env_(env) {}
+std::string ReadDocumentAs(DocumentKind kind, const std::string& path, DocumentWords& words, Env& env,
+                           const PdfConversion& pdf) {
+  switch (kind) {
+    case DocumentKind::kPage:
+      return THTMLFile(path, words, env).UnreadReason();
+    case DocumentKind::kPdf:
+      return TPDFFile(path, words, env, pdf).UnreadReason();
+  }
+  return "";
+}
 
-THTMLFile::THTMLFile(std::string file_name, PostingTable& table, Env& env)
-    : TBasicFile(std::move(file_name), table, env) {
+TBasicFile::TBasicFile(std::string file_name, DocumentWords& words, Env& env)
+    : FileName(std::move(file_name)), words_(words), env_(env) {}
+
+THTMLFile::THTMLFile(std::string file_name, DocumentWords& words, Env& env)
+    : TBasicFile(std::move(file_name), words, env) {
   ReadText();
 }
 
@@ -131,17 +142,17 @@ void THTMLFile::ParseLine(std::string_view line) {
     } else if (c == '>') {
       InTag = false;
       if (pending != pending_end) {
-        TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), table_);
+        TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), words_);
         pending = pending_end;
         flushed = true;
       }
     }
   }
-  if (!flushed) TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), table_);
+  if (!flushed) TokenizeSegment(std::string_view(pending, static_cast<size_t>(pending_end - pending)), words_);
 }
 
-TPDFFile::TPDFFile(std::string file_name, PostingTable& table, Env& env, const PdfConversion& conversion)
-    : TBasicFile(std::move(file_name), table, env), conversion_(conversion) {
+TPDFFile::TPDFFile(std::string file_name, DocumentWords& words, Env& env, const PdfConversion& conversion)
+    : TBasicFile(std::move(file_name), words, env), conversion_(conversion) {
   ReadText();
 }
 
@@ -186,7 +197,7 @@ void TPDFFile::ReadText() {
     return;
   }
   const bool opened = ForEachPreparedLine(env_, temp, /*transcode=*/false, &unread_reason_,
-                                          [this](std::string_view line) { TokenizeSegment(line, table_); });
+                                          [this](std::string_view line) { TokenizeSegment(line, words_); });
   if (!opened) return;
   if (code == kWpdfSomePagesLost && unread_reason_.empty()) unread_reason_ = "some of its pages could not be read";
   if (FileExists(temp, env_)) RemoveQuietly(env_, temp);

@@ -1,6 +1,6 @@
 // The per-file readers: each is created for one file, reads it completely
-// during creation, appends its words to the posting table under the table's
-// current file number, and is destroyed at once.
+// during creation, appends its words, in text order, to the document's
+// words, and is destroyed at once. The scan puts those in its table.
 //
 // A reader never throws for a file it cannot open or read: such a file just
 // contributes fewer words (or none), and UnreadReason() says why. FIFOs,
@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "extract/document_kind.h"
 #include "platform/env.h"
 
 namespace veskara {
 
-class PostingTable;
+struct DocumentWords;
 
 // Where and how the PDF reader converts its document.
 struct PdfConversion {
@@ -42,8 +43,8 @@ class TBasicFile {
   const std::string& UnreadReason() const { return unread_reason_; }
 
  protected:
-  TBasicFile(std::string file_name, PostingTable& table, Env& env);
-  // Reads the whole file and feeds its words to the table.
+  TBasicFile(std::string file_name, DocumentWords& words, Env& env);
+  // Reads the whole file and appends its words.
   virtual void ReadText() = 0;
 
   std::string FileName;
@@ -51,7 +52,7 @@ class TBasicFile {
   // views into the line the moment it is cut (same words, same order), so
   // no line costs an allocation per segment.
   std::vector<std::string> Segments;
-  PostingTable& table_;
+  DocumentWords& words_;
   Env& env_;
   std::string unread_reason_;
 };
@@ -59,7 +60,7 @@ class TBasicFile {
 // A markup page: tags are cut out, the text between them tokenized.
 class THTMLFile : public TBasicFile {
  public:
-  THTMLFile(std::string file_name, PostingTable& table, Env& env);
+  THTMLFile(std::string file_name, DocumentWords& words, Env& env);
 
  protected:
   void ReadText() override;
@@ -74,11 +75,11 @@ class THTMLFile : public TBasicFile {
 // A PDF document: converted by the wpdf library into the text file
 // "temp___" in the conversion's folder, which is read and then deleted.
 // Because that name is fixed, only one TPDFFile may run at a time per
-// folder; markup readers on different threads (each with its own table) are
+// folder; markup readers on different threads (each with its own words) are
 // independent.
 class TPDFFile : public TBasicFile {
  public:
-  TPDFFile(std::string file_name, PostingTable& table, Env& env, const PdfConversion& conversion = {});
+  TPDFFile(std::string file_name, DocumentWords& words, Env& env, const PdfConversion& conversion = {});
 
  protected:
   void ReadText() override;
@@ -88,6 +89,11 @@ class TPDFFile : public TBasicFile {
 };
 
 inline constexpr const char* kPdfTempFileName = "temp___";
+
+// Reads the document at `path` as a document of `kind` with that kind's
+// reader (`pdf` says how a conversion runs) and returns its UnreadReason().
+std::string ReadDocumentAs(DocumentKind kind, const std::string& path, DocumentWords& words, Env& env,
+                           const PdfConversion& pdf);
 
 // Why a conversion that failed on the document itself (a kWpdf* code other
 // than a failure of the machine) did.

@@ -1,11 +1,11 @@
 #include "extract/tokenizer.h"
 
-#include "base/posting_table.h"
+#include "base/document_words.h"
 
 namespace veskara {
 
-void TokenizeSegment(std::string_view segment, PostingTable& table) {
-  ForEachWord(segment, [&table](std::string_view word) { table.AddPosting(word); });
+void TokenizeSegment(std::string_view segment, DocumentWords& words) {
+  ForEachWord(segment, [&words](std::string_view word) { words.Add(word); });
 }
 
 }  // namespace veskara

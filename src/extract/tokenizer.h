@@ -9,7 +9,7 @@
 
 namespace veskara {
 
-class PostingTable;
+struct DocumentWords;
 
 // Calls emit(word) for every word of `segment`, in order.
 template <typename Emit>
@@ -24,7 +24,7 @@ void ForEachWord(std::string_view segment, Emit&& emit) {
   }
 }
 
-// Appends (word, CurrentFileNumber) to the table for every word of `segment`.
-void TokenizeSegment(std::string_view segment, PostingTable& table);
+// Appends every word of `segment` to `words`, in order.
+void TokenizeSegment(std::string_view segment, DocumentWords& words);
 
 }  // namespace veskara

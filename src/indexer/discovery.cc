@@ -4,30 +4,12 @@
 #include <set>
 #include <utility>
 
+#include "extract/document_kind.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
 
 namespace veskara {
 namespace {
-
-// True when `name` holds "." followed by `upper` (capitals), with the ASCII
-// letters of `name` compared as capitals. Only ASCII letters occur in the
-// tested substrings, and upper-casing never maps another byte onto one.
-bool ContainsDotted(std::string_view name, std::string_view upper) {
-  const size_t n = upper.size();
-  for (size_t dot = name.find('.'); dot != std::string_view::npos; dot = name.find('.', dot + 1)) {
-    if (name.size() - dot - 1 < n) return false;
-    size_t k = 0;
-    while (k < n) {
-      char c = name[dot + 1 + k];
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-      if (c != upper[k]) break;
-      ++k;
-    }
-    if (k == n) return true;
-  }
-  return false;
-}
 
 // fls.txt holds one path per line: a name with a line break or an end-of-file
 // byte in it would shift every record after it.
@@ -57,20 +39,16 @@ struct Frame {
 
 }  // namespace
 
-bool IsMarkupFile(std::string_view name) {
-  return ContainsDotted(name, "HTM") || ContainsDotted(name, "PHP") || ContainsDotted(name, "SHTML");
-}
-
-bool IsPdfFile(std::string_view name) { return ContainsDotted(name, "PDF"); }
-
-bool IsSupportedFile(std::string_view name) { return IsMarkupFile(name) || IsPdfFile(name); }
-
-std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& env) {
+std::optional<std::string> FolderToScan(std::string_view directory_text, Env& env) {
   bool blank = std::all_of(directory_text.begin(), directory_text.end(),
                            [](char c) { return static_cast<unsigned char>(c) <= 32; });
   if (blank) return std::nullopt;
-  std::string mask = AbsolutePath(directory_text, env.CurrentDirectory());
-  if (mask.back() != kPathSeparator) mask += kPathSeparator;
+  return AbsolutePath(directory_text, env.CurrentDirectory());
+}
+
+std::string StartMask(std::string_view folder) {
+  std::string mask(folder);
+  if (mask.empty() || mask.back() != kPathSeparator) mask += kPathSeparator;
   mask += "*.*";
   return mask;
 }

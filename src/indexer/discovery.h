@@ -1,4 +1,5 @@
-// Which files a scan takes, and the walk that finds them.
+// Which files a scan takes, and the walk that finds them. A file is taken by
+// IsSupportedFile on its entry name (extract/document_kind.h).
 #pragma once
 
 #include <functional>
@@ -11,18 +12,16 @@
 
 namespace veskara {
 
-// Substring tests on the upper-cased name (a file name or a full path):
-// markup: ".HTM", ".PHP", ".SHTML"; PDF: ".PDF"; supported: either.
-bool IsSupportedFile(std::string_view name);
-bool IsMarkupFile(std::string_view name);
-bool IsPdfFile(std::string_view name);
+// The folder that a typed directory text names: as an absolute path
+// (AbsolutePath, relative to the current folder), so that "docs", "./docs/"
+// and "/abs/docs//" name one tree by one text, and the paths recorded name
+// their files from any folder. No value when the text is blank (only bytes
+// 0 to 32), in which case a scan does nothing.
+std::optional<std::string> FolderToScan(std::string_view directory_text, Env& env);
 
-// The start mask for a typed directory text: the folder as an absolute path
-// (AbsolutePath, relative to the current folder), "/", and "*.*". So
-// "docs", "./docs/" and "/abs/docs//" name one tree by one text, and the
-// paths recorded name their files from any folder. No value when the text
-// is blank (only bytes 0 to 32), in which case a scan does nothing.
-std::optional<std::string> StartMaskFor(std::string_view directory_text, Env& env);
+// The start mask of the walk of `folder`: the folder, "/" unless it ends
+// with one, and "*.*" ("/abs/docs/*.*", "/*.*").
+std::string StartMask(std::string_view folder);
 
 // Walks the tree under `mask` (a path whose last component is "*.*" or "*")
 // depth-first, pre-order, and appends the candidates to `NewFiles`: first

@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "extract/document_kind.h"
 #include "extract/readers.h"
-#include "indexer/discovery.h"
-#include "platform/paths.h"
 #include "platform/process.h"
 
 namespace veskara {
@@ -14,32 +13,19 @@ namespace {
 // Files claimed and not yet taken; enough to ride over one slow file.
 constexpr size_t kFilesAhead = 64;
 
-std::string_view OwnName(const std::string& path) {
-  const size_t slash = path.rfind(kPathSeparator);
-  return slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
-}
-
 }  // namespace
 
-CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env& env, const PdfConversion& pdf) {
-  // The kind of a document is its own name's: a PDF inside a folder named
-  // "site.html" is no page.
-  const std::string_view name = OwnName(path);
-  const size_t before = table.Count();
+CandidateResult ReadCandidate(const std::string& path, DocumentWords& words, Env& env, const PdfConversion& pdf) {
   CandidateResult result;
   result.stamp = env.Stat(path);
   std::string& reason = result.unread_reason;
   try {
-    if (IsMarkupFile(name)) {
-      THTMLFile reader(path, table, env);
-      reason = reader.UnreadReason();
-    }
-    if (IsPdfFile(name)) {
-      TPDFFile reader(path, table, env, pdf);
-      if (reason.empty()) reason = reader.UnreadReason();
+    for (const DocumentKind kind : KindsOf(path)) {
+      std::string why = ReadDocumentAs(kind, path, words, env, pdf);
+      if (reason.empty()) reason = std::move(why);
     }
   } catch (const std::bad_alloc&) {
-    table.TruncateTo(before);
+    words = DocumentWords();
     reason = "not enough memory to read it";
   }
   return result;
@@ -80,7 +66,7 @@ CandidateReader::~CandidateReader() {
 
 bool CandidateReader::Wanted(size_t i) const { return !skip_[i] && IsSupportedFile(paths_[i]); }
 
-bool CandidateReader::Converts(size_t i) const { return IsPdfFile(OwnName(paths_[i])); }
+bool CandidateReader::Converts(size_t i) const { return KindsOf(paths_[i]).Converts(); }
 
 // Under the lock. A PDF document needs a free job folder, and at most one
 // more PDF than there are jobs is claimed: while the scan waits for the
@@ -93,10 +79,9 @@ bool CandidateReader::MayClaim(size_t i) const {
          std::find(job_busy_.begin(), job_busy_.end(), false) != job_busy_.end();
 }
 
-// One thread: claims the next wanted candidate in order, reads it outside
-// the lock into a table of its own, and hands its words over.
+// One thread: claims the next wanted candidate in order, reads its words
+// outside the lock, and hands them over.
 void CandidateReader::ReadAhead() {
-  PostingTable scratch;
   std::unique_lock<std::mutex> lock(mutex_);
   for (;;) {
     // Another thread may move next_ while this one waits: look again after.
@@ -116,7 +101,7 @@ void CandidateReader::ReadAhead() {
       job_busy_[job] = true;
     }
     lock.unlock();
-    Read(pending, job, scratch);
+    Read(pending, job);
     lock.lock();
     pending.ready = true;
     if (job >= 0) job_busy_[job] = false;
@@ -127,25 +112,38 @@ void CandidateReader::ReadAhead() {
   changed_.notify_all();
 }
 
-void CandidateReader::Read(Pending& pending, int job, PostingTable& scratch) {
+void CandidateReader::Read(Pending& pending, int job) {
   PdfConversion pdf = settings_.pdf;
   if (job >= 0 && static_cast<size_t>(job) < settings_.job_folders.size()) pdf.folder = settings_.job_folders[job];
   pdf.cancel_fd = cancel_->fd();
   try {
-    pending.result = ReadCandidate(paths_[pending.index], scratch, settings_.env, pdf);
-    scratch.MoveWordsInto(pending.words);
+    pending.result = ReadCandidate(paths_[pending.index], pending.words, settings_.env, pdf);
   } catch (const std::bad_alloc&) {
     pending.words = DocumentWords();
     pending.result.unread_reason = "not enough memory to read it";
   } catch (...) {
     pending.failure = std::current_exception();
   }
-  scratch.ClearPostingTable();
 }
 
 CandidateResult CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
-  if (threads_.empty()) return ReadCandidate(paths_[i], table, settings_.env, settings_.pdf);
   Pending pending;
+  if (threads_.empty()) {
+    pending.result = ReadCandidate(paths_[i], pending.words, settings_.env, settings_.pdf);
+  } else {
+    TakeRead(i, pending);
+  }
+  const size_t before = table.Count();
+  try {
+    table.AppendDocument(pending.words);
+  } catch (const std::bad_alloc&) {
+    table.TruncateTo(before);
+    pending.result.unread_reason = "not enough memory to read it";
+  }
+  return std::move(pending.result);
+}
+
+void CandidateReader::TakeRead(size_t i, Pending& pending) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(
@@ -159,14 +157,6 @@ CandidateResult CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
   }
   changed_.notify_all();
   if (pending.failure) std::rethrow_exception(pending.failure);
-  const size_t before = table.Count();
-  try {
-    table.AppendDocument(pending.words);
-  } catch (const std::bad_alloc&) {
-    table.TruncateTo(before);
-    pending.result.unread_reason = "not enough memory to read it";
-  }
-  return std::move(pending.result);
 }
 
 }  // namespace veskara

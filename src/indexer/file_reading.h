@@ -36,13 +36,12 @@ struct CandidateResult {
   PathInfo stamp;             // what was at its path just before it was read
 };
 
-// Runs the readers for `path` straight into `table`: the markup reader when
-// the file's own name is a markup name, the PDF reader (converting as `pdf`
-// says) when it is a PDF name, in that order. Memory spent on one document
-// is that document's: running out of it drops the words this file added and
-// makes it unread. Throws only what the PDF reader throws for a failure of
-// the machine.
-CandidateResult ReadCandidate(const std::string& path, PostingTable& table, Env& env, const PdfConversion& pdf);
+// Reads the words of `path` into `words` (empty before): with the reader of
+// each of its kinds (KindsOf), in turn; the reason of the first that could
+// not read it is kept. Memory spent on one document is that document's:
+// running out of it leaves `words` empty and makes the file unread. Throws
+// only what the PDF reader throws for a failure of the machine.
+CandidateResult ReadCandidate(const std::string& path, DocumentWords& words, Env& env, const PdfConversion& pdf);
 
 // Reads the candidates of a scan that are to be recorded (not skipped, and
 // supported by their full path), in candidate order.
@@ -78,7 +77,7 @@ class CandidateReader {
  private:
   struct Pending {
     size_t index = 0;
-    bool converts = false;  // a PDF document by its name
+    bool converts = false;  // read through a conversion, by its name
     bool ready = false;
     DocumentWords words;
     CandidateResult result;
@@ -87,7 +86,9 @@ class CandidateReader {
   bool Converts(size_t i) const;
   bool MayClaim(size_t i) const;
   void ReadAhead();
-  void Read(Pending& pending, int job, PostingTable& scratch);
+  void Read(Pending& pending, int job);
+  // Waits for the words of paths[i], read ahead, and moves them out.
+  void TakeRead(size_t i, Pending& pending);
 
   const std::vector<std::string>& paths_;
   const std::vector<bool>& skip_;

@@ -9,12 +9,15 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/base_files.h"
 #include "base/commit.h"
 #include "base/messages.h"
 #include "base/remembered.h"
-#include "indexer/conversion_folder.h"
+#include "extract/conversion_folder.h"
+#include "extract/document_kind.h"
 #include "indexer/discovery.h"
 #include "indexer/file_reading.h"
+#include "indexer/scan_plan.h"
 #include "platform/durable.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -44,38 +47,10 @@ std::vector<bool> FindIndexed(const std::vector<std::string>& candidates, const 
   return skip;
 }
 
-// The folder part of a start mask, as the user named the folder.
-std::string FolderOfMask(const std::string& mask) {
-  const size_t cut = mask.rfind(kPathSeparator);
-  if (cut == std::string::npos) return ".";
-  return cut == 0 ? mask.substr(0, 1) : mask.substr(0, cut);
-}
-
-// A missing or unreadable folder is the user's mistake, not an empty tree:
-// adding it would rewrite the base and say "Done!".
-void CheckFolder(Env& env, const std::string& mask) {
-  const std::string folder = FolderOfMask(mask);
-  const std::string shown = EscapeControlBytes(folder);
-  switch (env.Stat(folder).kind) {
-    case PathKind::kMissing:
-      throw ScanFolderError("The folder " + shown + " does not exist; nothing was added");
-    case PathKind::kDirectory:
-      break;
-    default:
-      throw ScanFolderError(shown + " is not a folder; nothing was added");
-  }
-  std::vector<DirectoryEntry> entries;
-  if (!env.ListDirectory(folder, &entries)) {
-    throw ScanFolderError("The folder " + shown + " cannot be read; nothing was added");
-  }
-}
-
-// True when a candidate to be read is a PDF by its own name.
-bool AnyPdfToRead(const std::vector<std::string>& candidates, const std::vector<bool>& skip) {
+// True when a candidate to be read is converted, by its own name.
+bool AnyToConvert(const std::vector<std::string>& candidates, const std::vector<bool>& skip) {
   for (size_t i = 0; i < candidates.size(); ++i) {
-    if (skip[i]) continue;
-    const size_t slash = candidates[i].rfind(kPathSeparator);
-    if (IsPdfFile(std::string_view(candidates[i]).substr(slash == std::string::npos ? 0 : slash + 1))) return true;
+    if (!skip[i] && KindsOf(candidates[i]).Converts()) return true;
   }
   return false;
 }
@@ -103,8 +78,6 @@ unsigned JobsFor(const ScanOptions& options, Env& env) {
 // What a step is doing, for the message when memory runs out in it.
 using enum ScanStage;
 
-enum class ScanKind { kAdd, kUpdate, kRemove };
-
 // Candidates in walk order, a path met twice kept the first time.
 class CandidateList {
  public:
@@ -118,58 +91,125 @@ class CandidateList {
   std::unordered_set<std::string> seen_;
 };
 
-std::string MaskOfFolder(const std::string& folder) {
-  return folder.ends_with(kPathSeparator) ? folder + "*.*" : folder + kPathSeparator + "*.*";
+// Calls observer.SetProgress as ScanObserver promises: for 0, for total, and
+// when the half-percent step changes.
+class ProgressReporter {
+ public:
+  ProgressReporter(ScanObserver& observer, size_t total) : observer_(observer), total_(total) { Show(0); }
+  void Report(size_t done) {
+    if (done != total_ && done * 200 / total_ == shown_step_) return;
+    Show(done);
+  }
+
+ private:
+  void Show(size_t done) {
+    shown_step_ = total_ == 0 ? 0 : done * 200 / total_;
+    observer_.SetProgress(done, total_);
+  }
+  ScanObserver& observer_;
+  size_t total_;
+  size_t shown_step_ = 0;
+};
+
+// The new fls.txt as step 2 writes it: the old one less what was dropped,
+// then this scan's records. The old file is only read, so search and lookup
+// keep working on it meanwhile.
+struct NewFilesList {
+  TextWriter files;
+  std::optional<TextWriter> interim;  // only when records are dropped: see commit.cc
+
+  static NewFilesList Open(const std::string& dir, const std::unordered_set<std::string>& dropped, Env& env) {
+    const std::string files_temp = BaseFilePath(dir, kFilesTempName);
+    std::optional<TextWriter> interim;
+    if (dropped.empty()) {
+      CopyEndingLine(env, FilesFilePath(dir), files_temp);
+    } else {
+      WriteFilesWithout(dir, dropped, files_temp, env);
+      const std::string interim_path = BaseFilePath(dir, kFilesInterimName);
+      CopyEndingLine(env, FilesFilePath(dir), interim_path);
+      interim.emplace(TextWriter::Append(interim_path, env));
+    }
+    return {TextWriter::Append(files_temp, env), std::move(interim)};
+  }
+  void Record(const std::string& path, const std::string& number) {
+    for (TextWriter* out : {&files, interim ? &*interim : nullptr}) {
+      if (out == nullptr) continue;
+      out->WriteLine(path);
+      out->WriteLine(number);
+    }
+  }
+  void Close() {
+    files.Sync();
+    files.Close();
+    if (interim) {
+      interim->Sync();
+      interim->Close();
+    }
+  }
+};
+
+// A folder in the place of a base file counts as no base for loading, but
+// the commit could not rename over it: refuse it while nothing is written.
+void RefuseFoldersInPlaceOfBaseFiles(const std::string& dir, Env& env) {
+  for (const CommittedFile& file : kCommittedFiles) {
+    const std::string live = BaseFilePath(dir, file.live);
+    if (env.Stat(live).kind == PathKind::kDirectory) {
+      throw IoError(EISDIR, EscapeControlBytes(live) + " is a folder where a base file belongs; the base is unchanged");
+    }
+  }
 }
 
 }  // namespace
 
 struct Scan::Impl {
-  ScanKind kind = ScanKind::kAdd;
+  std::unique_ptr<ScanPlan> plan;
   std::string base_directory;
-  std::string start_mask;            // an add's
-  std::vector<std::string> folders;  // an update's named folders, a remove's paths
-  bool retry = false;
   BaseState* state = nullptr;
   Env* env = nullptr;
   std::unique_ptr<BaseLock> lock;
   Remembered remembered;
+  bool loaded = false;      // the base is in `state`
   bool committing = false;  // CommitBase cleans up after itself from here on
   ScanStage doing = kWalking;
   unsigned jobs = 1;
   ScanSummary summary;
+  // Between the steps.
+  std::unordered_set<std::string> dropped;        // numbers
+  std::unordered_set<std::string> dropped_paths;  // those not read again by the end of step 2
+  std::vector<std::string> NewFiles;              // the candidates
+  int64_t last_given = -1;
 
-  static std::unique_ptr<Scan> Make(ScanKind kind, const std::string& base_directory, BaseState& state, Env& env,
-                                    ScanOptions options);
+  static std::unique_ptr<Scan> Make(std::unique_ptr<ScanPlan> plan, const std::string& base_directory, BaseState& state,
+                                    Env& env, ScanOptions options);
   void RunSteps(ScanObserver& observer);
+  // The steps. FindCandidates is false when nothing would change; nothing
+  // is written then.
+  bool FindCandidates(ScanObserver& observer);
+  NewFilesList ReadCandidates(ScanObserver& observer);
+  void SortWords(ScanObserver& observer);
+  void WriteWords(ScanObserver& observer, NewFilesList& files);
+  void Commit(ScanObserver& observer);
+
   // The mark of the highest number given, as LoadBase takes it.
   int64_t HighestGiven() const {
     return remembered.highest_number >= 0 ? remembered.highest_number : PostingTable::kNoNumber;
   }
-  // Walks `mask` into `candidates`, reporting each folder entered.
-  void Walk(ScanObserver& observer, const std::string& mask, CandidateList& candidates);
-  // Decides what an update or a remove drops: the numbers, and the paths of
-  // those still there (an update reads them again). `known` gets the path
-  // of every record, from the same read of fls.txt.
-  void Drop(std::unordered_set<std::string>& numbers, std::vector<std::string>& still_there,
-            std::unordered_set<std::string>& paths, std::unordered_set<std::string>& known);
-  // What the base remembers after this scan recorded `recorded`.
-  void Remember(const std::unordered_set<std::string>& dropped, int64_t last_given);
+  // Walks `folder` into `candidates`, reporting each folder entered.
+  void Walk(ScanObserver& observer, const std::string& folder, CandidateList& candidates);
 };
 
-// Takes the lock (creating the base folder first for an add), recovers, and
-// reads what the base remembers, all under the lock.
-std::unique_ptr<Scan> Scan::Impl::Make(ScanKind kind, const std::string& base_directory, BaseState& state, Env& env,
-                                       ScanOptions options) {
-  // The first scan makes the base folder, private to the user.
-  if (kind == ScanKind::kAdd) env.CreateDirectories(base_directory, 0700);
+// Lets the plan prepare, takes the lock, recovers, and reads what the base
+// remembers (and the base, when the plan loads it now), all under the lock.
+std::unique_ptr<Scan> Scan::Impl::Make(std::unique_ptr<ScanPlan> plan, const std::string& base_directory,
+                                       BaseState& state, Env& env, ScanOptions options) {
+  plan->Prepare(base_directory, env);
   std::unique_ptr<BaseLock> lock = TryLockBase(base_directory, env);
   if (!lock) throw ScanLockedError("Another scan is adding to this base; try again when it has finished.");
   std::string note = RecoverBaseLocked(*lock, env);
   std::unique_ptr<Scan> scan(new Scan());
   scan->impl_ = std::make_unique<Impl>();
   Impl& impl = *scan->impl_;
-  impl.kind = kind;
+  impl.plan = std::move(plan);
   impl.base_directory = base_directory;
   impl.state = &state;
   impl.env = &env;
@@ -177,31 +217,26 @@ std::unique_ptr<Scan> Scan::Impl::Make(ScanKind kind, const std::string& base_di
   impl.remembered = LoadRemembered(base_directory, env);
   impl.lock = std::move(lock);
   impl.summary.recovery_note = std::move(note);
+  if (impl.plan->LoadsAtPrepare()) {
+    LoadBase(base_directory, state, env, {nullptr, impl.HighestGiven()});
+    impl.loaded = true;
+  }
   return scan;
 }
 
-std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& start_mask, BaseState& state,
+std::unique_ptr<Scan> Scan::Prepare(const std::string& base_directory, const std::string& folder, BaseState& state,
                                     Env& env, ScanOptions options) {
-  CheckFolder(env, start_mask);
-  std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kAdd, base_directory, state, env, options);
-  scan->impl_->start_mask = start_mask;
-  LoadBase(base_directory, state, env, {nullptr, scan->impl_->HighestGiven()});
-  return scan;
+  return Impl::Make(std::make_unique<AddPlan>(folder), base_directory, state, env, options);
 }
 
 std::unique_ptr<Scan> Scan::PrepareUpdate(const std::string& base_directory, std::vector<std::string> folders,
                                           bool retry, BaseState& state, Env& env, ScanOptions options) {
-  std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kUpdate, base_directory, state, env, options);
-  scan->impl_->folders = std::move(folders);
-  scan->impl_->retry = retry;
-  return scan;
+  return Impl::Make(std::make_unique<UpdatePlan>(std::move(folders), retry), base_directory, state, env, options);
 }
 
 std::unique_ptr<Scan> Scan::PrepareRemove(const std::string& base_directory, std::vector<std::string> paths,
                                           BaseState& state, Env& env) {
-  std::unique_ptr<Scan> scan = Impl::Make(ScanKind::kRemove, base_directory, state, env, {});
-  scan->impl_->folders = std::move(paths);
-  return scan;
+  return Impl::Make(std::make_unique<RemovePlan>(std::move(paths)), base_directory, state, env, {});
 }
 
 Scan::~Scan() = default;
@@ -223,10 +258,18 @@ void Scan::Run(ScanObserver& observer) {
 
 const ScanSummary& Scan::Summary() const { return impl_->summary; }
 
-void Scan::Impl::Walk(ScanObserver& observer, const std::string& mask, CandidateList& candidates) {
+void Scan::Impl::RunSteps(ScanObserver& observer) {
+  if (!FindCandidates(observer)) return;
+  NewFilesList files = ReadCandidates(observer);
+  SortWords(observer);
+  WriteWords(observer, files);
+  Commit(observer);
+}
+
+void Scan::Impl::Walk(ScanObserver& observer, const std::string& folder, CandidateList& candidates) {
   std::vector<std::string> found;
   ScanDirectory(
-      mask, found,
+      StartMask(folder), found,
       [&observer] {
         // The walk of a large tree can take long: a stop must not wait for it.
         if (observer.StopRequested()) throw ScanStopped();
@@ -236,118 +279,34 @@ void Scan::Impl::Walk(ScanObserver& observer, const std::string& mask, Candidate
   for (std::string& path : found) candidates.Add(std::move(path));
 }
 
-void Scan::Impl::Drop(std::unordered_set<std::string>& numbers, std::vector<std::string>& still_there,
-                      std::unordered_set<std::string>& paths, std::unordered_set<std::string>& known) {
-  // The scope: the named folders, else the remembered ones, else (a base
-  // that remembers none) every file.
-  std::vector<std::string> scope = folders;
-  if (kind == ScanKind::kUpdate && scope.empty()) {
-    for (const RememberedFolder& folder : remembered.folders) scope.push_back(folder.path);
-  }
-  const bool everything = kind == ScanKind::kUpdate && scope.empty();
-  const int64_t files_written = env->Stat(FilesFilePath(base_directory)).mtime_ns;
-  for (FileRecord& record : ReadFileRecords(base_directory, *env)) {
-    known.insert(record.path);
-    if (!everything && std::none_of(scope.begin(), scope.end(),
-                                    [&](const std::string& folder) { return IsAtOrUnder(record.path, folder); })) {
-      continue;
-    }
-    bool drop = kind == ScanKind::kRemove;
-    PathInfo now;
-    if (kind == ScanKind::kUpdate) {
-      now = env->Stat(record.path);
-      const auto stamp = remembered.stamps.find(record.number);
-      if (stamp != remembered.stamps.end()) {
-        drop = Changed(stamp->second, now) || (retry && !stamp->second.unread_reason.empty());
-      } else {
-        // Without a stamp only the time of the last write of fls.txt tells.
-        drop = now.kind == PathKind::kMissing || (now.kind == PathKind::kFile && now.mtime_ns > files_written);
-      }
-    }
-    if (!drop) continue;
-    numbers.insert(record.number);
-    if (kind == ScanKind::kUpdate && now.kind != PathKind::kMissing && paths.insert(record.path).second) {
-      still_there.push_back(record.path);
-    } else {
-      paths.insert(record.path);
-    }
-  }
-}
-
-void Scan::Impl::Remember(const std::unordered_set<std::string>& dropped, int64_t last_given) {
-  for (const std::string& number : dropped) remembered.stamps.erase(number);
-  const int64_t now = env->Now();
-  auto is_under = [](const std::string& path, const std::vector<std::string>& folders) {
-    return std::any_of(folders.begin(), folders.end(), [&](const std::string& f) { return IsAtOrUnder(path, f); });
-  };
-  switch (kind) {
-    case ScanKind::kAdd:
-      remembered.RememberFolder(FolderOfMask(start_mask), now);
-      break;
-    case ScanKind::kUpdate:
-      if (folders.empty()) {
-        for (RememberedFolder& folder : remembered.folders) folder.scanned_ns = now;
-      }
-      for (const std::string& named : folders) {
-        // A part of a remembered folder was updated, not the folder.
-        std::vector<std::string> known;
-        for (const RememberedFolder& folder : remembered.folders) {
-          if (folder.path != named) known.push_back(folder.path);
-        }
-        if (!is_under(named, known)) remembered.RememberFolder(named, now);
-      }
-      break;
-    case ScanKind::kRemove:
-      std::erase_if(remembered.folders, [&](const RememberedFolder& f) { return is_under(f.path, folders); });
-      break;
-  }
-  remembered.highest_number = std::max({remembered.highest_number, state->largest_number, last_given});
-}
-
-void Scan::Impl::RunSteps(ScanObserver& observer) {
-  PostingTable& table = state->postings;
-  const std::string& dir = base_directory;
-  Env& env = *this->env;
-
+// Step 1: what leaves the base, and the candidates.
+bool Scan::Impl::FindCandidates(ScanObserver& observer) {
   observer.SetStep(StepText(1));
+  Dropped out = plan->Drop(base_directory, remembered, *env);
   CandidateList candidates;
-  std::unordered_set<std::string> dropped;  // numbers
-  std::unordered_set<std::string> dropped_paths;
-  if (kind == ScanKind::kAdd) {
-    Walk(observer, start_mask, candidates);
-  } else {
-    std::vector<std::string> still_there;
-    std::unordered_set<std::string> known;
-    Drop(dropped, still_there, dropped_paths, known);
-    if (kind == ScanKind::kUpdate) {
-      if (!folders.empty()) {
-        for (const std::string& folder : folders) Walk(observer, MaskOfFolder(folder), candidates);
-      } else {
-        for (const RememberedFolder& folder : remembered.folders) Walk(observer, MaskOfFolder(folder.path), candidates);
-      }
-      // A file dropped as changed comes back even where no walk reaches it.
-      for (std::string& path : still_there) candidates.Add(std::move(path));
-    }
-    const bool forgets_folders =
-        kind == ScanKind::kRemove && std::any_of(remembered.folders.begin(), remembered.folders.end(), [&](auto& f) {
-          return std::any_of(folders.begin(), folders.end(), [&](auto& p) { return IsAtOrUnder(f.path, p); });
-        });
-    if (dropped.empty() && !forgets_folders) {
-      // Only new files would change the base; fls.txt says which candidates
-      // are known, without loading the words.
-      if (std::all_of(candidates.paths().begin(), candidates.paths().end(),
-                      [&](const std::string& path) { return known.count(path) != 0; })) {
-        observer.SetStatus("");
-        observer.SetStep("");
-        observer.SetStatus("Done!...");
-        return;
-      }
-    }
-    LoadBase(dir, *state, env, {&dropped, HighestGiven()});
+  for (const std::string& folder : plan->FoldersToWalk(remembered)) Walk(observer, folder, candidates);
+  for (std::string& path : out.to_read) candidates.Add(std::move(path));
+  NewFiles = std::move(candidates.paths());
+  dropped = std::move(out.numbers);
+  dropped_paths = std::move(out.paths);
+  // Only new files would change the base; fls.txt says which candidates are
+  // known, without loading the words.
+  if (!plan->WritesAnyway(remembered) && dropped.empty() &&
+      std::all_of(NewFiles.begin(), NewFiles.end(),
+                  [&](const std::string& path) { return out.known.count(path) != 0; })) {
+    observer.SetStatus("");
+    observer.SetStep("");
+    observer.SetStatus("Done!...");
+    return false;
   }
-  std::vector<std::string>& NewFiles = candidates.paths();
+  if (!loaded) LoadBase(base_directory, *state, *env, {&dropped, HighestGiven()});
   observer.SetStatus("");
+  return true;
+}
 
+// Step 2: reads every new candidate and records it in the new fls.txt.
+NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
+  PostingTable& table = state->postings;
   observer.SetStep(StepText(2));
   observer.SetStatus("Files processing...");
   doing = kReading;
@@ -358,113 +317,83 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
     if (first + static_cast<int64_t>(i) > kLargestFileNumber) throw FileNumbersExhausted();
     break;
   }
-
-  // A folder in the place of a base file counts as no base for loading, but
-  // the commit could not rename over it: refuse now, while nothing is written.
-  for (const CommittedFile& file : kCommittedFiles) {
-    const std::string live = BaseFilePath(dir, file.live);
-    if (env.Stat(live).kind == PathKind::kDirectory) {
-      throw IoError(EISDIR, EscapeControlBytes(live) + " is a folder where a base file belongs; the base is unchanged");
-    }
-  }
-
-  // The new fls.txt is the old one (less what was dropped) plus this scan's
-  // records; the old file is only read, so search and lookup keep working
-  // on it meanwhile.
-  const std::string files_temp = BaseFilePath(dir, kFilesTempName);
-  std::optional<TextWriter> interim;  // only when records are dropped: see commit.cc
-  if (dropped.empty()) {
-    CopyEndingLine(env, FilesFilePath(dir), files_temp);
-  } else {
-    WriteFilesWithout(dir, dropped, files_temp, env);
-    const std::string interim_path = BaseFilePath(dir, kFilesInterimName);
-    CopyEndingLine(env, FilesFilePath(dir), interim_path);
-    interim.emplace(TextWriter::Append(interim_path, env));
-  }
-  TextWriter files = TextWriter::Append(files_temp, env);
+  RefuseFoldersInPlaceOfBaseFiles(base_directory, *env);
+  NewFilesList files = NewFilesList::Open(base_directory, dropped, *env);
 
   const size_t total = NewFiles.size();
-  int64_t last_given = -1;
   ProgressReporter progress(observer, total);
-  {
-    std::unique_ptr<ConversionFolder> conversion;
-    ReadSettings settings{env, {}, {}};
-    const bool pdfs = AnyPdfToRead(NewFiles, skip);
-    if (pdfs) {
-      conversion = std::make_unique<ConversionFolder>(env, dir, jobs);
-      settings.pdf.folder = conversion->path();
-      settings.pdf.memory_limit = ConversionMemoryLimit(jobs);
-      for (unsigned k = 0; k < jobs; ++k) settings.job_folders.push_back(conversion->JobFolder(k));
-    }
-    // Every core reads ahead, and a thread waits for each conversion child;
-    // one core and one job read in turn, as switching would only cost.
-    const unsigned cores = ProcessorCount();
-    unsigned threads = cores > 1 ? cores : 0;
-    if (pdfs && jobs > 1) threads = std::max(threads, jobs);
-    CandidateReader reader(NewFiles, skip, threads, settings);
-    for (size_t i = 0; i < total; ++i) {
-      if (observer.StopRequested()) throw ScanStopped();
-      if (reader.Wanted(i)) {
-        last_given = first + static_cast<int64_t>(i);
-        const std::string number = std::to_string(last_given);
-        table.SetCurrentFileNumber(number);
-        CandidateResult result = reader.AppendWordsOf(i, table);
-        if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
-        remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
-        for (TextWriter* out : {&files, interim ? &*interim : nullptr}) {
-          if (out == nullptr) continue;
-          out->WriteLine(NewFiles[i]);
-          out->WriteLine(number);
-        }
-        if (dropped_paths.erase(NewFiles[i]) != 0) {
-          ++summary.updated;
-        } else {
-          ++summary.added;
-        }
+  std::unique_ptr<ConversionFolder> conversion;
+  ReadSettings settings{*env, {}, {}};
+  const bool converts = AnyToConvert(NewFiles, skip);
+  if (converts) {
+    conversion = std::make_unique<ConversionFolder>(*env, base_directory, jobs);
+    settings.pdf.folder = conversion->path();
+    settings.pdf.memory_limit = ConversionMemoryLimit(jobs);
+    for (unsigned k = 0; k < jobs; ++k) settings.job_folders.push_back(conversion->JobFolder(k));
+  }
+  // Every core reads ahead, and a thread waits for each conversion child;
+  // one core and one job read in turn, as switching would only cost.
+  const unsigned cores = ProcessorCount();
+  unsigned threads = cores > 1 ? cores : 0;
+  if (converts && jobs > 1) threads = std::max(threads, jobs);
+  CandidateReader reader(NewFiles, skip, threads, settings);
+  for (size_t i = 0; i < total; ++i) {
+    if (observer.StopRequested()) throw ScanStopped();
+    if (reader.Wanted(i)) {
+      last_given = first + static_cast<int64_t>(i);
+      const std::string number = std::to_string(last_given);
+      table.SetCurrentFileNumber(number);
+      CandidateResult result = reader.AppendWordsOf(i, table);
+      if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
+      remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
+      files.Record(NewFiles[i], number);
+      if (dropped_paths.erase(NewFiles[i]) != 0) {
+        ++summary.updated;
+      } else {
+        ++summary.added;
       }
-      progress.Report(i + 1);
     }
+    progress.Report(i + 1);
   }
   summary.removed = dropped_paths.size();
+  return files;
+}
 
+// Step 3.
+void Scan::Impl::SortWords(ScanObserver& observer) {
   observer.SetStep(StepText(3));
   observer.SetStatus("Sorting...");
   doing = kSorting;
-  table.SortPostingTable();
+  state->postings.SortPostingTable();
+}
 
+// Step 4: the new wrds.txt, and both lists closed on the disk.
+void Scan::Impl::WriteWords(ScanObserver& observer, NewFilesList& files) {
   observer.SetStep(StepText(4));
   observer.SetStatus("Writing...");
   doing = kWriting;
-  const std::string words_temp = BaseFilePath(dir, kWordsTempName);
-  TextWriter words = TextWriter::Create(words_temp, env);
-  table.WriteWordsFile(words);
+  TextWriter words = TextWriter::Create(BaseFilePath(base_directory, kWordsTempName), *env);
+  state->postings.WriteWordsFile(words);
   words.Sync();
   words.Close();
-  files.Sync();
   files.Close();
-  if (interim) {
-    interim->Sync();
-    interim->Close();
-  }
-  Remember(dropped, last_given);
-  WriteRememberedTemporaries(dir, remembered, env);
+}
+
+// What the base remembers goes with the new files, all swapped in at once.
+void Scan::Impl::Commit(ScanObserver& observer) {
+  for (const std::string& number : dropped) remembered.stamps.erase(number);
+  plan->RememberFolders(remembered, env->Now());
+  remembered.highest_number = std::max({remembered.highest_number, state->largest_number, last_given});
+  WriteRememberedTemporaries(base_directory, remembered, *env);
   committing = true;
-  CommitBase(*lock, env);
-  table.ClearPostingTable();
+  CommitBase(*lock, *env);
+  state->postings.ClearPostingTable();
   summary.written = true;
 
   observer.SetStep("");
   observer.SetStatus("Done!...");
 }
 
-ProgressReporter::ProgressReporter(ScanObserver& observer, size_t total) : observer_(observer), total_(total) {
-  Show(0);
-}
-
-void ProgressReporter::Show(size_t done) {
-  shown_step_ = total_ == 0 ? 0 : done * 200 / total_;
-  observer_.SetProgress(done, total_);
-}
 
 std::string RecoverBase(const std::string& base_directory, Env& env) {
   if (!NeedsRecovery(base_directory, env)) return "";

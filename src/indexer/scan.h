@@ -72,13 +72,14 @@ struct ScanOptions {
 
 class Scan {
  public:
-  // Caller's thread: checks that the folder of `start_mask` exists and can
-  // be read (ScanFolderError), makes the base folder when it is missing
-  // (mode 0700), takes the lock (ScanLockedError), repairs an
-  // interrupted commit, runs LoadBase into `state` (its failures pass
-  // through and nothing is changed). `start_mask` comes from StartMaskFor.
-  static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& start_mask,
-                                       BaseState& state, Env& env, ScanOptions options = {});
+  // Caller's thread: checks that `folder` exists and can be read
+  // (ScanFolderError), makes the base folder when it is missing (mode
+  // 0700), takes the lock (ScanLockedError), repairs an interrupted commit,
+  // runs LoadBase into `state` (its failures pass through and nothing is
+  // changed). `folder` comes from FolderToScan; Run walks its tree, as the
+  // start mask StartMask(folder) names it, and remembers it.
+  static std::unique_ptr<Scan> Prepare(const std::string& base_directory, const std::string& folder, BaseState& state,
+                                       Env& env, ScanOptions options = {});
 
   // Caller's thread: takes the lock and repairs an interrupted commit; Run
   // does the rest. The scope is `folders` (absolute, normalised) or, when
@@ -114,23 +115,6 @@ class Scan {
   Scan() = default;
   struct Impl;
   std::unique_ptr<Impl> impl_;
-};
-
-// Calls observer.SetProgress as ScanObserver promises: for 0, for total, and
-// when the half-percent step changes.
-class ProgressReporter {
- public:
-  ProgressReporter(ScanObserver& observer, size_t total);
-  void Report(size_t done) {
-    if (done != total_ && done * 200 / total_ == shown_step_) return;
-    Show(done);
-  }
-
- private:
-  void Show(size_t done);
-  ScanObserver& observer_;
-  size_t total_;
-  size_t shown_step_ = 0;
 };
 
 // Finishes or rolls back a commit that a crash interrupted. Called at

@@ -1,13 +1,12 @@
 #include "matches/document_matches.h"
 
 #include <exception>
-#include <memory>
+#include <functional>
+#include <vector>
 
 #include "extract/document_lines.h"
 #include "extract/tokenizer.h"
-#include "indexer/conversion_folder.h"
-#include "indexer/discovery.h"
-#include "platform/paths.h"
+#include "extract/conversion_folder.h"
 
 namespace veskara {
 namespace {
@@ -27,10 +26,34 @@ void MatchWords(const ShownLine& line, const std::vector<std::string>& words, bo
   });
 }
 
+// Calls on_line for each shown line of the document at `path` read as a
+// document of `kind`; returns why it could not be read, or "".
+std::string ForEachLineAs(DocumentKind kind, const std::string& path, const std::string& base_directory, Env& env,
+                          const std::function<void(const ShownLine&)>& on_line) {
+  switch (kind) {
+    case DocumentKind::kPage:
+      return ForEachPageLine(env, path, on_line);
+    case DocumentKind::kPdf:
+      try {
+        ConversionFolder folder(env, base_directory);
+        return ForEachPdfLine(env, path, {.folder = folder.path()}, on_line);
+      } catch (const std::exception& e) {
+        return e.what();
+      }
+  }
+  return "";
+}
+
 }  // namespace
 
-std::string LineLabel(const DocumentMatches& matches, const MatchingLine& line) {
-  return (matches.pages ? "p." : "") + std::to_string(line.number);
+std::string LineLabel(const MatchingLine& line) {
+  switch (line.kind) {
+    case DocumentKind::kPage:
+      return std::to_string(line.number);
+    case DocumentKind::kPdf:
+      return "p." + std::to_string(line.number);
+  }
+  return "";
 }
 
 DocumentMatches FindDocumentMatches(const std::string& path, std::string_view query, const SearchOptions& options,
@@ -39,30 +62,30 @@ DocumentMatches FindDocumentMatches(const std::string& path, std::string_view qu
   const std::vector<std::string> words = ParseQuery(query);
   if (words.empty()) return matches;
 
+  const DocumentKinds kinds = KindsOf(path);
+  matches.pages = kinds.IsOnly(DocumentKind::kPdf);
+  std::vector<DocumentKind> readings(kinds.begin(), kinds.end());
+  if (readings.empty()) readings.push_back(DocumentKind::kPage);
+  std::string failure;  // the first reading's that failed
+  bool read = false;
   std::vector<MatchSpan> spans;
-  auto on_line = [&](const ShownLine& line) {
-    MatchWords(line, words, options.fold_yo, spans);
-    if (spans.empty()) return;
-    matches.lines.push_back({line.number, line.text, spans});
-  };
-  // The type is decided by the file's own name, as the scan decides it.
-  const std::string_view name = std::string_view(path).substr(path.rfind(kPathSeparator) + 1);
-  matches.pages = IsPdfFile(name) && !IsMarkupFile(name);
-  std::string failure;
-  if (matches.pages) {
-    try {
-      ConversionFolder folder(env, base_directory);
-      failure = ForEachPdfLine(env, path, {.folder = folder.path()}, on_line);
-    } catch (const std::exception& e) {
-      failure = e.what();
+  for (const DocumentKind kind : readings) {
+    const size_t before = matches.lines.size();
+    std::string why = ForEachLineAs(kind, path, base_directory, env, [&](const ShownLine& line) {
+      MatchWords(line, words, options.fold_yo, spans);
+      if (spans.empty()) return;
+      matches.lines.push_back({kind, line.number, line.text, spans});
+    });
+    if (why.empty()) {
+      read = true;
+    } else {
+      matches.lines.resize(before);
+      if (failure.empty()) failure = std::move(why);
     }
-  } else {
-    failure = ForEachPageLine(env, path, on_line);
   }
-  if (!failure.empty()) {
+  if (!read) {
     matches.status = DocumentMatches::Status::kUnreadable;
     matches.unread_reason = std::move(failure);
-    matches.lines.clear();
     return matches;
   }
   matches.status = DocumentMatches::Status::kRead;

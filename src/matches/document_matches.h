@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "extract/document_kind.h"
 #include "platform/env.h"
 #include "search/search.h"
 
@@ -21,9 +22,10 @@ struct MatchSpan {
 };
 
 struct MatchingLine {
-  uint32_t number = 0;           // the line of the page, or the page of the PDF document, from 1
-  std::string text;              // UTF-8, as ShownLine gives it (no control characters)
-  std::vector<MatchSpan> spans;  // every matched word, in order; never empty, never overlapping
+  DocumentKind kind = DocumentKind::kPage;  // the reading that gave the line
+  uint32_t number = 0;                      // the line of the page, or the page of the PDF document, from 1
+  std::string text;                         // UTF-8, as ShownLine gives it (no control characters)
+  std::vector<MatchSpan> spans;             // every matched word, in order; never empty, never overlapping
 };
 
 struct DocumentMatches {
@@ -33,19 +35,22 @@ struct DocumentMatches {
     kUnreadable,   // `unread_reason` says why
   };
   Status status = Status::kNoQueryWord;
-  bool pages = false;  // a PDF document: the numbers are pages
+  bool pages = false;  // a PDF document alone: every number is a page
   std::vector<MatchingLine> lines;
   std::string unread_reason;
 };
 
 // "12" for a line of a page, "p.3" for a page of a PDF document.
-std::string LineLabel(const DocumentMatches& matches, const MatchingLine& line);
+std::string LineLabel(const MatchingLine& line);
 
 // The lines of the document at `path` that hold a word (a run of two or more
 // word characters, as the tokenizer cuts them) beginning with a word of
 // `query` (Windows-1251, parsed as the search parses it; `options` as for
-// the search). A file whose own name is a PDF name and no markup name is
-// converted as a PDF document; any other is read as a markup page.
+// the search). The document is read as the scan reads it: as each of its
+// kinds (KindsOf) in turn, so a name that is both a page and a PDF document
+// gives the page's lines, then the PDF document's pages; a name of no kind
+// is read as a page. A reading that fails gives no lines; the document is
+// unreadable only when every reading failed, with the first one's reason.
 //
 // The conversion runs in a private folder made for it (under $TMPDIR or
 // /tmp, else in `base_directory`) and removed at the end, never in the

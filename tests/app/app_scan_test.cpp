@@ -144,7 +144,7 @@ class ScanTest : public QObject {
     auto form = ShowForm(desktop, dir.path());
     BaseState other_state;
     std::unique_ptr<Scan> other =
-        Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs", Env::Default()), other_state, Env::Default());
+        Scan::Prepare(dir.path(), *FolderToScan(dir / "docs", Env::Default()), other_state, Env::Default());
 
     PressAddToBase(*form, dir / "docs");
     QVERIFY(!form->Scanning());
@@ -258,7 +258,7 @@ class ScanTest : public QObject {
     form.reset();
     // The lock went with the worker: a new scan of the base may start.
     BaseState state;
-    QVERIFY(Scan::Prepare(dir.path(), *StartMaskFor(dir / "docs", Env::Default()), state, Env::Default()) != nullptr);
+    QVERIFY(Scan::Prepare(dir.path(), *FolderToScan(dir / "docs", Env::Default()), state, Env::Default()) != nullptr);
   }
 };
 

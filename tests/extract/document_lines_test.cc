@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "base/posting_table.h"
+#include "base/document_words.h"
 #include "extract/tokenizer.h"
 #include "pdf_maker.h"
 #include "test_util.h"
@@ -135,11 +135,10 @@ TEST(PageLines, WordsAreTheMarkupReadersWords) {
     std::string page;
     for (size_t n = rng() % 80; n > 0; --n) page += pieces[rng() % pieces.size()];
     WriteFile(dir / "page.htm", page);
-    PostingTable table;
-    table.SetCurrentFileNumber("1");
-    { THTMLFile reader(dir / "page.htm", table, Env::Default()); }
+    DocumentWords words;
+    { THTMLFile reader(dir / "page.htm", words, Env::Default()); }
     std::vector<std::string> indexed;
-    for (size_t i = 0; i < table.Count(); ++i) indexed.emplace_back(table.WordAt(i));
+    for (const uint32_t id : words.occurrences) indexed.emplace_back(words.words.Get(id));
     std::vector<std::string> shown;
     for (const ShownLine& line : PageLines(dir / "page.htm")) {
       ForEachWord(line.letters, [&](std::string_view w) { shown.emplace_back(w); });

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "base/posting_table.h"
+#include "base/document_words.h"
 #include "extract/unprivileged.h"
 #include "pdf_maker.h"
 #include "platform/errors.h"
@@ -23,18 +23,16 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-std::vector<std::string> Words(const PostingTable& table) {
+std::vector<std::string> Words(const DocumentWords& document) {
   std::vector<std::string> words;
-  for (size_t i = 0; i < table.Count(); ++i) words.emplace_back(table.WordAt(i));
+  for (const uint32_t id : document.occurrences) words.emplace_back(document.words.Get(id));
   return words;
 }
 
 std::vector<std::string> MarkupWords(const std::string& path) {
-  PostingTable table;
-  table.SetCurrentFileNumber("7");
-  THTMLFile reader(path, table, Env::Default());
-  for (size_t i = 0; i < table.Count(); ++i) EXPECT_EQ(table.NumberAt(i), "7");
-  return Words(table);
+  DocumentWords words;
+  THTMLFile reader(path, words, Env::Default());
+  return Words(words);
 }
 
 std::string Joined(const std::vector<std::string>& words) {
@@ -93,10 +91,10 @@ TEST(MarkupReader, EveryFileStartsOutsideATag) {
   TempDir dir;
   WriteFile(dir / "a.htm", "ab <open\n");
   WriteFile(dir / "b.htm", "cd ef\n");
-  PostingTable table;
-  { THTMLFile a(dir / "a.htm", table, Env::Default()); }
-  { THTMLFile b(dir / "b.htm", table, Env::Default()); }
-  EXPECT_EQ(Words(table), (std::vector<std::string>{"AB", "CD", "EF"}));
+  DocumentWords words;
+  { THTMLFile a(dir / "a.htm", words, Env::Default()); }
+  { THTMLFile b(dir / "b.htm", words, Env::Default()); }
+  EXPECT_EQ(Words(words), (std::vector<std::string>{"AB", "CD", "EF"}));
 }
 
 TEST(MarkupReader, LongLinesAndManyLines) {
@@ -152,10 +150,9 @@ class PdfReaderTest : public ::testing::Test {
   void TearDown() override { ASSERT_EQ(::chdir(old_cwd_.c_str()), 0); }
 
   std::vector<std::string> PdfWords(const std::string& path) {
-    PostingTable table;
-    table.SetCurrentFileNumber("3");
-    TPDFFile reader(path, table, Env::Default());
-    return Words(table);
+    DocumentWords words;
+    TPDFFile reader(path, words, Env::Default());
+    return Words(words);
   }
   bool TempExists() { return ::access(kPdfTempFileName, F_OK) == 0; }
 

@@ -5,20 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "base/posting_table.h"
+#include "base/document_words.h"
 
 namespace veskara {
 namespace {
 
 std::vector<std::string> Words(const std::string& segment) {
-  PostingTable table;
-  table.SetCurrentFileNumber("4");
-  TokenizeSegment(segment, table);
+  DocumentWords document;
+  TokenizeSegment(segment, document);
   std::vector<std::string> words;
-  for (size_t i = 0; i < table.Count(); ++i) {
-    EXPECT_EQ(table.NumberAt(i), "4");
-    words.emplace_back(table.WordAt(i));
-  }
+  for (const uint32_t id : document.occurrences) words.emplace_back(document.words.Get(id));
   return words;
 }
 

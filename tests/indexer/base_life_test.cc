@@ -274,6 +274,24 @@ TEST_F(BaseLifeTest, RemoveDropsWhatLiesUnderAPathAndForgetsItsFolders) {
   EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
 }
 
+// A remembered folder that holds no file of the base still changes the
+// base when it is removed: the folder is forgotten, the files stay.
+TEST_F(BaseLifeTest, RemoveOfAFolderWithoutFilesForgetsIt) {
+  std::filesystem::create_directories(tmp_ / "empty");
+  RecordingObserver observer;
+  RunScan(base_, tmp_ / "empty", observer);
+  ASSERT_EQ(LoadRemembered(base_, Env::Default()).folders.size(), 2u);
+  const BaseFiles before = ReadBase(base_);
+
+  const ScanSummary summary = Remove(base_, {tmp_ / "empty"});
+  EXPECT_TRUE(summary.written);
+  EXPECT_EQ(summary.removed, 0u);
+  EXPECT_EQ(ReadBase(base_).files, before.files);
+  const Remembered remembered = LoadRemembered(base_, Env::Default());
+  ASSERT_EQ(remembered.folders.size(), 1u);
+  EXPECT_EQ(remembered.folders[0].path, docs_);
+}
+
 // Crashes at every call of an update and of a remove: after recovery the
 // base is the old or the new one, and what it remembers agrees with it.
 TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "cli_run.h"
+#include "extract/conversion_folder.h"
 #include "extract/unprivileged.h"
 #include "fault_env.h"
-#include "indexer/conversion_folder.h"
 #include "pdf_maker.h"
 #include "platform/errors.h"
 #include "scan_test_util.h"
@@ -289,7 +289,7 @@ TEST_F(ConversionTest, DocumentsThatCannotBeReadAreCountedAndNamed) {
 
   std::filesystem::create_directories(base_);
   BaseState state;
-  std::unique_ptr<Scan> scan = Scan::Prepare(base_, *StartMaskFor(docs_, Env::Default()), state, Env::Default());
+  std::unique_ptr<Scan> scan = Scan::Prepare(base_, *FolderToScan(docs_, Env::Default()), state, Env::Default());
   RecordingObserver observer;
   scan->Run(observer);
   EXPECT_EQ(scan->Summary().added, 7u);
@@ -339,7 +339,7 @@ TEST_F(ConversionTest, ManyJobsWriteTheBaseOfOne) {
     std::filesystem::create_directories(base_);
     BaseState state;
     std::unique_ptr<Scan> scan =
-        Scan::Prepare(base_, *StartMaskFor(docs_, Env::Default()), state, Env::Default(), {jobs[run]});
+        Scan::Prepare(base_, *FolderToScan(docs_, Env::Default()), state, Env::Default(), {jobs[run]});
     RecordingObserver observer;
     scan->Run(observer);
     unread[run] = scan->Summary().unread;

@@ -17,54 +17,33 @@ using testing::TempDir;
 using testing::WriteFile;
 using Paths = std::vector<std::string>;
 
-struct NameCase {
-  const char* name;
-  bool markup;
-  bool pdf;
-};
-
-TEST(NameTests, AreSubstringTestsOnTheUpperCasedName) {
-  const NameCase cases[] = {
-      {"INDEX.Html", true, false},
-      {"x.PHP3", true, false},
-      {"archive.pdf.zip", false, true},
-      {"notes.txt", false, false},
-      {"page.xhtm", false, false},  // no "." directly before "HTM"
-      {"a.SHTML", true, false},
-      {"a.htm.bak", true, false},
-      {"report.pdf.txt", false, true},
-      {"both.pdf.htm", true, true},
-      {".htm", true, false},
-      {"a.ph", false, false},
-      {"a.pd", false, false},
-      {"htm", false, false},
-      {"", false, false},
-      {"/docs/old.htm/readme.txt", true, false},  // a folder in the path counts
-      {"a..HtM", true, false},
-  };
-  for (const NameCase& c : cases) {
-    EXPECT_EQ(IsMarkupFile(c.name), c.markup) << c.name;
-    EXPECT_EQ(IsPdfFile(c.name), c.pdf) << c.name;
-    EXPECT_EQ(IsSupportedFile(c.name), c.markup || c.pdf) << c.name;
-  }
-}
-
 // Regression guard: "docs" was recorded as docs/a.htm, which names another
 // file from any other folder, and "a//b", "./a/" added a tree again under
 // new names. Folders become absolute, worked out on the text alone.
-TEST(StartMaskFor, MakesTheFolderAbsoluteAndAddsTheWildcard) {
+TEST(FolderToScan, MakesTheFolderAbsoluteAndItsMaskAddsTheWildcard) {
   const std::string cwd = Env::Default().CurrentDirectory();
   const struct {
     const char* typed;
+    std::string folder;
     std::string mask;
   } cases[] = {
-      {"/docs", "/docs/*.*"},         {"/docs/", "/docs/*.*"},         {"/", "/*.*"},      {"//a//b///", "/a/b/*.*"},
-      {"/a/./b/.", "/a/b/*.*"},       {"/a/b/../c", "/a/c/*.*"},       {"/../..", "/*.*"}, {"docs", cwd + "/docs/*.*"},
-      {"./docs/", cwd + "/docs/*.*"}, {" docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
+      {"/docs", "/docs", "/docs/*.*"},
+      {"/docs/", "/docs", "/docs/*.*"},
+      {"/", "/", "/*.*"},
+      {"//a//b///", "/a/b", "/a/b/*.*"},
+      {"/a/./b/.", "/a/b", "/a/b/*.*"},
+      {"/a/b/../c", "/a/c", "/a/c/*.*"},
+      {"/../..", "/", "/*.*"},
+      {"docs", cwd + "/docs", cwd + "/docs/*.*"},
+      {"./docs/", cwd + "/docs", cwd + "/docs/*.*"},
+      {" docs ", cwd + "/ docs ", cwd + "/ docs /*.*"},  // untrimmed: blanks are part of a name
   };
-  for (const auto& c : cases) EXPECT_EQ(StartMaskFor(c.typed, Env::Default()), c.mask) << c.typed;
-  EXPECT_EQ(StartMaskFor("", Env::Default()), std::nullopt);
-  EXPECT_EQ(StartMaskFor(" \t\r\n", Env::Default()), std::nullopt);
+  for (const auto& c : cases) {
+    EXPECT_EQ(FolderToScan(c.typed, Env::Default()), c.folder) << c.typed;
+    EXPECT_EQ(StartMask(c.folder), c.mask) << c.typed;
+  }
+  EXPECT_EQ(FolderToScan("", Env::Default()), std::nullopt);
+  EXPECT_EQ(FolderToScan(" \t\r\n", Env::Default()), std::nullopt);
 }
 
 struct Walk {

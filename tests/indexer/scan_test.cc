@@ -317,12 +317,12 @@ TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
   WriteFile(tmp / "docs/a.htm", "word");
   std::filesystem::create_directory(base);
   BaseState state;
-  std::unique_ptr<Scan> first = Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state, Env::Default());
+  std::unique_ptr<Scan> first = Scan::Prepare(base, *FolderToScan(tmp / "docs", Env::Default()), state, Env::Default());
 
   // In this process...
   BaseState other;
   try {
-    Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), other, Env::Default());
+    Scan::Prepare(base, *FolderToScan(tmp / "docs", Env::Default()), other, Env::Default());
     ADD_FAILURE() << "a second scan was allowed";
   } catch (const ScanLockedError& e) {
     EXPECT_STREQ(e.what(), "Another scan is adding to this base; try again when it has finished.");
@@ -333,7 +333,7 @@ TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
   if (child == 0) {
     BaseState state_in_child;
     try {
-      Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state_in_child, Env::Default());
+      Scan::Prepare(base, *FolderToScan(tmp / "docs", Env::Default()), state_in_child, Env::Default());
     } catch (const ScanLockedError&) {
       _exit(3);
     } catch (...) {
@@ -352,7 +352,7 @@ TEST(ScanTest, SecondScanOfTheSameBaseIsRefused) {
   first->Run(observer);
   first.reset();
   EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/a.htm", "0"}));
-  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), other, Env::Default()));
+  EXPECT_NO_THROW(Scan::Prepare(base, *FolderToScan(tmp / "docs", Env::Default()), other, Env::Default()));
 }
 
 TEST(ScanTest, LoadFailureReleasesTheLockAndChangesNothing) {
@@ -363,11 +363,11 @@ TEST(ScanTest, LoadFailureReleasesTheLockAndChangesNothing) {
   std::filesystem::create_directory(tmp / "docs");
   const BaseFiles before = ReadBase(base);
   BaseState state;
-  EXPECT_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state, Env::Default()),
+  EXPECT_THROW(Scan::Prepare(base, *FolderToScan(tmp / "docs", Env::Default()), state, Env::Default()),
                std::runtime_error);
   EXPECT_EQ(ReadBase(base), before);
   WriteFile(FilesFilePath(base), CrLf({"/old.htm", "0"}));
-  EXPECT_NO_THROW(Scan::Prepare(base, *StartMaskFor(tmp / "docs", Env::Default()), state, Env::Default()));
+  EXPECT_NO_THROW(Scan::Prepare(base, *FolderToScan(tmp / "docs", Env::Default()), state, Env::Default()));
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ inline void RunScan(const std::string& base, const std::string& directory, ScanO
   std::filesystem::create_directories(base);
   RecoverBase(base, env);
   BaseState state;
-  std::unique_ptr<Scan> scan = Scan::Prepare(base, *StartMaskFor(directory, Env::Default()), state, env);
+  std::unique_ptr<Scan> scan = Scan::Prepare(base, *FolderToScan(directory, Env::Default()), state, env);
   scan->Run(observer);
 }
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,7 +32,7 @@ std::vector<std::string> Marked(const DocumentMatches& matches) {
       text.insert(span->end, "]");
       text.insert(span->begin, "[");
     }
-    out.push_back(LineLabel(matches, line) + ":" + text);
+    out.push_back(LineLabel(line) + ":" + text);
   }
   return out;
 }
@@ -98,6 +100,34 @@ TEST(DocumentMatchesTest, TypeComesFromTheOwnName) {
     EXPECT_FALSE(matches.pages) << name;
     EXPECT_EQ(Marked(matches), std::vector<std::string>{"1:[plain] words"}) << name;
   }
+}
+
+// A name of two kinds is read as the scan reads it: as a page, then as a
+// PDF document. A reading that fails gives no lines and leaves the other's.
+TEST(DocumentMatchesTest, ANameOfBothKindsIsReadAsBoth) {
+  TempDir dir;
+  const std::string pdf = MakePdfPages({{"planning ahead"}});
+  WriteFile(dir / "report.htm.pdf", pdf);
+  WriteFile(dir / "page.htm.pdf", "<b>planning</b> ahead");
+  const auto at = static_cast<std::ptrdiff_t>(pdf.find("(planning ahead)"));
+  const std::string line = std::to_string(std::count(pdf.begin(), pdf.begin() + at, '\n') + 1);
+  const struct {
+    const char* name;
+    std::vector<std::string> lines;
+  } cases[] = {
+      // The raw bytes as a page hold the words too, as the base does.
+      {"report.htm.pdf", {line + ":([planning] ahead) Tj T*", "p.1:[planning] ahead"}},
+      {"page.htm.pdf", {"1:[planning] ahead"}},  // not a PDF document
+  };
+  for (const auto& c : cases) {
+    DocumentMatches matches = Find(dir / c.name, "plan");
+    EXPECT_EQ(matches.status, DocumentMatches::Status::kRead) << c.name;
+    EXPECT_FALSE(matches.pages) << c.name;
+    EXPECT_EQ(Marked(matches), c.lines) << c.name;
+  }
+  DocumentMatches missing = Find(dir / "missing.htm.pdf", "plan");
+  EXPECT_EQ(missing.status, DocumentMatches::Status::kUnreadable);
+  EXPECT_EQ(missing.unread_reason, "File not found");
 }
 
 TEST(DocumentMatchesTest, NoQueryWordAndUnreadableDocuments) {

@@ -1,4 +1,4 @@
-#include "indexer/conversion_folder.h"
+#include "extract/conversion_folder.h"
 
 #include <optional>
 #include <vector>

@@ -1,0 +1,115 @@
+// What differs between the kinds of scan, one plan each: an add (a folder
+// into the base), an update (drop what changed or vanished, walk the
+// folders again) and a remove (drop what lies under some paths). The scan
+// (scan.cc) runs every plan through the same four steps and one commit:
+// step 1 asks its plan what leaves the base and which folders to walk, and
+// the commit asks what the base remembers of its folders afterwards.
+// Private to the scan.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "base/remembered.h"
+#include "platform/env.h"
+
+namespace veskara {
+
+// What step 1 takes out of the base before anything is read.
+struct Dropped {
+  std::unordered_set<std::string> numbers;  // the number lines of the records dropped
+  std::unordered_set<std::string> paths;    // their paths
+  // Candidates beyond the walks', taken after theirs (a path met twice is
+  // kept the first time): the dropped files that are still there, in
+  // fls.txt order, which come back under new numbers even where no walk
+  // reaches them.
+  std::vector<std::string> to_read;
+  // The path of every record of fls.txt, when the plan read it: whether the
+  // walks found anything new, without loading the words.
+  std::unordered_set<std::string> known;
+};
+
+class ScanPlan {
+ public:
+  virtual ~ScanPlan() = default;
+
+  // Caller's thread, before the base's lock is taken: refuses a scan that
+  // cannot start (ScanFolderError) and makes what it needs.
+  virtual void Prepare(const std::string& base_directory, Env& env) const {
+    (void)base_directory;
+    (void)env;
+  }
+  // True when the whole base is loaded on the caller's thread as soon as
+  // the lock is held, so that a base that cannot be loaded fails before
+  // anything runs; false when step 1 loads it, without what it drops, and
+  // only when something changed.
+  virtual bool LoadsAtPrepare() const { return false; }
+
+  // Step 1: what leaves the base, from fls.txt and what the base remembers.
+  virtual Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) = 0;
+  // Step 1: the folders to walk (absolute, normalised), in order.
+  virtual std::vector<std::string> FoldersToWalk(const Remembered& remembered) const = 0;
+  // True when the base is written even when nothing is dropped and the
+  // walks find nothing new.
+  virtual bool WritesAnyway(const Remembered& remembered) const = 0;
+  // At the commit: what the base remembers of its folders after this scan
+  // (`now_ns`: the time of the commit).
+  virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
+};
+
+// "Add to base": walks `folder`, which must exist and be readable (the base
+// folder is made when missing, private to the user), drops nothing, and
+// remembers the folder. The base is loaded whole at Prepare, and always
+// written, as the written "Add to base" does.
+class AddPlan : public ScanPlan {
+ public:
+  explicit AddPlan(std::string folder) : folder_(std::move(folder)) {}
+  void Prepare(const std::string& base_directory, Env& env) const override;
+  bool LoadsAtPrepare() const override { return true; }
+  Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
+  std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
+  bool WritesAnyway(const Remembered& remembered) const override;
+  void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
+
+ private:
+  std::string folder_;
+};
+
+// An update of `folders`, or of every remembered folder when none is named
+// (of every file when none is remembered either): drops each file in scope
+// that is gone, of another kind, or (a file) of another size or time than
+// its stamp (without a stamp: modified after fls.txt was last written; with
+// `retry`, also one that could not be read), and walks the folders again.
+// A named folder becomes remembered unless it lies in another.
+class UpdatePlan : public ScanPlan {
+ public:
+  UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
+  Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
+  std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
+  bool WritesAnyway(const Remembered& remembered) const override;
+  void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
+
+ private:
+  std::vector<std::string> folders_;  // named, else every remembered one
+  bool retry_;
+};
+
+// A remove of `paths`: drops every file at or under them, walks nothing,
+// and forgets the remembered folders at or under them (which writes the
+// base even when no file goes).
+class RemovePlan : public ScanPlan {
+ public:
+  explicit RemovePlan(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+  Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
+  std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
+  bool WritesAnyway(const Remembered& remembered) const override;
+  void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
+
+ private:
+  std::vector<std::string> paths_;
+};
+
+}  // namespace veskara

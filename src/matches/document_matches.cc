@@ -4,9 +4,9 @@
 #include <functional>
 #include <vector>
 
+#include "extract/conversion_folder.h"
 #include "extract/document_lines.h"
 #include "extract/tokenizer.h"
-#include "extract/conversion_folder.h"
 
 namespace veskara {
 namespace {

@@ -35,13 +35,24 @@ bool IsCanonicalNumber(std::string_view text) {
   return ParseNumber(text, &value) && value >= 0 && std::to_string(value) == text;
 }
 
+// The second line of a folder's record: TIME, or TIME TAB DEVICE.
+bool ParseFolderState(std::string_view text, RememberedFolder& folder) {
+  const size_t tab = text.find('\t');
+  if (!ParseNumber(text.substr(0, tab), &folder.scanned_ns)) return false;
+  if (tab == std::string_view::npos) return true;
+  uint64_t device = 0;
+  if (!ParseNumber(text.substr(tab + 1), &device)) return false;
+  folder.device = device;
+  return true;
+}
+
 void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
   RecordScanner records(env, path);
   while (records.Next()) {
     if (records.first().empty()) Damaged(kFoldersFileName, records.line() - 1, "an empty folder");
     remembered.folders.push_back({std::string(records.first()), 0});
-    if (!ParseNumber(records.second(), &remembered.folders.back().scanned_ns)) {
-      Damaged(kFoldersFileName, records.line(), "not a time");
+    if (!ParseFolderState(records.second(), remembered.folders.back())) {
+      Damaged(kFoldersFileName, records.line(), "not a time, or a time and a device");
     }
   }
   records.Close();
@@ -99,14 +110,15 @@ void WriteSynced(Env& env, const std::string& path, const std::string& text) {
 
 }  // namespace
 
-void Remembered::RememberFolder(const std::string& path, int64_t now_ns) {
+void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_t device) {
   for (RememberedFolder& folder : folders) {
     if (folder.path == path) {
       folder.scanned_ns = now_ns;
+      folder.device = device;
       return;
     }
   }
-  folders.push_back({path, now_ns});
+  folders.push_back({path, now_ns, device});
 }
 
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
@@ -127,7 +139,9 @@ Remembered LoadRemembered(const std::string& base_directory, Env& env) {
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env) {
   std::string text;
   for (const RememberedFolder& folder : remembered.folders) {
-    text.append(folder.path).append("\r\n").append(std::to_string(folder.scanned_ns)).append("\r\n");
+    text.append(folder.path).append("\r\n").append(std::to_string(folder.scanned_ns));
+    if (folder.device) text.append("\t").append(std::to_string(*folder.device));
+    text.append("\r\n");
   }
   WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kFoldersFileName)), text);
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +18,9 @@ namespace veskara {
 struct RememberedFolder {
   std::string path;        // absolute, as the folder was added
   int64_t scanned_ns = 0;  // its last scan or update, nanoseconds since the epoch
+  // The file system it was on then (its device number); none for a folder
+  // remembered before devices were kept, until a scan of it is written.
+  std::optional<uint64_t> device = std::nullopt;
   bool operator==(const RememberedFolder&) const = default;
 };
 
@@ -40,8 +44,9 @@ struct Remembered {
   // given twice, also after their records left the base.
   int64_t highest_number = -1;
 
-  // Adds `path` at the end, or refreshes its time when it is remembered.
-  void RememberFolder(const std::string& path, int64_t now_ns);
+  // Adds `path` at the end, or refreshes its time and device when it is
+  // remembered.
+  void RememberFolder(const std::string& path, int64_t now_ns, uint64_t device);
 };
 
 // A stamp of what `info` found.

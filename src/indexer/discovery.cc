@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "base/messages.h"
 #include "extract/document_kind.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
@@ -17,6 +18,12 @@ bool FitsFilesList(std::string_view name) { return name.find_first_of("\n\r\x1A"
 
 bool IsWalked(const DirectoryEntry& entry) {
   return entry.is_directory && entry.name[0] != '.' && FitsFilesList(entry.name);
+}
+
+// The path of a folder the walk reports: without its closing separator.
+std::string FolderPath(const std::string& dir) {
+  if (dir.size() > 1 && dir.back() == kPathSeparator) return dir.substr(0, dir.size() - 1);
+  return dir;
 }
 
 bool NameOrder(const DirectoryEntry& a, const DirectoryEntry& b) {
@@ -54,7 +61,7 @@ std::string StartMask(std::string_view folder) {
 }
 
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env) {
+                   Env& env, std::vector<UnreadDocument>* unread) {
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
@@ -72,7 +79,11 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
   auto visit = [&](std::string dir, std::optional<FileId> id) {
     if (entered) entered();
     entries.clear();
-    if (!FitsFilesList(dir) || !env.ListDirectory(dir, &entries)) return;
+    if (!FitsFilesList(dir)) return;
+    if (!env.ListDirectory(dir, &entries)) {
+      if (unread != nullptr) unread->push_back({FolderPath(dir), kUnlistedFolderReason});
+      return;
+    }
     std::sort(entries.begin(), entries.end(), NameOrder);
     Frame frame;
     for (DirectoryEntry& entry : entries) {

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/scan_summary.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -34,9 +35,11 @@ std::string StartMask(std::string_view folder);
 // candidate is still recorded.
 // A directory that cannot be listed yields nothing. A name holding LF, CR or
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
+// A folder that cannot be listed is appended to `unread` (when given), in
+// walk order, with its reason.
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env);
+                   Env& env, std::vector<UnreadDocument>* unread = nullptr);
 
 }  // namespace veskara

@@ -49,12 +49,13 @@ TEST(FolderToScan, MakesTheFolderAbsoluteAndItsMaskAddsTheWildcard) {
 struct Walk {
   Paths files;
   int entered = 0;
+  std::vector<UnreadDocument> unread;
 };
 
 Walk WalkMask(const std::string& mask) {
   Walk walk;
   ScanDirectory(
-      mask, walk.files, [&walk] { ++walk.entered; }, Env::Default());
+      mask, walk.files, [&walk] { ++walk.entered; }, Env::Default(), &walk.unread);
   return walk;
 }
 
@@ -178,6 +179,7 @@ TEST(ScanDirectory, RelativeDirectoryStaysRelative) {
   EXPECT_EQ(here, (Paths{"top.htm", "docs/a.htm", "docs/sub/b.pdf"}));
 }
 
+// ...and is named, with its reason, so that it is not lost in silence.
 TEST(ScanDirectory, UnreadableDirectoryYieldsNothingAndTheWalkGoesOn) {
   TempDir dir;
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
@@ -186,12 +188,14 @@ TEST(ScanDirectory, UnreadableDirectoryYieldsNothingAndTheWalkGoesOn) {
   WriteFile(dir / "c/in.htm", "x");
   ASSERT_EQ(::chmod((dir / "b").c_str(), 0), 0);
   auto found = testing::RunUnprivileged([&] {
+    const Walk walk = WalkMask(dir.path() + "/*.*");
     std::string out;
-    for (const std::string& path : Relative(dir, WalkMask(dir.path() + "/*.*").files)) out += path + ";";
+    for (const std::string& path : Relative(dir, walk.files)) out += path + ";";
+    for (const UnreadDocument& unread : walk.unread) out += unread.path + ": " + unread.reason + ";";
     return out;
   });
   ASSERT_TRUE(found.has_value());
-  EXPECT_EQ(*found, "a/in.htm;c/in.htm;");
+  EXPECT_EQ(*found, "a/in.htm;c/in.htm;" + dir / "b" + ": a folder that cannot be read;");
 }
 
 TEST(ScanDirectory, DeepTreeDoesNotExhaustTheStack) {

@@ -101,6 +101,18 @@ void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
   reader.Close();
 }
 
+void LoadExcluded(Env& env, const std::string& path, Remembered& remembered) {
+  LineReader reader(path, env);
+  std::string_view line;
+  size_t k = 0;
+  while (reader.ReadLine(&line)) {
+    ++k;
+    if (line.empty()) Damaged(kExcludedFileName, k, "an empty path");
+    remembered.excluded.emplace_back(line);
+  }
+  reader.Close();
+}
+
 void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   TextWriter out = TextWriter::Create(path, env);
   out.Write(text);
@@ -121,10 +133,34 @@ void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_
   folders.push_back({path, now_ns, device});
 }
 
+const RememberedFolder* Remembered::FolderHolding(std::string_view path) const {
+  const RememberedFolder* nearest = nullptr;
+  for (const RememberedFolder& folder : folders) {
+    if (IsAtOrUnder(path, folder.path) && (nearest == nullptr || folder.path.size() > nearest->path.size())) {
+      nearest = &folder;
+    }
+  }
+  return nearest;
+}
+
+bool Remembered::Excludes(std::string_view path) const {
+  size_t nearest_exclusion = 0;
+  bool excluded_at_all = false;
+  for (const std::string& exclusion : excluded) {
+    if (!IsAtOrUnder(path, exclusion)) continue;
+    excluded_at_all = true;
+    nearest_exclusion = std::max(nearest_exclusion, exclusion.size());
+  }
+  if (!excluded_at_all) return false;
+  const RememberedFolder* folder = FolderHolding(path);
+  return folder == nullptr || folder->path.size() < nearest_exclusion;
+}
+
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   Remembered remembered;
   const std::string folders = BaseFilePath(base_directory, kFoldersFileName);
   const std::string stamps = BaseFilePath(base_directory, kStampsFileName);
+  const std::string excluded = BaseFilePath(base_directory, kExcludedFileName);
   if (FileExists(folders, env)) {
     remembered.present = true;
     LoadFolders(env, folders, remembered);
@@ -132,6 +168,11 @@ Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   if (FileExists(stamps, env)) {
     remembered.present = true;
     LoadStamps(env, stamps, remembered);
+  }
+  if (FileExists(excluded, env)) {
+    remembered.present = true;
+    remembered.excluded_file = true;
+    LoadExcluded(env, excluded, remembered);
   }
   return remembered;
 }
@@ -171,6 +212,11 @@ void WriteRememberedTemporaries(const std::string& base_directory, const Remembe
     text.append("\r\n");
   }
   WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kStampsFileName)), text);
+
+  if (remembered.excluded.empty() && !remembered.excluded_file) return;
+  text.clear();
+  for (const std::string& path : remembered.excluded) text.append(path).append("\r\n");
+  WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kExcludedFileName)), text);
 }
 
 FileStamp StampOf(const PathInfo& info, std::string unread_reason) {

@@ -1,6 +1,7 @@
 // What a base remembers beyond wrds.txt and fls.txt, so that it can be kept
-// current: the folders added, what each file was like when it was read, and
-// the highest file number ever given (docs/base-format.md). A base written
+// current: the folders added, the paths in them a person removed, what each
+// file was like when it was read, and the highest file number ever given
+// (docs/base-format.md). A base written
 // without these files works as before; its files have no stamp.
 #pragma once
 
@@ -43,10 +44,23 @@ struct Remembered {
   // The highest file number ever given; -1 when none was. Numbers are never
   // given twice, also after their records left the base.
   int64_t highest_number = -1;
+  // Paths in remembered folders that a person removed: no walk takes or
+  // enters them until an add of the path itself. Absolute, normalised, in
+  // the order removed.
+  std::vector<std::string> excluded;
+  // True when excluded.txt was read: it is written again, also empty.
+  bool excluded_file = false;
 
   // Adds `path` at the end, or refreshes its time and device when it is
   // remembered.
   void RememberFolder(const std::string& path, int64_t now_ns, uint64_t device);
+  // The remembered folder nearest above `path` (`path` itself when it is
+  // one), or null when none holds it.
+  const RememberedFolder* FolderHolding(std::string_view path) const;
+  // True when `path` is excluded: at or under an exclusion that lies nearer
+  // to it than every remembered folder holding it (a folder added inside an
+  // excluded one is kept current as its own).
+  bool Excludes(std::string_view path) const;
 };
 
 // A stamp of what `info` found.
@@ -62,8 +76,9 @@ bool Changed(const FileStamp& stamp, const PathInfo& now);
 // one is damaged.
 Remembered LoadRemembered(const std::string& base_directory, Env& env);
 
-// Writes both files under their temporary names (for CommitBase), and
-// forces them to the disk.
+// Writes the files under their temporary names (for CommitBase), and forces
+// them to the disk: folders.txt and stamps.txt always, excluded.txt when
+// there are exclusions or the file was there.
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator

@@ -25,7 +25,9 @@ constexpr CommandOption kShowOptions[] = {
 constexpr Command kCommands[] = {
     {.name = "add",
      .operands = "DIRECTORY",
-     .help = "index the pages and PDF documents under DIRECTORY, and remember the folder",
+     .help = "index the pages and PDF documents under DIRECTORY, and remember the folder (within a remembered "
+             "folder that holds it, as a part of that one; one that holds remembered folders takes them in; an "
+             "excluded DIRECTORY is taken back)",
      .min_operands = 1,
      .max_operands = 1,
      .options = kAddOptions,
@@ -44,7 +46,8 @@ constexpr Command kCommands[] = {
      .run = RunUpdateCommand},
     {.name = "remove",
      .operands = "PATH...",
-     .help = "drop every file of the base at or under each PATH and forget the remembered folders there "
+     .help = "drop every file of the base at or under each PATH and forget the remembered folders there; a PATH "
+             "inside a remembered folder stays out of it (excluded) until added again "
              "(1: nothing matched, nothing written)",
      .min_operands = 1,
      .max_operands = kAnyNumber,
@@ -89,7 +92,8 @@ constexpr Command kCommands[] = {
      .run = RunStatsCommand},
     {.name = "folders",
      .help = "list the remembered folders: path, TAB, files of the base under it, TAB, last scan (local time), "
-             "TAB, \"online\" or \"offline: \" and why",
+             "TAB, \"online\" or \"offline: \" and why; each followed by the paths in it that were removed and stay "
+             "out of the base until added again: TAB, \"excluded\", TAB, path",
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunFoldersCommand},
     {.name = "unread",

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/messages.h"
+#include "base/remembered.h"
 #include "extract/document_kind.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
@@ -16,9 +17,7 @@ namespace {
 // byte in it would shift every record after it.
 bool FitsFilesList(std::string_view name) { return name.find_first_of("\n\r\x1A") == std::string_view::npos; }
 
-bool IsWalked(const DirectoryEntry& entry) {
-  return entry.is_directory && entry.name[0] != '.' && FitsFilesList(entry.name);
-}
+bool IsWalked(const DirectoryEntry& entry) { return entry.is_directory && IsWalkedFolderName(entry.name); }
 
 // The path of a folder the walk reports: without its closing separator.
 std::string FolderPath(const std::string& dir) {
@@ -60,8 +59,49 @@ std::string StartMask(std::string_view folder) {
   return mask;
 }
 
+void WalkFolders(const std::string& folder, const std::unordered_set<std::string>* excluded, Env& env,
+                 const std::function<bool(const std::string&)>& visit) {
+  const PathInfo start = env.Stat(folder);
+  if (start.kind != PathKind::kDirectory) return;
+  std::set<FileId, IdLess> walked = {start.id};
+  // An explicit stack, as in ScanDirectory.
+  std::vector<std::string> to_visit = {FolderPath(folder)};
+  std::vector<DirectoryEntry> entries;
+  while (!to_visit.empty()) {
+    const std::string dir = std::move(to_visit.back());
+    to_visit.pop_back();
+    if (!FitsFilesList(dir) || !visit(dir)) continue;
+    entries.clear();
+    if (!env.ListDirectory(dir, &entries)) continue;
+    for (const DirectoryEntry& entry : entries) {
+      if (!IsWalked(entry)) continue;
+      std::string path = dir == "/" ? dir + entry.name : dir + kPathSeparator + entry.name;
+      if (excluded != nullptr && excluded->count(path) != 0) continue;
+      if (walked.insert(entry.id).second) to_visit.push_back(std::move(path));
+    }
+  }
+}
+
+bool IsCandidateName(std::string_view name) { return FitsFilesList(name) && IsSupportedFile(name); }
+
+bool IsWalkedFolderName(std::string_view name) { return !name.empty() && name[0] != '.' && FitsFilesList(name); }
+
+bool WalkReaches(std::string_view folder, std::string_view path) {
+  while (folder.size() > 1 && folder.back() == kPathSeparator) folder.remove_suffix(1);
+  if (!FitsFilesList(folder) || !IsAtOrUnder(path, folder)) return false;
+  std::string_view rest = path.substr(folder.size());
+  // The folders between: every component but the last.
+  while (!rest.empty() && rest.front() == kPathSeparator) rest.remove_prefix(1);
+  for (size_t slash; (slash = rest.find(kPathSeparator)) != std::string_view::npos; rest.remove_prefix(slash + 1)) {
+    if (!IsWalkedFolderName(rest.substr(0, slash))) return false;
+  }
+  return FitsFilesList(rest);
+}
+
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env, std::vector<UnreadDocument>* unread) {
+                   Env& env, std::vector<UnreadDocument>* unread, const std::unordered_set<std::string>* excluded) {
+  if (excluded != nullptr && excluded->empty()) excluded = nullptr;
+  std::string entry_path;
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
@@ -88,6 +128,10 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
     Frame frame;
     for (DirectoryEntry& entry : entries) {
       if (!FitsFilesList(entry.name)) continue;
+      if (excluded != nullptr) {
+        entry_path.assign(dir).append(entry.name);
+        if (excluded->count(entry_path) != 0) continue;
+      }
       if (MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name)) {
         NewFiles.push_back(dir + entry.name);
       }

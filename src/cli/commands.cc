@@ -4,6 +4,7 @@
 #include "cli/check_command.h"
 #include "cli/query_commands.h"
 #include "cli/show_command.h"
+#include "cli/watch_command.h"
 
 namespace veskara {
 namespace {
@@ -12,6 +13,10 @@ constexpr CommandOption kJobs{"--jobs", "N", "convert up to N PDF documents at o
 constexpr CommandOption kAddOptions[] = {kJobs};
 constexpr CommandOption kUpdateOptions[] = {
     {.name = "--retry", .value_name = "", .help = "also read again the documents that could not be read"},
+    kJobs,
+};
+constexpr CommandOption kWatchOptions[] = {
+    {"--every", "MINUTES", "update the folders that the system refuses to watch every MINUTES minutes (default: 10)"},
     kJobs,
 };
 constexpr CommandOption kFoldYo{"--fold-yo", "",
@@ -53,6 +58,15 @@ constexpr Command kCommands[] = {
      .max_operands = kAnyNumber,
      .recovery = Recovery::kByTheCommand,
      .run = RunRemoveCommand},
+    {.name = "watch",
+     .help = "keep the base current while it runs: update every remembered folder once, then watch them and, "
+             "about 2 seconds after the last change (at most 30 seconds while changes go on), update what changed; "
+             "prints \"Watching N folders\", then one summary line per update as update does; folders that go "
+             "offline keep their files and are caught up when they are back; ends, the base whole, on SIGINT or "
+             "SIGTERM",
+     .options = kWatchOptions,
+     .recovery = Recovery::kByTheCommand,
+     .run = RunWatchCommand},
     {.name = "search",
      .operands = "QUERY...",
      .help = "list the words of the base that begin with the first query word, combined with each further word "

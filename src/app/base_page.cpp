@@ -46,6 +46,8 @@ constexpr QSize kButtonSize(81, 22);
 // The summary has the whole width, buttons' column included.
 constexpr QRect kSummary(kLeft, 216, kButtonLeft + kButtonSize.width() - kLeft, 16);
 constexpr QRect kFoldYo(kLeft, 372, 120, 20);
+// Beside it, to the buttons' right edge.
+constexpr QRect kKeepCurrent(kLeft + 136, 372, kButtonLeft + kButtonSize.width() - kLeft - 136, 20);
 constexpr int kReasonWidth = 180;
 
 // A row keeps its path's bytes: a name that is not valid UTF-8 would not
@@ -163,6 +165,12 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   fold_yo_->setObjectName("FoldYo");
   fold_yo_->setAccessibleName("Match \u0401 as \u0415");
   fold_yo_->setToolTip("\u0401 and \u0415 match each other in a search");
+  keep_current_ = new QCheckBox("Keep the base current while Veskara runs", this);
+  keep_current_->setObjectName("KeepCurrent");
+  keep_current_->setAccessibleName(keep_current_->text());
+  keep_current_->setToolTip(
+      "Watch the remembered folders and update the base a moment after their files change, while this window is "
+      "open");
 
   rows_ = {Row{base_label, base_folder_, 16, 21}, Row{folders_label, folder_table_, 64, 129},
            Row{unread_label, unread_table_, 240, 105}};
@@ -173,6 +181,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   setTabOrder(base_folder_, folder_table_);
   setTabOrder(folder_table_, unread_table_);
   setTabOrder(unread_table_, fold_yo_);
+  setTabOrder(fold_yo_, keep_current_);
   AddTableKeys();
 
   connect(open_base_, &QPushButton::clicked, this, context_.Slot([this] { OpenBaseFolder(); }));
@@ -184,6 +193,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   connect(unread_table_, &QTableView::doubleClicked, this, context_.Slot([this] { OpenUnreadClick(); }));
   connect(folder_table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &BasePage::EnableButtons);
   connect(fold_yo_, &QCheckBox::toggled, this, &BasePage::foldYoToggled);
+  connect(keep_current_, &QCheckBox::toggled, this, &BasePage::keepCurrentToggled);
   auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
   refresh->setContext(Qt::WidgetWithChildrenShortcut);
   connect(refresh, &QShortcut::activated, this, context_.Slot([this] { UpdateClick(); }));
@@ -218,9 +228,11 @@ void BasePage::FitTexts(LayoutScale& scale) const {
       QString(kSummaryCaption) + QString::fromStdString(SummaryLine(ScanSummary{})).replace("0", "0000");
   scale.FitText(*summary_, widest, kSummary.size());
   // The box, its spacing and margins are what the style adds to the text.
-  const QFontMetrics metrics = fold_yo_->fontMetrics();
-  const QSize text(metrics.horizontalAdvance(fold_yo_->text()), metrics.height());
-  scale.FitText(*fold_yo_, fold_yo_->text(), kFoldYo.size(), fold_yo_->sizeHint() - text);
+  for (const auto& [box, design] : {std::pair<QCheckBox*, QRect>{fold_yo_, kFoldYo}, {keep_current_, kKeepCurrent}}) {
+    const QFontMetrics metrics = box->fontMetrics();
+    const QSize text(metrics.horizontalAdvance(box->text()), metrics.height());
+    scale.FitText(*box, box->text(), design.size(), box->sizeHint() - text);
+  }
 }
 
 void BasePage::Place(const LayoutScale& scale, int grow) {
@@ -242,6 +254,7 @@ void BasePage::Place(const LayoutScale& scale, int grow) {
   place_button(open_unread_, rows_[2], 0);
   summary_->setGeometry(scale(kSummary).adjusted(0, 0, grow, 0));
   fold_yo_->setGeometry(scale(kFoldYo));
+  keep_current_->setGeometry(scale(kKeepCurrent));
   unread_table_->setColumnWidth(1, scale(kReasonWidth));
 }
 
@@ -249,15 +262,17 @@ void BasePage::ScanStarted() { EnableButtons(); }
 
 void BasePage::ScanEnded() {
   EnableButtons();
-  if (const std::optional<ScanSummary>& summary = scan_.LastSummary()) {
-    // How many folders were offline follows on the line; the tip names them.
-    const QString line = QString(kSummaryCaption) + QString::fromStdString(SummaryLine(*summary));
-    const QString offline = QString::fromStdString(OfflineReport(summary->offline)).trimmed();
-    summary_->setText(
-        offline.isEmpty() ? line : line + "; " + QString::fromStdString(OfflineCountText(summary->offline.size())));
-    summary_->setToolTip(offline.isEmpty() ? line : line + "\n" + offline);  // room is kept for four-digit counts
-  }
+  if (const std::optional<ScanSummary>& summary = scan_.LastSummary()) ShowSummary(*summary);
   ShowBase();
+}
+
+void BasePage::ShowSummary(const ScanSummary& summary) {
+  // How many folders were offline follows on the line; the tip names them.
+  const QString line = QString(kSummaryCaption) + QString::fromStdString(SummaryLine(summary));
+  const QString offline = QString::fromStdString(OfflineReport(summary.offline)).trimmed();
+  summary_->setText(offline.isEmpty() ? line
+                                      : line + "; " + QString::fromStdString(OfflineCountText(summary.offline.size())));
+  summary_->setToolTip(offline.isEmpty() ? line : line + "\n" + offline);  // room is kept for four-digit counts
 }
 
 void BasePage::ShowBase() {
@@ -336,6 +351,11 @@ void BasePage::EnableButtons() {
 void BasePage::SetFoldYo(bool on) {
   const QSignalBlocker quiet(fold_yo_);
   fold_yo_->setChecked(on);
+}
+
+void BasePage::SetKeepCurrent(bool on) {
+  const QSignalBlocker quiet(keep_current_);
+  keep_current_->setChecked(on);
 }
 
 void BasePage::OpenBaseFolder() {

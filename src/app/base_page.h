@@ -11,6 +11,7 @@
 
 #include "app/form_page.h"
 #include "app/widgets.h"
+#include "base/scan_summary.h"
 #include "search/remembered_lists.h"
 
 class QCheckBox;
@@ -46,14 +47,22 @@ class BasePage : public FormPage {
   // selected folders stay selected. Throws as ListFolders and ListUnread.
   void ShowBase();
 
-  // TmForm binds these two to the search's option of matching Ё as Е.
+  // Shows what a scan did on the summary line, with its offline folders.
+  void ShowSummary(const ScanSummary& summary);
+
+  // TmForm binds these to the search's option of matching Ё as Е and to
+  // keeping the base current.
  public slots:
   // Sets the "Ё = Е" box without emitting foldYoToggled.
   void SetFoldYo(bool on);
+  // Sets the "Keep the base current" box without emitting keepCurrentToggled.
+  void SetKeepCurrent(bool on);
 
  signals:
   // The user checked or cleared "Ё = Е".
   void foldYoToggled(bool on);
+  // The user checked or cleared "Keep the base current while Veskara runs".
+  void keepCurrentToggled(bool on);
 
  private:
   // A label above its control.
@@ -92,6 +101,7 @@ class BasePage : public FormPage {
   QTableView* unread_table_;
   QPushButton* open_unread_;
   QCheckBox* fold_yo_;
+  QCheckBox* keep_current_;
   std::array<Row, 3> rows_;
   FolderPicker picker_;
   bool has_files_ = false;  // the base's fls.txt exists

@@ -16,15 +16,25 @@ namespace {
 QSettings Settings() { return QSettings("veskara", "veskara"); }
 
 constexpr const char* kFoldYoKey = "search/foldYo";
+constexpr const char* kKeepCurrentKey = "base/keepCurrent";
 
 }  // namespace
 
 FormContext::FormContext(Desktop& desktop, QWidget& window, Env& env)
-    : desktop_(desktop), window_(window), env_(env), fold_yo_(Settings().value(kFoldYoKey, false).toBool()) {}
+    : desktop_(desktop),
+      window_(window),
+      env_(env),
+      fold_yo_(Settings().value(kFoldYoKey, false).toBool()),
+      keep_current_(Settings().value(kKeepCurrentKey, false).toBool()) {}
 
 void FormContext::SetFoldYo(bool on) {
   fold_yo_ = on;
   Settings().setValue(kFoldYoKey, on);
+}
+
+void FormContext::SetKeepCurrent(bool on) {
+  keep_current_ = on;
+  Settings().setValue(kKeepCurrentKey, on);
 }
 
 bool FormContext::OpenLocalPath(const std::string& path) const {

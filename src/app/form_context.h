@@ -46,6 +46,10 @@ class FormContext {
   // on, then remembered between runs (QSettings).
   bool FoldYo() const { return fold_yo_; }
   void SetFoldYo(bool on);
+  // "Keep the base current while Veskara runs": off until the user turns it
+  // on, then remembered between runs like the search's options.
+  bool KeepCurrent() const { return keep_current_; }
+  void SetKeepCurrent(bool on);
 
   // Shows `message` over the window, in the way its kind names.
   void Show(const UserMessage& message) const;
@@ -65,6 +69,7 @@ class FormContext {
   Env& env_;
   std::string base_directory_;
   bool fold_yo_ = false;
+  bool keep_current_ = false;
 };
 
 }  // namespace veskara

@@ -61,7 +61,11 @@ std::string Placeholders(std::string_view text) {
 
 std::string OptionLabel(const CommandOption& option) {
   std::string label = Bold(option.name);
-  if (!option.value_name.empty()) label.append(" ").append(Placeholders(option.value_name));
+  if (!option.value_when_alone.empty()) {
+    label.append("[=").append(Placeholders(option.value_name)).append("]");
+  } else if (!option.value_name.empty()) {
+    label.append(" ").append(Placeholders(option.value_name));
+  }
   return label;
 }
 

@@ -84,6 +84,8 @@ void FilesWorker::Run() {
       auto facts = std::make_shared<std::vector<std::pair<uint32_t, FileFacts>>>();
       facts->reserve(rows.size());
       for (size_t i = 0; i < rows.size(); ++i) {
+        // A new list, or the page closing, makes the rest worthless.
+        if (i % 256 == 0 && (stopping_ || generation_ != generation)) break;
         facts->emplace_back(rows[i].first, FactsOf(rows[i].second, env_));
         if ((i + 1) % kFactsStep == 0) {
           Post(generation, [this, done = i + 1, total = rows.size()] { callbacks_.facts_progress(done, total); });

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -64,8 +65,9 @@ class FilesWorker : public QObject {
   Callbacks callbacks_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
-  bool stopping_ = false;
-  uint64_t generation_ = 0;
+  // Written under the mutex; read without it by a long job, to stop early.
+  std::atomic<bool> stopping_ = false;
+  std::atomic<uint64_t> generation_ = 0;
   std::string query_;
   SearchOptions options_;
   std::string base_directory_;

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "app/desktop.h"
 #include "app/form_context.h"
@@ -46,6 +47,7 @@ constexpr QSize kButtonSize(81, 22);
 // The summary has the whole width, buttons' column included.
 constexpr QRect kSummary(kLeft, 216, kButtonLeft + kButtonSize.width() - kLeft, 16);
 constexpr QRect kFoldYo(kLeft, 372, 120, 20);
+constexpr QRect kAsYouType(144, 372, 160, 20);
 constexpr int kReasonWidth = 180;
 
 // A row keeps its path's bytes: a name that is not valid UTF-8 would not
@@ -163,6 +165,10 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   fold_yo_->setObjectName("FoldYo");
   fold_yo_->setAccessibleName("Match \u0401 as \u0415");
   fold_yo_->setToolTip("\u0401 and \u0415 match each other in a search");
+  as_you_type_ = new QCheckBox("Search as you type", this);
+  as_you_type_->setObjectName("SearchAsYouType");
+  as_you_type_->setAccessibleName("Search as you type");
+  as_you_type_->setToolTip("Search each time the text to search changes, without pressing Search");
 
   rows_ = {Row{base_label, base_folder_, 16, 21}, Row{folders_label, folder_table_, 64, 129},
            Row{unread_label, unread_table_, 240, 105}};
@@ -173,6 +179,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   setTabOrder(base_folder_, folder_table_);
   setTabOrder(folder_table_, unread_table_);
   setTabOrder(unread_table_, fold_yo_);
+  setTabOrder(fold_yo_, as_you_type_);
   AddTableKeys();
 
   connect(open_base_, &QPushButton::clicked, this, context_.Slot([this] { OpenBaseFolder(); }));
@@ -184,6 +191,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   connect(unread_table_, &QTableView::doubleClicked, this, context_.Slot([this] { OpenUnreadClick(); }));
   connect(folder_table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &BasePage::EnableButtons);
   connect(fold_yo_, &QCheckBox::toggled, this, &BasePage::foldYoToggled);
+  connect(as_you_type_, &QCheckBox::toggled, this, &BasePage::searchAsYouTypeToggled);
   auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
   refresh->setContext(Qt::WidgetWithChildrenShortcut);
   connect(refresh, &QShortcut::activated, this, context_.Slot([this] { UpdateClick(); }));
@@ -218,9 +226,11 @@ void BasePage::FitTexts(LayoutScale& scale) const {
       QString(kSummaryCaption) + QString::fromStdString(SummaryLine(ScanSummary{})).replace("0", "0000");
   scale.FitText(*summary_, widest, kSummary.size());
   // The box, its spacing and margins are what the style adds to the text.
-  const QFontMetrics metrics = fold_yo_->fontMetrics();
-  const QSize text(metrics.horizontalAdvance(fold_yo_->text()), metrics.height());
-  scale.FitText(*fold_yo_, fold_yo_->text(), kFoldYo.size(), fold_yo_->sizeHint() - text);
+  for (const auto& [box, room] : {std::pair{fold_yo_, kFoldYo.size()}, std::pair{as_you_type_, kAsYouType.size()}}) {
+    const QFontMetrics metrics = box->fontMetrics();
+    const QSize text(metrics.horizontalAdvance(box->text()), metrics.height());
+    scale.FitText(*box, box->text(), room, box->sizeHint() - text);
+  }
 }
 
 void BasePage::Place(const LayoutScale& scale, int grow) {
@@ -242,6 +252,7 @@ void BasePage::Place(const LayoutScale& scale, int grow) {
   place_button(open_unread_, rows_[2], 0);
   summary_->setGeometry(scale(kSummary).adjusted(0, 0, grow, 0));
   fold_yo_->setGeometry(scale(kFoldYo));
+  as_you_type_->setGeometry(scale(kAsYouType));
   unread_table_->setColumnWidth(1, scale(kReasonWidth));
 }
 
@@ -323,6 +334,11 @@ void BasePage::EnableButtons() {
 void BasePage::SetFoldYo(bool on) {
   const QSignalBlocker quiet(fold_yo_);
   fold_yo_->setChecked(on);
+}
+
+void BasePage::SetSearchAsYouType(bool on) {
+  const QSignalBlocker quiet(as_you_type_);
+  as_you_type_->setChecked(on);
 }
 
 void BasePage::OpenBaseFolder() {

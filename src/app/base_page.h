@@ -46,14 +46,19 @@ class BasePage : public FormPage {
   // selected folders stay selected. Throws as ListFolders and ListUnread.
   void ShowBase();
 
-  // TmForm binds these two to the search's option of matching Ё as Е.
+  // TmForm binds these to the search's options: matching Ё as Е, and
+  // searching as the query is typed.
  public slots:
   // Sets the "Ё = Е" box without emitting foldYoToggled.
   void SetFoldYo(bool on);
+  // Sets the "Search as you type" box without emitting searchAsYouTypeToggled.
+  void SetSearchAsYouType(bool on);
 
  signals:
   // The user checked or cleared "Ё = Е".
   void foldYoToggled(bool on);
+  // The user checked or cleared "Search as you type".
+  void searchAsYouTypeToggled(bool on);
 
  private:
   // A label above its control.
@@ -92,6 +97,7 @@ class BasePage : public FormPage {
   QTableView* unread_table_;
   QPushButton* open_unread_;
   QCheckBox* fold_yo_;
+  QCheckBox* as_you_type_;
   std::array<Row, 3> rows_;
   FolderPicker picker_;
   bool has_files_ = false;  // the base's fls.txt exists

@@ -16,15 +16,33 @@ namespace {
 QSettings Settings() { return QSettings("veskara", "veskara"); }
 
 constexpr const char* kFoldYoKey = "search/foldYo";
+constexpr const char* kAsYouTypeKey = "search/asYouType";
 
 }  // namespace
 
 FormContext::FormContext(Desktop& desktop, QWidget& window, Env& env)
-    : desktop_(desktop), window_(window), env_(env), fold_yo_(Settings().value(kFoldYoKey, false).toBool()) {}
+    : desktop_(desktop),
+      window_(window),
+      env_(env),
+      fold_yo_(Settings().value(kFoldYoKey, false).toBool()),
+      search_as_you_type_(Settings().value(kAsYouTypeKey, false).toBool()) {
+  desktop_.SetLateOpenFailureHandler([this](const QUrl& url, const QString& reason) {
+    const QString what =
+        url.isLocalFile() ? QString(kCannotOpenFile) : "Sorry, can't open " + url.toDisplayString() + ".";
+    desktop_.ShowMessage(&window_, MessageKind::kWarningBox, "Message", what + "\n\n" + reason);
+  });
+}
+
+FormContext::~FormContext() { desktop_.SetLateOpenFailureHandler({}); }
 
 void FormContext::SetFoldYo(bool on) {
   fold_yo_ = on;
   Settings().setValue(kFoldYoKey, on);
+}
+
+void FormContext::SetSearchAsYouType(bool on) {
+  search_as_you_type_ = on;
+  Settings().setValue(kAsYouTypeKey, on);
 }
 
 bool FormContext::OpenLocalPath(const std::string& path) const {

@@ -23,10 +23,10 @@ struct UnreadDocument {
 
 // What a finished scan did.
 struct ScanSummary {
-  std::string recovery_note;           // RecoverBaseLocked's note at Prepare
-  size_t added = 0;                    // files recorded that were not in the base
-  size_t updated = 0;                  // files dropped as changed and recorded again
-  size_t removed = 0;                  // files dropped and not recorded again
+  std::string recovery_note;  // RecoverBaseLocked's note at Prepare
+  size_t added = 0;           // files recorded that were not in the base
+  size_t updated = 0;         // files dropped as changed and read again (one that could not be read is unread only)
+  size_t removed = 0;         // files dropped and not recorded again
   std::vector<UnreadDocument> unread;  // in candidate order
   bool written = false;                // false: nothing had changed, nothing was written
 };

@@ -18,9 +18,11 @@
 namespace veskara {
 namespace {
 
-// Prints each new step and status text on its own line; on a terminal, also
-// a progress line for step 2 that is redrawn in place. The scan reports
-// progress sparingly, so every report is drawn.
+// On a terminal, prints each new step and status text on its own line, and
+// a progress line for step 2 that is redrawn in place; elsewhere (a log, a
+// pipe), or when told to be quiet, nothing: the summary and the failures
+// say what a script needs. The scan reports progress sparingly, so every
+// report is drawn.
 class StderrObserver : public ScanObserver {
  public:
   explicit StderrObserver(bool terminal) : terminal_(terminal) {}
@@ -47,7 +49,7 @@ class StderrObserver : public ScanObserver {
   void Show(std::string& shown, const std::string& text) {
     if (text == shown) return;
     shown = text;
-    if (text.empty()) return;  // a cleared panel has nothing to say
+    if (text.empty() || !terminal_) return;  // a cleared panel has nothing to say
     EndProgressLine();
     std::fprintf(stderr, "%s\n", text.c_str());
   }
@@ -61,8 +63,9 @@ class StderrObserver : public ScanObserver {
 // Runs a prepared scan on this thread with the steps on stderr; 2 with the
 // failure's message when it fails.
 template <typename Prepare>
-ExitStatus RunScanCommand(const char* doing, Prepare&& prepare, const std::function<ExitStatus(const Scan&)>& report) {
-  StderrObserver observer(StderrIsTerminal());
+ExitStatus RunScanCommand(const Invocation& invocation, const char* doing, Prepare&& prepare,
+                          const std::function<ExitStatus(const Scan&)>& report) {
+  StderrObserver observer(StderrIsTerminal() && !invocation.options.contains("--quiet"));
   try {
     // Prepare finishes or rolls back an interrupted commit under the lock.
     BaseState state;
@@ -80,6 +83,12 @@ ExitStatus RunScanCommand(const char* doing, Prepare&& prepare, const std::funct
     std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(FailureText(failure, doing)).c_str());
     return ExitStatus::kFailure;
   }
+}
+
+// "N added, M updated, K removed, F could not be read" on stdout.
+ExitStatus PrintSummary(const Scan& scan) {
+  std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
+  return ExitStatus::kDone;
 }
 
 // --jobs N into `options`; false, with the message, for a value out of range.
@@ -100,7 +109,7 @@ bool ReadJobs(const Invocation& invocation, ScanOptions* options) {
 std::vector<std::string> NamedFolders(const std::vector<std::string>& operands, Env& env) {
   const std::string cwd = env.CurrentDirectory();
   std::vector<std::string> folders;
-  for (const std::string& operand : operands) folders.push_back(AbsolutePath(operand, cwd));
+  for (const std::string& operand : operands) folders.push_back(AbsolutePath(ExpandHome(operand, env), cwd));
   return folders;
 }
 
@@ -115,11 +124,11 @@ ExitStatus RunAddCommand(const Invocation& invocation) {
     return ExitStatus::kFailure;
   }
   return RunScanCommand(
-      "add to the base",
+      invocation, "add to the base",
       [&](BaseState& state) {
         return Scan::Prepare(invocation.base_directory, *folder, state, *invocation.env, options);
       },
-      [](const Scan&) { return ExitStatus::kDone; });
+      PrintSummary);
 }
 
 ExitStatus RunUpdateCommand(const Invocation& invocation) {
@@ -127,20 +136,17 @@ ExitStatus RunUpdateCommand(const Invocation& invocation) {
   if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
   const bool retry = invocation.options.count("--retry") != 0;
   return RunScanCommand(
-      "update the base",
+      invocation, "update the base",
       [&](BaseState& state) {
         return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), retry,
                                    state, *invocation.env, options);
       },
-      [](const Scan& scan) {
-        std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
-        return ExitStatus::kDone;
-      });
+      PrintSummary);
 }
 
 ExitStatus RunRemoveCommand(const Invocation& invocation) {
   return RunScanCommand(
-      "remove from the base",
+      invocation, "remove from the base",
       [&](BaseState& state) {
         return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), state,
                                    *invocation.env);
@@ -150,8 +156,7 @@ ExitStatus RunRemoveCommand(const Invocation& invocation) {
           std::fputs("veskara-cli: nothing of the base is at or under these paths; nothing was removed\n", stderr);
           return ExitStatus::kNothingFound;
         }
-        std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
-        return ExitStatus::kDone;
+        return PrintSummary(scan);
       });
 }
 

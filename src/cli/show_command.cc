@@ -12,8 +12,9 @@
 namespace veskara {
 namespace {
 
-// The colours grep's users know: the label green, the colon cyan, a match
-// bold red.
+// The colours grep's users know: the path magenta, the label green, the
+// colon cyan, a match bold red.
+constexpr std::string_view kPathColour = "\x1b[35m";
 constexpr std::string_view kLabelColour = "\x1b[32m";
 constexpr std::string_view kSeparatorColour = "\x1b[36m";
 constexpr std::string_view kMatchColour = "\x1b[01;31m";
@@ -38,11 +39,17 @@ bool ColourWanted(const Invocation& invocation, bool* colour) {
   return true;
 }
 
-void AppendLine(const MatchingLine& line, bool colour, std::string& out) {
+// `path_prefix`: "" or the path to print before the line (-H).
+void AppendLine(const MatchingLine& line, bool colour, std::string_view path_prefix, std::string& out) {
   const std::string label = LineLabel(line);
   if (!colour) {
+    if (!path_prefix.empty()) out.append(path_prefix).append(":");
     out.append(label).append(":").append(line.text).append("\n");
     return;
+  }
+  if (!path_prefix.empty()) {
+    out.append(kPathColour).append(path_prefix).append(kNoColour);
+    out.append(kSeparatorColour).append(":").append(kNoColour);
   }
   out.append(kLabelColour).append(label).append(kNoColour);
   out.append(kSeparatorColour).append(":").append(kNoColour);
@@ -79,9 +86,12 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
     case DocumentMatches::Status::kRead:
       break;
   }
+  // A terminal gets the path's control bytes escaped, as every listed path.
+  const std::string prefix =
+      invocation.options.contains("-H") ? (StdoutIsTerminal() ? EscapeControlBytes(path) : path) : std::string();
   std::string out;
   for (const MatchingLine& line : matches.lines) {
-    AppendLine(line, colour, out);
+    AppendLine(line, colour, prefix, out);
     if (out.size() >= (1 << 16)) {
       std::fwrite(out.data(), 1, out.size(), stdout);
       out.clear();

@@ -43,7 +43,7 @@ std::optional<std::string> FolderToScan(std::string_view directory_text, Env& en
   bool blank = std::all_of(directory_text.begin(), directory_text.end(),
                            [](char c) { return static_cast<unsigned char>(c) <= 32; });
   if (blank) return std::nullopt;
-  return AbsolutePath(directory_text, env.CurrentDirectory());
+  return AbsolutePath(ExpandHome(directory_text, env), env.CurrentDirectory());
 }
 
 std::string StartMask(std::string_view folder) {

@@ -344,11 +344,14 @@ NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
       const std::string number = std::to_string(last_given);
       table.SetCurrentFileNumber(number);
       CandidateResult result = reader.AppendWordsOf(i, table);
-      if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
+      const bool unread = !result.unread_reason.empty();
+      if (unread) summary.unread.push_back({NewFiles[i], result.unread_reason});
       remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
       files.Record(NewFiles[i], number);
       if (dropped_paths.erase(NewFiles[i]) != 0) {
-        ++summary.updated;
+        // A document read again that still cannot be read is counted as
+        // not read: nothing of it was updated.
+        if (!unread) ++summary.updated;
       } else {
         ++summary.added;
       }
@@ -393,7 +396,6 @@ void Scan::Impl::Commit(ScanObserver& observer) {
   observer.SetStep("");
   observer.SetStatus("Done!...");
 }
-
 
 std::string RecoverBase(const std::string& base_directory, Env& env) {
   if (!NeedsRecovery(base_directory, env)) return "";

@@ -189,8 +189,18 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
 
 std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
                                             std::span<const std::string_view> number_lists, Env& env) {
+  return ListFilesOfEntries(base_directory, number_lists, {}, env);
+}
+
+std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
+                                            std::span<const std::string_view> number_lists,
+                                            std::span<const std::string_view> left_out_lists, Env& env) {
   WantedNumbers wanted;
   for (std::string_view list : number_lists) wanted.AddList(list);
+  // A left-out number is taken before the read: no record gives it a row.
+  for (std::string_view list : left_out_lists) {
+    for (std::string_view number : SplitNumberList(list)) wanted.Take(number);
+  }
   std::vector<std::string> rows;
   rows.reserve(wanted.left());  // a wanted number gives a row at most
   ShownRows shown(rows, wanted.left());
@@ -211,13 +221,24 @@ std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
 
 FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options,
                      Env& env) {
+  return FindFiles(base_directory, SplitQuery{std::string(query), {}}, options, env);
+}
+
+FoundFiles FindFiles(const std::string& base_directory, const SplitQuery& query, const SearchOptions& options,
+                     Env& env) {
   FoundFiles found;
-  found.search = RunSearch(base_directory, query, options, env);
+  if (ParseQuery(query.searched).empty()) {
+    found.only_left_out = !query.left_out.empty();
+    return found;
+  }
+  SearchLeavingOut searched = RunSearchLeavingOut(base_directory, query.searched, query.left_out, options, env);
+  found.search = std::move(searched.search);
   if (found.search.status != SearchOutcome::Status::kDone || found.search.entries.empty()) return found;
   std::vector<std::string_view> lists;
   lists.reserve(found.search.entries.size());
   for (const SearchEntry& entry : found.search.entries) lists.push_back(entry.numbers);
-  found.rows = ListFilesOfEntries(base_directory, lists, env);
+  const std::vector<std::string_view> left_out(searched.left_out_lists.begin(), searched.left_out_lists.end());
+  found.rows = ListFilesOfEntries(base_directory, lists, left_out, env);
   return found;
 }
 

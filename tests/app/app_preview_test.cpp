@@ -1,6 +1,7 @@
 // The preview of a found file's matches: opened from the found files, the
 // matching lines with their marks, "Open", Escape, and a base left alone.
 #include <QAbstractItemModel>
+#include <QPlainTextEdit>
 #include <QPoint>
 #include <QSignalSpy>
 #include <QTableView>
@@ -150,6 +151,28 @@ class PreviewTest : public QObject {
     QTest::keyClick(preview, Qt::Key_Escape);
     QVERIFY(!preview->isVisible());
     QTRY_VERIFY(watched.isNull());  // gone once the event loop runs
+  }
+
+  // Regression guard: a line longer than the window was cut at its right
+  // edge with no way to see the rest. The chosen line shows whole below.
+  void theChosenLineShowsWholeAndWrapped() {
+    PlantBase base;
+    std::string tail;
+    for (int i = 0; i < 300; ++i) tail += " word" + std::to_string(i);
+    WriteFile(base.notes, "plans" + tail + " the end\nplans again\n");
+    FormUnderTest* form = base.Show();
+    Search(*form, "plans");
+    ClickRow(form->ListBox1, 0);
+    PreviewWindow* preview = PreviewOf(*form, 0);
+    QVERIFY(preview != nullptr);
+    auto* whole = Named<QPlainTextEdit>(*preview, "PreviewWholeLine");
+    const QString long_line = QString::fromStdString("plans" + tail + " the end");
+    QCOMPARE(whole->toPlainText(), long_line);
+    QCOMPARE(whole->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    auto* table = Named<QTableView>(*preview, "PreviewLines");
+    QVERIFY(table->model()->index(0, 1).data().toString().size() < long_line.size());  // the row is cut
+    table->selectRow(1);
+    QCOMPARE(whole->toPlainText(), QString("plans again"));
   }
 
   void fileThatCannotBeRead() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "extract/unprivileged.h"
+#include "fault_env.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -44,6 +45,18 @@ TEST(FolderToScan, MakesTheFolderAbsoluteAndItsMaskAddsTheWildcard) {
   }
   EXPECT_EQ(FolderToScan("", Env::Default()), std::nullopt);
   EXPECT_EQ(FolderToScan(" \t\r\n", Env::Default()), std::nullopt);
+}
+
+// Regression guard: "~/Documents" was taken as a folder named "~" under the
+// current one, in the window and on the command line alike.
+TEST(FolderToScan, ALeadingTildeIsTheHomeFolder) {
+  FaultInjectionEnv env;
+  env.SetVariable("HOME", "/home/ann/");
+  const std::string cwd = env.CurrentDirectory();
+  EXPECT_EQ(FolderToScan("~/Documents", env), "/home/ann/Documents");
+  EXPECT_EQ(FolderToScan("~", env), "/home/ann");
+  EXPECT_EQ(FolderToScan("~ann/x", env), cwd + "/~ann/x");
+  EXPECT_EQ(FolderToScan("docs/~", env), cwd + "/docs/~");
 }
 
 struct Walk {

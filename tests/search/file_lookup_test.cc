@@ -185,5 +185,67 @@ TEST_F(FileLookupTest, FindListsTheFilesOfWhatTheSearchFinds) {
   EXPECT_THROW(FindFiles(dir_.path(), "cat", SearchOptions{}, Env::Default()), IoError);
 }
 
+// "-WORD" pieces leave files out; a "-" inside a piece separates words as
+// the written search has it.
+TEST(SplitLeftOutWordsTest, PiecesThatBeginWithADash) {
+  struct Case {
+    const char* typed;
+    const char* searched;
+    std::vector<std::string> left_out;
+  } cases[] = {
+      {"apple", "apple", {}},
+      {"apple -banana pie", "apple pie", {"BANANA"}},
+      {"  -ban\t apple-pie ", "apple-pie", {"BAN"}},
+      {"-a-b c", "c", {"A", "B"}},
+      {"x - -- y", "x y", {}},
+      {"-only", "", {"ONLY"}},
+      {"\xd0\xbe\xd1\x82 -\xd1\x91\xd0\xb6", "\xEE\xF2", {"\xA8\xC6"}},  // от -ёж, UTF-8 in, Windows-1251 out
+      {"a\xe2\x98\x83-b", "a -b", {}},  // a character without a form separates, but makes no piece
+  };
+  for (const Case& c : cases) {
+    const SplitQuery split = SplitLeftOutWords(c.typed);
+    EXPECT_EQ(split.searched, c.searched) << c.typed;
+    EXPECT_EQ(split.left_out, c.left_out) << c.typed;
+  }
+}
+
+// A left-out word leaves out every file whose number stands in the list of
+// a word that begins with it (Ё as Е when folded); the entries are those of
+// the search of the other words.
+TEST_F(FileLookupTest, FindLeavesOutTheFilesOfLeftOutWords) {
+  // CAT, COW, DOG, ЁЖИК, ЕЛЬ
+  WriteFile(dir_ / "wrds.txt",
+            CrLf({"CAT", "0,1,2", "COW", "1,3", "DOG", "0,2", "\xA8\xC6\xC8\xCA", "2", "\xC5\xCB\xDC", "3"}));
+  WriteFile(dir_ / "fls.txt", CrLf({"/d/a.htm", "0", "/d/b.htm", "1", "/d/c.htm", "2", "/d/d.htm", "3"}));
+  struct Case {
+    const char* typed;
+    bool fold;
+    std::vector<std::string> rows;
+    size_t entries;
+  } cases[] = {
+      {"c", false, {"/d/a.htm", "/d/b.htm", "/d/c.htm", "/d/d.htm"}, 2},
+      {"c -dog", false, {"/d/b.htm", "/d/d.htm"}, 2},
+      {"c -do -cow", false, {}, 2},
+      {"c -c", false, {}, 2},
+      {"cat -\xd0\xb5", false, {"/d/a.htm", "/d/b.htm", "/d/c.htm"}, 1},  // -е: only ЕЛЬ, in file 3
+      {"cat -\xd0\xb5", true, {"/d/a.htm", "/d/b.htm"}, 1},               // folded, ЁЖИК too
+      {"c -zebra", false, {"/d/a.htm", "/d/b.htm", "/d/c.htm", "/d/d.htm"}, 2},
+  };
+  for (const Case& c : cases) {
+    const FoundFiles found =
+        FindFiles(dir_.path(), SplitLeftOutWords(c.typed), SearchOptions{.fold_yo = c.fold}, Env::Default());
+    EXPECT_EQ(found.search.status, SearchOutcome::Status::kDone) << c.typed;
+    EXPECT_EQ(found.search.entries.size(), c.entries) << c.typed;
+    EXPECT_EQ(found.rows, c.rows) << c.typed << (c.fold ? " folded" : "");
+    EXPECT_FALSE(found.only_left_out);
+  }
+  // Only left-out words: nothing is read at all.
+  std::filesystem::remove(dir_ / "wrds.txt");
+  const FoundFiles only = FindFiles(dir_.path(), SplitLeftOutWords("-cat -dog"), SearchOptions{}, Env::Default());
+  EXPECT_TRUE(only.only_left_out);
+  EXPECT_EQ(only.search.status, SearchOutcome::Status::kNothingToDo);
+  EXPECT_FALSE(FindFiles(dir_.path(), SplitLeftOutWords("***"), SearchOptions{}, Env::Default()).only_left_out);
+}
+
 }  // namespace
 }  // namespace veskara

@@ -163,11 +163,15 @@ void PrintRows(const ResultFiles& files, const std::vector<uint32_t>& rows, cons
   std::string out;
   for (const uint32_t row : rows) {
     out = terminal ? EscapeControlBytes(files.path(row)) : files.path(row);
-    if (request.long_columns) out += "\t" + LongColumns(files, row);
+    if (request.long_columns) {
+      out.push_back('\t');
+      out += LongColumns(files, row);
+    }
     if (request.line) {
       const FirstLine line =
           FirstMatchingLine(files.path(row), searched, options, invocation.base_directory, *invocation.env);
-      out += "\t" + line.Shown();
+      out.push_back('\t');
+      out += line.Shown();
     }
     out.push_back(request.end);
     Out(out);

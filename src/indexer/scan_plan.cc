@@ -70,6 +70,18 @@ void AddPlan::Prepare(const std::string& base_directory, Env& env) const {
   env.CreateDirectories(base_directory, 0700);
 }
 
+void AddPlan::LookAtFolders(const Remembered& remembered, Env& env) {
+  for (const RememberedFolder& folder : remembered.folders) {
+    if (folder.path != folder_) continue;
+    const FolderPresence presence = LookAtFolder(folder, env);
+    if (presence.offline == OfflineReason::kOtherFileSystem && !HoldsAMount(folder_, env)) {
+      throw ScanFolderError("The folder " + EscapeControlBytes(folder_) +
+                            " is on another file system than when last scanned, and no disk is mounted on it; "
+                            "nothing was added");
+    }
+  }
+}
+
 Dropped AddPlan::Drop(const std::string&, const Remembered&, Env& env) {
   device_ = env.Stat(folder_).id.device;
   return {};

@@ -74,14 +74,19 @@ class ScanPlan {
 
 // "Add to base": walks `folder`, which must exist and be readable (the base
 // folder is made when missing, private to the user), drops nothing, and
-// remembers the folder
-// with the file system it is on now (so an add takes back a folder that
-// came back on another one). The base is loaded whole at Prepare, and
-// always written, as the written "Add to base" does.
+// remembers the folder with the file system it is on now (so an add takes
+// back a folder whose disk came back under another device number). The
+// base is loaded whole at Prepare, and always written, as the written "Add
+// to base" does.
 class AddPlan : public ScanPlan {
  public:
   explicit AddPlan(std::string folder) : folder_(std::move(folder)) {}
   void Prepare(const std::string& base_directory, Env& env) const override;
+  // Refuses a remembered folder that is on another file system than when
+  // last scanned while no disk is mounted on it: the empty mount point of
+  // a disk that is not there, which the next update would take for a
+  // folder emptied.
+  void LookAtFolders(const Remembered& remembered, Env& env) override;
   bool LoadsAtPrepare() const override { return true; }
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;

@@ -424,7 +424,10 @@ TEST_F(BaseLifeTest, SubfolderThatCannotBeReadKeepsItsFiles) {
 }
 
 // The mount point of a disk that is not there: an empty folder of the disk
-// above it, told apart by its device alone. Where the sandbox lets us mount.
+// above it, told apart by its device alone. An add of it is refused too
+// (the next update would empty it); with a disk mounted on it again, under
+// whatever device number, an add takes it back. Where the sandbox lets us
+// mount.
 TEST_F(BaseLifeTest, EmptyMountPointIsOffline) {
   const std::string stick = tmp_ / "stick";
   std::filesystem::create_directory(stick);
@@ -440,7 +443,37 @@ TEST_F(BaseLifeTest, EmptyMountPointIsOffline) {
   const ScanSummary summary = Update(base_, {});
   EXPECT_EQ(OfflineReport(summary.offline), stick + ": offline, 2 files kept\n");
   EXPECT_FALSE(summary.written);
+  EXPECT_THROW(RunScan(base_, stick, observer), ScanFolderError);
   EXPECT_EQ(ReadBase(base_), before);
+
+  ASSERT_EQ(std::system(mount.c_str()), 0);
+  WriteFile(stick + "/a.htm", "<p>on the stick</p>");
+  RunScan(base_, stick, observer);
+  ASSERT_EQ(std::system(("umount '" + stick + "'").c_str()), 0);
+  EXPECT_EQ(Update(base_, {}).offline.size(), 1u);  // still the device just added
+}
+
+// The same, on the fault-injecting Env: the folder and the one above it on
+// one file system, not the one remembered, is no disk come back.
+TEST_F(BaseLifeTest, AddTakesBackAFolderOnAnotherFileSystemOnlyWithADiskMountedOnIt) {
+  const uint64_t remembered = *FoldersOf(base_).at(0).device;
+  std::filesystem::rename(docs_, tmp_ / "away");
+  std::filesystem::create_directory(docs_);
+  FaultInjectionEnv env;
+  env.SetDeviceOf(tmp_.path(), remembered + 1);
+  RecordingObserver observer;
+  try {
+    RunScan(base_, docs_, observer, env);
+    ADD_FAILURE() << "the add went through";
+  } catch (const ScanFolderError& e) {
+    EXPECT_EQ(e.what(), "The folder " + docs_ +
+                            " is on another file system than when last scanned, and no disk is mounted on it; "
+                            "nothing was added");
+  }
+  EXPECT_EQ(*FoldersOf(base_).at(0).device, remembered);
+  env.SetDeviceOf(docs_, remembered + 2);
+  RunScan(base_, docs_, observer, env);
+  EXPECT_EQ(*FoldersOf(base_).at(0).device, remembered + 2);
 }
 
 // Crashes at every call of an update and of a remove: after recovery the

@@ -91,9 +91,11 @@ std::string OfflineCountText(size_t folders);
 // /media/stick is offline (missing); nothing was updated".
 std::string FolderOfflineText(std::string_view path, OfflineReason reason);
 
-// Why the walk left a folder out (UnreadDocument::reason): it could not
-// list it.
+// Why the walk left something out (UnreadDocument::reason): a folder it
+// could not list, a name fls.txt cannot hold.
 inline constexpr const char* kUnlistedFolderReason = "a folder that cannot be read";
+inline constexpr const char* kUnfitNameReason =
+    "its name holds a line break or the byte 26, which the base cannot keep";
 
 // A scan that ran out of memory in `stage`: "Not enough memory to read the
 // documents; the base is unchanged".

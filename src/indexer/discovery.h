@@ -35,8 +35,9 @@ std::string StartMask(std::string_view folder);
 // candidate is still recorded.
 // A directory that cannot be listed yields nothing. A name holding LF, CR or
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
-// A folder that cannot be listed is appended to `unread` (when given), in
-// walk order, with its reason.
+// Both are appended to `unread` (when given), in walk order, with their
+// reasons: a folder that cannot be listed, and a name that would have been
+// a candidate or a walked folder but for those bytes.
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,

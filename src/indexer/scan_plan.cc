@@ -6,6 +6,7 @@
 #include "base/base_files.h"
 #include "base/folder_presence.h"
 #include "base/messages.h"
+#include "base/records.h"
 #include "indexer/scan.h"
 #include "platform/strings.h"
 
@@ -40,9 +41,18 @@ Dropped DropRecords(const std::string& base_directory, Env& env, const std::vect
   return dropped;
 }
 
+// A path with a line break or the byte 26 in it would cut folders.txt out
+// of step (or lose a CR, or be cut short) when remembered.
+void RefuseUnfitPath(const std::string& folder, const char* nothing_done) {
+  if (FitsOneLine(folder)) return;
+  throw ScanFolderError("The folder " + EscapeControlBytes(folder) +
+                        " holds a line break or the byte 26, which the base cannot keep; " + nothing_done);
+}
+
 // A missing or unreadable folder is the user's mistake, not an empty tree:
 // adding it would rewrite the base and say "Done!".
 void CheckFolder(Env& env, const std::string& folder) {
+  RefuseUnfitPath(folder, "nothing was added");
   const std::string shown = EscapeControlBytes(folder);
   const FolderPresence presence = LookAtFolder(folder, std::nullopt, env);
   if (presence.online()) return;
@@ -93,6 +103,10 @@ bool AddPlan::WritesAnyway(const Remembered&) const { return true; }
 
 void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   remembered.RememberFolder(folder_, now_ns, device_);
+}
+
+void UpdatePlan::Prepare(const std::string&, Env&) const {
+  for (const std::string& folder : folders_) RefuseUnfitPath(folder, "nothing was updated");
 }
 
 std::vector<std::string> UpdatePlan::Scope(const Remembered& remembered) const {

@@ -72,12 +72,12 @@ class ScanPlan {
   virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
 };
 
-// "Add to base": walks `folder`, which must exist and be readable (the base
-// folder is made when missing, private to the user), drops nothing, and
-// remembers the folder with the file system it is on now (so an add takes
-// back a folder whose disk came back under another device number). The
-// base is loaded whole at Prepare, and always written, as the written "Add
-// to base" does.
+// "Add to base": walks `folder`, which must exist, be readable and have a
+// path that fits one line of the base's files (the base folder is made when
+// missing, private to the user), drops nothing, and remembers the folder
+// with the file system it is on now (so an add takes back a folder whose
+// disk came back under another device number). The base is loaded whole at
+// Prepare, and always written, as the written "Add to base" does.
 class AddPlan : public ScanPlan {
  public:
   explicit AddPlan(std::string folder) : folder_(std::move(folder)) {}
@@ -115,6 +115,8 @@ class AddPlan : public ScanPlan {
 class UpdatePlan : public ScanPlan {
  public:
   UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
+  // Refuses a named folder whose path does not fit one line (ScanFolderError).
+  void Prepare(const std::string& base_directory, Env& env) const override;
   void LookAtFolders(const Remembered& remembered, Env& env) override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;

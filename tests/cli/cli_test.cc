@@ -460,11 +460,13 @@ TEST_F(CliTest, AddThenSearchAndList) {
 // A base kept current from the command line: update, remove, folders and
 // Regression guard: a folder that does not exist was "Done!..." with exit
 // 0 and a rewritten base; under a file-size limit the program died of
-// SIGXFSZ without a word. Both are failures with their reason now.
+// SIGXFSZ without a word; a folder whose name holds a line break was added
+// and broke folders.txt. Each is a failure with its reason now.
 TEST_F(CliTest, AddFailuresSayWhy) {
   TempDir tree;
   for (int i = 0; i < 200; ++i)
     WriteFile(tree / ("docs/p" + std::to_string(i) + ".htm"), "page words " + std::to_string(i));
+  WriteFile(tree / "docs/line\nbreak/a.htm", "words");
   const struct {
     std::vector<std::string> args;
     std::string program;
@@ -476,6 +478,10 @@ TEST_F(CliTest, AddFailuresSayWhy) {
       {{"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", VESKARA_CLI_PATH, "--base", base_.path(), "add", tree / "docs"},
        "/bin/sh",
        "veskara-cli: Disk full.\n"},
+      {{"--base", base_.path(), "add", tree / "docs/line\nbreak"},
+       VESKARA_CLI_PATH,
+       "veskara-cli: The folder " + tree / "docs/line\\x0abreak" +
+           " holds a line break or the byte 26, which the base cannot keep; nothing was added.\n"},
   };
   for (const auto& c : cases) {
     const CliOutcome run = Cli(c.args, c.program);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "extract/unprivileged.h"
 #include "test_util.h"
 
@@ -143,14 +144,23 @@ TEST(ScanDirectory, LinksThatFanOutDoNotMultiplyTheTree) {
   EXPECT_EQ(walk.entered, kLevels + 1);
 }
 
+// ...but named, when they would have been a candidate or a folder walked.
+// Regression guard: they were left out in silence.
 TEST(ScanDirectory, NamesThatCannotBeRecordedAreSkipped) {
   TempDir dir;
-  for (const char* name : {"line\nfeed.htm", "carriage\rreturn.htm", "end\x1aof.htm", "fine.htm"}) {
+  for (const char* name : {"line\nfeed.htm", "carriage\rreturn.htm", "end\x1aof.htm", "fine.htm", "notes\n.txt"}) {
     WriteFile(dir / name, "x");
   }
   WriteFile(dir / "dir\n.d/inside.htm", "x");
+  WriteFile(dir / ".hidden\n/inside.htm", "x");
   WriteFile(dir / "ok.d/inside.htm", "x");
-  EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files), (Paths{"fine.htm", "ok.d/inside.htm"}));
+  const Walk walk = WalkMask(dir.path() + "/*.*");
+  EXPECT_EQ(Relative(dir, walk.files), (Paths{"fine.htm", "ok.d/inside.htm"}));
+  std::vector<UnreadDocument> unread;
+  for (const char* name : {"carriage\rreturn.htm", "dir\n.d", "end\x1aof.htm", "line\nfeed.htm"}) {
+    unread.push_back({dir / name, kUnfitNameReason});
+  }
+  EXPECT_EQ(walk.unread, unread);
 }
 
 TEST(ScanDirectory, MissingStartDirectoryYieldsNothing) {

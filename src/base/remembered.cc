@@ -35,6 +35,32 @@ bool IsCanonicalNumber(std::string_view text) {
   return ParseNumber(text, &value) && value >= 0 && std::to_string(value) == text;
 }
 
+// The program writes no byte 26 into folders.txt, and a CR only before an
+// LF: the line rules would take one at the start of a line for the end of
+// the file and hide every folder after it, or change a name. Such a file is
+// damage, named, never a shorter list that the next scan writes back.
+void RefuseHiddenBytes(Env& env, const std::string& path) {
+  std::unique_ptr<ReadableFile> file = env.OpenForReading(path);
+  uint64_t left = file->SizeWhenOpened();
+  char buffer[4096];
+  size_t line = 1;
+  bool after_cr = false;
+  while (left > 0) {
+    const size_t n = file->Read(buffer, static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer)));
+    if (n == 0) break;
+    left -= n;
+    for (size_t i = 0; i < n; ++i) {
+      const char c = buffer[i];
+      if (after_cr && c != '\n') Damaged(kFoldersFileName, line, "a CR inside a line");
+      after_cr = c == '\r';
+      if (c == '\n') ++line;
+      if (c == '\x1A') Damaged(kFoldersFileName, line, "a byte 26, which hides the rest of the file");
+    }
+  }
+  if (after_cr) Damaged(kFoldersFileName, line, "a CR inside a line");
+  file->Close();
+}
+
 // The second line of a folder's record: TIME, or TIME TAB DEVICE.
 bool ParseFolderState(std::string_view text, RememberedFolder& folder) {
   const size_t tab = text.find('\t');
@@ -47,6 +73,7 @@ bool ParseFolderState(std::string_view text, RememberedFolder& folder) {
 }
 
 void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
+  RefuseHiddenBytes(env, path);
   RecordScanner records(env, path);
   while (records.Next()) {
     if (records.first().empty()) Damaged(kFoldersFileName, records.line() - 1, "an empty folder");
@@ -139,6 +166,11 @@ Remembered LoadRemembered(const std::string& base_directory, Env& env) {
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env) {
   std::string text;
   for (const RememberedFolder& folder : remembered.folders) {
+    // Written, such a name would cut the file's records out of step.
+    if (!FitsOneLine(folder.path)) {
+      throw std::runtime_error("The folder " + EscapeControlBytes(folder.path) +
+                               " holds a line break or the byte 26, which folders.txt cannot keep");
+    }
     text.append(folder.path).append("\r\n").append(std::to_string(folder.scanned_ns));
     if (folder.device) text.append("\t").append(std::to_string(*folder.device));
     text.append("\r\n");

@@ -152,6 +152,41 @@ TEST(ScanTest, FolderNameThatCannotBeKeptIsRefused) {
   }
 }
 
+// A folders.txt that cannot be read whole is never written again without
+// the folders it hides: every scan refuses, naming the file and line.
+TEST(ScanTest, DamagedFoldersFileRefusesEveryScan) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "word");
+  WriteFile(tmp / "more/b.htm", "word");
+  RecordingObserver observer;
+  RunScan(base, tmp / "docs", observer);
+  RunScan(base, tmp / "more", observer);
+  const std::string folders_file = BaseFilePath(base, kFoldersFileName);
+  std::string folders = ReadFile(folders_file);
+  folders.insert(folders.find(tmp / "more"), "\x1A");
+  WriteFile(folders_file, folders);
+  const BaseFiles before = ReadBase(base);
+  const std::function<void(BaseState&)> scans[] = {
+      [&](BaseState&) { RunScan(base, tmp / "docs", observer); },
+      [&](BaseState& state) { Scan::PrepareUpdate(base, {}, false, state, Env::Default())->Run(observer); },
+      [&](BaseState& state) { Scan::PrepareRemove(base, {tmp / "docs"}, state, Env::Default())->Run(observer); },
+  };
+  for (const auto& scan : scans) {
+    BaseState state;
+    try {
+      scan(state);
+      ADD_FAILURE() << "the scan went through";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(),
+                   "folders.txt line 3: a byte 26, which hides the rest of the file; remove the file to go on without "
+                   "what it remembers");
+    }
+    EXPECT_EQ(ReadFile(folders_file), folders);
+    EXPECT_EQ(ReadBase(base), before);
+  }
+}
+
 // A folder named wrds.txt counts as a missing base, but must not leave a
 // commit that can never finish.
 TEST(ScanTest, FolderInThePlaceOfABaseFileIsRefusedBeforeWriting) {

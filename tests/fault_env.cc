@@ -163,8 +163,16 @@ bool FaultInjectionEnv::ListDirectory(const std::string& path, std::vector<Direc
 }
 
 PathInfo FaultInjectionEnv::Stat(const std::string& path, bool follow_links) {
-  if (Before(EnvOp::kStat, path, /*throws=*/false) != 0) return PathInfo{};
-  return target_.Stat(path, follow_links);
+  if (const int error = Before(EnvOp::kStat, path, /*throws=*/false); error != 0) {
+    return PathInfo{.missing = MissingReasonOf(error)};
+  }
+  PathInfo info = target_.Stat(path, follow_links);
+  std::lock_guard<std::mutex> hold(mutex_);
+  const bool under = path == device_folder_ || path.starts_with(device_folder_ + "/");
+  if (info.kind != PathKind::kMissing && !device_folder_.empty() && under) {
+    info.id.device = device_;
+  }
+  return info;
 }
 
 void FaultInjectionEnv::Rename(const std::string& from, const std::string& to) {

@@ -102,6 +102,13 @@ class FaultInjectionEnv : public Env {
   void SetNow(int64_t now) { now_ = now; }
   // Acts as another user: every file and folder then belongs to someone else.
   void SetUserId(uint32_t user) { user_ = user; }
+  // What stands at or under `folder` looks as if it were on the file system
+  // `device` (a disk mounted there, or one taken away); "" ends it.
+  void SetDeviceOf(std::string folder, uint64_t device) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    device_folder_ = std::move(folder);
+    device_ = device;
+  }
 
   // Counts the call and applies the hook: throws IoError for a fault, ends
   // the process for kKill, and returns the errno otherwise (0). Listing and
@@ -118,6 +125,8 @@ class FaultInjectionEnv : public Env {
   std::string executable_;
   int64_t now_ = 0;
   std::optional<uint32_t> user_;
+  std::string device_folder_;
+  uint64_t device_ = 0;
 };
 
 }  // namespace veskara

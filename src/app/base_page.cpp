@@ -261,8 +261,12 @@ void BasePage::ScanStarted() { EnableButtons(); }
 void BasePage::ScanEnded() {
   EnableButtons();
   if (const std::optional<ScanSummary>& summary = scan_.LastSummary()) {
-    summary_->setText(QString(kSummaryCaption) + QString::fromStdString(SummaryLine(*summary)));
-    summary_->setToolTip(summary_->text());  // room is kept for four-digit counts
+    // How many folders were offline follows on the line; the tip names them.
+    const QString line = QString(kSummaryCaption) + QString::fromStdString(SummaryLine(*summary));
+    const QString offline = QString::fromStdString(OfflineReport(summary->offline)).trimmed();
+    summary_->setText(
+        offline.isEmpty() ? line : line + "; " + QString::fromStdString(OfflineCountText(summary->offline.size())));
+    summary_->setToolTip(offline.isEmpty() ? line : line + "\n" + offline);  // room is kept for four-digit counts
   }
   ShowBase();
 }
@@ -284,7 +288,16 @@ void BasePage::ShowBase() {
     auto* files = Cell(QString::number(row.files), QVariant::fromValue<qulonglong>(row.files));
     files->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const QString scanned = row.scanned_ns == 0 ? QString() : QString::fromStdString(LocalTimeText(row.scanned_ns));
-    folders_->appendRow({path, files, Cell(scanned, QVariant::fromValue<qlonglong>(row.scanned_ns))});
+    const QList<QStandardItem*> cells = {path, files, Cell(scanned, QVariant::fromValue<qlonglong>(row.scanned_ns))};
+    if (row.offline) {
+      // Greyed, with the reason: its files stay in the base until it is back or removed.
+      const QString tip = QString::fromStdString(OfflineFolderTip(*row.offline, row.files));
+      for (QStandardItem* cell : cells) {
+        cell->setForeground(palette().brush(QPalette::Disabled, QPalette::Text));
+        cell->setToolTip(cell->toolTip() + "\n" + tip);
+      }
+    }
+    folders_->appendRow(cells);
   }
   SelectFolders(selected);
 

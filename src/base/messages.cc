@@ -10,6 +10,13 @@ namespace {
 
 std::string NotEnoughMemoryText(std::string_view doing) { return "Not enough memory to " + std::string(doing); }
 
+// 1204 as "1,204".
+std::string GroupedNumber(size_t n) {
+  std::string digits = std::to_string(n);
+  for (size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, 1, ',');
+  return digits;
+}
+
 }  // namespace
 
 std::string ErrorReportText(const std::string& message) {
@@ -55,6 +62,52 @@ std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_l
   }
   if (listed < unread.size()) report += "... and " + std::to_string(unread.size() - listed) + " more\n";
   return report;
+}
+
+std::string OfflineReasonText(OfflineReason reason) {
+  switch (reason) {
+    case OfflineReason::kMissing:
+      return "missing";
+    case OfflineReason::kNotAFolder:
+      return "not a folder";
+    case OfflineReason::kUnreachable:
+      return "cannot be reached";
+    case OfflineReason::kLinkLoop:
+      return "a link loop";
+    case OfflineReason::kUnreadable:
+      return "cannot be read";
+    case OfflineReason::kOtherFileSystem:
+      break;
+  }
+  return "on another file system than when last scanned";
+}
+
+std::string FolderStateText(const std::optional<OfflineReason>& offline) {
+  return offline ? "offline: " + OfflineReasonText(*offline) : "online";
+}
+
+std::string OfflineFolderTip(OfflineReason reason, size_t files) {
+  return "Offline: " + OfflineReasonText(reason) + ". " +
+         (files == 1 ? "Its one file stays" : "Its " + GroupedNumber(files) + " files stay") +
+         " in the base until it is back or removed.";
+}
+
+std::string OfflineReport(const std::vector<OfflineFolder>& offline) {
+  std::string report;
+  for (const OfflineFolder& folder : offline) {
+    report += EscapeControlBytes(folder.path) + ": offline, " + GroupedNumber(folder.files_kept) +
+              (folder.files_kept == 1 ? " file kept\n" : " files kept\n");
+  }
+  return report;
+}
+
+std::string OfflineCountText(size_t folders) {
+  return std::to_string(folders) + (folders == 1 ? " folder offline" : " folders offline");
+}
+
+std::string FolderOfflineText(std::string_view path, OfflineReason reason) {
+  return "The folder " + EscapeControlBytes(path) + " is offline (" + OfflineReasonText(reason) +
+         "); nothing was updated";
 }
 
 std::string ScanOutOfMemoryText(ScanStage stage) {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,6 +65,37 @@ std::string SummaryLine(const ScanSummary& summary);
 // control bytes escaped, a TAB, the reason. At most `max_listed` lines;
 // "... and K more" after them. Every line ends with LF; "" for none.
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
+
+// Why a folder is offline, as a few words: "missing", "not a folder",
+// "cannot be reached", "a link loop", "cannot be read", "on another file
+// system than when last scanned".
+std::string OfflineReasonText(OfflineReason reason);
+
+// A remembered folder's state as `folders` and the Base page show it:
+// "online", or "offline: " and OfflineReasonText.
+std::string FolderStateText(const std::optional<OfflineReason>& offline);
+
+// The Base page's tip of an offline folder: "Offline: missing. Its 1,204
+// files stay in the base until it is back or removed."
+std::string OfflineFolderTip(OfflineReason reason, size_t files);
+
+// What an update did not touch, one line each, every line ending with LF:
+// "/media/stick: offline, 1,204 files kept" (the path with control bytes
+// escaped, the count with thousands separators); "" for none.
+std::string OfflineReport(const std::vector<OfflineFolder>& offline);
+
+// "1 folder offline", "2 folders offline".
+std::string OfflineCountText(size_t folders);
+
+// A folder an update was asked to keep current is not there: "The folder
+// /media/stick is offline (missing); nothing was updated".
+std::string FolderOfflineText(std::string_view path, OfflineReason reason);
+
+// Why the walk left something out (UnreadDocument::reason): a folder it
+// could not list, a name fls.txt cannot hold.
+inline constexpr const char* kUnlistedFolderReason = "a folder that cannot be read";
+inline constexpr const char* kUnfitNameReason =
+    "its name holds a line break or the byte 26, which the base cannot keep";
 
 // A scan that ran out of memory in `stage`: "Not enough memory to read the
 // documents; the base is unchanged".

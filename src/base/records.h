@@ -138,6 +138,10 @@ class WordRecordScanner {
   RecordScanner records_;
 };
 
+// True when `text` can stand as one line of the base's files and be read
+// back as it was: no LF, no CR and no byte 26 in it.
+inline bool FitsOneLine(std::string_view text) { return text.find_first_of("\n\r\x1A") == std::string_view::npos; }
+
 // How many whole records a file holds: a last line without its partner
 // makes none. Throws IoError.
 size_t CountRecords(std::unique_ptr<ReadableFile> file);

@@ -35,13 +35,51 @@ bool IsCanonicalNumber(std::string_view text) {
   return ParseNumber(text, &value) && value >= 0 && std::to_string(value) == text;
 }
 
+// The program writes no byte 26 into folders.txt, and a CR only before an
+// LF: the line rules would take one at the start of a line for the end of
+// the file and hide every folder after it, or change a name. Such a file is
+// damage, named, never a shorter list that the next scan writes back.
+void RefuseHiddenBytes(Env& env, const std::string& path) {
+  std::unique_ptr<ReadableFile> file = env.OpenForReading(path);
+  uint64_t left = file->SizeWhenOpened();
+  char buffer[4096];
+  size_t line = 1;
+  bool after_cr = false;
+  while (left > 0) {
+    const size_t n = file->Read(buffer, static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer)));
+    if (n == 0) break;
+    left -= n;
+    for (size_t i = 0; i < n; ++i) {
+      const char c = buffer[i];
+      if (after_cr && c != '\n') Damaged(kFoldersFileName, line, "a CR inside a line");
+      after_cr = c == '\r';
+      if (c == '\n') ++line;
+      if (c == '\x1A') Damaged(kFoldersFileName, line, "a byte 26, which hides the rest of the file");
+    }
+  }
+  if (after_cr) Damaged(kFoldersFileName, line, "a CR inside a line");
+  file->Close();
+}
+
+// The second line of a folder's record: TIME, or TIME TAB DEVICE.
+bool ParseFolderState(std::string_view text, RememberedFolder& folder) {
+  const size_t tab = text.find('\t');
+  if (!ParseNumber(text.substr(0, tab), &folder.scanned_ns)) return false;
+  if (tab == std::string_view::npos) return true;
+  uint64_t device = 0;
+  if (!ParseNumber(text.substr(tab + 1), &device)) return false;
+  folder.device = device;
+  return true;
+}
+
 void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
+  RefuseHiddenBytes(env, path);
   RecordScanner records(env, path);
   while (records.Next()) {
     if (records.first().empty()) Damaged(kFoldersFileName, records.line() - 1, "an empty folder");
     remembered.folders.push_back({std::string(records.first()), 0});
-    if (!ParseNumber(records.second(), &remembered.folders.back().scanned_ns)) {
-      Damaged(kFoldersFileName, records.line(), "not a time");
+    if (!ParseFolderState(records.second(), remembered.folders.back())) {
+      Damaged(kFoldersFileName, records.line(), "not a time, or a time and a device");
     }
   }
   records.Close();
@@ -99,14 +137,15 @@ void WriteSynced(Env& env, const std::string& path, const std::string& text) {
 
 }  // namespace
 
-void Remembered::RememberFolder(const std::string& path, int64_t now_ns) {
+void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_t device) {
   for (RememberedFolder& folder : folders) {
     if (folder.path == path) {
       folder.scanned_ns = now_ns;
+      folder.device = device;
       return;
     }
   }
-  folders.push_back({path, now_ns});
+  folders.push_back({path, now_ns, device});
 }
 
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
@@ -127,7 +166,14 @@ Remembered LoadRemembered(const std::string& base_directory, Env& env) {
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env) {
   std::string text;
   for (const RememberedFolder& folder : remembered.folders) {
-    text.append(folder.path).append("\r\n").append(std::to_string(folder.scanned_ns)).append("\r\n");
+    // Written, such a name would cut the file's records out of step.
+    if (!FitsOneLine(folder.path)) {
+      throw std::runtime_error("The folder " + EscapeControlBytes(folder.path) +
+                               " holds a line break or the byte 26, which folders.txt cannot keep");
+    }
+    text.append(folder.path).append("\r\n").append(std::to_string(folder.scanned_ns));
+    if (folder.device) text.append("\t").append(std::to_string(*folder.device));
+    text.append("\r\n");
   }
   WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kFoldersFileName)), text);
 

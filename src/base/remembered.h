@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -17,6 +18,9 @@ namespace veskara {
 struct RememberedFolder {
   std::string path;        // absolute, as the folder was added
   int64_t scanned_ns = 0;  // its last scan or update, nanoseconds since the epoch
+  // The file system it was on then (its device number); none for a folder
+  // remembered before devices were kept, until a scan of it is written.
+  std::optional<uint64_t> device = std::nullopt;
   bool operator==(const RememberedFolder&) const = default;
 };
 
@@ -40,8 +44,9 @@ struct Remembered {
   // given twice, also after their records left the base.
   int64_t highest_number = -1;
 
-  // Adds `path` at the end, or refreshes its time when it is remembered.
-  void RememberFolder(const std::string& path, int64_t now_ns);
+  // Adds `path` at the end, or refreshes its time and device when it is
+  // remembered.
+  void RememberFolder(const std::string& path, int64_t now_ns, uint64_t device);
 };
 
 // A stamp of what `info` found.
@@ -54,11 +59,15 @@ bool Changed(const FileStamp& stamp, const PathInfo& now);
 // Reads the files of the base in `base_directory`; both missing gives a
 // Remembered that is not present. Throws IoError when a file exists but
 // cannot be read, and std::runtime_error (naming the file and line) when
-// one is damaged.
+// one is damaged: also a folders.txt holding a byte the program never
+// writes there (a byte 26, or a CR anywhere but before an LF), which would hide
+// folders or change their names, so that no scan writes it again without
+// them.
 Remembered LoadRemembered(const std::string& base_directory, Env& env);
 
 // Writes both files under their temporary names (for CommitBase), and
-// forces them to the disk.
+// forces them to the disk. Throws std::runtime_error, writing nothing, for
+// a folder whose path does not fit one line (FitsOneLine).
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/folder_presence.h"
+
 namespace veskara {
 
 // A scan's steps, shown one after the other: walk, read, sort, write.
@@ -21,13 +23,25 @@ struct UnreadDocument {
   bool operator==(const UnreadDocument&) const = default;
 };
 
+// A remembered folder an update left as it was, because it was offline.
+struct OfflineFolder {
+  std::string path;
+  OfflineReason reason = OfflineReason::kMissing;
+  size_t files_kept = 0;  // files of the base at or under it
+  bool operator==(const OfflineFolder&) const = default;
+};
+
 // What a finished scan did.
 struct ScanSummary {
   std::string recovery_note;  // RecoverBaseLocked's note at Prepare
   size_t added = 0;           // files recorded that were not in the base
   size_t updated = 0;         // files dropped as changed and read again (one that could not be read is unread only)
   size_t removed = 0;         // files dropped and not recorded again
-  std::vector<UnreadDocument> unread;  // in candidate order
+  // The folders the walk could not read or enter, and the names it could
+  // not record, in walk order; then the documents that could not be read,
+  // in candidate order.
+  std::vector<UnreadDocument> unread;
+  std::vector<OfflineFolder> offline;  // in the order remembered
   bool written = false;                // false: nothing had changed, nothing was written
 };
 

@@ -78,6 +78,11 @@ ExitStatus RunScanCommand(const Invocation& invocation, const char* doing, Prepa
     // Every document recorded without its words is named: none is lost in silence.
     std::fputs(UnreadReport(scan->Summary().unread).c_str(), stderr);
     return report(*scan);
+  } catch (const ScanFolderOffline& offline) {
+    // Not a failure of the base: the folder is not there to update.
+    observer.EndProgressLine();
+    std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(offline.what()).c_str());
+    return ExitStatus::kNothingFound;
   } catch (const std::exception& failure) {
     observer.EndProgressLine();
     std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(FailureText(failure, doing)).c_str());
@@ -85,9 +90,10 @@ ExitStatus RunScanCommand(const Invocation& invocation, const char* doing, Prepa
   }
 }
 
-// "N added, M updated, K removed, F could not be read" on stdout.
+// "N added, M updated, K removed, F could not be read" on stdout, then the
+// remembered folders that were offline and kept.
 ExitStatus PrintSummary(const Scan& scan) {
-  std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
+  std::printf("%s\n%s", SummaryLine(scan.Summary()).c_str(), OfflineReport(scan.Summary().offline).c_str());
   return ExitStatus::kDone;
 }
 

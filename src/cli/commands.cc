@@ -67,7 +67,8 @@ constexpr Command kCommands[] = {
      .operands = "[FOLDER...]",
      .help = "keep the base current: drop the files under the folders (default: every remembered folder) that "
              "changed or vanished, read the changed and the new ones again; prints \"N added, M updated, K removed, "
-             "F could not be read\"",
+             "F could not be read\", then \"FOLDER: offline, N files kept\" for each folder that is not there, "
+             "whose files stay (1: a named folder is offline, nothing written)",
      .min_operands = 0,
      .max_operands = kAnyNumber,
      .options = kUpdateOptions,
@@ -122,7 +123,8 @@ constexpr Command kCommands[] = {
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunStatsCommand},
     {.name = "folders",
-     .help = "list the remembered folders: path, TAB, files of the base under it, TAB, last scan (local time)",
+     .help = "list the remembered folders: path, TAB, files of the base under it, TAB, last scan (local time), "
+             "TAB, \"online\" or \"offline: \" and why",
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunFoldersCommand},
     {.name = "unread",

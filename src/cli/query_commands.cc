@@ -305,7 +305,7 @@ ExitStatus RunFoldersCommand(const Invocation& invocation) {
   const bool terminal = StdoutIsTerminal();
   for (const FolderRow& row : rows) {
     Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + std::to_string(row.files) + "\t" +
-        LocalTimeText(row.scanned_ns) + "\n");
+        LocalTimeText(row.scanned_ns) + "\t" + FolderStateText(row.offline) + "\n");
   }
   return ExitStatus::kDone;
 }

@@ -4,6 +4,8 @@
 #include <set>
 #include <utility>
 
+#include "base/messages.h"
+#include "base/records.h"
 #include "extract/document_kind.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
@@ -11,12 +13,15 @@
 namespace veskara {
 namespace {
 
-// fls.txt holds one path per line: a name with a line break or an end-of-file
-// byte in it would shift every record after it.
-bool FitsFilesList(std::string_view name) { return name.find_first_of("\n\r\x1A") == std::string_view::npos; }
+// A folder the walk enters; fls.txt holds one path per line, so a name with
+// a line break or an end-of-file byte in it (FitsOneLine) is neither walked
+// nor recorded: it would shift every record after it.
+bool IsWalked(const DirectoryEntry& entry) { return entry.is_directory && entry.name[0] != '.'; }
 
-bool IsWalked(const DirectoryEntry& entry) {
-  return entry.is_directory && entry.name[0] != '.' && FitsFilesList(entry.name);
+// The path of a folder the walk reports: without its closing separator.
+std::string FolderPath(const std::string& dir) {
+  if (dir.size() > 1 && dir.back() == kPathSeparator) return dir.substr(0, dir.size() - 1);
+  return dir;
 }
 
 bool NameOrder(const DirectoryEntry& a, const DirectoryEntry& b) {
@@ -54,7 +59,7 @@ std::string StartMask(std::string_view folder) {
 }
 
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env) {
+                   Env& env, std::vector<UnreadDocument>* unread) {
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
@@ -72,14 +77,23 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
   auto visit = [&](std::string dir, std::optional<FileId> id) {
     if (entered) entered();
     entries.clear();
-    if (!FitsFilesList(dir) || !env.ListDirectory(dir, &entries)) return;
+    if (!FitsOneLine(dir)) return;
+    if (!env.ListDirectory(dir, &entries)) {
+      if (unread != nullptr) unread->push_back({FolderPath(dir), kUnlistedFolderReason});
+      return;
+    }
     std::sort(entries.begin(), entries.end(), NameOrder);
     Frame frame;
     for (DirectoryEntry& entry : entries) {
-      if (!FitsFilesList(entry.name)) continue;
-      if (MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name)) {
-        NewFiles.push_back(dir + entry.name);
+      const bool candidate = MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name);
+      if (!FitsOneLine(entry.name)) {
+        // Left out, but named: a page or a folder of pages is not lost in silence.
+        if ((candidate || IsWalked(entry)) && unread != nullptr) {
+          unread->push_back({dir + entry.name, kUnfitNameReason});
+        }
+        continue;
       }
+      if (candidate) NewFiles.push_back(dir + entry.name);
       if (IsWalked(entry)) frame.subdirs.push_back(std::move(entry));
     }
     if (frame.subdirs.empty()) return;

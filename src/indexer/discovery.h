@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/scan_summary.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -34,9 +35,12 @@ std::string StartMask(std::string_view folder);
 // candidate is still recorded.
 // A directory that cannot be listed yields nothing. A name holding LF, CR or
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
+// Both are appended to `unread` (when given), in walk order, with their
+// reasons: a folder that cannot be listed, and a name that would have been
+// a candidate or a walked folder but for those bytes.
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env);
+                   Env& env, std::vector<UnreadDocument>* unread = nullptr);
 
 }  // namespace veskara

@@ -217,6 +217,7 @@ std::unique_ptr<Scan> Scan::Impl::Make(std::unique_ptr<ScanPlan> plan, const std
   impl.remembered = LoadRemembered(base_directory, env);
   impl.lock = std::move(lock);
   impl.summary.recovery_note = std::move(note);
+  impl.plan->LookAtFolders(impl.remembered, env);
   if (impl.plan->LoadsAtPrepare()) {
     LoadBase(base_directory, state, env, {nullptr, impl.HighestGiven()});
     impl.loaded = true;
@@ -275,7 +276,7 @@ void Scan::Impl::Walk(ScanObserver& observer, const std::string& folder, Candida
         if (observer.StopRequested()) throw ScanStopped();
         observer.SetStatus("Getting files list...");
       },
-      *env);
+      *env, &summary.unread);
   for (std::string& path : found) candidates.Add(std::move(path));
 }
 
@@ -283,6 +284,7 @@ void Scan::Impl::Walk(ScanObserver& observer, const std::string& folder, Candida
 bool Scan::Impl::FindCandidates(ScanObserver& observer) {
   observer.SetStep(StepText(1));
   Dropped out = plan->Drop(base_directory, remembered, *env);
+  summary.offline = std::move(out.offline);
   CandidateList candidates;
   for (const std::string& folder : plan->FoldersToWalk(remembered)) Walk(observer, folder, candidates);
   for (std::string& path : out.to_read) candidates.Add(std::move(path));

@@ -53,6 +53,13 @@ class ScanFolderError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A folder an update was asked to keep current is offline (base/
+// folder_presence.h): thrown by Run before anything is written.
+class ScanFolderOffline : public ScanFolderError {
+ public:
+  using ScanFolderError::ScanFolderError;
+};
+
 // Thrown by Run when the observer asked to stop; the old base stays.
 class ScanStopped : public std::runtime_error {
  public:
@@ -91,7 +98,10 @@ class Scan {
   // scans the folders in scope (named ones, else the remembered ones, in
   // their order, a path met twice kept the first time) as an add does, the
   // dropped files that still exist included: they come back under new
-  // numbers. Nothing dropped and nothing new: nothing is written.
+  // numbers. Nothing dropped and nothing new: nothing is written. A
+  // remembered folder in scope that is offline (base/folder_presence.h) is
+  // left as it is, its files kept, and named in Summary().offline; a named
+  // folder that is offline throws ScanFolderOffline here.
   static std::unique_ptr<Scan> PrepareUpdate(const std::string& base_directory, std::vector<std::string> folders,
                                              bool retry, BaseState& state, Env& env, ScanOptions options = {});
 

@@ -4,6 +4,9 @@
 
 #include "base/base.h"
 #include "base/base_files.h"
+#include "base/folder_presence.h"
+#include "base/messages.h"
+#include "base/records.h"
 #include "indexer/scan.h"
 #include "platform/strings.h"
 
@@ -38,22 +41,35 @@ Dropped DropRecords(const std::string& base_directory, Env& env, const std::vect
   return dropped;
 }
 
+// A path with a line break or the byte 26 in it would cut folders.txt out
+// of step (or lose a CR, or be cut short) when remembered.
+void RefuseUnfitPath(const std::string& folder, const char* nothing_done) {
+  if (FitsOneLine(folder)) return;
+  throw ScanFolderError("The folder " + EscapeControlBytes(folder) +
+                        " holds a line break or the byte 26, which the base cannot keep; " + nothing_done);
+}
+
 // A missing or unreadable folder is the user's mistake, not an empty tree:
 // adding it would rewrite the base and say "Done!".
 void CheckFolder(Env& env, const std::string& folder) {
+  RefuseUnfitPath(folder, "nothing was added");
   const std::string shown = EscapeControlBytes(folder);
-  switch (env.Stat(folder).kind) {
-    case PathKind::kMissing:
+  const FolderPresence presence = LookAtFolder(folder, std::nullopt, env);
+  if (presence.online()) return;
+  switch (*presence.offline) {
+    case OfflineReason::kMissing:
       throw ScanFolderError("The folder " + shown + " does not exist; nothing was added");
-    case PathKind::kDirectory:
-      break;
-    default:
+    case OfflineReason::kNotAFolder:
       throw ScanFolderError(shown + " is not a folder; nothing was added");
+    case OfflineReason::kUnreadable:
+      throw ScanFolderError("The folder " + shown + " cannot be read; nothing was added");
+    case OfflineReason::kUnreachable:
+    case OfflineReason::kLinkLoop:
+    case OfflineReason::kOtherFileSystem:
+      break;
   }
-  std::vector<DirectoryEntry> entries;
-  if (!env.ListDirectory(folder, &entries)) {
-    throw ScanFolderError("The folder " + shown + " cannot be read; nothing was added");
-  }
+  throw ScanFolderError("The folder " + shown + " cannot be reached (" + OfflineReasonText(*presence.offline) +
+                        "); nothing was added");
 }
 
 }  // namespace
@@ -64,23 +80,90 @@ void AddPlan::Prepare(const std::string& base_directory, Env& env) const {
   env.CreateDirectories(base_directory, 0700);
 }
 
-Dropped AddPlan::Drop(const std::string&, const Remembered&, Env&) { return {}; }
+void AddPlan::LookAtFolders(const Remembered& remembered, Env& env) {
+  for (const RememberedFolder& folder : remembered.folders) {
+    if (folder.path != folder_) continue;
+    const FolderPresence presence = LookAtFolder(folder, env);
+    if (presence.offline == OfflineReason::kOtherFileSystem && !HoldsAMount(folder_, env)) {
+      throw ScanFolderError("The folder " + EscapeControlBytes(folder_) +
+                            " is on another file system than when last scanned, and no disk is mounted on it; "
+                            "nothing was added");
+    }
+  }
+}
+
+Dropped AddPlan::Drop(const std::string&, const Remembered&, Env& env) {
+  device_ = env.Stat(folder_).id.device;
+  return {};
+}
 
 std::vector<std::string> AddPlan::FoldersToWalk(const Remembered&) const { return {folder_}; }
 
 bool AddPlan::WritesAnyway(const Remembered&) const { return true; }
 
 void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
-  remembered.RememberFolder(folder_, now_ns);
+  remembered.RememberFolder(folder_, now_ns, device_);
+}
+
+void UpdatePlan::Prepare(const std::string&, Env&) const {
+  for (const std::string& folder : folders_) RefuseUnfitPath(folder, "nothing was updated");
+}
+
+std::vector<std::string> UpdatePlan::Scope(const Remembered& remembered) const {
+  if (!folders_.empty()) return folders_;
+  std::vector<std::string> folders;
+  for (const RememberedFolder& folder : remembered.folders) folders.push_back(folder.path);
+  return folders;
+}
+
+void UpdatePlan::LookAtFolders(const Remembered& remembered, Env& env) {
+  // The remembered folders in scope, and those that hold a named one.
+  const std::vector<std::string> scope = Scope(remembered);
+  std::unordered_map<std::string, FolderPresence> looked;
+  for (const RememberedFolder& folder : remembered.folders) {
+    const bool holds_named = std::any_of(folders_.begin(), folders_.end(),
+                                         [&](const std::string& named) { return IsAtOrUnder(named, folder.path); });
+    if (!holds_named && !IsUnderAny(folder.path, scope)) continue;
+    const FolderPresence presence = LookAtFolder(folder, env);
+    looked.emplace(folder.path, presence);
+    if (presence.online()) continue;
+    // Asked for by name, an offline folder is an error, not an empty tree.
+    for (const std::string& named : folders_) {
+      if (IsAtOrUnder(named, folder.path)) throw ScanFolderOffline(FolderOfflineText(named, *presence.offline));
+    }
+    offline_.push_back({folder.path, *presence.offline, 0});
+  }
+  for (const std::string& folder : scope) {
+    const auto seen = looked.find(folder);
+    const FolderPresence presence = seen != looked.end() ? seen->second : LookAtFolder(folder, std::nullopt, env);
+    if (!presence.online()) {
+      if (folders_.empty()) continue;
+      throw ScanFolderOffline(FolderOfflineText(folder, *presence.offline));
+    }
+    online_.push_back(folder);
+    devices_[folder] = presence.device;
+  }
 }
 
 Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& remembered, Env& env) {
   // The scope: the named folders, else the remembered ones, else (a base
   // that remembers none) every file.
-  const std::vector<std::string> scope = FoldersToWalk(remembered);
+  const std::vector<std::string> scope = Scope(remembered);
+  std::vector<OfflineFolder> offline = offline_;
   const int64_t files_written = env.Stat(FilesFilePath(base_directory)).mtime_ns;
-  return DropRecords(base_directory, env, scope, scope.empty(), [&](const FileRecord& record) {
+  Dropped dropped = DropRecords(base_directory, env, scope, scope.empty(), [&](const FileRecord& record) {
+    bool kept = false;
+    for (OfflineFolder& folder : offline) {
+      if (IsAtOrUnder(record.path, folder.path)) {
+        ++folder.files_kept;
+        kept = true;
+      }
+    }
+    if (kept) return Verdict{};
     const PathInfo now = env.Stat(record.path);
+    // Out of reach is not gone: a folder on the way that may not be searched
+    // keeps its files as an offline folder does.
+    if (now.kind == PathKind::kMissing && !now.Gone()) return Verdict{};
     Verdict verdict{.still_there = now.kind != PathKind::kMissing};
     const auto stamp = remembered.stamps.find(record.number);
     if (stamp != remembered.stamps.end()) {
@@ -91,20 +174,23 @@ Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& re
     }
     return verdict;
   });
+  dropped.offline = std::move(offline);
+  return dropped;
 }
 
-std::vector<std::string> UpdatePlan::FoldersToWalk(const Remembered& remembered) const {
-  if (!folders_.empty()) return folders_;
-  std::vector<std::string> folders;
-  for (const RememberedFolder& folder : remembered.folders) folders.push_back(folder.path);
-  return folders;
-}
+std::vector<std::string> UpdatePlan::FoldersToWalk(const Remembered&) const { return online_; }
 
 bool UpdatePlan::WritesAnyway(const Remembered&) const { return false; }
 
 void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   if (folders_.empty()) {
-    for (RememberedFolder& folder : remembered.folders) folder.scanned_ns = now_ns;
+    // An offline folder keeps its time: it was not scanned.
+    for (RememberedFolder& folder : remembered.folders) {
+      const auto device = devices_.find(folder.path);
+      if (device == devices_.end()) continue;
+      folder.scanned_ns = now_ns;
+      folder.device = device->second;
+    }
   }
   for (const std::string& named : folders_) {
     // A part of a remembered folder was updated, not the folder.
@@ -112,7 +198,7 @@ void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
     for (const RememberedFolder& folder : remembered.folders) {
       if (folder.path != named) others.push_back(folder.path);
     }
-    if (!IsUnderAny(named, others)) remembered.RememberFolder(named, now_ns);
+    if (!IsUnderAny(named, others)) remembered.RememberFolder(named, now_ns, devices_.at(named));
   }
 }
 

@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "base/remembered.h"
+#include "base/scan_summary.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -30,6 +32,9 @@ struct Dropped {
   // The path of every record of fls.txt, when the plan read it: whether the
   // walks found anything new, without loading the words.
   std::unordered_set<std::string> known;
+  // The remembered folders in scope that were offline (LookAtFolder): their
+  // files were not looked at and stay as they are, and none is walked.
+  std::vector<OfflineFolder> offline;
 };
 
 class ScanPlan {
@@ -40,6 +45,13 @@ class ScanPlan {
   // cannot start (ScanFolderError) and makes what it needs.
   virtual void Prepare(const std::string& base_directory, Env& env) const {
     (void)base_directory;
+    (void)env;
+  }
+  // Caller's thread, once the lock is held and what the base remembers is
+  // read: looks at the folders in scope, and refuses a scan that cannot
+  // start because of them (ScanFolderError) before any step runs.
+  virtual void LookAtFolders(const Remembered& remembered, Env& env) {
+    (void)remembered;
     (void)env;
   }
   // True when the whole base is loaded on the caller's thread as soon as
@@ -60,14 +72,21 @@ class ScanPlan {
   virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
 };
 
-// "Add to base": walks `folder`, which must exist and be readable (the base
-// folder is made when missing, private to the user), drops nothing, and
-// remembers the folder. The base is loaded whole at Prepare, and always
-// written, as the written "Add to base" does.
+// "Add to base": walks `folder`, which must exist, be readable and have a
+// path that fits one line of the base's files (the base folder is made when
+// missing, private to the user), drops nothing, and remembers the folder
+// with the file system it is on now (so an add takes back a folder whose
+// disk came back under another device number). The base is loaded whole at
+// Prepare, and always written, as the written "Add to base" does.
 class AddPlan : public ScanPlan {
  public:
   explicit AddPlan(std::string folder) : folder_(std::move(folder)) {}
   void Prepare(const std::string& base_directory, Env& env) const override;
+  // Refuses a remembered folder that is on another file system than when
+  // last scanned while no disk is mounted on it: the empty mount point of
+  // a disk that is not there, which the next update would take for a
+  // folder emptied.
+  void LookAtFolders(const Remembered& remembered, Env& env) override;
   bool LoadsAtPrepare() const override { return true; }
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
@@ -76,6 +95,7 @@ class AddPlan : public ScanPlan {
 
  private:
   std::string folder_;
+  uint64_t device_ = 0;  // the folder's, seen by Drop
 };
 
 // An update of `folders`, or of every remembered folder when none is named
@@ -84,17 +104,36 @@ class AddPlan : public ScanPlan {
 // its stamp (without a stamp: modified after fls.txt was last written; with
 // `retry`, also one that could not be read), and walks the folders again.
 // A named folder becomes remembered unless it lies in another.
+//
+// Before anything is dropped, each remembered folder in scope is looked at
+// (LookAtFolder): one that is offline is left as it is (its files are not
+// looked at, it is not walked, its time stays) and named in Dropped::offline.
+// A named folder that is offline, or lies in a remembered one that is,
+// refuses the whole update (ScanFolderOffline), nothing written. A file
+// that cannot be reached (a folder on the way that may not be searched) is
+// kept as it is too: only a file known to be gone leaves.
 class UpdatePlan : public ScanPlan {
  public:
   UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
+  // Refuses a named folder whose path does not fit one line (ScanFolderError).
+  void Prepare(const std::string& base_directory, Env& env) const override;
+  void LookAtFolders(const Remembered& remembered, Env& env) override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;
   void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
 
  private:
+  // The named folders, else the remembered ones.
+  std::vector<std::string> Scope(const Remembered& remembered) const;
+
   std::vector<std::string> folders_;  // named, else every remembered one
   bool retry_;
+  // Set by LookAtFolders: the folders of the scope that are online, with
+  // the file system each is on, and the remembered ones that are not.
+  std::vector<std::string> online_;
+  std::unordered_map<std::string, uint64_t> devices_;
+  std::vector<OfflineFolder> offline_;
 };
 
 // A remove of `paths`: drops every file at or under them, walks nothing,

@@ -35,12 +35,25 @@ enum class PathKind {
   kOther,      // a FIFO, socket or device
 };
 
-// What is at a path. size, mtime_ns and id are meaningful unless kMissing.
+// Why a path is kMissing: whether anything is known not to be there.
+enum class MissingReason {
+  kNotThere,  // nothing by that name, or a part of the way is no folder
+  kDenied,    // a folder on the way may not be searched
+  kLinkLoop,  // the way goes round through links
+  kFailed,    // any other failure to look (an I/O error, a name too long)
+};
+
+// What is at a path. size, mtime_ns and id are meaningful unless kMissing;
+// `missing` only when kMissing.
 struct PathInfo {
   PathKind kind = PathKind::kMissing;
   uint64_t size = 0;
   int64_t mtime_ns = 0;  // modification time, nanoseconds since the epoch
-  FileId id;
+  FileId id{};
+  MissingReason missing = MissingReason::kNotThere;
+
+  // True when nothing is there for certain: not merely out of reach.
+  bool Gone() const { return kind == PathKind::kMissing && missing == MissingReason::kNotThere; }
 };
 
 struct DirectoryEntry {
@@ -140,7 +153,7 @@ class Env {
 
   // What is at `path` ("" is the current folder). Links are followed unless
   // `follow_links` is false, in which case a link itself is kOther. Never
-  // throws: anything that cannot be reached is kMissing.
+  // throws: anything that cannot be reached is kMissing, with the reason.
   virtual PathInfo Stat(const std::string& path, bool follow_links = true) = 0;
 
   // rename(2): replaces `to` atomically.

@@ -31,6 +31,21 @@ std::string IoErrorMessage(int code) {
   }
 }
 
+MissingReason MissingReasonOf(int code) {
+  switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+      return MissingReason::kNotThere;
+    case EACCES:
+    case EPERM:
+      return MissingReason::kDenied;
+    case ELOOP:
+      return MissingReason::kLinkLoop;
+    default:
+      return MissingReason::kFailed;
+  }
+}
+
 IoError::IoError(int code) : IoError(code, IoErrorMessage(code)) {}
 
 IoError::IoError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}

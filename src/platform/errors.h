@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/env.h"
+
 namespace veskara {
 
 // A text file could not be opened, read, written or closed. code() is the
@@ -30,6 +32,9 @@ class ConvertError : public std::runtime_error {
 // found", "Invalid filename", "Too many open files", "File access denied",
 // "Disk full", or "I/O error %d" for every other code.
 std::string IoErrorMessage(int code);
+
+// Why a look-up that failed with this error number found nothing.
+MissingReason MissingReasonOf(int code);
 
 // Throws IoError for the current errno.
 [[noreturn]] void ThrowLastIoError();

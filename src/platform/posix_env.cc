@@ -264,7 +264,7 @@ class PosixEnv : public Env {
   PathInfo Stat(const std::string& path, bool follow_links) override {
     struct stat st;
     const int r = follow_links ? ::stat(SystemPath(path), &st) : ::lstat(SystemPath(path), &st);
-    return r == 0 ? InfoOf(st) : PathInfo{};
+    return r == 0 ? InfoOf(st) : PathInfo{.missing = MissingReasonOf(errno)};
   }
 
   void Rename(const std::string& from, const std::string& to) override {

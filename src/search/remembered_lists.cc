@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/base.h"
+#include "base/folder_presence.h"
 #include "base/remembered.h"
 
 namespace veskara {
@@ -10,7 +11,9 @@ namespace veskara {
 std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env) {
   const Remembered remembered = LoadRemembered(base_directory, env);
   std::vector<FolderRow> rows;
-  for (const RememberedFolder& folder : remembered.folders) rows.push_back({folder.path, 0, folder.scanned_ns});
+  for (const RememberedFolder& folder : remembered.folders) {
+    rows.push_back({folder.path, 0, folder.scanned_ns, LookAtFolder(folder, env).offline});
+  }
   if (rows.empty()) return rows;
   for (const FileRecord& record : ReadFileRecords(base_directory, env)) {
     for (FolderRow& row : rows) {

@@ -4,9 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/folder_presence.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -15,10 +17,13 @@ struct FolderRow {
   std::string path;
   size_t files = 0;        // files of the base at or under it
   int64_t scanned_ns = 0;  // its last scan or update
+  // Why it is offline now (LookAtFolder); none when it is online.
+  std::optional<OfflineReason> offline = std::nullopt;
 };
 
 // The remembered folders in the order first added, each with the number of
-// files of the base under it. None for a base that remembers no folder.
+// files of the base under it and whether it is there now. None for a base
+// that remembers no folder.
 // Throws IoError or std::runtime_error (a damaged file, named) as
 // LoadRemembered does.
 std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env);

@@ -168,6 +168,38 @@ class BasePageTest : public QObject {
     if (confirm) QVERIFY(f.summary->text().contains(" removed, 0 could not be read"));
   }
 
+  // A folder that is not there is greyed with its reason; an update keeps
+  // its files and says so; Remove still drops it.
+  void offlineFolderIsGreyedAndKept() {
+    BaseFixture f;
+    WritePages(f.dir, "docs", {"a.htm", "b.htm"});
+    WritePages(f.dir, "stick", {"x.htm", "y.htm", "z.htm"});
+    QVERIFY(f.Add("docs") && f.Add("stick"));
+    std::filesystem::rename(f.dir / "stick", f.dir / "pulled out");
+    QTest::mouseClick(f.Button("btnUpdate"), Qt::LeftButton);
+    QVERIFY(WaitForScan(*f.form));
+    QVERIFY(f.desktop.messages.empty());
+    const QString line = "Last scan: 0 added, 0 updated, 0 removed, 0 could not be read";
+    QCOMPARE(f.summary->text(), line + "; 1 folder offline");
+    QCOMPARE(f.summary->toolTip(), line + "\n" + QString::fromStdString(f.dir / "stick") + ": offline, 3 files kept");
+    QCOMPARE(f.FolderRows(), (QStringList{"docs 2", "stick 3"}));
+    const QBrush grey = f.page->palette().brush(QPalette::Disabled, QPalette::Text);
+    for (int column = 0; column < 3; ++column) {
+      const QModelIndex online = f.folders->model()->index(0, column);
+      const QModelIndex offline = f.folders->model()->index(1, column);
+      QVERIFY(online.data(Qt::ForegroundRole) != QVariant(grey));
+      QCOMPARE(offline.data(Qt::ForegroundRole), QVariant(grey));
+      QVERIFY(offline.data(Qt::ToolTipRole)
+                  .toString()
+                  .endsWith("\nOffline: missing. Its 3 files stay in the base until it is back or removed."));
+    }
+    f.Select({1});
+    QTest::mouseClick(f.Button("btnRemove"), Qt::LeftButton);
+    QVERIFY(WaitForScan(*f.form));
+    QCOMPARE(f.FolderRows(), QStringList{"docs 2"});
+    QCOMPARE(f.form->LabFilesCount->text(), QString("2 files in the base"));
+  }
+
   void unreadFilesAndTheBaseFolderOpen() {
     BaseFixture f;
     WritePages(f.dir, "docs", {"a.htm"});

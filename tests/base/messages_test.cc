@@ -39,6 +39,19 @@ TEST(MessagesTest, WordsTheFacts) {
        "Can't open file wrds.txt"},
       {BaseFileFaultText("/b\n", {kFilesFileName, BaseFileFault::Reason::kMissing, {}}),
        "Database file /b\\x0a/fls.txt is not found. You should add to base one or more directory first."},
+      {OfflineReport({}), ""},
+      {OfflineReport({{"/media/stick", OfflineReason::kMissing, 1204},
+                      {"/a\x1b", OfflineReason::kUnreadable, 1},
+                      {"/b", OfflineReason::kOtherFileSystem, 999},
+                      {"/c", OfflineReason::kLinkLoop, 1234567}}),
+       "/media/stick: offline, 1,204 files kept\n/a\\x1b: offline, 1 file kept\n/b: offline, 999 files kept\n"
+       "/c: offline, 1,234,567 files kept\n"},
+      {FolderStateText(std::nullopt) + ", " + FolderStateText(OfflineReason::kOtherFileSystem),
+       "online, offline: on another file system than when last scanned"},
+      {FolderOfflineText("/no/such", OfflineReason::kMissing),
+       "The folder /no/such is offline (missing); nothing was updated"},
+      {OfflineFolderTip(OfflineReason::kUnreachable, 1000),
+       "Offline: cannot be reached. Its 1,000 files stay in the base until it is back or removed."},
   };
   for (const Case& c : cases) EXPECT_EQ(c.text, c.expected);
 }

@@ -567,11 +567,13 @@ TEST_F(CliTest, AddThenSearchAndList) {
 // A base kept current from the command line: update, remove, folders and
 // Regression guard: a folder that does not exist was "Done!..." with exit
 // 0 and a rewritten base; under a file-size limit the program died of
-// SIGXFSZ without a word. Both are failures with their reason now.
+// SIGXFSZ without a word; a folder whose name holds a line break was added
+// and broke folders.txt. Each is a failure with its reason now.
 TEST_F(CliTest, AddFailuresSayWhy) {
   TempDir tree;
   for (int i = 0; i < 200; ++i)
     WriteFile(tree / ("docs/p" + std::to_string(i) + ".htm"), "page words " + std::to_string(i));
+  WriteFile(tree / "docs/line\nbreak/a.htm", "words");
   const struct {
     std::vector<std::string> args;
     std::string program;
@@ -583,6 +585,10 @@ TEST_F(CliTest, AddFailuresSayWhy) {
       {{"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", VESKARA_CLI_PATH, "--base", base_.path(), "add", tree / "docs"},
        "/bin/sh",
        "veskara-cli: Disk full.\n"},
+      {{"--base", base_.path(), "add", tree / "docs/line\nbreak"},
+       VESKARA_CLI_PATH,
+       "veskara-cli: The folder " + tree / "docs/line\\x0abreak" +
+           " holds a line break or the byte 26, which the base cannot keep; nothing was added.\n"},
   };
   for (const auto& c : cases) {
     const CliOutcome run = Cli(c.args, c.program);
@@ -624,6 +630,36 @@ TEST_F(CliTest, UpdateRemoveFoldersAndUnread) {
   }
   EXPECT_EQ(OnBase({"search", "gamma"}).exit_code, 1);
   EXPECT_EQ(OnBase({"check"}).exit_code, 0);
+}
+
+// An offline folder from the command line: `folders` says so, `update`
+// keeps its files and names it, and an update that names it fails with
+// exit 1, writing nothing.
+TEST_F(CliTest, OfflineFolderIsKeptAndNamed) {
+  TempDir tree;
+  WriteFile(tree / "stick/a.htm", "<p>alpha</p>");
+  WriteFile(tree / "stick/b.htm", "<p>beta</p>");
+  ASSERT_EQ(OnBase({"add", tree / "stick"}).exit_code, 0);
+  EXPECT_TRUE(OnBase({"folders"}).out.ends_with("\tonline\n"));
+  std::filesystem::rename(tree / "stick", tree / "pulled out");
+  const std::string files = ReadFile(base_ / "fls.txt");
+
+  const CliOutcome folders = OnBase({"folders"});
+  EXPECT_TRUE(folders.out.starts_with(tree / "stick" + "\t2\t")) << folders.out;
+  EXPECT_TRUE(folders.out.ends_with("\toffline: missing\n")) << folders.out;
+  const CliOutcome update = OnBase({"update"});
+  EXPECT_EQ(update.exit_code, 0) << update.err;
+  EXPECT_EQ(update.out,
+            "0 added, 0 updated, 0 removed, 0 could not be read\n" + tree / "stick" + ": offline, 2 files kept\n");
+  for (const std::string& named : {tree / "stick", tree / "no/such"}) {
+    const CliOutcome refused = OnBase({"update", named});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err, "veskara-cli: The folder " + named + " is offline (missing); nothing was updated.\n");
+  }
+  EXPECT_EQ(ReadFile(base_ / "fls.txt"), files);
+  // Remove is the one way to drop it.
+  EXPECT_EQ(OnBase({"remove", tree / "stick"}).out, "0 added, 0 updated, 2 removed, 0 could not be read\n");
 }
 
 }  // namespace

@@ -295,6 +295,190 @@ TEST_F(BaseLifeTest, RemoveOfAFolderWithoutFilesForgetsIt) {
   EXPECT_EQ(remembered.folders[0].path, docs_);
 }
 
+// The remembered folders, as folders.txt holds them.
+std::vector<RememberedFolder> FoldersOf(const std::string& base) {
+  return LoadRemembered(base, Env::Default()).folders;
+}
+
+// A remembered folder that is not there is offline: an update leaves its
+// files as they are (none dropped, none even looked at), keeps its time and
+// device, and says so, while the other folders are kept current.
+// Regression guard: a stick pulled out, a share not mounted or a folder
+// made unreadable lost all its files to the next update ("3 removed").
+TEST_F(BaseLifeTest, OfflineFolderKeepsItsFiles) {
+  const std::string away = tmp_ / "away";
+  const struct {
+    const char* name;
+    OfflineReason reason;
+    const char* in_its_place;  // "": nothing; "file", "loop" or "folder"
+    EnvOp op;                  // a look at the folder itself that fails...
+    int error;                 // ...with this error (0: none fails)
+    bool other_device = false;
+  } cases[] = {
+      {"missing", OfflineReason::kMissing, "", EnvOp::kStat, 0},
+      {"a file in its place", OfflineReason::kNotAFolder, "file", EnvOp::kStat, 0},
+      {"a link loop", OfflineReason::kLinkLoop, "loop", EnvOp::kStat, 0},
+      {"unreadable", OfflineReason::kUnreadable, nullptr, EnvOp::kList, EACCES},
+      {"out of reach", OfflineReason::kUnreachable, nullptr, EnvOp::kStat, EACCES},
+      {"an empty mount point", OfflineReason::kOtherFileSystem, "folder", EnvOp::kStat, 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    WriteFile(tmp_ / "more/m.htm", "<p>more</p>");
+    RecordingObserver observer;
+    RunScan(base_, tmp_ / "more", observer);
+    WriteFile(tmp_ / "more/new.htm", "<p>new</p>");  // so that the update writes
+    const std::string files_before = ReadFile(FilesFilePath(base_));
+    const std::vector<RememberedFolder> folders_before = FoldersOf(base_);
+    ASSERT_TRUE(folders_before.at(0).device.has_value());
+
+    if (c.in_its_place != nullptr) std::filesystem::rename(docs_, away);
+    const std::string in_its_place = c.in_its_place == nullptr ? "" : c.in_its_place;
+    if (in_its_place == "file") WriteFile(docs_, "not a folder");
+    if (in_its_place == "loop") std::filesystem::create_symlink(docs_, docs_);
+    if (in_its_place == "folder") std::filesystem::create_directory(docs_);
+    FaultInjectionEnv env;
+    std::vector<std::string> looked_at;  // under the offline folder
+    env.SetHook([&](EnvOp op, const std::string& path, int) {
+      if (path.starts_with(docs_ + "/")) looked_at.push_back(path);
+      return op == c.op && path == docs_ ? c.error : 0;
+    });
+    if (c.other_device) env.SetDeviceOf(docs_, *folders_before[0].device + 1);
+    env.SetNow(folders_before[1].scanned_ns + 1);
+
+    const ScanSummary summary = Update(base_, {}, env);
+    EXPECT_EQ(summary.offline, (std::vector<OfflineFolder>{{docs_, c.reason, 5}}));
+    EXPECT_EQ(SummaryLine(summary), "1 added, 0 updated, 0 removed, 0 could not be read");
+    EXPECT_EQ(OfflineReport(summary.offline), docs_ + ": offline, 5 files kept\n");
+    EXPECT_EQ(looked_at, std::vector<std::string>{});
+    const std::string files_after = ReadFile(FilesFilePath(base_));
+    EXPECT_TRUE(files_after.starts_with(files_before)) << files_after;
+    EXPECT_EQ(FoldersOf(base_),
+              (std::vector<RememberedFolder>{folders_before[0], {tmp_ / "more", env.Now(), folders_before[1].device}}));
+    const BaseCheck check = CheckBase(base_, Env::Default());
+    EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+
+    // Back again, it is kept current as before.
+    if (c.in_its_place != nullptr) {
+      std::filesystem::remove(docs_);
+      std::filesystem::rename(away, docs_);
+    }
+    WriteFile(Doc("a.htm"), "<p>rewritten</p>");
+    const ScanSummary back = Update(base_, {});
+    EXPECT_EQ(back.offline, std::vector<OfflineFolder>{});
+    EXPECT_EQ(SummaryLine(back), "0 added, 1 updated, 0 removed, 0 could not be read");
+    std::filesystem::remove_all(base_);
+    std::filesystem::remove_all(tmp_ / "more");
+  }
+}
+
+// Asked for by name, a folder that is offline (or not there at all, or in
+// a remembered folder that is offline) is a failure: nothing is written.
+// Regression guard: `update /no/such` said "0 added" and exited 0.
+TEST_F(BaseLifeTest, NamedFolderThatIsOfflineRefusesTheUpdate) {
+  WriteFile(Doc("b.htm"), "<p>changed, yet not to be read</p>");
+  const BaseFiles before = ReadBase(base_);
+  const std::vector<RememberedFolder> folders_before = FoldersOf(base_);
+  const std::string missing = tmp_ / "no such";
+  const struct {
+    std::string named;
+    std::string message;
+    bool other_device;
+  } cases[] = {
+      {missing, "The folder " + missing + " is offline (missing); nothing was updated", false},
+      {docs_,
+       "The folder " + docs_ + " is offline (on another file system than when last scanned); nothing was updated",
+       true},
+      {docs_ + "/sub",
+       "The folder " + docs_ + "/sub is offline (on another file system than when last scanned); nothing was updated",
+       true},
+  };
+  for (const auto& c : cases) {
+    FaultInjectionEnv env;
+    if (c.other_device) env.SetDeviceOf(docs_, *folders_before[0].device + 1);
+    try {
+      Update(base_, {c.named, docs_ + "/other"}, env);
+      ADD_FAILURE() << c.named << ": the update went through";
+    } catch (const ScanFolderOffline& e) {
+      EXPECT_EQ(e.what(), c.message);
+    }
+    EXPECT_EQ(ReadBase(base_), before);
+    EXPECT_EQ(FoldersOf(base_), folders_before);
+    EXPECT_TRUE(BaseIsClean(base_));
+  }
+}
+
+// A subfolder that cannot be read keeps its files as an offline folder
+// does, and is named among what could not be read.
+TEST_F(BaseLifeTest, SubfolderThatCannotBeReadKeepsItsFiles) {
+  WriteFile(Doc("z.htm"), "<p>new</p>");
+  const std::set<std::string> sub_numbers = NumbersOf(base_, {Doc("sub/c.htm"), Doc("sub/d.htm")});
+  FaultInjectionEnv env;
+  env.SetHook([&](EnvOp op, const std::string& path, int) {
+    const bool in_sub = path.starts_with(Doc("sub"));
+    return in_sub && (op == EnvOp::kList || (op == EnvOp::kStat && path != Doc("sub"))) ? EACCES : 0;
+  });
+  const ScanSummary summary = Update(base_, {}, env);
+  EXPECT_EQ(SummaryLine(summary), "1 added, 0 updated, 0 removed, 1 could not be read");
+  EXPECT_EQ(summary.unread, (std::vector<UnreadDocument>{{Doc("sub"), kUnlistedFolderReason}}));
+  EXPECT_EQ(NumbersOf(base_, {Doc("sub/c.htm"), Doc("sub/d.htm")}), sub_numbers);
+  EXPECT_EQ(sub_numbers.size(), 2u);
+}
+
+// The mount point of a disk that is not there: an empty folder of the disk
+// above it, told apart by its device alone. An add of it is refused too
+// (the next update would empty it); with a disk mounted on it again, under
+// whatever device number, an add takes it back. Where the sandbox lets us
+// mount.
+TEST_F(BaseLifeTest, EmptyMountPointIsOffline) {
+  const std::string stick = tmp_ / "stick";
+  std::filesystem::create_directory(stick);
+  const std::string mount = "mount -t tmpfs -o size=1m tmpfs '" + stick + "' 2>/dev/null";
+  if (geteuid() != 0 || std::system(mount.c_str()) != 0) GTEST_SKIP() << "cannot mount a file system here";
+  WriteFile(stick + "/a.htm", "<p>on the stick</p>");
+  WriteFile(stick + "/b.htm", "<p>also on the stick</p>");
+  RecordingObserver observer;
+  RunScan(base_, stick, observer);
+  ASSERT_EQ(std::system(("umount '" + stick + "'").c_str()), 0);
+  const BaseFiles before = ReadBase(base_);
+
+  const ScanSummary summary = Update(base_, {});
+  EXPECT_EQ(OfflineReport(summary.offline), stick + ": offline, 2 files kept\n");
+  EXPECT_FALSE(summary.written);
+  EXPECT_THROW(RunScan(base_, stick, observer), ScanFolderError);
+  EXPECT_EQ(ReadBase(base_), before);
+
+  ASSERT_EQ(std::system(mount.c_str()), 0);
+  WriteFile(stick + "/a.htm", "<p>on the stick</p>");
+  RunScan(base_, stick, observer);
+  ASSERT_EQ(std::system(("umount '" + stick + "'").c_str()), 0);
+  EXPECT_EQ(Update(base_, {}).offline.size(), 1u);  // still the device just added
+}
+
+// The same, on the fault-injecting Env: the folder and the one above it on
+// one file system, not the one remembered, is no disk come back.
+TEST_F(BaseLifeTest, AddTakesBackAFolderOnAnotherFileSystemOnlyWithADiskMountedOnIt) {
+  const uint64_t remembered = *FoldersOf(base_).at(0).device;
+  std::filesystem::rename(docs_, tmp_ / "away");
+  std::filesystem::create_directory(docs_);
+  FaultInjectionEnv env;
+  env.SetDeviceOf(tmp_.path(), remembered + 1);
+  RecordingObserver observer;
+  try {
+    RunScan(base_, docs_, observer, env);
+    ADD_FAILURE() << "the add went through";
+  } catch (const ScanFolderError& e) {
+    EXPECT_EQ(e.what(), "The folder " + docs_ +
+                            " is on another file system than when last scanned, and no disk is mounted on it; "
+                            "nothing was added");
+  }
+  EXPECT_EQ(*FoldersOf(base_).at(0).device, remembered);
+  env.SetDeviceOf(docs_, remembered + 2);
+  RunScan(base_, docs_, observer, env);
+  EXPECT_EQ(*FoldersOf(base_).at(0).device, remembered + 2);
+}
+
 // Crashes at every call of an update and of a remove: after recovery the
 // base is the old or the new one, and what it remembers agrees with it.
 TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {

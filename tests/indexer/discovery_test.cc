@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "extract/unprivileged.h"
 #include "fault_env.h"
 #include "test_util.h"
@@ -62,12 +63,13 @@ TEST(FolderToScan, ALeadingTildeIsTheHomeFolder) {
 struct Walk {
   Paths files;
   int entered = 0;
+  std::vector<UnreadDocument> unread;
 };
 
 Walk WalkMask(const std::string& mask) {
   Walk walk;
   ScanDirectory(
-      mask, walk.files, [&walk] { ++walk.entered; }, Env::Default());
+      mask, walk.files, [&walk] { ++walk.entered; }, Env::Default(), &walk.unread);
   return walk;
 }
 
@@ -155,14 +157,23 @@ TEST(ScanDirectory, LinksThatFanOutDoNotMultiplyTheTree) {
   EXPECT_EQ(walk.entered, kLevels + 1);
 }
 
+// ...but named, when they would have been a candidate or a folder walked.
+// Regression guard: they were left out in silence.
 TEST(ScanDirectory, NamesThatCannotBeRecordedAreSkipped) {
   TempDir dir;
-  for (const char* name : {"line\nfeed.htm", "carriage\rreturn.htm", "end\x1aof.htm", "fine.htm"}) {
+  for (const char* name : {"line\nfeed.htm", "carriage\rreturn.htm", "end\x1aof.htm", "fine.htm", "notes\n.txt"}) {
     WriteFile(dir / name, "x");
   }
   WriteFile(dir / "dir\n.d/inside.htm", "x");
+  WriteFile(dir / ".hidden\n/inside.htm", "x");
   WriteFile(dir / "ok.d/inside.htm", "x");
-  EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files), (Paths{"fine.htm", "ok.d/inside.htm"}));
+  const Walk walk = WalkMask(dir.path() + "/*.*");
+  EXPECT_EQ(Relative(dir, walk.files), (Paths{"fine.htm", "ok.d/inside.htm"}));
+  std::vector<UnreadDocument> unread;
+  for (const char* name : {"carriage\rreturn.htm", "dir\n.d", "end\x1aof.htm", "line\nfeed.htm"}) {
+    unread.push_back({dir / name, kUnfitNameReason});
+  }
+  EXPECT_EQ(walk.unread, unread);
 }
 
 TEST(ScanDirectory, MissingStartDirectoryYieldsNothing) {
@@ -191,6 +202,7 @@ TEST(ScanDirectory, RelativeDirectoryStaysRelative) {
   EXPECT_EQ(here, (Paths{"top.htm", "docs/a.htm", "docs/sub/b.pdf"}));
 }
 
+// ...and is named, with its reason, so that it is not lost in silence.
 TEST(ScanDirectory, UnreadableDirectoryYieldsNothingAndTheWalkGoesOn) {
   TempDir dir;
   ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
@@ -199,12 +211,14 @@ TEST(ScanDirectory, UnreadableDirectoryYieldsNothingAndTheWalkGoesOn) {
   WriteFile(dir / "c/in.htm", "x");
   ASSERT_EQ(::chmod((dir / "b").c_str(), 0), 0);
   auto found = testing::RunUnprivileged([&] {
+    const Walk walk = WalkMask(dir.path() + "/*.*");
     std::string out;
-    for (const std::string& path : Relative(dir, WalkMask(dir.path() + "/*.*").files)) out += path + ";";
+    for (const std::string& path : Relative(dir, walk.files)) out += path + ";";
+    for (const UnreadDocument& unread : walk.unread) out += unread.path + ": " + unread.reason + ";";
     return out;
   });
   ASSERT_TRUE(found.has_value());
-  EXPECT_EQ(*found, "a/in.htm;c/in.htm;");
+  EXPECT_EQ(*found, "a/in.htm;c/in.htm;" + dir / "b" + ": a folder that cannot be read;");
 }
 
 TEST(ScanDirectory, DeepTreeDoesNotExhaustTheStack) {

@@ -16,6 +16,12 @@ class FaultReadableFile : public ReadableFile {
     return file_->Read(data, size);
   }
   uint64_t SizeWhenOpened() const override { return file_->SizeWhenOpened(); }
+  FileId Id() const override { return file_->Id(); }
+  // Counts as an open of the same path.
+  std::unique_ptr<ReadableFile> Duplicate() override {
+    env_.Before(EnvOp::kOpenRead, path_);
+    return std::make_unique<FaultReadableFile>(env_, path_, file_->Duplicate());
+  }
   void Close() override {
     env_.Before(EnvOp::kClose, path_);
     file_->Close();

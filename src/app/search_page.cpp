@@ -209,11 +209,13 @@ bool SearchPage::ShowCutOffPath(QEvent* event) {
 void SearchPage::btnGOClick() {
   std::string query = EncodeQuery(query_->text().toStdString());
   const SearchOptions options{.fold_yo = context_.FoldYo()};
-  SearchOutcome outcome = RunSearch(context_.BaseDirectory(), query, options, context_.env());
+  BaseSnapshot base = BaseSnapshot::Open(context_.BaseDirectory(), context_.env());
+  SearchOutcome outcome = RunSearch(base, query, options);
   for (const UserMessage& message : outcome.messages) context_.Show(message);
   if (outcome.status != SearchOutcome::Status::kDone) return;
   shown_query_ = std::move(query);
   shown_options_ = options;
+  shown_base_ = std::move(base);
 
   // The display step: rows replaced whole, none selected, focus unchanged.
   QStringList rows;
@@ -235,9 +237,9 @@ void SearchPage::ListBox1Click() {
   if (selected.isEmpty()) return;
   const size_t row = static_cast<size_t>(found_words_->row(selected.front()));
   found_files_->clear();
-  if (row >= found_number_lists_.size()) return;
+  if (row >= found_number_lists_.size() || !shown_base_) return;
   // A failed lookup leaves the list empty and the focus where it was.
-  FillFoundFiles(ListFilesOfEntry(context_.BaseDirectory(), found_number_lists_[row], context_.env()));
+  FillFoundFiles(ListFilesOfEntry(*shown_base_, found_number_lists_[row]));
   // The arrow keys then go on through the found words.
   found_words_->setFocus(Qt::OtherFocusReason);
 }
@@ -254,12 +256,12 @@ void SearchPage::FillFoundFiles(const std::vector<std::string>& paths) {
 }
 
 void SearchPage::ShowFilesOfAllFoundWords() {
-  if (found_number_lists_.empty()) return;
+  if (found_number_lists_.empty() || !shown_base_) return;
   // No entry is chosen now; choosing one afterwards lists its files again.
   found_words_->clearSelection();
   found_files_->clear();
   const std::vector<std::string_view> lists(found_number_lists_.begin(), found_number_lists_.end());
-  FillFoundFiles(ListFilesOfEntries(context_.BaseDirectory(), lists, context_.env()));
+  FillFoundFiles(ListFilesOfEntries(*shown_base_, lists));
   status_.SetPanelText(1, QString("Files of all found words: %1").arg(found_files_->count()));
   found_files_->setFocus(Qt::OtherFocusReason);
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,9 @@ class SearchPage : public FormPage {
   // preview marks the words of that search, whatever the field holds now.
   std::string shown_query_;
   SearchOptions shown_options_;
+  // The base that search read: the found files come from its fls.txt, so
+  // that a scan committing meanwhile cannot pair its paths with these words.
+  std::optional<BaseSnapshot> shown_base_;
   bool press_changed_selection_ = false;
 };
 

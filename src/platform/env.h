@@ -60,6 +60,11 @@ class ReadableFile {
   virtual size_t Read(char* data, size_t size) = 0;
   // The file's size when it was opened.
   virtual uint64_t SizeWhenOpened() const = 0;
+  // Which file was opened: what its path names now may be another one.
+  virtual FileId Id() const = 0;
+  // Another reader of the same file, from its start, whatever its path
+  // names by now; the two read independently.
+  virtual std::unique_ptr<ReadableFile> Duplicate() = 0;
   // Closes; reports a failed close. The destructor closes quietly.
   virtual void Close() = 0;
 };

@@ -23,6 +23,8 @@ std::vector<std::string_view> SplitNumberList(std::string_view numbers);
 // existing file or folder. Reads fls.txt once. Throws IoError when fls.txt is
 // missing or cannot be read.
 std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers, Env& env);
+// The same in the fls.txt of `base`: the base whose wrds.txt gave `numbers`.
+std::vector<std::string> ListFilesOfEntry(const BaseSnapshot& base, std::string_view numbers);
 
 // The rows of the files of several entries at once: every row that
 // ListFilesOfEntry gives for one of `number_lists`, each row text once, in the
@@ -30,6 +32,7 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
 // lists. Throws IoError when fls.txt is missing or cannot be read.
 std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
                                             std::span<const std::string_view> number_lists, Env& env);
+std::vector<std::string> ListFilesOfEntries(const BaseSnapshot& base, std::span<const std::string_view> number_lists);
 
 // A search and the files of all its entries.
 struct FoundFiles {
@@ -39,8 +42,9 @@ struct FoundFiles {
 };
 
 // RunSearch, then ListFilesOfEntries of its entries (also when the search
-// went over its limit: the entries it kept). fls.txt is not read when the
-// search failed or found nothing.
+// went over its limit: the entries it kept), both on one BaseSnapshot, so
+// that a commit meanwhile cannot mix two bases. fls.txt is not read when
+// the search failed or found nothing.
 FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options, Env& env);
 
 // The sentinel of a found-files list without a selected row.

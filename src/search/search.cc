@@ -167,6 +167,51 @@ bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches
   return false;
 }
 
+// RunSearch on the wrds.txt that open_words(&fault) gives.
+template <typename OpenWords>
+SearchOutcome SearchWordsFile(const std::string& base_directory, std::string_view query, const SearchOptions& options,
+                              OpenWords&& open_words) {
+  std::vector<std::string> words = ParseQuery(query);
+  if (words.empty()) return {};
+  // Folded, "ЕЖ" and "ЁЖ" are one word: matched once, narrowing twice.
+  if (options.fold_yo) {
+    for (std::string& w : words) std::transform(w.begin(), w.end(), w.begin(), FoldYo);
+  }
+
+  // A word typed twice narrows twice but is matched once.
+  std::vector<std::string> distinct;
+  std::vector<uint32_t> word_of_pass;
+  for (const std::string& w : words) {
+    auto it = std::find(distinct.begin(), distinct.end(), w);
+    word_of_pass.push_back(static_cast<uint32_t>(it - distinct.begin()));
+    if (it == distinct.end()) distinct.push_back(w);
+  }
+
+  BaseFileFault fault;
+  std::unique_ptr<ReadableFile> file = open_words(&fault);
+  if (!file) return Failure(BaseFileFaultText(base_directory, fault));
+  WordMatches matches = CollectWordMatches(std::move(file), distinct, options.fold_yo);
+
+  SearchOutcome outcome;
+  outcome.status = SearchOutcome::Status::kDone;
+  std::vector<SearchEntry>& entries = outcome.entries;
+  for (uint32_t index : matches.records_of(word_of_pass[0])) {
+    const WordRecord& record = matches.record(index);
+    entries.push_back({std::string(record.word), std::string(record.numbers)});
+  }
+  bool over_limit = false;
+  for (size_t pass = 1; pass < word_of_pass.size(); ++pass) {
+    // Passes after the one that went over the limit narrow the capped
+    // entries; the message is shown once.
+    if (NarrowEntries(entries, matches, matches.records_of(word_of_pass[pass])) && !over_limit) {
+      over_limit = true;
+      outcome.messages.push_back({MessageKind::kInformationBox, "Information", kTooManyWords});
+    }
+  }
+  if (entries.empty()) outcome.status_text = kNothingFound;
+  return outcome;
+}
+
 }  // namespace
 
 std::string EncodeQuery(std::string_view typed) { return EncodeCp1251(typed, ' '); }
@@ -214,45 +259,15 @@ SearchOutcome RunSearch(const std::string& base_directory, std::string_view quer
 
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
                         Env& env) {
-  std::vector<std::string> words = ParseQuery(query);
-  if (words.empty()) return {};
-  // Folded, "ЕЖ" and "ЁЖ" are one word: matched once, narrowing twice.
-  if (options.fold_yo) {
-    for (std::string& w : words) std::transform(w.begin(), w.end(), w.begin(), FoldYo);
-  }
+  // One file is read: it is one base whatever commits meanwhile.
+  return SearchWordsFile(base_directory, query, options, [&](BaseFileFault* fault) {
+    return OpenBaseFile(base_directory, kWordsFileName, env, fault);
+  });
+}
 
-  // A word typed twice narrows twice but is matched once.
-  std::vector<std::string> distinct;
-  std::vector<uint32_t> word_of_pass;
-  for (const std::string& w : words) {
-    auto it = std::find(distinct.begin(), distinct.end(), w);
-    word_of_pass.push_back(static_cast<uint32_t>(it - distinct.begin()));
-    if (it == distinct.end()) distinct.push_back(w);
-  }
-
-  BaseFileFault fault;
-  std::unique_ptr<ReadableFile> file = OpenBaseFile(base_directory, kWordsFileName, env, &fault);
-  if (!file) return Failure(BaseFileFaultText(base_directory, fault));
-  WordMatches matches = CollectWordMatches(std::move(file), distinct, options.fold_yo);
-
-  SearchOutcome outcome;
-  outcome.status = SearchOutcome::Status::kDone;
-  std::vector<SearchEntry>& entries = outcome.entries;
-  for (uint32_t index : matches.records_of(word_of_pass[0])) {
-    const WordRecord& record = matches.record(index);
-    entries.push_back({std::string(record.word), std::string(record.numbers)});
-  }
-  bool over_limit = false;
-  for (size_t pass = 1; pass < word_of_pass.size(); ++pass) {
-    // Passes after the one that went over the limit narrow the capped
-    // entries; the message is shown once.
-    if (NarrowEntries(entries, matches, matches.records_of(word_of_pass[pass])) && !over_limit) {
-      over_limit = true;
-      outcome.messages.push_back({MessageKind::kInformationBox, "Information", kTooManyWords});
-    }
-  }
-  if (entries.empty()) outcome.status_text = kNothingFound;
-  return outcome;
+SearchOutcome RunSearch(const BaseSnapshot& base, std::string_view query, const SearchOptions& options) {
+  return SearchWordsFile(base.directory(), query, options,
+                         [&](BaseFileFault* fault) { return base.Reader(kWordsFileName, fault); });
 }
 
 }  // namespace veskara

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/base_snapshot.h"
 #include "base/messages.h"
 #include "platform/env.h"
 
@@ -71,6 +72,9 @@ std::vector<std::string> ParseQuery(std::string_view query);
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env);
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
                         Env& env);
+// The same on the wrds.txt of `base`, so that the lookups of its numbers
+// can read the fls.txt of the same base.
+SearchOutcome RunSearch(const BaseSnapshot& base, std::string_view query, const SearchOptions& options);
 
 // The numbers of `candidates` that also stand in `words`, in the order of
 // `candidates`, compared as texts, joined by commas; "" when none.

@@ -210,7 +210,7 @@ std::unique_ptr<FileLock> FaultInjectionEnv::TryLock(const std::string& path) {
   return target_.TryLock(path);
 }
 
-std::string FaultInjectionEnv::CurrentDirectory() { return target_.CurrentDirectory(); }
+std::string FaultInjectionEnv::CurrentDirectory() { return current_ ? *current_ : target_.CurrentDirectory(); }
 std::string FaultInjectionEnv::ExecutablePath() { return executable_.empty() ? target_.ExecutablePath() : executable_; }
 
 std::optional<std::string> FaultInjectionEnv::Variable(const std::string& name) {

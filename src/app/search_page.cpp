@@ -299,8 +299,9 @@ void SearchPage::ShowMatches() {
 
 void SearchPage::OpenContainingFolder() {
   if (GetSelectedFile() == kNothingSelected) return;
-  const std::string path = AbsolutePath(SelectedPathBytes().toStdString(), context_.env().CurrentDirectory());
-  if (!context_.OpenLocalPath(path.substr(0, std::max<size_t>(1, path.rfind(kPathSeparator))))) {
+  const std::optional<std::string> path =
+      AbsolutePathFromCurrentFolder(SelectedPathBytes().toStdString(), context_.env());
+  if (!path || !context_.OpenLocalPath(path->substr(0, std::max<size_t>(1, path->rfind(kPathSeparator))))) {
     context_.Show({MessageKind::kWarningBox, "Message", kCannotOpenFile});
   }
 }

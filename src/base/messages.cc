@@ -57,6 +57,11 @@ std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_l
   return report;
 }
 
+std::string UnknownCurrentFolderText(std::string_view path) {
+  return "The current folder cannot be read (it may have been deleted), so the relative path " +
+         EscapeControlBytes(path) + " names no folder";
+}
+
 std::string ScanOutOfMemoryText(ScanStage stage) {
   const char* doing = "";
   switch (stage) {

@@ -65,6 +65,11 @@ std::string SummaryLine(const ScanSummary& summary);
 // "... and K more" after them. Every line ends with LF; "" for none.
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
 
+// A relative path while the current folder cannot be read: "The current
+// folder cannot be read (it may have been deleted), so the relative path
+// PATH names no folder", the path with control bytes escaped.
+std::string UnknownCurrentFolderText(std::string_view path);
+
 // A scan that ran out of memory in `stage`: "Not enough memory to read the
 // documents; the base is unchanged".
 std::string ScanOutOfMemoryText(ScanStage stage);

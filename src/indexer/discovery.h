@@ -16,7 +16,8 @@ namespace veskara {
 // (AbsolutePath, relative to the current folder), so that "docs", "./docs/"
 // and "/abs/docs//" name one tree by one text, and the paths recorded name
 // their files from any folder. No value when the text is blank (only bytes
-// 0 to 32), in which case a scan does nothing.
+// 0 to 32), in which case a scan does nothing. Throws std::runtime_error
+// for a relative text when the current folder cannot be read.
 std::optional<std::string> FolderToScan(std::string_view directory_text, Env& env);
 
 // The start mask of the walk of `folder`: the folder, "/" unless it ends

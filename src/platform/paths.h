@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,11 @@ std::string ShippedFilePath(std::string_view name, std::string_view installed_di
 // takes away the segment before it (none above the root). "/" for the root.
 // Other bytes, blanks included, stay as they are.
 std::string AbsolutePath(std::string_view path, std::string_view current_directory);
+
+// `path` as AbsolutePath makes it from the process's current folder; nothing
+// when `path` is relative and the current folder cannot be read (it was
+// deleted, say): taken from the root instead, it would name another tree.
+std::optional<std::string> AbsolutePathFromCurrentFolder(std::string_view path, Env& env);
 
 // A time (nanoseconds since the epoch) in ISO 8601 at the machine's local
 // time and offset: "2026-12-08T19:47:31+01:00".

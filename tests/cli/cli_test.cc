@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "cli/commands.h"
 #include "cli_run.h"
+#include "fault_env.h"
 #include "pdf_maker.h"
 #include "test_util.h"
 
@@ -516,6 +518,52 @@ TEST_F(CliTest, UpdateRemoveFoldersAndUnread) {
   }
   EXPECT_EQ(OnBase({"search", "gamma"}).exit_code, 1);
   EXPECT_EQ(OnBase({"check"}).exit_code, 0);
+}
+
+// Runs the command `name` of the table in this process, on `env`; its
+// stderr comes back in *err.
+ExitStatus RunCommand(std::string_view name, const std::string& base, std::vector<std::string> operands, Env& env,
+                      std::string* err) {
+  const auto commands = Commands();
+  const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return c.name == name; });
+  Invocation invocation{.env = &env, .base_directory = base, .options = {}, .operands = std::move(operands)};
+  ::testing::internal::CaptureStderr();
+  const ExitStatus status = command->run(invocation);
+  *err = ::testing::internal::GetCapturedStderr();
+  return status;
+}
+
+// Regression: in a deleted current folder relative operands were taken from
+// "/": `remove .` dropped every file of the base with exit 0 (and `update .`
+// walked the whole machine, as `add .` did: FolderToScanTest). And
+// `remove ''` and `update ''` took the current folder.
+TEST_F(CliTest, OperandsThatNameNoFolderChangeNothing) {
+  TempDir tree;
+  WriteFile(tree / "docs/a.htm", "<p>alpha</p>");
+  ASSERT_EQ(OnBase({"add", tree / "docs"}).exit_code, 0);
+  const std::string words = ReadFile(base_ / "wrds.txt");
+  const std::string files = ReadFile(base_ / "fls.txt");
+  const std::string unknown = "The current folder cannot be read (it may have been deleted), so the relative path";
+  const std::string empty = "veskara-cli: an empty operand names no folder";
+  const struct {
+    std::string current;  // "" as in a deleted folder
+    std::string command;
+    std::vector<std::string> operands;
+    std::string err;
+  } cases[] = {
+      {"", "remove", {"."}, unknown},         {"", "remove", {tree / "docs/x.htm", "docs"}, unknown},
+      {"", "update", {"docs"}, unknown},      {tree / "docs", "remove", {""}, empty},
+      {tree / "docs", "update", {""}, empty},
+  };
+  for (const auto& c : cases) {
+    FaultInjectionEnv env;
+    env.SetCurrentDirectory(c.current);
+    std::string err;
+    EXPECT_EQ(RunCommand(c.command, base_.path(), c.operands, env, &err), ExitStatus::kFailure) << c.command;
+    EXPECT_NE(err.find(c.err), std::string::npos) << err;
+    EXPECT_EQ(ReadFile(base_ / "wrds.txt"), words) << c.command;
+    EXPECT_EQ(ReadFile(base_ / "fls.txt"), files) << c.command;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "extract/unprivileged.h"
+#include "fault_env.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -44,6 +45,16 @@ TEST(FolderToScan, MakesTheFolderAbsoluteAndItsMaskAddsTheWildcard) {
   }
   EXPECT_EQ(FolderToScan("", Env::Default()), std::nullopt);
   EXPECT_EQ(FolderToScan(" \t\r\n", Env::Default()), std::nullopt);
+}
+
+// Regression: in a deleted current folder "." became "/", and the scan
+// walked the whole machine. An absolute folder needs no current folder.
+TEST(FolderToScan, ARelativeTextNeedsTheCurrentFolder) {
+  FaultInjectionEnv deleted;
+  deleted.SetCurrentDirectory("");
+  for (const char* typed : {".", "docs", "./"}) EXPECT_THROW(FolderToScan(typed, deleted), std::runtime_error) << typed;
+  EXPECT_EQ(FolderToScan("/docs/.", deleted), "/docs");
+  EXPECT_EQ(FolderToScan(" ", deleted), std::nullopt);
 }
 
 struct Walk {

@@ -60,8 +60,8 @@ std::string StepText(int step);
 std::string SummaryLine(const ScanSummary& summary);
 
 // How both front ends name the documents a scan could not read: "N files
-// could not be read:" (or "1 file ..."), then one line each: the path with
-// control bytes escaped, a TAB, the reason. At most `max_listed` lines;
+// could not be read:" (or "1 file ..."), then one line each: the path, a
+// TAB, the reason, both with control bytes escaped. At most `max_listed` lines;
 // "... and K more" after them. Every line ends with LF; "" for none.
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
 

@@ -189,8 +189,12 @@ ExitStatus RunUnreadCommand(const Invocation& invocation) {
     return ReportFailure(failure, "list the documents that could not be read");
   }
   const bool terminal = StdoutIsTerminal();
-  for (const UnreadRow& row : rows)
-    Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + row.reason + "\n");
+  // The reasons come from stamps.txt, whose bytes anyone who could write
+  // the base chose.
+  for (const UnreadRow& row : rows) {
+    Out(terminal ? EscapeControlBytes(row.path) + "\t" + EscapeControlBytes(row.reason) + "\n"
+                 : row.path + "\t" + row.reason + "\n");
+  }
   return ExitStatus::kDone;
 }
 

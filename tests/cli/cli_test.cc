@@ -459,6 +459,19 @@ TEST_F(CliTest, AddThenSearchAndList) {
   EXPECT_EQ(OnBase({"stats"}).out, "1 files in the base\n2 words in the base\nbase folder: " + base_.path() + "\n");
 }
 
+// Regression: unread printed the reasons of stamps.txt as they were, so a
+// crafted one wrote to the clipboard of the terminal (OSC 52).
+TEST_F(CliTest, UnreadEscapesReasonsOnATerminal) {
+  Words(CrLf({"CAT", "0"}));
+  Files(CrLf({"/d/a\x1b.pdf", "0"}));
+  const std::string reason = "damaged \x1b]52;c;aGk=\x07";
+  WriteFile(base_ / "stamps.txt", CrLf({"0", "0\tf\t1\t1\t" + reason}));
+  const std::string shown = testing::RunCliOnTerminal({"--base", base_.path(), "unread"});
+  EXPECT_EQ(shown, "/d/a\\x1b.pdf\tdamaged \\x1b]52;c;aGk=\\x07\r\n");
+  // A pipe gets the bytes, for scripts.
+  EXPECT_EQ(OnBase({"unread"}).out, "/d/a\x1b.pdf\t" + reason + "\n");
+}
+
 // A base kept current from the command line: update, remove, folders and
 // Regression guard: a folder that does not exist was "Done!..." with exit
 // 0 and a rewritten base; under a file-size limit the program died of

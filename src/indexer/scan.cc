@@ -218,7 +218,7 @@ std::unique_ptr<Scan> Scan::Impl::Make(std::unique_ptr<ScanPlan> plan, const std
   impl.lock = std::move(lock);
   impl.summary.recovery_note = std::move(note);
   if (impl.plan->LoadsAtPrepare()) {
-    LoadBase(base_directory, state, env, {nullptr, impl.HighestGiven()});
+    LoadBase(base_directory, state, env, {.dropped = nullptr, .highest_given = impl.HighestGiven()});
     impl.loaded = true;
   }
   return scan;
@@ -299,7 +299,10 @@ bool Scan::Impl::FindCandidates(ScanObserver& observer) {
     observer.SetStatus("Done!...");
     return false;
   }
-  if (!loaded) LoadBase(base_directory, *state, *env, {&dropped, HighestGiven()});
+  if (!loaded) {
+    LoadBase(base_directory, *state, *env,
+             {.dropped = &dropped, .highest_given = HighestGiven(), .numbers_may_run_out = true});
+  }
   observer.SetStatus("");
   return true;
 }
@@ -311,7 +314,8 @@ NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
   observer.SetStatus("Files processing...");
   doing = kReading;
   const std::vector<bool> skip = FindIndexed(NewFiles, state->IndexedPaths);
-  const int64_t first = StrToInt(table.CurrentFileNumber());
+  const int64_t first =
+      table.CurrentFileNumber() == kNoNumberLeft ? kLargestFileNumber + 1 : StrToInt(table.CurrentFileNumber());
   for (size_t i = NewFiles.size(); i-- > 0;) {
     if (skip[i]) continue;
     if (first + static_cast<int64_t>(i) > kLargestFileNumber) throw FileNumbersExhausted();
@@ -393,7 +397,6 @@ void Scan::Impl::Commit(ScanObserver& observer) {
   observer.SetStep("");
   observer.SetStatus("Done!...");
 }
-
 
 std::string RecoverBase(const std::string& base_directory, Env& env) {
   if (!NeedsRecovery(base_directory, env)) return "";

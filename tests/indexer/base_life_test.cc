@@ -292,6 +292,30 @@ TEST_F(BaseLifeTest, RemoveOfAFolderWithoutFilesForgetsIt) {
   EXPECT_EQ(remembered.folders[0].path, docs_);
 }
 
+// Regression: with every number used up a remove was refused ("no more
+// files can be added"), though it adds nothing; so was an update that only
+// drops. Only a new file needs a number.
+TEST_F(BaseLifeTest, ABaseWithoutNumbersLeftStillLosesFiles) {
+  const std::string stamps = BaseFilePath(base_, kStampsFileName);
+  const std::string text = ReadFile(stamps);
+  WriteFile(stamps, "2147483647" + text.substr(text.find("\r\n")));
+  std::filesystem::remove(Doc("a.htm"));
+  EXPECT_EQ(SummaryLine(Remove(base_, {Doc("a.htm")})), "0 added, 0 updated, 1 removed, 0 could not be read");
+  std::filesystem::remove(Doc("b.htm"));
+  EXPECT_EQ(SummaryLine(Update(base_, {})), "0 added, 0 updated, 1 removed, 0 could not be read");
+  WriteFile(Doc("new.htm"), "<p>new</p>");
+  const BaseFiles before = ReadBase(base_);
+  try {
+    Update(base_, {});
+    ADD_FAILURE() << "a new file was numbered beyond 32 bits";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("their numbers would pass 2147483647"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(ReadBase(base_), before);
+  const BaseCheck check = CheckBase(base_, Env::Default());
+  EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+}
+
 // Crashes at every call of an update and of a remove: after recovery the
 // base is the old or the new one, and what it remembers agrees with it.
 TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {

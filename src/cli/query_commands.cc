@@ -74,6 +74,19 @@ void PrintPaths(const std::vector<std::string>& rows) {
   }
 }
 
+// A folder without the base's files holds no base to list: says so as stats
+// does, and returns true.
+bool ReportMissingBase(const std::string& base_directory, Env& env) {
+  for (std::string_view name : {kFilesFileName, kWordsFileName}) {
+    BaseFileFault fault;
+    if (OpenBaseFile(base_directory, name, env, &fault) == nullptr) {
+      Err(BaseFileFaultText(base_directory, fault));
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 ExitStatus RunSearchCommand(const Invocation& invocation) {
@@ -169,6 +182,8 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
 ExitStatus RunFoldersCommand(const Invocation& invocation) {
   std::vector<FolderRow> rows;
   try {
+    // Nothing listed must not read as a base that remembers nothing.
+    if (ReportMissingBase(invocation.base_directory, *invocation.env)) return ExitStatus::kFailure;
     rows = ListFolders(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "list the folders");
@@ -184,6 +199,7 @@ ExitStatus RunFoldersCommand(const Invocation& invocation) {
 ExitStatus RunUnreadCommand(const Invocation& invocation) {
   std::vector<UnreadRow> rows;
   try {
+    if (ReportMissingBase(invocation.base_directory, *invocation.env)) return ExitStatus::kFailure;
     rows = ListUnread(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "list the documents that could not be read");

@@ -359,6 +359,26 @@ TEST_F(CliTest, StatsCountsOrNamesTheMissingFile) {
   }
 }
 
+// Regression: folders and unread on a missing base printed nothing with
+// exit 0, as for a base that remembers nothing.
+TEST_F(CliTest, FoldersAndUnreadNameAMissingBase) {
+  for (const char* command : {"folders", "unread"}) {
+    std::filesystem::remove(base_ / "fls.txt");
+    std::filesystem::remove(base_ / "wrds.txt");
+    CliOutcome run = OnBase({command});
+    EXPECT_EQ(run.exit_code, 2) << command;
+    EXPECT_EQ(run.err, Missing("fls.txt")) << command;
+    Files(CrLf({"/d/a.htm", "0"}));
+    run = OnBase({command});
+    EXPECT_EQ(run.exit_code, 2) << command;
+    EXPECT_EQ(run.err, Missing("wrds.txt")) << command;
+    Words(CrLf({"AB", "0"}));
+    run = OnBase({command});
+    EXPECT_EQ(run.exit_code, 0) << command;
+    EXPECT_EQ(run.out + run.err, "") << command;
+  }
+}
+
 TEST_F(CliTest, UsageErrors) {
   struct Case {
     std::vector<std::string> args;

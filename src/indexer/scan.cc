@@ -289,9 +289,11 @@ bool Scan::Impl::FindCandidates(ScanObserver& observer) {
   NewFiles = std::move(candidates.paths());
   dropped = std::move(out.numbers);
   dropped_paths = std::move(out.paths);
+  // Before any new file is stamped: a new number may be an orphan's.
+  for (const std::string& number : out.orphan_stamps) remembered.stamps.erase(number);
   // Only new files would change the base; fls.txt says which candidates are
   // known, without loading the words.
-  if (!plan->WritesAnyway(remembered) && dropped.empty() &&
+  if (!plan->WritesAnyway(remembered) && dropped.empty() && out.orphan_stamps.empty() &&
       std::all_of(NewFiles.begin(), NewFiles.end(),
                   [&](const std::string& path) { return out.known.count(path) != 0; })) {
     observer.SetStatus("");

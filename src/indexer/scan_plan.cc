@@ -21,19 +21,25 @@ struct Verdict {
   bool still_there = false;  // its file is there to be read again
 };
 
-// Reads fls.txt once: `known` gets every path, and each record at or under
-// `scope` (every record when `everything`) goes as `judge` says.
+// Reads fls.txt once: `known` gets every path, `orphan_stamps` the stamps
+// of no record, and each record at or under `scope` (every record when
+// `everything`) goes as `judge` says.
 template <typename Judge>
-Dropped DropRecords(const std::string& base_directory, Env& env, const std::vector<std::string>& scope, bool everything,
-                    Judge&& judge) {
+Dropped DropRecords(const std::string& base_directory, const Remembered& remembered, Env& env,
+                    const std::vector<std::string>& scope, bool everything, Judge&& judge) {
   Dropped dropped;
+  std::unordered_set<std::string> numbers;
   for (FileRecord& record : ReadFileRecords(base_directory, env)) {
     dropped.known.insert(record.path);
+    numbers.insert(record.number);
     if (!everything && !IsUnderAny(record.path, scope)) continue;
     const Verdict verdict = judge(record);
     if (!verdict.drop) continue;
     dropped.numbers.insert(record.number);
     if (dropped.paths.insert(record.path).second && verdict.still_there) dropped.to_read.push_back(record.path);
+  }
+  for (const auto& [number, stamp] : remembered.stamps) {
+    if (numbers.count(number) == 0) dropped.orphan_stamps.push_back(number);
   }
   return dropped;
 }
@@ -79,7 +85,7 @@ Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& re
   // that remembers none) every file.
   const std::vector<std::string> scope = FoldersToWalk(remembered);
   const int64_t files_written = env.Stat(FilesFilePath(base_directory)).mtime_ns;
-  return DropRecords(base_directory, env, scope, scope.empty(), [&](const FileRecord& record) {
+  return DropRecords(base_directory, remembered, env, scope, scope.empty(), [&](const FileRecord& record) {
     const PathInfo now = env.Stat(record.path);
     Verdict verdict{.still_there = now.kind != PathKind::kMissing};
     const auto stamp = remembered.stamps.find(record.number);
@@ -116,8 +122,13 @@ void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   }
 }
 
-Dropped RemovePlan::Drop(const std::string& base_directory, const Remembered&, Env& env) {
-  return DropRecords(base_directory, env, paths_, false, [](const FileRecord&) { return Verdict{.drop = true}; });
+Dropped RemovePlan::Drop(const std::string& base_directory, const Remembered& remembered, Env& env) {
+  Dropped dropped = DropRecords(base_directory, remembered, env, paths_, false,
+                                [](const FileRecord&) { return Verdict{.drop = true}; });
+  // A remove that matches nothing writes nothing (exit 1); the orphans go
+  // with the next change.
+  if (dropped.numbers.empty() && !WritesAnyway(remembered)) dropped.orphan_stamps.clear();
+  return dropped;
 }
 
 std::vector<std::string> RemovePlan::FoldersToWalk(const Remembered&) const { return {}; }

@@ -30,6 +30,9 @@ struct Dropped {
   // The path of every record of fls.txt, when the plan read it: whether the
   // walks found anything new, without loading the words.
   std::unordered_set<std::string> known;
+  // Stamps whose number no record of fls.txt holds (a base mended by hand,
+  // say), when the plan read it: they go with this scan.
+  std::vector<std::string> orphan_stamps;
 };
 
 class ScanPlan {

@@ -316,6 +316,21 @@ TEST_F(BaseLifeTest, ABaseWithoutNumbersLeftStillLosesFiles) {
   EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
 }
 
+// Regression: a stamp whose number fls.txt does not hold made check fail
+// for good, as nothing ever dropped it. Update and remove drop it.
+TEST_F(BaseLifeTest, UpdateAndRemoveDropOrphanStamps) {
+  const std::string stamps = BaseFilePath(base_, kStampsFileName);
+  const std::string pristine = ReadFile(stamps);
+  for (const bool remove : {false, true}) {
+    WriteFile(stamps, pristine + "4000\tf\t1\t1\r\n");
+    ASSERT_EQ(CheckBase(base_, Env::Default()).status, BaseCheck::Status::kInconsistent);
+    EXPECT_TRUE((remove ? Remove(base_, {Doc("other")}) : Update(base_, {})).written) << remove;
+    const BaseCheck check = CheckBase(base_, Env::Default());
+    EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << remove << " " << check.problem;
+    EXPECT_EQ(LoadRemembered(base_, Env::Default()).stamps.count("4000"), 0u) << remove;
+  }
+}
+
 // Crashes at every call of an update and of a remove: after recovery the
 // base is the old or the new one, and what it remembers agrees with it.
 TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {

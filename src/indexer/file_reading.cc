@@ -18,6 +18,8 @@ constexpr size_t kFilesAhead = 64;
 CandidateResult ReadCandidate(const std::string& path, DocumentWords& words, Env& env, const PdfConversion& pdf) {
   CandidateResult result;
   result.stamp = env.Stat(path);
+  if (result.stamp.kind == PathKind::kMissing)
+    result.gone = env.Stat(path, /*follow_links=*/false).kind == PathKind::kMissing;
   std::string& reason = result.unread_reason;
   try {
     for (const DocumentKind kind : KindsOf(path)) {

@@ -34,6 +34,7 @@ struct ReadSettings {
 struct CandidateResult {
   std::string unread_reason;  // why it could not be read; "" when it was
   PathInfo stamp;             // what was at its path just before it was read
+  bool gone = false;          // nothing was at its path then, not even a broken link
 };
 
 // Reads the words of `path` into `words` (empty before): with the reader of

@@ -186,6 +186,7 @@ struct Scan::Impl {
   // is written then.
   bool FindCandidates(ScanObserver& observer);
   NewFilesList ReadCandidates(ScanObserver& observer);
+  void Record(size_t i, CandidateReader& reader, NewFilesList& files, int64_t first);
   void SortWords(ScanObserver& observer);
   void WriteWords(ScanObserver& observer, NewFilesList& files);
   void Commit(ScanObserver& observer);
@@ -345,24 +346,35 @@ NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
   CandidateReader reader(NewFiles, skip, threads, settings);
   for (size_t i = 0; i < total; ++i) {
     if (observer.StopRequested()) throw ScanStopped();
-    if (reader.Wanted(i)) {
-      last_given = first + static_cast<int64_t>(i);
-      const std::string number = std::to_string(last_given);
-      table.SetCurrentFileNumber(number);
-      CandidateResult result = reader.AppendWordsOf(i, table);
-      if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
-      remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
-      files.Record(NewFiles[i], number);
-      if (dropped_paths.erase(NewFiles[i]) != 0) {
-        ++summary.updated;
-      } else {
-        ++summary.added;
-      }
-    }
+    if (reader.Wanted(i)) Record(i, reader, files, first);
     progress.Report(i + 1);
   }
   summary.removed = dropped_paths.size();
   return files;
+}
+
+// Reads candidate i under its number and records it.
+void Scan::Impl::Record(size_t i, CandidateReader& reader, NewFilesList& files, int64_t first) {
+  PostingTable& table = state->postings;
+  last_given = first + static_cast<int64_t>(i);
+  const std::string number = std::to_string(last_given);
+  table.SetCurrentFileNumber(number);
+  const size_t before = table.Count();
+  CandidateResult result = reader.AppendWordsOf(i, table);
+  if (result.gone && !plan->RecordsVanished()) {
+    // Deleted since the walk or step 1 found it: as if they had not. A file
+    // put back meanwhile may have given words; they go too.
+    table.TruncateTo(before);
+    return;
+  }
+  if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
+  remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
+  files.Record(NewFiles[i], number);
+  if (dropped_paths.erase(NewFiles[i]) != 0) {
+    ++summary.updated;
+  } else {
+    ++summary.added;
+  }
 }
 
 // Step 3.

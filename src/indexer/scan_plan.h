@@ -58,6 +58,10 @@ class ScanPlan {
   // True when the base is written even when nothing is dropped and the
   // walks find nothing new.
   virtual bool WritesAnyway(const Remembered& remembered) const = 0;
+  // True when a candidate that is gone by the time step 2 reads it (nothing
+  // at its path, not even a broken link) is recorded all the same, unread;
+  // false when it leaves the base as removed.
+  virtual bool RecordsVanished() const { return false; }
   // At the commit: what the base remembers of its folders after this scan
   // (`now_ns`: the time of the commit).
   virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
@@ -75,6 +79,8 @@ class AddPlan : public ScanPlan {
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;
+  // As the written "Add to base" records every candidate of its walk.
+  bool RecordsVanished() const override { return true; }
   void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
 
  private:

@@ -331,6 +331,52 @@ TEST_F(BaseLifeTest, UpdateAndRemoveDropOrphanStamps) {
   }
 }
 
+// Regression: a file deleted while an update ran stayed in the base as
+// unread, "File not found"; it leaves as removed. An add records it, as the
+// written scan records every candidate of its walk.
+TEST_F(BaseLifeTest, AFileDeletedDuringAnUpdateIsRemoved) {
+  WriteFile(Doc("b.htm"), "<p>rewritten</p>");  // to be read again
+  WriteFile(Doc("new.htm"), "<p>new</p>");
+  const struct {
+    std::string deleted;
+    int at_stat;  // the stat that reads it; step 1 stats what it judges
+    bool add;
+    std::string summary;
+  } cases[] = {
+      {Doc("b.htm"), 2, false, "1 added, 0 updated, 1 removed, 0 could not be read"},
+      {Doc("new.htm"), 1, false, "0 added, 1 updated, 0 removed, 0 could not be read"},
+      {Doc("new.htm"), 1, true, "1 added, 0 updated, 0 removed, 1 could not be read"},
+  };
+  const std::string pristine = tmp_ / "pristine";
+  std::filesystem::copy(base_, pristine);
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(base_);
+    std::filesystem::copy(pristine, base_);
+    WriteFile(Doc("b.htm"), "<p>rewritten</p>");
+    WriteFile(Doc("new.htm"), "<p>new</p>");
+    FaultInjectionEnv env;
+    int stats = 0;
+    env.SetHook([&](EnvOp op, const std::string& path, int) {
+      if (op == EnvOp::kStat && path == c.deleted && ++stats == c.at_stat) std::filesystem::remove(path);
+      return 0;
+    });
+    ScanSummary summary;
+    if (c.add) {
+      BaseState state;
+      std::unique_ptr<Scan> scan = Scan::Prepare(base_, docs_, state, env);
+      RecordingObserver observer;
+      scan->Run(observer);
+      summary = scan->Summary();
+    } else {
+      summary = Update(base_, {}, env);
+    }
+    EXPECT_EQ(SummaryLine(summary), c.summary) << c.deleted;
+    EXPECT_EQ(NumbersOf(base_, {c.deleted}).empty(), !c.add) << c.deleted;
+    const BaseCheck check = CheckBase(base_, Env::Default());
+    EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+  }
+}
+
 // Crashes at every call of an update and of a remove: after recovery the
 // base is the old or the new one, and what it remembers agrees with it.
 TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {

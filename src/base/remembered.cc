@@ -97,6 +97,30 @@ void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   out.Close();
 }
 
+// Loads the remembered file `name` with `load` when it is there. What keeps
+// it from being read is said with its path.
+template <typename Load>
+void LoadFile(Env& env, const std::string& base_directory, std::string_view name, Remembered& remembered, Load&& load) {
+  const std::string path = BaseFilePath(base_directory, name);
+  switch (env.Stat(path).kind) {
+    case PathKind::kMissing:
+    case PathKind::kDirectory:
+      return;
+    case PathKind::kOther:
+      throw std::runtime_error(EscapeControlBytes(path) +
+                               " is a FIFO, socket or device, not a file; remove it to go on without what it "
+                               "remembers");
+    case PathKind::kFile:
+      break;
+  }
+  remembered.present = true;
+  try {
+    load(env, path, remembered);
+  } catch (const IoError& error) {
+    throw IoError(error.code(), EscapeControlBytes(path) + " cannot be read: " + error.what());
+  }
+}
+
 }  // namespace
 
 void Remembered::RememberFolder(const std::string& path, int64_t now_ns) {
@@ -111,16 +135,8 @@ void Remembered::RememberFolder(const std::string& path, int64_t now_ns) {
 
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   Remembered remembered;
-  const std::string folders = BaseFilePath(base_directory, kFoldersFileName);
-  const std::string stamps = BaseFilePath(base_directory, kStampsFileName);
-  if (FileExists(folders, env)) {
-    remembered.present = true;
-    LoadFolders(env, folders, remembered);
-  }
-  if (FileExists(stamps, env)) {
-    remembered.present = true;
-    LoadStamps(env, stamps, remembered);
-  }
+  LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
+  LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
   return remembered;
 }
 

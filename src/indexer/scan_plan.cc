@@ -62,6 +62,15 @@ void CheckFolder(Env& env, const std::string& folder) {
   }
 }
 
+// Without it, taking the lock failed with a bare "File not found".
+void RequireBase(Env& env, const std::string& base_directory, std::string_view unchanged) {
+  if (env.Stat(base_directory).kind == PathKind::kMissing) {
+    throw ScanFolderError("There is no base in " + EscapeControlBytes(base_directory) +
+                          " (the folder does not exist): add a folder to it first; nothing was " +
+                          std::string(unchanged));
+  }
+}
+
 }  // namespace
 
 void AddPlan::Prepare(const std::string& base_directory, Env& env) const {
@@ -78,6 +87,10 @@ bool AddPlan::WritesAnyway(const Remembered&) const { return true; }
 
 void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   remembered.RememberFolder(folder_, now_ns);
+}
+
+void UpdatePlan::Prepare(const std::string& base_directory, Env& env) const {
+  RequireBase(env, base_directory, "updated");
 }
 
 Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& remembered, Env& env) {
@@ -120,6 +133,10 @@ void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
     }
     if (!IsUnderAny(named, others)) remembered.RememberFolder(named, now_ns);
   }
+}
+
+void RemovePlan::Prepare(const std::string& base_directory, Env& env) const {
+  RequireBase(env, base_directory, "removed");
 }
 
 Dropped RemovePlan::Drop(const std::string& base_directory, const Remembered& remembered, Env& env) {

@@ -96,6 +96,8 @@ class AddPlan : public ScanPlan {
 class UpdatePlan : public ScanPlan {
  public:
   UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
+  // Refuses a base folder that does not exist: there is nothing to update.
+  void Prepare(const std::string& base_directory, Env& env) const override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;
@@ -112,6 +114,8 @@ class UpdatePlan : public ScanPlan {
 class RemovePlan : public ScanPlan {
  public:
   explicit RemovePlan(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+  // Refuses a base folder that does not exist: there is nothing to remove.
+  void Prepare(const std::string& base_directory, Env& env) const override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;

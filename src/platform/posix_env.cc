@@ -239,7 +239,7 @@ class PosixEnv : public Env {
   }
 
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) override {
-    return std::make_unique<PosixWritableFile>(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, 0644));
+    return std::make_unique<PosixWritableFile>(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, 0600));
   }
 
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override {
@@ -327,7 +327,7 @@ class PosixEnv : public Env {
   }
 
   std::unique_ptr<FileLock> TryLock(const std::string& path) override {
-    FileHandle file = OpenOrThrow(path, O_RDWR | O_CREAT, 0644);
+    FileHandle file = OpenOrThrow(path, O_RDWR | O_CREAT, 0600);
     while (::flock(file.fd(), LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK) return nullptr;
       if (errno != EINTR) ThrowLastIoError();

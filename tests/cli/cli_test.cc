@@ -379,6 +379,46 @@ TEST_F(CliTest, FoldersAndUnreadNameAMissingBase) {
   }
 }
 
+// Regression: messages that named no file. "File access denied." for a
+// FIFO in place of stamps.txt, "File not found." for an update of a base
+// that does not exist, "Invalid filename." when VESKARA_BASE names a file;
+// and without HOME the base went beside the program.
+TEST_F(CliTest, FailuresNameTheFileAndWhatIsWrong) {
+  Words(CrLf({"CAT", "0"}));
+  Files(CrLf({"/d/a.htm", "0"}));
+  ASSERT_EQ(mkfifo((base_ / "stamps.txt").c_str(), 0600), 0);
+  WriteFile(scratch_ / "file", "");
+  const std::string env = "/usr/bin/env";
+  const std::string cli = VESKARA_CLI_PATH;
+  const struct {
+    std::vector<std::string> args;
+    std::string program;
+    std::string err;
+  } cases[] = {
+      {{"--base", base_.path(), "unread"},
+       cli,
+       "veskara-cli: " + base_ / "stamps.txt" +
+           " is a FIFO, socket or device, not a file; remove it to go on without what it remembers.\n"},
+      {{"--base", base_ / "missing", "update"},
+       cli,
+       "veskara-cli: There is no base in " + base_ / "missing" +
+           " (the folder does not exist): add a folder to it first; nothing was updated.\n"},
+      {{"VESKARA_BASE=" + scratch_ / "file", cli, "update"},
+       env,
+       "veskara-cli: The base folder " + scratch_ / "file" + " (VESKARA_BASE) is a file, not a folder.\n"},
+      {{"-u", "HOME", "-u", "XDG_DATA_HOME", "-u", "VESKARA_BASE", cli, "add", scratch_.path()},
+       env,
+       "veskara-cli: No folder is named for the base: HOME and XDG_DATA_HOME are not set to absolute paths; name one "
+       "with VESKARA_BASE (or --base DIR)\n"},
+  };
+  for (const auto& c : cases) {
+    const CliOutcome run = Cli(c.args, c.program);
+    EXPECT_EQ(run.exit_code, 2) << c.args.back();
+    EXPECT_EQ(run.err, c.err) << c.args.back();
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(cli).parent_path() / "wrds.txt"));
+}
+
 TEST_F(CliTest, UsageErrors) {
   struct Case {
     std::vector<std::string> args;

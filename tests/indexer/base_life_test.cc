@@ -377,6 +377,18 @@ TEST_F(BaseLifeTest, AFileDeletedDuringAnUpdateIsRemoved) {
   }
 }
 
+// Regression: base files were made 0644, so a base in a shared folder (or,
+// without HOME, beside the program) was every user's to read.
+TEST_F(BaseLifeTest, BaseFilesArePrivate) {
+  std::filesystem::remove(Doc("a.htm"));
+  Update(base_, {});
+  for (const char* name : {"wrds.txt", "fls.txt", "stamps.txt", "folders.txt", "veskara.lock"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(BaseFilePath(base_, name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+  }
+}
+
 // Crashes at every call of an update and of a remove: after recovery the
 // base is the old or the new one, and what it remembers agrees with it.
 TEST_F(BaseLifeTest, CrashAtEveryCallOfAnUpdateOrARemove) {
@@ -456,6 +468,12 @@ TEST(BaseLocationTest, FirstOfTheNamedPlaces) {
       {none, none, "/data", "/home/u", tmp / "without", "/data/veskara"},
       {none, none, "relative", "/home/u/", tmp / "without", "/home/u/.local/share/veskara"},
       {none, none, none, "/home/u", tmp / "without", "/home/u/.local/share/veskara"},
+      {none, none, none, none, tmp / "with", tmp / "with"},  // a base carried beside the program
+      // Regression: without HOME the base went beside the program (0644 files),
+      // and became every user's. Nothing named is a failure ("" here).
+      {none, none, none, none, tmp / "without", ""},
+      {none, "", "relative", "", tmp / "without", ""},
+      {none, none, none, "relative/home", tmp / "without", ""},
   };
   for (const auto& c : cases) {
     FaultInjectionEnv env;
@@ -463,7 +481,32 @@ TEST(BaseLocationTest, FirstOfTheNamedPlaces) {
     env.SetVariable("XDG_DATA_HOME", c.xdg);
     env.SetVariable("HOME", c.home);
     env.SetExecutablePath(c.program_folder + "/veskara");
-    EXPECT_EQ(LocateBase(c.given, env).directory, c.directory) << c.directory;
+    if (c.directory.empty()) {
+      EXPECT_THROW(LocateBase(c.given, env), NoBaseFolderError) << c.home.value_or("no HOME");
+    } else {
+      EXPECT_EQ(LocateBase(c.given, env).directory, c.directory) << c.directory;
+    }
+  }
+}
+
+// Regression: a file named as the base folder gave "Invalid filename." at
+// the first scan; it is named, with what is wrong with it.
+TEST(BaseLocationTest, WhatKeepsAFolderFromHoldingABase) {
+  TempDir tmp;
+  WriteFile(tmp / "file", "");
+  std::filesystem::create_directories(tmp / "folder");
+  const struct {
+    std::string directory;
+    std::string problem;
+  } cases[] = {
+      {tmp / "folder", ""},
+      {tmp / "folder/new/base", ""},  // the first scan makes it
+      {tmp / "file", "The base folder " + tmp / "file" + " (VESKARA_BASE) is a file, not a folder"},
+      {tmp / "file/base",
+       "The base folder " + tmp / "file/base" + " (VESKARA_BASE) cannot be made: " + tmp / "file" + " is not a folder"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BaseFolderProblem({c.directory, "VESKARA_BASE"}, Env::Default()), c.problem) << c.directory;
   }
 }
 

@@ -55,14 +55,6 @@ bool AnyToConvert(const std::vector<std::string>& candidates, const std::vector<
   return false;
 }
 
-// What a conversion child may use: a quarter of the machine's memory shared
-// by the children that run at once, never less than 512 MiB.
-unsigned long long ConversionMemoryLimit(unsigned children) {
-  constexpr unsigned long long kMinimum = 512ULL << 20;
-  const unsigned long long share = PhysicalMemoryBytes() / 4 / std::max(1u, children);
-  return std::max(share, kMinimum);
-}
-
 // The number of conversions at once: the options', else VESKARA_JOBS (for
 // tests and scripts), else one per processor.
 unsigned JobsFor(const ScanOptions& options, Env& env) {
@@ -332,17 +324,19 @@ NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
   std::unique_ptr<ConversionFolder> conversion;
   ReadSettings settings{*env, {}, {}};
   const bool converts = AnyToConvert(NewFiles, skip);
+  // One conversion runs at once per job folder.
+  const ConversionShare share = ShareConversions(jobs, PhysicalMemoryBytes());
   if (converts) {
-    conversion = std::make_unique<ConversionFolder>(*env, base_directory, jobs);
+    conversion = std::make_unique<ConversionFolder>(*env, base_directory, share.children);
     settings.pdf.folder = conversion->path();
-    settings.pdf.memory_limit = ConversionMemoryLimit(jobs);
-    for (unsigned k = 0; k < jobs; ++k) settings.job_folders.push_back(conversion->JobFolder(k));
+    settings.pdf.memory_limit = share.memory_limit;
+    for (unsigned k = 0; k < share.children; ++k) settings.job_folders.push_back(conversion->JobFolder(k));
   }
   // Every core reads ahead, and a thread waits for each conversion child;
   // one core and one job read in turn, as switching would only cost.
   const unsigned cores = ProcessorCount();
   unsigned threads = cores > 1 ? cores : 0;
-  if (converts && jobs > 1) threads = std::max(threads, jobs);
+  if (converts && share.children > 1) threads = std::max(threads, share.children);
   CandidateReader reader(NewFiles, skip, threads, settings);
   for (size_t i = 0; i < total; ++i) {
     if (observer.StopRequested()) throw ScanStopped();

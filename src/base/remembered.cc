@@ -35,8 +35,13 @@ bool IsCanonicalNumber(std::string_view text) {
   return ParseNumber(text, &value) && value >= 0 && std::to_string(value) == text;
 }
 
+// Far longer than a folder's path or a stamp with its reason: a longer line
+// is damage, and must not cost its length in memory and time.
+constexpr size_t kLongestLine = 64 * 1024;
+
 void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
   RecordScanner records(env, path);
+  records.LimitLineLength(kLongestLine);
   while (records.Next()) {
     if (records.first().empty()) Damaged(kFoldersFileName, records.line() - 1, "an empty folder");
     remembered.folders.push_back({std::string(records.first()), 0});
@@ -53,6 +58,7 @@ void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
 
 void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
   LineReader reader(path, env);
+  reader.LimitLineLength(kLongestLine);
   std::string_view line;
   size_t k = 0;
   while (reader.ReadLine(&line)) {
@@ -116,6 +122,8 @@ void LoadFile(Env& env, const std::string& base_directory, std::string_view name
   remembered.present = true;
   try {
     load(env, path, remembered);
+  } catch (const LineTooLongError& error) {
+    Damaged(name, error.line(), "longer than " + std::to_string(kLongestLine) + " bytes, more than any record");
   } catch (const IoError& error) {
     throw IoError(error.code(), EscapeControlBytes(path) + " cannot be read: " + error.what());
   }

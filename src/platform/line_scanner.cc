@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace veskara {
@@ -88,6 +89,7 @@ size_t LineScanner::SkipLines(const FirstBytes& first) {
   for (; i < limit; ++i) {
     if (b[i - 1] == '\n' && may_open(i)) {
       scan_ = i;
+      lines_ += lines;
       return lines;
     }
     if (b[i] == '\n') ++lines;
@@ -97,6 +99,7 @@ size_t LineScanner::SkipLines(const FirstBytes& first) {
   size_t end = limit;
   while (b[end - 1] != '\n') --end;
   scan_ = end;
+  lines_ += lines;
   return lines;
 }
 
@@ -144,6 +147,7 @@ bool LineScanner::NextSlow(std::string_view* raw) {
       scan_ = line_end + 1;
       break;
     }
+    if (end_ - line_start > most_) throw LineTooLongError(lines_ + 1, most_);
     scan_ = end_;
     if (eof_) {
       finished_ = true;
@@ -155,6 +159,7 @@ bool LineScanner::NextSlow(std::string_view* raw) {
     line_start = Refill(line_start);
   }
 
+  if (line_end - line_start > most_) throw LineTooLongError(lines_ + 1, most_);
   const char* bytes = data();
   if (const void* found = std::memchr(bytes + line_start, kCtrlZ, line_end - line_start)) {
     size_t z = static_cast<size_t>(static_cast<const char*>(found) - bytes);
@@ -178,6 +183,7 @@ bool LineScanner::NextSlow(std::string_view* raw) {
     clean_until_ = next_z ? static_cast<size_t>(static_cast<const char*>(next_z) - bytes) : end_;
   }
   *raw = std::string_view(bytes + line_start, line_end - line_start);
+  ++lines_;
   return true;
 }
 

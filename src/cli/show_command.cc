@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "extract/document_lines.h"
 #include "matches/document_matches.h"
 #include "platform/process.h"
 #include "platform/strings.h"
@@ -38,21 +39,26 @@ bool ColourWanted(const Invocation& invocation, bool* colour) {
   return true;
 }
 
+// Where a long line was cut.
+constexpr std::string_view kCut = "\u2026";
+
 void AppendLine(const MatchingLine& line, bool colour, std::string& out) {
   const std::string label = LineLabel(line);
+  const std::string_view before = line.cut_before ? kCut : "";
+  const std::string_view after = line.cut_after ? kCut : "";
   if (!colour) {
-    out.append(label).append(":").append(line.text).append("\n");
+    out.append(label).append(":").append(before).append(line.text).append(after).append("\n");
     return;
   }
   out.append(kLabelColour).append(label).append(kNoColour);
-  out.append(kSeparatorColour).append(":").append(kNoColour);
+  out.append(kSeparatorColour).append(":").append(kNoColour).append(before);
   size_t at = 0;
   for (const MatchSpan& span : line.spans) {
     out.append(line.text, at, span.begin - at);
     out.append(kMatchColour).append(line.text, span.begin, span.end - span.begin).append(kNoColour);
     at = span.end;
   }
-  out.append(line.text, at).append("\n");
+  out.append(line.text, at).append(after).append("\n");
 }
 
 }  // namespace
@@ -80,7 +86,9 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
       break;
   }
   std::string out;
+  size_t cut = 0;
   for (const MatchingLine& line : matches.lines) {
+    cut += line.cut_before || line.cut_after;
     AppendLine(line, colour, out);
     if (out.size() >= (1 << 16)) {
       std::fwrite(out.data(), 1, out.size(), stdout);
@@ -88,6 +96,12 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
     }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+  if (cut > 0) {
+    std::fflush(stdout);  // the note speaks of the lines above it
+    Err("veskara-cli: " + std::to_string(cut) + (cut == 1 ? " line is" : " lines are") + " longer than " +
+        std::to_string(kLongestShownLine) + " characters: shown cut around the first match, " + std::string(kCut) +
+        " where characters were left out");
+  }
   if (matches.lines.empty()) {
     Err("Nothing was found...");
     return ExitStatus::kNothingFound;

@@ -197,6 +197,24 @@ TEST_F(CliTest, ShowPrintsTheMatchingLines) {
   }
 }
 
+// Regression: show of a 200 MB one-line page took 6.8 GB. A long line is
+// read in bounded memory and printed cut around its first match, marked.
+TEST_F(CliTest, ShowCutsALongLineAndSaysSo) {
+  TempDir docs;
+  std::string words;
+  for (int i = 0; i < 3000; ++i) words += "word ";
+  WriteFile(docs / "long.htm", words + "plan " + words + "\nshort plan\n");
+  const CliOutcome run = OnBase({"show", docs / "long.htm", "plan"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_TRUE(run.out.starts_with("1:\u2026word word ")) << run.out.substr(0, 40);
+  EXPECT_TRUE(run.out.ends_with(" word\u2026\n2:short plan\n")) << run.out.substr(run.out.size() - 40);
+  EXPECT_NE(run.out.find(" word plan word "), std::string::npos);
+  EXPECT_LT(run.out.size(), 4096u + 40u);
+  EXPECT_EQ(run.err,
+            "veskara-cli: 1 line is longer than 4096 characters: shown cut around the first match, \u2026 where "
+            "characters were left out\n");
+}
+
 // show reads no base: an interrupted commit is left for the commands that do.
 TEST_F(CliTest, ShowLeavesTheBaseAlone) {
   TempDir docs;

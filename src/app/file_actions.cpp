@@ -15,8 +15,9 @@ void OpenFoundFile(FormContext& context, const QByteArray& path) {
 }
 
 void OpenFolderOf(FormContext& context, const QByteArray& path) {
-  const std::string absolute = AbsolutePath(path.toStdString(), context.env().CurrentDirectory());
-  if (!context.OpenLocalPath(absolute.substr(0, std::max<size_t>(1, absolute.rfind(kPathSeparator))))) {
+  // A relative path while the current folder is gone names no folder.
+  const std::optional<std::string> absolute = AbsolutePathFromCurrentFolder(path.toStdString(), context.env());
+  if (!absolute || !context.OpenLocalPath(absolute->substr(0, std::max<size_t>(1, absolute->rfind(kPathSeparator))))) {
     context.Show({MessageKind::kWarningBox, "Message", kCannotOpenFile});
   }
 }

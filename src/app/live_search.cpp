@@ -68,6 +68,7 @@ void LiveSearch::Run() {
         if (request.kind == Request::Kind::kSearch) {
           result = std::make_shared<Result>();
           result->outcome = RunSearch(words, request.query, request.options, cancel.get());
+          result->base = words.base();
         }
       }
     } catch (const std::exception& failure) {

@@ -29,7 +29,8 @@ class LiveSearch : public QObject {
     std::string query;  // Windows-1251
     SearchOptions options;
     SearchOutcome outcome;
-    std::string failure;  // a read of wrds.txt that failed: why; the outcome is empty then
+    std::optional<BaseSnapshot> base;  // the base searched, to look its numbers up in
+    std::string failure;               // a read of wrds.txt that failed: why; the outcome is empty then
   };
 
   // Results go to `shown`, on the window's thread (this object's). `env`

@@ -127,6 +127,12 @@ class MatchesModel : public QAbstractTableModel {
       byte = span.end;
     }
     row.text = QString::fromStdString(line.text);
+    // The core cut a long line already: say where.
+    if (line.cut_before) {
+      row.text.prepend(kEllipsis);
+      for (QTextLayout::FormatRange& mark : row.marks) mark.start += 1;
+    }
+    if (line.cut_after) row.text.append(kEllipsis);
     if (row.text.size() > kLongestShown) Shorten(row);
     return row;
   }

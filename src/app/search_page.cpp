@@ -145,7 +145,7 @@ void SearchPage::SetSearchAsYouType(bool on) {
             return;
           }
           if (outcome.status != SearchOutcome::Status::kDone) return;
-          ShowEntries(outcome, result.query, result.options, live_typed_);
+          ShowEntries(outcome, result.base, result.query, result.options, live_typed_);
           // The limit's box would stop the typing: its text goes to the bar.
           for (const UserMessage& message : outcome.messages)
             status_.SetPanelText(1, QString::fromStdString(message.text));
@@ -268,16 +268,18 @@ void SearchPage::btnGOClick() {
   const QString typed = query_->text();
   std::string query = EncodeQuery(typed.toStdString());
   const SearchOptions options{.fold_yo = context_.FoldYo()};
-  SearchOutcome outcome = RunSearch(context_.BaseDirectory(), query, options, context_.env());
+  BaseSnapshot base = BaseSnapshot::Open(context_.BaseDirectory(), context_.env());
+  SearchOutcome outcome = RunSearch(base, query, options);
   for (const UserMessage& message : outcome.messages) context_.Show(message);
   if (outcome.status != SearchOutcome::Status::kDone) return;
-  ShowEntries(outcome, std::move(query), options, typed);
+  ShowEntries(outcome, std::move(base), std::move(query), options, typed);
 }
 
-void SearchPage::ShowEntries(SearchOutcome& outcome, std::string query, const SearchOptions& options,
-                             const QString& typed) {
+void SearchPage::ShowEntries(SearchOutcome& outcome, std::optional<BaseSnapshot> base, std::string query,
+                             const SearchOptions& options, const QString& typed) {
   shown_query_ = std::move(query);
   shown_options_ = options;
+  shown_base_ = std::move(base);
 
   // The display step: rows replaced whole, none selected, focus unchanged.
   QStringList rows;
@@ -300,9 +302,9 @@ void SearchPage::ListBox1Click() {
   if (selected.isEmpty()) return;
   const size_t row = static_cast<size_t>(found_words_->row(selected.front()));
   found_files_->clear();
-  if (row >= found_number_lists_.size()) return;
+  if (row >= found_number_lists_.size() || !shown_base_) return;
   // A failed lookup leaves the list empty and the focus where it was.
-  FillFoundFiles(ListFilesOfEntry(context_.BaseDirectory(), found_number_lists_[row], context_.env()));
+  FillFoundFiles(ListFilesOfEntry(*shown_base_, found_number_lists_[row]));
   // The arrow keys then go on through the found words.
   found_words_->setFocus(Qt::OtherFocusReason);
 }
@@ -319,12 +321,12 @@ void SearchPage::FillFoundFiles(const std::vector<std::string>& paths) {
 }
 
 void SearchPage::ShowFilesOfAllFoundWords() {
-  if (found_number_lists_.empty()) return;
+  if (found_number_lists_.empty() || !shown_base_) return;
   // No entry is chosen now; choosing one afterwards lists its files again.
   found_words_->clearSelection();
   found_files_->clear();
   const std::vector<std::string_view> lists(found_number_lists_.begin(), found_number_lists_.end());
-  FillFoundFiles(ListFilesOfEntries(context_.BaseDirectory(), lists, context_.env()));
+  FillFoundFiles(ListFilesOfEntries(*shown_base_, lists));
   status_.SetPanelText(1, QString("Files of all found words: %1").arg(found_files_->count()));
   found_files_->setFocus(Qt::OtherFocusReason);
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,7 +89,9 @@ class SearchPage : public FormPage {
   void StartLiveSearch();
   // The display step of a search that found its entries: replaces the found
   // words and their number lists.
-  void ShowEntries(SearchOutcome& outcome, std::string query, const SearchOptions& options, const QString& typed);
+  // Shows the found words; their files are looked up in `base`.
+  void ShowEntries(SearchOutcome& outcome, std::optional<BaseSnapshot> base, std::string query,
+                   const SearchOptions& options, const QString& typed);
   void ListBox1Click();
   void ShowFilesOfAllFoundWords();
   void btnOpenClick();
@@ -118,6 +121,9 @@ class SearchPage : public FormPage {
   // preview marks the words of that search, whatever the field holds now.
   std::string shown_query_;
   SearchOptions shown_options_;
+  // The base that search read: the found files come from its fls.txt, so
+  // that a scan committing meanwhile cannot pair its paths with these words.
+  std::optional<BaseSnapshot> shown_base_;
   bool press_changed_selection_ = false;
   LiveSearch* live_ = nullptr;  // while searching as you type
   QTimer* typing_pause_;

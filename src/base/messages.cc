@@ -58,7 +58,7 @@ std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_l
       std::to_string(unread.size()) + (unread.size() == 1 ? " file" : " files") + " could not be read:\n";
   const size_t listed = std::min(max_listed, unread.size());
   for (size_t i = 0; i < listed; ++i) {
-    report += EscapeControlBytes(unread[i].path) + "\t" + unread[i].reason + "\n";
+    report += EscapeControlBytes(unread[i].path) + "\t" + EscapeControlBytes(unread[i].reason) + "\n";
   }
   if (listed < unread.size()) report += "... and " + std::to_string(unread.size() - listed) + " more\n";
   return report;
@@ -108,6 +108,11 @@ std::string OfflineCountText(size_t folders) {
 std::string FolderOfflineText(std::string_view path, OfflineReason reason) {
   return "The folder " + EscapeControlBytes(path) + " is offline (" + OfflineReasonText(reason) +
          "); nothing was updated";
+}
+
+std::string UnknownCurrentFolderText(std::string_view path) {
+  return "The current folder cannot be read (it may have been deleted), so the relative path " +
+         EscapeControlBytes(path) + " names no folder";
 }
 
 std::string ScanOutOfMemoryText(ScanStage stage) {

@@ -27,6 +27,9 @@ class RecordScanner {
   // Opens `path` (IoError when that fails).
   RecordScanner(Env& env, const std::string& path) : scanner_(env, path) {}
 
+  // See LineScanner::LimitLineLength.
+  void LimitLineLength(size_t most) { scanner_.LimitLineLength(most); }
+
   // Moves to the next record; false at the end of the file, also when its
   // last line opens a record and has no partner (see lone_first). Throws
   // IoError.

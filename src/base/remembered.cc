@@ -72,9 +72,14 @@ bool ParseFolderState(std::string_view text, RememberedFolder& folder) {
   return true;
 }
 
+// Far longer than a folder's path or a stamp with its reason: a longer line
+// is damage, and must not cost its length in memory and time.
+constexpr size_t kLongestLine = 64 * 1024;
+
 void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
   RefuseHiddenBytes(env, path);
   RecordScanner records(env, path);
+  records.LimitLineLength(kLongestLine);
   while (records.Next()) {
     if (records.first().empty()) Damaged(kFoldersFileName, records.line() - 1, "an empty folder");
     remembered.folders.push_back({std::string(records.first()), 0});
@@ -91,6 +96,7 @@ void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
 
 void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
   LineReader reader(path, env);
+  reader.LimitLineLength(kLongestLine);
   std::string_view line;
   size_t k = 0;
   while (reader.ReadLine(&line)) {
@@ -135,6 +141,32 @@ void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   out.Close();
 }
 
+// Loads the remembered file `name` with `load` when it is there. What keeps
+// it from being read is said with its path.
+template <typename Load>
+void LoadFile(Env& env, const std::string& base_directory, std::string_view name, Remembered& remembered, Load&& load) {
+  const std::string path = BaseFilePath(base_directory, name);
+  switch (env.Stat(path).kind) {
+    case PathKind::kMissing:
+    case PathKind::kDirectory:
+      return;
+    case PathKind::kOther:
+      throw std::runtime_error(EscapeControlBytes(path) +
+                               " is a FIFO, socket or device, not a file; remove it to go on without what it "
+                               "remembers");
+    case PathKind::kFile:
+      break;
+  }
+  remembered.present = true;
+  try {
+    load(env, path, remembered);
+  } catch (const LineTooLongError& error) {
+    Damaged(name, error.line(), "longer than " + std::to_string(kLongestLine) + " bytes, more than any record");
+  } catch (const IoError& error) {
+    throw IoError(error.code(), EscapeControlBytes(path) + " cannot be read: " + error.what());
+  }
+}
+
 }  // namespace
 
 void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_t device) {
@@ -150,16 +182,8 @@ void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_
 
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   Remembered remembered;
-  const std::string folders = BaseFilePath(base_directory, kFoldersFileName);
-  const std::string stamps = BaseFilePath(base_directory, kStampsFileName);
-  if (FileExists(folders, env)) {
-    remembered.present = true;
-    LoadFolders(env, folders, remembered);
-  }
-  if (FileExists(stamps, env)) {
-    remembered.present = true;
-    LoadStamps(env, stamps, remembered);
-  }
+  LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
+  LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
   return remembered;
 }
 

@@ -111,11 +111,25 @@ bool ReadJobs(const Invocation& invocation, ScanOptions* options) {
   return true;
 }
 
-// Folders named on the command line, absolute and normalised.
-std::vector<std::string> NamedFolders(const std::vector<std::string>& operands, Env& env) {
-  const std::string cwd = env.CurrentDirectory();
+// Folders named on the command line, absolute and normalised; nothing, with
+// the reason on stderr, when one names no folder: an empty operand (a
+// script's unset variable), or a relative one while the current folder
+// cannot be read. `unchanged` ends the message: "nothing was removed".
+std::optional<std::vector<std::string>> NamedFolders(const Invocation& invocation, std::string_view unchanged) {
   std::vector<std::string> folders;
-  for (const std::string& operand : operands) folders.push_back(AbsolutePath(ExpandHome(operand, env), cwd));
+  for (const std::string& operand : invocation.operands) {
+    std::optional<std::string> folder;
+    if (operand.empty()) {
+      std::fprintf(stderr, "veskara-cli: an empty operand names no folder; %s\n", std::string(unchanged).c_str());
+      return std::nullopt;
+    }
+    if (!(folder = AbsolutePathFromCurrentFolder(ExpandHome(operand, *invocation.env), *invocation.env))) {
+      std::fprintf(stderr, "veskara-cli: %s; %s\n", UnknownCurrentFolderText(operand).c_str(),
+                   std::string(unchanged).c_str());
+      return std::nullopt;
+    }
+    folders.push_back(std::move(*folder));
+  }
   return folders;
 }
 
@@ -124,7 +138,13 @@ std::vector<std::string> NamedFolders(const std::vector<std::string>& operands, 
 ExitStatus RunAddCommand(const Invocation& invocation) {
   ScanOptions options;
   if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
-  const std::optional<std::string> folder = FolderToScan(invocation.operands.at(0), *invocation.env);
+  std::optional<std::string> folder;
+  try {
+    folder = FolderToScan(invocation.operands.at(0), *invocation.env);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "veskara-cli: %s\n", failure.what());
+    return ExitStatus::kFailure;
+  }
   if (!folder) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
     return ExitStatus::kFailure;
@@ -141,21 +161,24 @@ ExitStatus RunUpdateCommand(const Invocation& invocation) {
   ScanOptions options;
   if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
   const bool retry = invocation.options.count("--retry") != 0;
+  std::optional<std::vector<std::string>> folders = NamedFolders(invocation, "nothing was updated");
+  if (!folders) return ExitStatus::kFailure;
   return RunScanCommand(
       invocation, "update the base",
       [&](BaseState& state) {
-        return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), retry,
-                                   state, *invocation.env, options);
+        return Scan::PrepareUpdate(invocation.base_directory, std::move(*folders), retry, state, *invocation.env,
+                                   options);
       },
       PrintSummary);
 }
 
 ExitStatus RunRemoveCommand(const Invocation& invocation) {
+  std::optional<std::vector<std::string>> paths = NamedFolders(invocation, "nothing was removed");
+  if (!paths) return ExitStatus::kFailure;
   return RunScanCommand(
       invocation, "remove from the base",
       [&](BaseState& state) {
-        return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), state,
-                                   *invocation.env);
+        return Scan::PrepareRemove(invocation.base_directory, std::move(*paths), state, *invocation.env);
       },
       [](const Scan& scan) {
         if (!scan.Summary().written) {

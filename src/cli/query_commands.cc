@@ -178,6 +178,19 @@ void PrintRows(const ResultFiles& files, const std::vector<uint32_t>& rows, cons
   }
 }
 
+// A folder without the base's files holds no base to list: says so as stats
+// does, and returns true.
+bool ReportMissingBase(const std::string& base_directory, Env& env) {
+  for (std::string_view name : {kFilesFileName, kWordsFileName}) {
+    BaseFileFault fault;
+    if (OpenBaseFile(base_directory, name, env, &fault) == nullptr) {
+      Err(BaseFileFaultText(base_directory, fault));
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 ExitStatus RunSearchCommand(const Invocation& invocation) {
@@ -298,6 +311,8 @@ ExitStatus RunStatsCommand(const Invocation& invocation) {
 ExitStatus RunFoldersCommand(const Invocation& invocation) {
   std::vector<FolderRow> rows;
   try {
+    // Nothing listed must not read as a base that remembers nothing.
+    if (ReportMissingBase(invocation.base_directory, *invocation.env)) return ExitStatus::kFailure;
     rows = ListFolders(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "list the folders");
@@ -313,13 +328,18 @@ ExitStatus RunFoldersCommand(const Invocation& invocation) {
 ExitStatus RunUnreadCommand(const Invocation& invocation) {
   std::vector<UnreadRow> rows;
   try {
+    if (ReportMissingBase(invocation.base_directory, *invocation.env)) return ExitStatus::kFailure;
     rows = ListUnread(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "list the documents that could not be read");
   }
   const bool terminal = StdoutIsTerminal();
-  for (const UnreadRow& row : rows)
-    Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + row.reason + "\n");
+  // The reasons come from stamps.txt, whose bytes anyone who could write
+  // the base chose.
+  for (const UnreadRow& row : rows) {
+    Out(terminal ? EscapeControlBytes(row.path) + "\t" + EscapeControlBytes(row.reason) + "\n"
+                 : row.path + "\t" + row.reason + "\n");
+  }
   return ExitStatus::kDone;
 }
 

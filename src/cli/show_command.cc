@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "extract/document_lines.h"
 #include "matches/document_matches.h"
 #include "platform/process.h"
 #include "platform/strings.h"
@@ -39,12 +40,17 @@ bool ColourWanted(const Invocation& invocation, bool* colour) {
   return true;
 }
 
+// Where a long line was cut.
+constexpr std::string_view kCut = "\u2026";
+
 // `path_prefix`: "" or the path to print before the line (-H).
 void AppendLine(const MatchingLine& line, bool colour, std::string_view path_prefix, std::string& out) {
   const std::string label = LineLabel(line);
+  const std::string_view before = line.cut_before ? kCut : "";
+  const std::string_view after = line.cut_after ? kCut : "";
   if (!colour) {
     if (!path_prefix.empty()) out.append(path_prefix).append(":");
-    out.append(label).append(":").append(line.text).append("\n");
+    out.append(label).append(":").append(before).append(line.text).append(after).append("\n");
     return;
   }
   if (!path_prefix.empty()) {
@@ -52,14 +58,14 @@ void AppendLine(const MatchingLine& line, bool colour, std::string_view path_pre
     out.append(kSeparatorColour).append(":").append(kNoColour);
   }
   out.append(kLabelColour).append(label).append(kNoColour);
-  out.append(kSeparatorColour).append(":").append(kNoColour);
+  out.append(kSeparatorColour).append(":").append(kNoColour).append(before);
   size_t at = 0;
   for (const MatchSpan& span : line.spans) {
     out.append(line.text, at, span.begin - at);
     out.append(kMatchColour).append(line.text, span.begin, span.end - span.begin).append(kNoColour);
     at = span.end;
   }
-  out.append(line.text, at).append("\n");
+  out.append(line.text, at).append(after).append("\n");
 }
 
 }  // namespace
@@ -90,7 +96,9 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
   const std::string prefix =
       invocation.options.contains("-H") ? (StdoutIsTerminal() ? EscapeControlBytes(path) : path) : std::string();
   std::string out;
+  size_t cut = 0;
   for (const MatchingLine& line : matches.lines) {
+    cut += line.cut_before || line.cut_after;
     AppendLine(line, colour, prefix, out);
     if (out.size() >= (1 << 16)) {
       std::fwrite(out.data(), 1, out.size(), stdout);
@@ -98,6 +106,12 @@ ExitStatus RunShowCommand(const Invocation& invocation) {
     }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+  if (cut > 0) {
+    std::fflush(stdout);  // the note speaks of the lines above it
+    Err("veskara-cli: " + std::to_string(cut) + (cut == 1 ? " line is" : " lines are") + " longer than " +
+        std::to_string(kLongestShownLine) + " characters: shown cut around the first match, " + std::string(kCut) +
+        " where characters were left out");
+  }
   if (matches.lines.empty()) {
     Err("Nothing was found...");
     return ExitStatus::kNothingFound;

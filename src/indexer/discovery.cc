@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <utility>
 
 #include "base/messages.h"
@@ -48,7 +49,9 @@ std::optional<std::string> FolderToScan(std::string_view directory_text, Env& en
   bool blank = std::all_of(directory_text.begin(), directory_text.end(),
                            [](char c) { return static_cast<unsigned char>(c) <= 32; });
   if (blank) return std::nullopt;
-  return AbsolutePath(ExpandHome(directory_text, env), env.CurrentDirectory());
+  std::optional<std::string> folder = AbsolutePathFromCurrentFolder(ExpandHome(directory_text, env), env);
+  if (!folder) throw std::runtime_error(UnknownCurrentFolderText(directory_text) + "; nothing was added");
+  return folder;
 }
 
 std::string StartMask(std::string_view folder) {

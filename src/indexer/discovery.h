@@ -16,8 +16,10 @@ namespace veskara {
 // The folder that a typed directory text names: as an absolute path
 // (AbsolutePath, relative to the current folder), so that "docs", "./docs/"
 // and "/abs/docs//" name one tree by one text, and the paths recorded name
-// their files from any folder. A leading "~" is the home folder (ExpandHome). No value when the text is blank (only
-// bytes 0 to 32), in which case a scan does nothing.
+// their files from any folder. A leading "~" is the home folder (ExpandHome).
+// No value when the text is blank (only bytes 0 to 32), in which case a scan
+// does nothing. Throws std::runtime_error for a relative text when the
+// current folder cannot be read.
 std::optional<std::string> FolderToScan(std::string_view directory_text, Env& env);
 
 // The start mask of the walk of `folder`: the folder, "/" unless it ends

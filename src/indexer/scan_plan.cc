@@ -24,19 +24,25 @@ struct Verdict {
   bool still_there = false;  // its file is there to be read again
 };
 
-// Reads fls.txt once: `known` gets every path, and each record at or under
-// `scope` (every record when `everything`) goes as `judge` says.
+// Reads fls.txt once: `known` gets every path, `orphan_stamps` the stamps
+// of no record, and each record at or under `scope` (every record when
+// `everything`) goes as `judge` says.
 template <typename Judge>
-Dropped DropRecords(const std::string& base_directory, Env& env, const std::vector<std::string>& scope, bool everything,
-                    Judge&& judge) {
+Dropped DropRecords(const std::string& base_directory, const Remembered& remembered, Env& env,
+                    const std::vector<std::string>& scope, bool everything, Judge&& judge) {
   Dropped dropped;
+  std::unordered_set<std::string> numbers;
   for (FileRecord& record : ReadFileRecords(base_directory, env)) {
     dropped.known.insert(record.path);
+    numbers.insert(record.number);
     if (!everything && !IsUnderAny(record.path, scope)) continue;
     const Verdict verdict = judge(record);
     if (!verdict.drop) continue;
     dropped.numbers.insert(record.number);
     if (dropped.paths.insert(record.path).second && verdict.still_there) dropped.to_read.push_back(record.path);
+  }
+  for (const auto& [number, stamp] : remembered.stamps) {
+    if (numbers.count(number) == 0) dropped.orphan_stamps.push_back(number);
   }
   return dropped;
 }
@@ -72,6 +78,15 @@ void CheckFolder(Env& env, const std::string& folder) {
                         "); nothing was added");
 }
 
+// Without it, taking the lock failed with a bare "File not found".
+void RequireBase(Env& env, const std::string& base_directory, std::string_view unchanged) {
+  if (env.Stat(base_directory).kind == PathKind::kMissing) {
+    throw ScanFolderError("There is no base in " + EscapeControlBytes(base_directory) +
+                          " (the folder does not exist): add a folder to it first; nothing was " +
+                          std::string(unchanged));
+  }
+}
+
 }  // namespace
 
 void AddPlan::Prepare(const std::string& base_directory, Env& env) const {
@@ -105,8 +120,9 @@ void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   remembered.RememberFolder(folder_, now_ns, device_);
 }
 
-void UpdatePlan::Prepare(const std::string&, Env&) const {
+void UpdatePlan::Prepare(const std::string& base_directory, Env& env) const {
   for (const std::string& folder : folders_) RefuseUnfitPath(folder, "nothing was updated");
+  RequireBase(env, base_directory, "updated");
 }
 
 std::vector<std::string> UpdatePlan::Scope(const Remembered& remembered) const {
@@ -151,7 +167,7 @@ Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& re
   const std::vector<std::string> scope = Scope(remembered);
   std::vector<OfflineFolder> offline = offline_;
   const int64_t files_written = env.Stat(FilesFilePath(base_directory)).mtime_ns;
-  Dropped dropped = DropRecords(base_directory, env, scope, scope.empty(), [&](const FileRecord& record) {
+  Dropped dropped = DropRecords(base_directory, remembered, env, scope, scope.empty(), [&](const FileRecord& record) {
     bool kept = false;
     for (OfflineFolder& folder : offline) {
       if (IsAtOrUnder(record.path, folder.path)) {
@@ -202,8 +218,17 @@ void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   }
 }
 
-Dropped RemovePlan::Drop(const std::string& base_directory, const Remembered&, Env& env) {
-  return DropRecords(base_directory, env, paths_, false, [](const FileRecord&) { return Verdict{.drop = true}; });
+void RemovePlan::Prepare(const std::string& base_directory, Env& env) const {
+  RequireBase(env, base_directory, "removed");
+}
+
+Dropped RemovePlan::Drop(const std::string& base_directory, const Remembered& remembered, Env& env) {
+  Dropped dropped = DropRecords(base_directory, remembered, env, paths_, false,
+                                [](const FileRecord&) { return Verdict{.drop = true}; });
+  // A remove that matches nothing writes nothing (exit 1); the orphans go
+  // with the next change.
+  if (dropped.numbers.empty() && !WritesAnyway(remembered)) dropped.orphan_stamps.clear();
+  return dropped;
 }
 
 std::vector<std::string> RemovePlan::FoldersToWalk(const Remembered&) const { return {}; }

@@ -35,6 +35,9 @@ struct Dropped {
   // The remembered folders in scope that were offline (LookAtFolder): their
   // files were not looked at and stay as they are, and none is walked.
   std::vector<OfflineFolder> offline;
+  // Stamps whose number no record of fls.txt holds (a base mended by hand,
+  // say), when the plan read it: they go with this scan.
+  std::vector<std::string> orphan_stamps;
 };
 
 class ScanPlan {
@@ -67,6 +70,10 @@ class ScanPlan {
   // True when the base is written even when nothing is dropped and the
   // walks find nothing new.
   virtual bool WritesAnyway(const Remembered& remembered) const = 0;
+  // True when a candidate that is gone by the time step 2 reads it (nothing
+  // at its path, not even a broken link) is recorded all the same, unread;
+  // false when it leaves the base as removed.
+  virtual bool RecordsVanished() const { return false; }
   // At the commit: what the base remembers of its folders after this scan
   // (`now_ns`: the time of the commit).
   virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
@@ -91,6 +98,8 @@ class AddPlan : public ScanPlan {
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;
+  // As the written "Add to base" records every candidate of its walk.
+  bool RecordsVanished() const override { return true; }
   void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
 
  private:
@@ -115,7 +124,8 @@ class AddPlan : public ScanPlan {
 class UpdatePlan : public ScanPlan {
  public:
   UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
-  // Refuses a named folder whose path does not fit one line (ScanFolderError).
+  // Refuses a named folder whose path does not fit one line (ScanFolderError)
+  // and a base folder that does not exist: there is nothing to update.
   void Prepare(const std::string& base_directory, Env& env) const override;
   void LookAtFolders(const Remembered& remembered, Env& env) override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
@@ -142,6 +152,8 @@ class UpdatePlan : public ScanPlan {
 class RemovePlan : public ScanPlan {
  public:
   explicit RemovePlan(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+  // Refuses a base folder that does not exist: there is nothing to remove.
+  void Prepare(const std::string& base_directory, Env& env) const override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;

@@ -62,6 +62,13 @@ std::string ExpandHome(std::string_view path, Env& env) {
   return *home + std::string(path.substr(1));
 }
 
+std::optional<std::string> AbsolutePathFromCurrentFolder(std::string_view path, Env& env) {
+  if (!path.empty() && path.front() == kPathSeparator) return AbsolutePath(path, "");
+  const std::string current = env.CurrentDirectory();
+  if (current.empty()) return std::nullopt;
+  return AbsolutePath(path, current);
+}
+
 std::string LocalTimeText(int64_t ns) {
   const time_t seconds = static_cast<time_t>(ns / 1'000'000'000);
   struct tm local {};

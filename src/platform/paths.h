@@ -36,6 +36,11 @@ std::string AbsolutePath(std::string_view path, std::string_view current_directo
 // any path when HOME is unset or empty, stays as it is.
 std::string ExpandHome(std::string_view path, Env& env);
 
+// `path` as AbsolutePath makes it from the process's current folder; nothing
+// when `path` is relative and the current folder cannot be read (it was
+// deleted, say): taken from the root instead, it would name another tree.
+std::optional<std::string> AbsolutePathFromCurrentFolder(std::string_view path, Env& env);
+
 // A time (nanoseconds since the epoch) in ISO 8601 at the machine's local
 // time and offset: "2026-12-08T19:47:31+01:00".
 std::string LocalTimeText(int64_t ns);

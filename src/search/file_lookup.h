@@ -23,6 +23,8 @@ std::vector<std::string_view> SplitNumberList(std::string_view numbers);
 // existing file or folder. Reads fls.txt once. Throws IoError when fls.txt is
 // missing or cannot be read.
 std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers, Env& env);
+// The same in the fls.txt of `base`: the base whose wrds.txt gave `numbers`.
+std::vector<std::string> ListFilesOfEntry(const BaseSnapshot& base, std::string_view numbers);
 
 // The rows of the files of several entries at once: every row that
 // ListFilesOfEntry gives for one of `number_lists`, each row text once, in the
@@ -37,6 +39,9 @@ std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
 std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
                                             std::span<const std::string_view> number_lists,
                                             std::span<const std::string_view> left_out_lists, Env& env);
+// Both in the fls.txt of `base`: the base whose wrds.txt gave the lists.
+std::vector<std::string> ListFilesOfEntries(const BaseSnapshot& base, std::span<const std::string_view> number_lists,
+                                            std::span<const std::string_view> left_out_lists = {});
 
 // A search and the files of all its entries.
 struct FoundFiles {
@@ -49,8 +54,9 @@ struct FoundFiles {
 };
 
 // RunSearch, then ListFilesOfEntries of its entries (also when the search
-// went over its limit: the entries it kept). fls.txt is not read when the
-// search failed or found nothing.
+// went over its limit: the entries it kept), both on one BaseSnapshot, so
+// that a commit meanwhile cannot mix two bases. fls.txt is not read when
+// the search failed or found nothing.
 FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options, Env& env);
 
 // The same for a query that may leave words out (SplitLeftOutWords): the

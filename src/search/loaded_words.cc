@@ -15,8 +15,11 @@ LoadedWords LoadedWords::Load(const std::string& base_directory, Env& env) {
   // Taken before the file is opened: a file swapped in after this is
   // either read now or noticed by the next IsCurrent; never missed.
   words.loaded_ = env.Stat(WordsFilePath(base_directory));
+  // fls.txt is opened with it, so that the files of what a search finds
+  // come from this base even after a commit.
+  words.base_ = BaseSnapshot::Open(base_directory, env);
   BaseFileFault fault;
-  std::unique_ptr<ReadableFile> file = OpenBaseFile(base_directory, kWordsFileName, env, &fault);
+  std::unique_ptr<ReadableFile> file = words.base_->Reader(kWordsFileName, &fault);
   if (!file) {
     words.fault_ = std::move(fault);
     return words;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/base_files.h"
+#include "base/base_snapshot.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -22,7 +23,8 @@ class LoadedWords {
   // false for any base.
   LoadedWords() = default;
 
-  // Reads wrds.txt of `base_directory` whole, once. A file that is missing,
+  // Reads wrds.txt of `base_directory` whole, once, and opens its fls.txt
+  // with it (BaseSnapshot). A file that is missing,
   // a folder or will not open is remembered as such (fault()): a search
   // then fails with the message RunSearch gives. Throws IoError when
   // reading fails after the file was opened.
@@ -35,6 +37,9 @@ class LoadedWords {
   bool IsCurrent(const std::string& base_directory, Env& env) const;
 
   const std::string& base_directory() const { return base_directory_; }
+  // The base the words were loaded from, with its fls.txt open: the one to
+  // look the found numbers up in. None before Load.
+  const std::optional<BaseSnapshot>& base() const { return base_; }
   // Why the file could not be read; none when it was.
   const std::optional<BaseFileFault>& fault() const { return fault_; }
 
@@ -61,6 +66,7 @@ class LoadedWords {
   };
 
   std::string base_directory_;
+  std::optional<BaseSnapshot> base_;
   PathInfo loaded_;  // wrds.txt as it was before it was read
   bool loaded_once_ = false;
   std::optional<BaseFileFault> fault_;

@@ -231,6 +231,38 @@ SearchOutcome NarrowAll(const WordMatches& matches, const Passes& passes, const 
   return outcome;
 }
 
+// RunSearchLeavingOut on the wrds.txt that open_words(&fault) gives.
+template <typename OpenWords>
+SearchLeavingOut SearchWordsFile(const std::string& base_directory, std::string_view query,
+                                 const std::vector<std::string>& left_out, const SearchOptions& options,
+                                 OpenWords&& open_words) {
+  SearchLeavingOut result;
+  std::vector<std::string> words = ParseQuery(query);
+  if (words.empty()) return result;
+  Passes passes = PlanPasses(std::move(words), options.fold_yo);
+  const std::vector<uint32_t> left = passes.Add(left_out, options.fold_yo);
+
+  BaseFileFault fault;
+  std::unique_ptr<ReadableFile> file = open_words(&fault);
+  if (!file) {
+    result.search = Failure(BaseFileFaultText(base_directory, fault));
+    return result;
+  }
+  const WordMatches matches = CollectWordMatches(std::move(file), passes.distinct, options.fold_yo);
+  result.search = NarrowAll(matches, passes, nullptr);
+
+  // Each record once, in file order, whichever left-out words it begins with.
+  std::vector<uint32_t> records;
+  for (const uint32_t w : left) {
+    const std::vector<uint32_t>& of_word = matches.records_of(w);
+    records.insert(records.end(), of_word.begin(), of_word.end());
+  }
+  std::sort(records.begin(), records.end());
+  records.erase(std::unique(records.begin(), records.end()), records.end());
+  for (const uint32_t r : records) result.left_out_lists.emplace_back(matches.record(r).numbers);
+  return result;
+}
+
 }  // namespace
 
 std::string EncodeQuery(std::string_view typed) { return EncodeCp1251(typed, ' '); }
@@ -283,31 +315,20 @@ SearchOutcome RunSearch(const std::string& base_directory, std::string_view quer
 
 SearchLeavingOut RunSearchLeavingOut(const std::string& base_directory, std::string_view query,
                                      const std::vector<std::string>& left_out, const SearchOptions& options, Env& env) {
-  SearchLeavingOut result;
-  std::vector<std::string> words = ParseQuery(query);
-  if (words.empty()) return result;
-  Passes passes = PlanPasses(std::move(words), options.fold_yo);
-  const std::vector<uint32_t> left = passes.Add(left_out, options.fold_yo);
+  // One file is read: it is one base whatever commits meanwhile.
+  return SearchWordsFile(base_directory, query, left_out, options, [&](BaseFileFault* fault) {
+    return OpenBaseFile(base_directory, kWordsFileName, env, fault);
+  });
+}
 
-  BaseFileFault fault;
-  std::unique_ptr<ReadableFile> file = OpenBaseFile(base_directory, kWordsFileName, env, &fault);
-  if (!file) {
-    result.search = Failure(BaseFileFaultText(base_directory, fault));
-    return result;
-  }
-  const WordMatches matches = CollectWordMatches(std::move(file), passes.distinct, options.fold_yo);
-  result.search = NarrowAll(matches, passes, nullptr);
+SearchLeavingOut RunSearchLeavingOut(const BaseSnapshot& base, std::string_view query,
+                                     const std::vector<std::string>& left_out, const SearchOptions& options) {
+  return SearchWordsFile(base.directory(), query, left_out, options,
+                         [&](BaseFileFault* fault) { return base.Reader(kWordsFileName, fault); });
+}
 
-  // Each record once, in file order, whichever left-out words it begins with.
-  std::vector<uint32_t> records;
-  for (const uint32_t w : left) {
-    const std::vector<uint32_t>& of_word = matches.records_of(w);
-    records.insert(records.end(), of_word.begin(), of_word.end());
-  }
-  std::sort(records.begin(), records.end());
-  records.erase(std::unique(records.begin(), records.end()), records.end());
-  for (const uint32_t r : records) result.left_out_lists.emplace_back(matches.record(r).numbers);
-  return result;
+SearchOutcome RunSearch(const BaseSnapshot& base, std::string_view query, const SearchOptions& options) {
+  return RunSearchLeavingOut(base, query, {}, options).search;
 }
 
 SearchOutcome RunSearch(const LoadedWords& loaded, std::string_view query, const SearchOptions& options,

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/base_snapshot.h"
 #include "base/messages.h"
 #include "platform/env.h"
 
@@ -73,6 +74,9 @@ std::vector<std::string> ParseQuery(std::string_view query);
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env);
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
                         Env& env);
+// The same on the wrds.txt of `base`, so that the lookups of its numbers
+// can read the fls.txt of the same base.
+SearchOutcome RunSearch(const BaseSnapshot& base, std::string_view query, const SearchOptions& options);
 
 // A search over wrds.txt held in memory (search/loaded_words.h), with the
 // results RunSearch gives on the file it was loaded from. Reads nothing.
@@ -102,6 +106,9 @@ struct SearchLeavingOut {
 };
 SearchLeavingOut RunSearchLeavingOut(const std::string& base_directory, std::string_view query,
                                      const std::vector<std::string>& left_out, const SearchOptions& options, Env& env);
+// The same on the wrds.txt of `base`.
+SearchLeavingOut RunSearchLeavingOut(const BaseSnapshot& base, std::string_view query,
+                                     const std::vector<std::string>& left_out, const SearchOptions& options);
 
 // The numbers of `candidates` that also stand in `words`, in the order of
 // `candidates`, compared as texts, joined by commas; "" when none.

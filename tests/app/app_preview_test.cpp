@@ -115,6 +115,27 @@ class PreviewTest : public QObject {
     QVERIFY(base.desktop.messages.empty());
   }
 
+  // A line the core cut (it is longer than kLongestShownLine characters)
+  // shows where it was cut, and its match marked where it stands.
+  void longLineIsShownCut() {
+    BaseWindow base;
+    const std::string page = base.dir / "docs/long.htm";
+    std::string words;
+    for (int i = 0; i < 3000; ++i) words += "word ";
+    WriteFile(page, words + "plan " + words + "\n");
+    WriteBase(base.dir, {"PLAN", "0", "WORD", "0"}, {page, "0"});
+    FormUnderTest* form = base.Show();
+    Search(*form, "plan");
+    ClickRow(form->ListBox1, 0);
+    PreviewWindow* preview = PreviewOf(*form, 0);
+    QVERIFY(preview != nullptr);
+    const QStringList rows = MarkedRows(*Named<QTableView>(*preview, "PreviewLines"));
+    QCOMPARE(rows.size(), 1);
+    const QString ellipsis(QChar(0x2026));
+    QVERIFY2(rows[0].startsWith("1:" + ellipsis + "word ") && rows[0].endsWith(ellipsis), qPrintable(rows[0]));
+    QVERIFY2(rows[0].contains(" word [plan] word "), qPrintable(rows[0]));
+  }
+
   // The preview marks the words of the search that found the file, whatever
   // the query field holds by then; the main window stays usable.
   void previewFollowsTheSearchShown() {

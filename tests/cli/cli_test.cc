@@ -10,7 +10,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "cli/commands.h"
 #include "cli_run.h"
+#include "fault_env.h"
 #include "pdf_maker.h"
 #include "platform/paths.h"
 #include "test_util.h"
@@ -301,6 +303,24 @@ TEST_F(CliTest, ShowPrintsTheMatchingLines) {
   }
 }
 
+// Regression: show of a 200 MB one-line page took 6.8 GB. A long line is
+// read in bounded memory and printed cut around its first match, marked.
+TEST_F(CliTest, ShowCutsALongLineAndSaysSo) {
+  TempDir docs;
+  std::string words;
+  for (int i = 0; i < 3000; ++i) words += "word ";
+  WriteFile(docs / "long.htm", words + "plan " + words + "\nshort plan\n");
+  const CliOutcome run = OnBase({"show", docs / "long.htm", "plan"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_TRUE(run.out.starts_with("1:\u2026word word ")) << run.out.substr(0, 40);
+  EXPECT_TRUE(run.out.ends_with(" word\u2026\n2:short plan\n")) << run.out.substr(run.out.size() - 40);
+  EXPECT_NE(run.out.find(" word plan word "), std::string::npos);
+  EXPECT_LT(run.out.size(), 4096u + 40u);
+  EXPECT_EQ(run.err,
+            "veskara-cli: 1 line is longer than 4096 characters: shown cut around the first match, \u2026 where "
+            "characters were left out\n");
+}
+
 // show reads no base: an interrupted commit is left for the commands that do.
 TEST_F(CliTest, ShowLeavesTheBaseAlone) {
   TempDir docs;
@@ -463,6 +483,66 @@ TEST_F(CliTest, StatsCountsOrNamesTheMissingFile) {
   }
 }
 
+// Regression: folders and unread on a missing base printed nothing with
+// exit 0, as for a base that remembers nothing.
+TEST_F(CliTest, FoldersAndUnreadNameAMissingBase) {
+  for (const char* command : {"folders", "unread"}) {
+    std::filesystem::remove(base_ / "fls.txt");
+    std::filesystem::remove(base_ / "wrds.txt");
+    CliOutcome run = OnBase({command});
+    EXPECT_EQ(run.exit_code, 2) << command;
+    EXPECT_EQ(run.err, Missing("fls.txt")) << command;
+    Files(CrLf({"/d/a.htm", "0"}));
+    run = OnBase({command});
+    EXPECT_EQ(run.exit_code, 2) << command;
+    EXPECT_EQ(run.err, Missing("wrds.txt")) << command;
+    Words(CrLf({"AB", "0"}));
+    run = OnBase({command});
+    EXPECT_EQ(run.exit_code, 0) << command;
+    EXPECT_EQ(run.out + run.err, "") << command;
+  }
+}
+
+// Regression: messages that named no file. "File access denied." for a
+// FIFO in place of stamps.txt, "File not found." for an update of a base
+// that does not exist, "Invalid filename." when VESKARA_BASE names a file;
+// and without HOME the base went beside the program.
+TEST_F(CliTest, FailuresNameTheFileAndWhatIsWrong) {
+  Words(CrLf({"CAT", "0"}));
+  Files(CrLf({"/d/a.htm", "0"}));
+  ASSERT_EQ(mkfifo((base_ / "stamps.txt").c_str(), 0600), 0);
+  WriteFile(scratch_ / "file", "");
+  const std::string env = "/usr/bin/env";
+  const std::string cli = VESKARA_CLI_PATH;
+  const struct {
+    std::vector<std::string> args;
+    std::string program;
+    std::string err;
+  } cases[] = {
+      {{"--base", base_.path(), "unread"},
+       cli,
+       "veskara-cli: " + base_ / "stamps.txt" +
+           " is a FIFO, socket or device, not a file; remove it to go on without what it remembers.\n"},
+      {{"--base", base_ / "missing", "update"},
+       cli,
+       "veskara-cli: There is no base in " + base_ / "missing" +
+           " (the folder does not exist): add a folder to it first; nothing was updated.\n"},
+      {{"VESKARA_BASE=" + scratch_ / "file", cli, "update"},
+       env,
+       "veskara-cli: The base folder " + scratch_ / "file" + " (VESKARA_BASE) is a file, not a folder.\n"},
+      {{"-u", "HOME", "-u", "XDG_DATA_HOME", "-u", "VESKARA_BASE", cli, "add", scratch_.path()},
+       env,
+       "veskara-cli: No folder is named for the base: HOME and XDG_DATA_HOME are not set to absolute paths; name one "
+       "with VESKARA_BASE (or --base DIR)\n"},
+  };
+  for (const auto& c : cases) {
+    const CliOutcome run = Cli(c.args, c.program);
+    EXPECT_EQ(run.exit_code, 2) << c.args.back();
+    EXPECT_EQ(run.err, c.err) << c.args.back();
+  }
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(cli).parent_path() / "wrds.txt"));
+}
+
 TEST_F(CliTest, UsageErrors) {
   struct Case {
     std::vector<std::string> args;
@@ -564,6 +644,19 @@ TEST_F(CliTest, AddThenSearchAndList) {
   EXPECT_EQ(OnBase({"stats"}).out, "1 files in the base\n2 words in the base\nbase folder: " + base_.path() + "\n");
 }
 
+// Regression: unread printed the reasons of stamps.txt as they were, so a
+// crafted one wrote to the clipboard of the terminal (OSC 52).
+TEST_F(CliTest, UnreadEscapesReasonsOnATerminal) {
+  Words(CrLf({"CAT", "0"}));
+  Files(CrLf({"/d/a\x1b.pdf", "0"}));
+  const std::string reason = "damaged \x1b]52;c;aGk=\x07";
+  WriteFile(base_ / "stamps.txt", CrLf({"0", "0\tf\t1\t1\t" + reason}));
+  const std::string shown = testing::RunCliOnTerminal({"--base", base_.path(), "unread"});
+  EXPECT_EQ(shown, "/d/a\\x1b.pdf\tdamaged \\x1b]52;c;aGk=\\x07\r\n");
+  // A pipe gets the bytes, for scripts.
+  EXPECT_EQ(OnBase({"unread"}).out, "/d/a\x1b.pdf\t" + reason + "\n");
+}
+
 // A base kept current from the command line: update, remove, folders and
 // Regression guard: a folder that does not exist was "Done!..." with exit
 // 0 and a rewritten base; under a file-size limit the program died of
@@ -660,6 +753,53 @@ TEST_F(CliTest, OfflineFolderIsKeptAndNamed) {
   EXPECT_EQ(ReadFile(base_ / "fls.txt"), files);
   // Remove is the one way to drop it.
   EXPECT_EQ(OnBase({"remove", tree / "stick"}).out, "0 added, 0 updated, 2 removed, 0 could not be read\n");
+}
+
+// Runs the command `name` of the table in this process, on `env`; its
+// stderr comes back in *err.
+ExitStatus RunCommand(std::string_view name, const std::string& base, std::vector<std::string> operands, Env& env,
+                      std::string* err) {
+  const auto commands = Commands();
+  const auto command = std::find_if(commands.begin(), commands.end(), [&](const Command& c) { return c.name == name; });
+  Invocation invocation{
+      .env = &env, .base_directory = base, .options = {}, .option_lists = {}, .operands = std::move(operands)};
+  ::testing::internal::CaptureStderr();
+  const ExitStatus status = command->run(invocation);
+  *err = ::testing::internal::GetCapturedStderr();
+  return status;
+}
+
+// Regression: in a deleted current folder relative operands were taken from
+// "/": `remove .` dropped every file of the base with exit 0 (and `update .`
+// walked the whole machine, as `add .` did: FolderToScanTest). And
+// `remove ''` and `update ''` took the current folder.
+TEST_F(CliTest, OperandsThatNameNoFolderChangeNothing) {
+  TempDir tree;
+  WriteFile(tree / "docs/a.htm", "<p>alpha</p>");
+  ASSERT_EQ(OnBase({"add", tree / "docs"}).exit_code, 0);
+  const std::string words = ReadFile(base_ / "wrds.txt");
+  const std::string files = ReadFile(base_ / "fls.txt");
+  const std::string unknown = "The current folder cannot be read (it may have been deleted), so the relative path";
+  const std::string empty = "veskara-cli: an empty operand names no folder";
+  const struct {
+    std::string current;  // "" as in a deleted folder
+    std::string command;
+    std::vector<std::string> operands;
+    std::string err;
+  } cases[] = {
+      {"", "remove", {"."}, unknown},         {"", "remove", {tree / "docs/x.htm", "docs"}, unknown},
+      {"", "update", {"docs"}, unknown},      {tree / "docs", "remove", {""}, empty},
+      {tree / "docs", "update", {""}, empty},
+  };
+  for (const auto& c : cases) {
+    FaultInjectionEnv env;
+    env.SetCurrentDirectory(c.current);
+    std::string err;
+    EXPECT_EQ(RunCommand(c.command, base_.path(), c.operands, env, &err), ExitStatus::kFailure) << c.command;
+    EXPECT_NE(err.find(c.err), std::string::npos) << err;
+    EXPECT_EQ(ReadFile(base_ / "wrds.txt"), words) << c.command;
+    EXPECT_EQ(ReadFile(base_ / "fls.txt"), files) << c.command;
+  }
 }
 
 }  // namespace

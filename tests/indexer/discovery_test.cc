@@ -60,6 +60,16 @@ TEST(FolderToScan, ALeadingTildeIsTheHomeFolder) {
   EXPECT_EQ(FolderToScan("docs/~", env), cwd + "/docs/~");
 }
 
+// Regression: in a deleted current folder "." became "/", and the scan
+// walked the whole machine. An absolute folder needs no current folder.
+TEST(FolderToScan, ARelativeTextNeedsTheCurrentFolder) {
+  FaultInjectionEnv deleted;
+  deleted.SetCurrentDirectory("");
+  for (const char* typed : {".", "docs", "./"}) EXPECT_THROW(FolderToScan(typed, deleted), std::runtime_error) << typed;
+  EXPECT_EQ(FolderToScan("/docs/.", deleted), "/docs");
+  EXPECT_EQ(FolderToScan(" ", deleted), std::nullopt);
+}
+
 struct Walk {
   Paths files;
   int entered = 0;

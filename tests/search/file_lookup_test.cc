@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <random>
 
+#include "base/commit.h"
+#include "fault_env.h"
 #include "platform/errors.h"
 #include "test_util.h"
 
@@ -245,6 +247,65 @@ TEST_F(FileLookupTest, FindLeavesOutTheFilesOfLeftOutWords) {
   EXPECT_TRUE(only.only_left_out);
   EXPECT_EQ(only.search.status, SearchOutcome::Status::kNothingToDo);
   EXPECT_FALSE(FindFiles(dir_.path(), SplitLeftOutWords("***"), SearchOptions{}, Env::Default()).only_left_out);
+}
+
+// Regression: find read wrds.txt whole before it opened fls.txt; an update
+// committing in between paired the old words with the new paths (files of
+// neither base, with exit 0).
+TEST(FindFilesTest, OneBaseWhenACommitLandsBetweenTheReads) {
+  // The update drops b and adds c; WORD stands in all three.
+  const std::vector<std::string> before{"/d/a.htm", "/d/b.htm"};
+  const std::vector<std::string> after{"/d/a.htm", "/d/c.htm"};
+  const struct {
+    EnvOp op;
+    const char* file;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {EnvOp::kOpenRead, "/wrds.txt", after},  // before anything is open
+      {EnvOp::kOpenRead, "/fls.txt", after},   // between the opens: both are opened again
+      {EnvOp::kRead, "/wrds.txt", before},     // both are open: the old pair is read to the end
+      {EnvOp::kRead, "/fls.txt", before},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteFile(dir / "wrds.txt", CrLf({"WORD", "0,1"}));
+    WriteFile(dir / "fls.txt", CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
+    // The temporaries of the update, for a real commit to swap in.
+    WriteFile(dir / "wrds.txt.new", CrLf({"WORD", "0,2"}));
+    WriteFile(dir / "fls.txt.new", CrLf({"/d/a.htm", "0", "/d/c.htm", "2"}));
+    WriteFile(dir / "fls.txt.all", CrLf({"/d/a.htm", "0", "/d/b.htm", "1", "/d/c.htm", "2"}));
+    FaultInjectionEnv env;
+    bool committed = false;
+    env.SetHook([&](EnvOp op, const std::string& path, int) {
+      if (op == c.op && path.ends_with(c.file) && !committed) {
+        committed = true;
+        CommitBase(*TryLockBase(dir.path(), Env::Default()), Env::Default());
+      }
+      return 0;
+    });
+    const FoundFiles found = FindFiles(dir.path(), "WORD", {}, env);
+    EXPECT_TRUE(committed) << EnvOpName(c.op) << " " << c.file;
+    EXPECT_EQ(found.rows, c.rows) << EnvOpName(c.op) << " " << c.file;
+  }
+}
+
+// A base whose files change between every two opens gives no result at
+// all rather than a mixed one.
+TEST(FindFilesTest, ABaseThatNeverRestsIsAFailure) {
+  TempDir dir;
+  WriteFile(dir / "wrds.txt", CrLf({"WORD", "0"}));
+  WriteFile(dir / "fls.txt", CrLf({"/d/a.htm", "0"}));
+  WriteFile(dir / "fls.other", CrLf({"/d/b.htm", "0"}));
+  FaultInjectionEnv env;
+  env.SetHook([&](EnvOp op, const std::string& path, int) {
+    if (op == EnvOp::kStat && path.ends_with("/fls.txt")) {
+      std::filesystem::rename(dir / "fls.txt", dir / "fls.swap");
+      std::filesystem::rename(dir / "fls.other", dir / "fls.txt");
+      std::filesystem::rename(dir / "fls.swap", dir / "fls.other");
+    }
+    return 0;
+  });
+  EXPECT_THROW(FindFiles(dir.path(), "WORD", {}, env), IoError);
 }
 
 }  // namespace

@@ -91,7 +91,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < expected.size(); ++i) FUZZ_CHECK(words.words.Get(words.occurrences[i]) == expected[i]);
 
   std::vector<std::string> shown_words;
+  bool cut = false;  // a long line shows only part of its words
   const std::string failure = ForEachPageLine(Env::Default(), path, [&](const ShownLine& line) {
+    cut = cut || line.cut_before || line.cut_after;
+    FUZZ_CHECK(line.letters.size() <= kLongestShownLine);
     FUZZ_CHECK(!line.letters.empty() && line.starts.size() == line.letters.size() + 1);
     FUZZ_CHECK(line.starts.front() == 0 && line.starts.back() == line.text.size());
     for (size_t i = 0; i + 1 < line.starts.size(); ++i) FUZZ_CHECK(line.starts[i] < line.starts[i + 1]);
@@ -102,6 +105,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ForEachWord(line.letters, [&](std::string_view w) { shown_words.emplace_back(w); });
   });
   FUZZ_CHECK(failure.empty());
-  if (page.find('&') == std::string_view::npos) FUZZ_CHECK(shown_words == expected);
+  if (page.find('&') == std::string_view::npos && !cut) FUZZ_CHECK(shown_words == expected);
   return 0;
 }

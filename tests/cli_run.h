@@ -1,6 +1,7 @@
 // Runs veskara-cli as the real program, for the tests of the command line.
 #pragma once
 
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +45,33 @@ inline CliOutcome RunCli(const std::string& scratch, const std::vector<std::stri
   outcome.out = ReadFile(out_path);
   outcome.err = ReadFile(err_path);
   return outcome;
+}
+
+// Runs veskara-cli with `args`, its stdout and stderr on a terminal (a
+// pseudo-terminal), and returns what the terminal received (each LF as
+// CR LF), or "" when no terminal could be made.
+inline std::string RunCliOnTerminal(const std::vector<std::string>& args) {
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child < 0) return "";
+  if (child == 0) {
+    std::vector<char*> argv = {const_cast<char*>(VESKARA_CLI_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  std::string received;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the program has ended
+    received.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(terminal);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return received;
 }
 
 }  // namespace veskara::testing

@@ -18,6 +18,12 @@ class FaultReadableFile : public ReadableFile {
     return file_->Read(data, size);
   }
   uint64_t SizeWhenOpened() const override { return file_->SizeWhenOpened(); }
+  FileId Id() const override { return file_->Id(); }
+  // Counts as an open of the same path.
+  std::unique_ptr<ReadableFile> Duplicate() override {
+    env_.Before(EnvOp::kOpenRead, path_);
+    return std::make_unique<FaultReadableFile>(env_, path_, file_->Duplicate());
+  }
   void Close() override {
     env_.Before(EnvOp::kClose, path_);
     file_->Close();
@@ -239,7 +245,7 @@ std::unique_ptr<FolderWatch> FaultInjectionEnv::WatchFolders() {
   return std::make_unique<FaultFolderWatch>(*this, target_.WatchFolders());
 }
 
-std::string FaultInjectionEnv::CurrentDirectory() { return target_.CurrentDirectory(); }
+std::string FaultInjectionEnv::CurrentDirectory() { return current_ ? *current_ : target_.CurrentDirectory(); }
 std::string FaultInjectionEnv::ExecutablePath() { return executable_.empty() ? target_.ExecutablePath() : executable_; }
 
 std::optional<std::string> FaultInjectionEnv::Variable(const std::string& name) {

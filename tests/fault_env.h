@@ -108,6 +108,9 @@ class FaultInjectionEnv : public Env {
   // clock (0: the real one).
   void SetVariable(const std::string& name, std::optional<std::string> value);
   void SetExecutablePath(std::string path) { executable_ = std::move(path); }
+  // The current folder as CurrentDirectory gives it; "" as when it cannot
+  // be read (deleted while the process stood in it).
+  void SetCurrentDirectory(std::string path) { current_ = std::move(path); }
   void SetNow(int64_t now) { now_ = now; }
   // Acts as another user: every file and folder then belongs to someone else.
   void SetUserId(uint32_t user) { user_ = user; }
@@ -143,6 +146,7 @@ class FaultInjectionEnv : public Env {
   bool crashed_ = false;
   std::map<std::string, std::optional<std::string>> variables_;
   std::string executable_;
+  std::optional<std::string> current_;
   int64_t now_ = 0;
   std::optional<uint32_t> user_;
   std::string device_folder_;

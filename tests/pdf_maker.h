@@ -60,4 +60,25 @@ inline std::string MakePdfPages(const std::vector<std::vector<std::string>>& pag
 // A one-page document with one line of Helvetica text per entry of `lines`.
 inline std::string MakePdf(const std::vector<std::string>& lines) { return MakePdfPages({lines}); }
 
+// A document whose page tree names two pages that are not there: it opens,
+// but none of its pages can be read.
+inline std::string MakePdfOfMissingPages() {
+  const std::string objects[] = {"<< /Type /Catalog /Pages 2 0 R >>",
+                                 "<< /Type /Pages /Kids [7 0 R 8 0 R] /Count 2 >>"};
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<size_t> offsets;
+  for (size_t i = 0; i < std::size(objects); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const size_t xref = pdf.size();
+  pdf += "xref\n0 3\n0000000000 65535 f \n";
+  for (size_t off : offsets) {
+    char entry[32];
+    std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", off);
+    pdf += entry;
+  }
+  return pdf + "trailer\n<< /Size 3 /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
 }  // namespace veskara::testing

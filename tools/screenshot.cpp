@@ -2,12 +2,15 @@
 //   veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]
 //   veskara-screenshot --base-page BASE_DIR OUTPUT.png FOLDER...
 //   veskara-screenshot --preview NAME BASE_DIR FOLDER QUERY OUTPUT.png
+//   veskara-screenshot --files-page BASE_DIR FOLDER QUERY OUTPUT.png
 // The first adds FOLDER to the base through "Add to base", searches QUERY,
 // chooses the first found word and saves the window as it then looks, in
 // the default font or in one of POINT_SIZE points. The second adds each
 // FOLDER through the Base page's "Add folder…" and saves the Base page. The
 // third lists the files of all found words instead, opens "Show matches" on
-// the file whose path ends with NAME, and saves the preview window.
+// the file whose path ends with NAME, and saves the preview window. The
+// fourth shows the Files page of the search, sorted by date, once the lines
+// in view have been read.
 #include <QAction>
 #include <QApplication>
 #include <QFont>
@@ -22,6 +25,8 @@
 #include <cstring>
 
 #include "app/desktop.h"
+#include "app/files_model.h"
+#include "app/files_page.h"
 #include "app/preview_window.h"
 #include "app/tm_form.h"
 
@@ -111,9 +116,26 @@ int SavePreview(veskara::TmForm& form, const QString& name, const QString& outpu
   return Save(*preview, output.toLocal8Bit().constData()) ? 0 : 1;
 }
 
+// Shows the Files page of the search made, newest first, and saves the
+// window once the lines in view have come.
+int SaveFilesPage(veskara::TmForm& form, const char* output) {
+  auto* page = form.findChild<veskara::FilesPage*>("TabSheetFiles");
+  QSignalSpy lines(&page->model(), &veskara::FilesModel::linesInViewRead);
+  form.findChild<QTabWidget*>("PageControl1")->setCurrentWidget(page);
+  QSignalSpy ready(&page->model(), &veskara::FilesModel::rowsReady);
+  page->model().sort(veskara::FilesModel::kModified, Qt::DescendingOrder);
+  if (ready.isEmpty() && !ready.wait(60000)) return 1;
+  while (lines.isEmpty() || page->model().ReadingFacts()) {
+    if (!lines.wait(60000)) return 1;
+  }
+  QApplication::processEvents();
+  return Save(form, output) ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc > 1 && std::strcmp(argv[1], "--base-page") == 0) return BasePage(argc, argv);
+  bool files_page = false;
   // The operands after the option, argv[1] first (the application keeps argc).
   int count = argc;
   char** args = argv;
@@ -122,12 +144,17 @@ int main(int argc, char** argv) {
     preview_name = QString::fromLocal8Bit(args[2]);
     args += 2;
     count -= 2;
+  } else if (count > 1 && std::strcmp(args[1], "--files-page") == 0) {
+    files_page = true;
+    args += 1;
+    count -= 1;
   }
   if (count != 5 && (count != 6 || !preview_name.isEmpty())) {
     std::fprintf(stderr,
                  "usage: veskara-screenshot BASE_DIR FOLDER QUERY OUTPUT.png [POINT_SIZE]\n"
                  "       veskara-screenshot --base-page BASE_DIR OUTPUT.png FOLDER...\n"
-                 "       veskara-screenshot --preview NAME BASE_DIR FOLDER QUERY OUTPUT.png\n");
+                 "       veskara-screenshot --preview NAME BASE_DIR FOLDER QUERY OUTPUT.png\n"
+                 "       veskara-screenshot --files-page BASE_DIR FOLDER QUERY OUTPUT.png\n");
     return 2;
   }
   if (count == 6) {
@@ -156,6 +183,10 @@ int main(int argc, char** argv) {
   }
   if (!preview_name.isEmpty()) {
     const int saved = SavePreview(form, preview_name, QString::fromLocal8Bit(args[4]));
+    return desktop.failed ? 1 : saved;
+  }
+  if (files_page) {
+    const int saved = SaveFilesPage(form, args[4]);
     return desktop.failed ? 1 : saved;
   }
   QTest::mouseClick(found_words->viewport(), Qt::LeftButton, {},

@@ -2,7 +2,8 @@
 # Remakes docs/screenshot.png and docs/screenshot-13pt.png: the window over a
 # small sample base in the default font and at 13 points; docs/screenshot-base.png:
 # the Base page over a base of two of its folders; and docs/screenshot-preview.png,
-# the preview of one found file's matches. Rendered offscreen (no display needed).
+# the preview of one found file's matches; docs/screenshot-files.png, the Files
+# page of a search. Rendered offscreen (no display needed).
 # The sample lives in /tmp/veskara-sample and is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -49,6 +50,15 @@ cat > "$SAMPLE/Documents/garden/planting-guide.htm" <<'PAGE'
 </body></html>
 PAGE
 
+# Times of their own, for the Files page's Modified column.
+touch -d "2024-03-02 09:15" "$SAMPLE/Documents/garden/roses.htm"
+touch -d "2024-04-18 17:40" "$SAMPLE/Documents/garden/tomatoes.html"
+touch -d "2024-02-20 08:05" "$SAMPLE/Documents/garden/calendar.php"
+touch -d "2024-04-05 11:00" "$SAMPLE/Documents/reports/2024/q1.htm"
+touch -d "2024-07-03 14:20" "$SAMPLE/Documents/reports/2024/q2.htm"
+touch -d "2024-12-30 10:45" "$SAMPLE/Documents/reports/summary.shtml"
+touch -d "2024-05-11 19:30" "$SAMPLE/Documents/garden/planting-guide.htm"
+
 mkdir -p docs
 shot=build/src/app/veskara-screenshot
 QT_QPA_PLATFORM=offscreen "$shot" "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot.png
@@ -57,4 +67,7 @@ QT_QPA_PLATFORM=offscreen "$shot" --base-page \
   "$SAMPLE/base-page" docs/screenshot-base.png "$SAMPLE/Documents/garden" "$SAMPLE/Documents/reports"
 QT_QPA_PLATFORM=offscreen "$shot" --preview planting-guide.htm \
   "$SAMPLE/base" "$SAMPLE/Documents" "plant" docs/screenshot-preview.png
-echo "docs/screenshot.png, docs/screenshot-13pt.png, docs/screenshot-base.png and docs/screenshot-preview.png written"
+QT_QPA_PLATFORM=offscreen "$shot" --files-page "$SAMPLE/base" "$SAMPLE/Documents" "plant -tomato" \
+  docs/screenshot-files.png
+echo "docs/screenshot.png, docs/screenshot-13pt.png, docs/screenshot-base.png, docs/screenshot-preview.png and" \
+  "docs/screenshot-files.png written"

@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "app/desktop.h"
 #include "app/form_context.h"
@@ -46,8 +47,9 @@ constexpr QSize kButtonSize(81, 22);
 // The summary has the whole width, buttons' column included.
 constexpr QRect kSummary(kLeft, 216, kButtonLeft + kButtonSize.width() - kLeft, 16);
 constexpr QRect kFoldYo(kLeft, 372, 120, 20);
-// Beside it, to the buttons' right edge.
-constexpr QRect kKeepCurrent(kLeft + 136, 372, kButtonLeft + kButtonSize.width() - kLeft - 136, 20);
+constexpr QRect kAsYouType(144, 372, 160, 20);
+// Under the files that could not be read, above the search's options.
+constexpr QRect kKeepCurrent(kLeft, 348, kButtonLeft + kButtonSize.width() - kLeft, 20);
 constexpr int kReasonWidth = 180;
 
 // A row keeps its path's bytes: a name that is not valid UTF-8 would not
@@ -171,17 +173,22 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   keep_current_->setToolTip(
       "Watch the remembered folders and update the base a moment after their files change, while this window is "
       "open");
+  as_you_type_ = new QCheckBox("Search as you type", this);
+  as_you_type_->setObjectName("SearchAsYouType");
+  as_you_type_->setAccessibleName("Search as you type");
+  as_you_type_->setToolTip("Search each time the text to search changes, without pressing Search");
 
   rows_ = {Row{base_label, base_folder_, 16, 21}, Row{folders_label, folder_table_, 64, 129},
-           Row{unread_label, unread_table_, 240, 105}};
+           Row{unread_label, unread_table_, 240, 81}};
   for (const Row& row : rows_) {
     row.label->setBuddy(row.field);
     row.field->setAccessibleName(row.label->text());
   }
   setTabOrder(base_folder_, folder_table_);
   setTabOrder(folder_table_, unread_table_);
-  setTabOrder(unread_table_, fold_yo_);
-  setTabOrder(fold_yo_, keep_current_);
+  setTabOrder(unread_table_, keep_current_);
+  setTabOrder(keep_current_, fold_yo_);
+  setTabOrder(fold_yo_, as_you_type_);
   AddTableKeys();
 
   connect(open_base_, &QPushButton::clicked, this, context_.Slot([this] { OpenBaseFolder(); }));
@@ -194,6 +201,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   connect(folder_table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &BasePage::EnableButtons);
   connect(fold_yo_, &QCheckBox::toggled, this, &BasePage::foldYoToggled);
   connect(keep_current_, &QCheckBox::toggled, this, &BasePage::keepCurrentToggled);
+  connect(as_you_type_, &QCheckBox::toggled, this, &BasePage::searchAsYouTypeToggled);
   auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
   refresh->setContext(Qt::WidgetWithChildrenShortcut);
   connect(refresh, &QShortcut::activated, this, context_.Slot([this] { UpdateClick(); }));
@@ -228,10 +236,11 @@ void BasePage::FitTexts(LayoutScale& scale) const {
       QString(kSummaryCaption) + QString::fromStdString(SummaryLine(ScanSummary{})).replace("0", "0000");
   scale.FitText(*summary_, widest, kSummary.size());
   // The box, its spacing and margins are what the style adds to the text.
-  for (const auto& [box, design] : {std::pair<QCheckBox*, QRect>{fold_yo_, kFoldYo}, {keep_current_, kKeepCurrent}}) {
+  for (const auto& [box, room] : {std::pair{fold_yo_, kFoldYo.size()}, std::pair{as_you_type_, kAsYouType.size()},
+                                  std::pair{keep_current_, kKeepCurrent.size()}}) {
     const QFontMetrics metrics = box->fontMetrics();
     const QSize text(metrics.horizontalAdvance(box->text()), metrics.height());
-    scale.FitText(*box, box->text(), design.size(), box->sizeHint() - text);
+    scale.FitText(*box, box->text(), room, box->sizeHint() - text);
   }
 }
 
@@ -255,6 +264,7 @@ void BasePage::Place(const LayoutScale& scale, int grow) {
   summary_->setGeometry(scale(kSummary).adjusted(0, 0, grow, 0));
   fold_yo_->setGeometry(scale(kFoldYo));
   keep_current_->setGeometry(scale(kKeepCurrent));
+  as_you_type_->setGeometry(scale(kAsYouType));
   unread_table_->setColumnWidth(1, scale(kReasonWidth));
 }
 
@@ -356,6 +366,11 @@ void BasePage::SetFoldYo(bool on) {
 void BasePage::SetKeepCurrent(bool on) {
   const QSignalBlocker quiet(keep_current_);
   keep_current_->setChecked(on);
+}
+
+void BasePage::SetSearchAsYouType(bool on) {
+  const QSignalBlocker quiet(as_you_type_);
+  as_you_type_->setChecked(on);
 }
 
 void BasePage::OpenBaseFolder() {

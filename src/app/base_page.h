@@ -50,11 +50,13 @@ class BasePage : public FormPage {
   // Shows what a scan did on the summary line, with its offline folders.
   void ShowSummary(const ScanSummary& summary);
 
-  // TmForm binds these to the search's option of matching Ё as Е and to
-  // keeping the base current.
+  // TmForm binds these to the search's options (matching Ё as Е, searching
+  // as the query is typed) and to keeping the base current.
  public slots:
   // Sets the "Ё = Е" box without emitting foldYoToggled.
   void SetFoldYo(bool on);
+  // Sets the "Search as you type" box without emitting searchAsYouTypeToggled.
+  void SetSearchAsYouType(bool on);
   // Sets the "Keep the base current" box without emitting keepCurrentToggled.
   void SetKeepCurrent(bool on);
 
@@ -63,6 +65,8 @@ class BasePage : public FormPage {
   void foldYoToggled(bool on);
   // The user checked or cleared "Keep the base current while Veskara runs".
   void keepCurrentToggled(bool on);
+  // The user checked or cleared "Search as you type".
+  void searchAsYouTypeToggled(bool on);
 
  private:
   // A label above its control.
@@ -102,6 +106,7 @@ class BasePage : public FormPage {
   QPushButton* open_unread_;
   QCheckBox* fold_yo_;
   QCheckBox* keep_current_;
+  QCheckBox* as_you_type_;
   std::array<Row, 3> rows_;
   FolderPicker picker_;
   bool has_files_ = false;  // the base's fls.txt exists

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 #include "base/messages.h"
 
@@ -26,15 +27,31 @@ class Desktop {
   virtual bool Confirm(QWidget* parent, const QString& caption, const QString& text) = 0;
 
   // Hands `url` (a local file, a web address or a mailto: link) to the
-  // desktop. False when the request could not be made.
+  // desktop. False when the request could not be made. The desktop may
+  // only find later that it cannot open it (no application for the file's
+  // type): it then says so through the handler below.
   virtual bool OpenUrl(const QUrl& url) = 0;
 
   // The platform's folder picker, opened on `preselected`; folders only.
   // An empty text when the user cancelled.
   virtual QString PickFolder(QWidget* parent, const QString& preselected) = 0;
+
+  // Where a failure found after OpenUrl returned true goes, with the
+  // desktop's own words for it; on the window's thread. None: it is dropped.
+  using OpenFailureHandler = std::function<void(const QUrl& url, const QString& reason)>;
+  void SetLateOpenFailureHandler(OpenFailureHandler handler) { late_open_failure_ = std::move(handler); }
+
+ protected:
+  void ReportLateOpenFailure(const QUrl& url, const QString& reason) const {
+    if (late_open_failure_) late_open_failure_(url, reason);
+  }
+
+ private:
+  OpenFailureHandler late_open_failure_;
 };
 
-// The real desktop: QMessageBox, QDesktopServices and QFileDialog.
+// The real desktop: QMessageBox, QFileDialog, and xdg-open for local files
+// (so that its complaint reaches the window; QDesktopServices elsewhere).
 class SystemDesktop : public Desktop {
  public:
   void ShowMessage(QWidget* parent, MessageKind kind, const QString& caption, const QString& text) override;

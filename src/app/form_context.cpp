@@ -17,6 +17,7 @@ QSettings Settings() { return QSettings("veskara", "veskara"); }
 
 constexpr const char* kFoldYoKey = "search/foldYo";
 constexpr const char* kKeepCurrentKey = "base/keepCurrent";
+constexpr const char* kAsYouTypeKey = "search/asYouType";
 
 }  // namespace
 
@@ -25,7 +26,16 @@ FormContext::FormContext(Desktop& desktop, QWidget& window, Env& env)
       window_(window),
       env_(env),
       fold_yo_(Settings().value(kFoldYoKey, false).toBool()),
-      keep_current_(Settings().value(kKeepCurrentKey, false).toBool()) {}
+      keep_current_(Settings().value(kKeepCurrentKey, false).toBool()),
+      search_as_you_type_(Settings().value(kAsYouTypeKey, false).toBool()) {
+  desktop_.SetLateOpenFailureHandler([this](const QUrl& url, const QString& reason) {
+    const QString what =
+        url.isLocalFile() ? QString(kCannotOpenFile) : "Sorry, can't open " + url.toDisplayString() + ".";
+    desktop_.ShowMessage(&window_, MessageKind::kWarningBox, "Message", what + "\n\n" + reason);
+  });
+}
+
+FormContext::~FormContext() { desktop_.SetLateOpenFailureHandler({}); }
 
 void FormContext::SetFoldYo(bool on) {
   fold_yo_ = on;
@@ -35,6 +45,11 @@ void FormContext::SetFoldYo(bool on) {
 void FormContext::SetKeepCurrent(bool on) {
   keep_current_ = on;
   Settings().setValue(kKeepCurrentKey, on);
+}
+
+void FormContext::SetSearchAsYouType(bool on) {
+  search_as_you_type_ = on;
+  Settings().setValue(kAsYouTypeKey, on);
 }
 
 bool FormContext::OpenLocalPath(const std::string& path) const {

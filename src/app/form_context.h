@@ -27,8 +27,12 @@ class FormContext {
  public:
   // All three must outlive the context; `window` is the parent of every
   // dialog; every call of the core goes through `env`. Reads the options
-  // remembered from the last run.
+  // remembered from the last run. A file the desktop finds it cannot open
+  // after all is reported as a failed "Open", with the desktop's reason.
   FormContext(Desktop& desktop, QWidget& window, Env& env);
+  ~FormContext();
+  FormContext(const FormContext&) = delete;
+  FormContext& operator=(const FormContext&) = delete;
 
   Desktop& desktop() const { return desktop_; }
   Env& env() const { return env_; }
@@ -50,6 +54,10 @@ class FormContext {
   // on, then remembered between runs like the search's options.
   bool KeepCurrent() const { return keep_current_; }
   void SetKeepCurrent(bool on);
+  // The search runs as the query is typed: off until the user turns it on,
+  // then remembered between runs.
+  bool SearchAsYouType() const { return search_as_you_type_; }
+  void SetSearchAsYouType(bool on);
 
   // Shows `message` over the window, in the way its kind names.
   void Show(const UserMessage& message) const;
@@ -70,6 +78,7 @@ class FormContext {
   std::string base_directory_;
   bool fold_yo_ = false;
   bool keep_current_ = false;
+  bool search_as_you_type_ = false;
 };
 
 }  // namespace veskara

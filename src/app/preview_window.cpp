@@ -9,10 +9,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTextCursor>
 #include <QTextLayout>
 #include <QThread>
 #include <QVBoxLayout>
@@ -57,6 +59,15 @@ class MatchesModel : public QAbstractTableModel {
   }
 
   const QList<QTextLayout::FormatRange>& Marks(int row) const { return rows_[static_cast<size_t>(row)].marks; }
+  // The whole line of a row, which the row itself may show cut, and its marks.
+  const QString& FullText(int row) const {
+    const Row& r = rows_[static_cast<size_t>(row)];
+    return r.full_text.isNull() ? r.text : r.full_text;
+  }
+  const QList<QTextLayout::FormatRange>& FullMarks(int row) const {
+    const Row& r = rows_[static_cast<size_t>(row)];
+    return r.full_text.isNull() ? r.marks : r.full_marks;
+  }
 
   int rowCount(const QModelIndex& parent) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -93,6 +104,9 @@ class MatchesModel : public QAbstractTableModel {
     QString label;
     QString text;
     QList<QTextLayout::FormatRange> marks;
+    // The line before a long one was cut for the row (null when it was not).
+    QString full_text;
+    QList<QTextLayout::FormatRange> full_marks;
   };
 
   static Row RowOf(const MatchingLine& line) {
@@ -113,11 +127,19 @@ class MatchesModel : public QAbstractTableModel {
       byte = span.end;
     }
     row.text = QString::fromStdString(line.text);
+    // The core cut a long line already: say where.
+    if (line.cut_before) {
+      row.text.prepend(kEllipsis);
+      for (QTextLayout::FormatRange& mark : row.marks) mark.start += 1;
+    }
+    if (line.cut_after) row.text.append(kEllipsis);
     if (row.text.size() > kLongestShown) Shorten(row);
     return row;
   }
 
   static void Shorten(Row& row) {
+    row.full_text = row.text;
+    row.full_marks = row.marks;
     const qsizetype from = std::max<qsizetype>(0, row.marks.front().start - kContextBeforeMatch);
     const qsizetype to = std::min(row.text.size(), from + kLongestShown);
     const qsizetype shift = from > 0 ? 1 - from : 0;  // the ellipsis in front takes one unit
@@ -224,6 +246,16 @@ PreviewWindow::PreviewWindow(FormContext& context, QByteArray path, std::string 
   lines_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
   lines_->setColumnWidth(0, fontMetrics().horizontalAdvance("p.00000") + 12);
 
+  // The chosen line whole, wrapped: a row shows only what fits its width.
+  whole_line_ = new QPlainTextEdit(this);
+  whole_line_->setObjectName("PreviewWholeLine");
+  whole_line_->setAccessibleName("The chosen line");
+  whole_line_->setReadOnly(true);
+  whole_line_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  whole_line_->setFixedHeight(fontMetrics().lineSpacing() * 4 + 2 * whole_line_->frameWidth() + 8);
+  connect(lines_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this](const QModelIndex& current) { ShowWholeLine(current.row()); });
+
   status_ = new QLabel("Reading...", this);
   status_->setObjectName("PreviewStatus");
   open_ = new QPushButton("&Open", this);
@@ -238,6 +270,7 @@ PreviewWindow::PreviewWindow(FormContext& context, QByteArray path, std::string 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(path_field);
   layout->addWidget(lines_, 1);
+  layout->addWidget(whole_line_);
   layout->addLayout(buttons);
   resize(fontMetrics().averageCharWidth() * 100, fontMetrics().height() * 24);
 
@@ -281,9 +314,24 @@ void PreviewWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+void PreviewWindow::ShowWholeLine(int row) {
+  whole_line_->clear();
+  if (row < 0 || row >= model_->rowCount({})) return;
+  whole_line_->setPlainText(model_->FullText(row));
+  QTextCursor cursor(whole_line_->document());
+  for (const QTextLayout::FormatRange& mark : model_->FullMarks(row)) {
+    cursor.setPosition(mark.start);
+    cursor.setPosition(mark.start + mark.length, QTextCursor::KeepAnchor);
+    cursor.setCharFormat(mark.format);
+  }
+}
+
 void PreviewWindow::Show(const DocumentMatches& matches) {
   model_->Reset(matches);
-  if (model_->rowCount({}) > 0) lines_->selectRow(0);
+  if (model_->rowCount({}) > 0) {
+    lines_->selectRow(0);
+    ShowWholeLine(0);
+  }
   status_->setText(StatusText(matches));
   loaded_ = true;
   emit loaded();

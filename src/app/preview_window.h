@@ -1,6 +1,7 @@
 // The preview of one found file: the lines of its text that hold the words
 // of the search, the matched words marked and the line or page number in a
-// column, with "Open" and Escape to close. Not modal: the main window stays
+// column, the chosen line whole and wrapped below them, with "Open" and
+// Escape to close. Not modal: the main window stays
 // usable while it is open.
 #pragma once
 
@@ -13,6 +14,7 @@
 #include "search/search.h"
 
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 class QThread;
@@ -52,10 +54,12 @@ class PreviewWindow : public QWidget {
 
  private:
   void Show(const DocumentMatches& matches);
+  void ShowWholeLine(int row);
 
   QLabel* path_label_;
   QTableView* lines_;
   MatchesModel* model_;
+  QPlainTextEdit* whole_line_;
   QLabel* status_;
   QPushButton* open_;
   QThread* reader_ = nullptr;

@@ -10,18 +10,19 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QToolTip>
 #include <optional>
 
 #include "app/desktop.h"
+#include "app/file_actions.h"
 #include "app/form_context.h"
-#include "app/preview_window.h"
+#include "app/live_search.h"
 #include "app/scan_progress.h"
 #include "app/status_panels.h"
 #include "app/widgets.h"
 #include "indexer/discovery.h"
 #include "platform/cp1251.h"
-#include "platform/paths.h"
 #include "search/file_lookup.h"
 #include "search/search.h"
 
@@ -36,6 +37,8 @@ constexpr int kLabelToField = 16;
 constexpr int kFieldWidth = 415;
 constexpr int kButtonLeft = 446;
 constexpr QSize kButtonSize(73, 22);
+// A search as you type starts once the typing pauses this long.
+constexpr int kTypingPauseMs = 150;
 
 QPushButton* Button(const QString& text, QWidget* page, const char* name) {
   auto* button = new QPushButton(text, page);
@@ -110,6 +113,57 @@ SearchPage::SearchPage(FormContext& context, StatusPanels& status, ScanProgress&
   found_words_->viewport()->installEventFilter(this);
   found_files_->viewport()->installEventFilter(this);
   query_->installEventFilter(this);
+
+  typing_pause_ = new QTimer(this);
+  typing_pause_->setSingleShot(true);
+  typing_pause_->setInterval(kTypingPauseMs);
+  connect(typing_pause_, &QTimer::timeout, this, context_.Slot([this] { StartLiveSearch(); }));
+  connect(query_, &QLineEdit::textChanged, this, [this] {
+    if (live_ != nullptr) typing_pause_->start();
+  });
+}
+
+void SearchPage::SetSearchAsYouType(bool on) {
+  if (on == (live_ != nullptr)) return;
+  if (!on) {
+    typing_pause_->stop();
+    delete live_;  // waits for a running search, which it has cancelled
+    live_ = nullptr;
+    return;
+  }
+  live_ = new LiveSearch(
+      context_.env(),
+      [this](const LiveSearch::Result& result) {
+        context_.Guarded([&] {
+          if (!result.failure.empty()) {
+            status_.SetPanelText(1, QString::fromStdString(ErrorReportText(result.failure)));
+            return;
+          }
+          SearchOutcome outcome = result.outcome;
+          if (outcome.status == SearchOutcome::Status::kFailed) {
+            status_.SetPanelText(1, QString::fromStdString(outcome.messages.front().text));
+            return;
+          }
+          if (outcome.status != SearchOutcome::Status::kDone) return;
+          ShowEntries(outcome, result.base, result.query, result.options, live_typed_);
+          // The limit's box would stop the typing: its text goes to the bar.
+          for (const UserMessage& message : outcome.messages)
+            status_.SetPanelText(1, QString::fromStdString(message.text));
+        });
+        emit liveSearchShown();
+      },
+      this);
+  // The words are in memory before the first keystroke, once the window has
+  // its base.
+  if (!context_.BaseDirectory().empty()) live_->Preload(context_.BaseDirectory());
+}
+
+void SearchPage::StartLiveSearch() {
+  if (live_ == nullptr) return;
+  typing_pause_->stop();
+  live_typed_ = query_->text();
+  live_->Submit(context_.BaseDirectory(), EncodeQuery(live_typed_.toStdString()),
+                SearchOptions{.fold_yo = context_.FoldYo()});
 }
 
 // An item of `list`'s own menu, its keys working in the list, or anywhere on
@@ -207,13 +261,25 @@ bool SearchPage::ShowCutOffPath(QEvent* event) {
 }
 
 void SearchPage::btnGOClick() {
-  std::string query = EncodeQuery(query_->text().toStdString());
+  if (live_ != nullptr) {
+    StartLiveSearch();
+    return;
+  }
+  const QString typed = query_->text();
+  std::string query = EncodeQuery(typed.toStdString());
   const SearchOptions options{.fold_yo = context_.FoldYo()};
-  SearchOutcome outcome = RunSearch(context_.BaseDirectory(), query, options, context_.env());
+  BaseSnapshot base = BaseSnapshot::Open(context_.BaseDirectory(), context_.env());
+  SearchOutcome outcome = RunSearch(base, query, options);
   for (const UserMessage& message : outcome.messages) context_.Show(message);
   if (outcome.status != SearchOutcome::Status::kDone) return;
+  ShowEntries(outcome, std::move(base), std::move(query), options, typed);
+}
+
+void SearchPage::ShowEntries(SearchOutcome& outcome, std::optional<BaseSnapshot> base, std::string query,
+                             const SearchOptions& options, const QString& typed) {
   shown_query_ = std::move(query);
   shown_options_ = options;
+  shown_base_ = std::move(base);
 
   // The display step: rows replaced whole, none selected, focus unchanged.
   QStringList rows;
@@ -228,6 +294,7 @@ void SearchPage::btnGOClick() {
   found_words_->addItems(rows);
   if (rows.isEmpty()) found_files_->clear();
   status_.SetPanelText(1, QString::fromStdString(outcome.status_text));
+  emit searchShown(typed, options);
 }
 
 void SearchPage::ListBox1Click() {
@@ -235,9 +302,9 @@ void SearchPage::ListBox1Click() {
   if (selected.isEmpty()) return;
   const size_t row = static_cast<size_t>(found_words_->row(selected.front()));
   found_files_->clear();
-  if (row >= found_number_lists_.size()) return;
+  if (row >= found_number_lists_.size() || !shown_base_) return;
   // A failed lookup leaves the list empty and the focus where it was.
-  FillFoundFiles(ListFilesOfEntry(context_.BaseDirectory(), found_number_lists_[row], context_.env()));
+  FillFoundFiles(ListFilesOfEntry(*shown_base_, found_number_lists_[row]));
   // The arrow keys then go on through the found words.
   found_words_->setFocus(Qt::OtherFocusReason);
 }
@@ -254,12 +321,12 @@ void SearchPage::FillFoundFiles(const std::vector<std::string>& paths) {
 }
 
 void SearchPage::ShowFilesOfAllFoundWords() {
-  if (found_number_lists_.empty()) return;
+  if (found_number_lists_.empty() || !shown_base_) return;
   // No entry is chosen now; choosing one afterwards lists its files again.
   found_words_->clearSelection();
   found_files_->clear();
   const std::vector<std::string_view> lists(found_number_lists_.begin(), found_number_lists_.end());
-  FillFoundFiles(ListFilesOfEntries(context_.BaseDirectory(), lists, context_.env()));
+  FillFoundFiles(ListFilesOfEntries(*shown_base_, lists));
   status_.SetPanelText(1, QString("Files of all found words: %1").arg(found_files_->count()));
   found_files_->setFocus(Qt::OtherFocusReason);
 }
@@ -275,32 +342,19 @@ QByteArray SearchPage::SelectedPathBytes() const {
   return selected.isEmpty() ? QByteArray() : selected.front()->data(Qt::UserRole).toByteArray();
 }
 
-void SearchPage::OpenFile(const QByteArray& path) {
-  if (!context_.OpenLocalPath(path.toStdString())) {
-    context_.Show({MessageKind::kWarningBox, "Message", kCannotOpenFile});
-  }
-}
-
 void SearchPage::btnOpenClick() {
   if (GetSelectedFile() == kNothingSelected) return;
-  OpenFile(SelectedPathBytes());
+  OpenFoundFile(context_, SelectedPathBytes());
 }
 
 void SearchPage::ShowMatches() {
   if (GetSelectedFile() == kNothingSelected) return;
-  const QByteArray path = SelectedPathBytes();
-  auto* preview = new PreviewWindow(
-      context_, path, shown_query_, shown_options_, [this, path] { OpenFile(path); }, &context_.window());
-  preview->show();
-  preview->activateWindow();
+  PreviewMatches(context_, SelectedPathBytes(), shown_query_, shown_options_);
 }
 
 void SearchPage::OpenContainingFolder() {
   if (GetSelectedFile() == kNothingSelected) return;
-  const std::string path = AbsolutePath(SelectedPathBytes().toStdString(), context_.env().CurrentDirectory());
-  if (!context_.OpenLocalPath(path.substr(0, std::max<size_t>(1, path.rfind(kPathSeparator))))) {
-    context_.Show({MessageKind::kWarningBox, "Message", kCannotOpenFile});
-  }
+  OpenFolderOf(context_, SelectedPathBytes());
 }
 
 void SearchPage::CopyPath() {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,11 +18,13 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTimer;
 
 namespace veskara {
 
 class DirectoryEdit;
 class FormContext;
+class LiveSearch;
 class ScanProgress;
 class StatusPanels;
 
@@ -43,10 +46,25 @@ class SearchPage : public FormPage {
   // Puts the keyboard focus in the query, its text selected.
   void FocusQuery();
 
+  // Search as you type: on, every change of the query starts a search once
+  // the typing pauses (about 150 ms), on a thread of its own over the words
+  // held in memory, cancelling the one before; "Search" and Enter start one
+  // at once. The notices that would open a dialog go to the status bar
+  // instead, so that typing is never interrupted. Off: the written search.
+  void SetSearchAsYouType(bool on);
+  bool SearchAsYouType() const { return live_ != nullptr; }
+
   // One number list per row of the found words (Windows-1251 bytes).
   const std::vector<std::string>& FoundNumberLists() const { return found_number_lists_; }
   // The text of the selected found file, or kNothingSelected.
   QString GetSelectedFile() const;
+
+ signals:
+  // A search has reached its display step: `typed` is the query as typed
+  // (UTF-8), and the Files page lists its files.
+  void searchShown(const QString& typed, const veskara::SearchOptions& options);
+  // A search as you type was shown (or failed, in the status bar).
+  void liveSearchShown();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,6 +86,12 @@ class SearchPage : public FormPage {
   bool ShowCutOffPath(QEvent* event);
 
   void btnGOClick();
+  void StartLiveSearch();
+  // The display step of a search that found its entries: replaces the found
+  // words and their number lists.
+  // Shows the found words; their files are looked up in `base`.
+  void ShowEntries(SearchOutcome& outcome, std::optional<BaseSnapshot> base, std::string query,
+                   const SearchOptions& options, const QString& typed);
   void ListBox1Click();
   void ShowFilesOfAllFoundWords();
   void btnOpenClick();
@@ -80,8 +104,6 @@ class SearchPage : public FormPage {
   void FillFoundFiles(const std::vector<std::string>& paths);
   // The bytes of the selected found file's path, empty without a selection.
   QByteArray SelectedPathBytes() const;
-  // The written "Open" of the file at `path`, with its message on failure.
-  void OpenFile(const QByteArray& path);
 
   FormContext& context_;
   StatusPanels& status_;
@@ -99,7 +121,13 @@ class SearchPage : public FormPage {
   // preview marks the words of that search, whatever the field holds now.
   std::string shown_query_;
   SearchOptions shown_options_;
+  // The base that search read: the found files come from its fls.txt, so
+  // that a scan committing meanwhile cannot pair its paths with these words.
+  std::optional<BaseSnapshot> shown_base_;
   bool press_changed_selection_ = false;
+  LiveSearch* live_ = nullptr;  // while searching as you type
+  QTimer* typing_pause_;
+  QString live_typed_;  // the query text of the last live search asked for
 };
 
 }  // namespace veskara

@@ -10,6 +10,7 @@
 #include "app/about_page.h"
 #include "app/base_page.h"
 #include "app/base_watch.h"
+#include "app/files_page.h"
 #include "app/scan_progress.h"
 #include "app/search_page.h"
 #include "app/status_panels.h"
@@ -46,8 +47,9 @@ TmForm::TmForm(Desktop& desktop, Env& env, std::function<std::string()> base_dir
   setCentralWidget(pages_);
 
   AddPage(search_ = new SearchPage(context_, *status_, *scan_));
+  AddPage(files_ = new FilesPage(context_, *status_));
   AddPage(base_ = new BasePage(context_, *scan_));
-  // The box on the Base page shows and sets the search's remembered option.
+  // The boxes on the Base page show and set the search's remembered options.
   base_->SetFoldYo(context_.FoldYo());
   connect(base_, &BasePage::foldYoToggled, this, [this](bool on) { context_.SetFoldYo(on); });
   // Kept current, the base changes under the window: the watcher's updates,
@@ -68,6 +70,12 @@ TmForm::TmForm(Desktop& desktop, Env& env, std::function<std::string()> base_dir
   });
   connect(base_watch_.get(), &BaseWatch::failed, this,
           [this](const QString& message) { status_->SetPanelText(1, message); });
+  base_->SetSearchAsYouType(context_.SearchAsYouType());
+  connect(base_, &BasePage::searchAsYouTypeToggled, this, [this](bool on) {
+    context_.SetSearchAsYouType(on);
+    search_->SetSearchAsYouType(on);
+  });
+  connect(search_, &SearchPage::searchShown, files_, &FilesPage::ShowSearch);
   AddPage(about_ = new AboutPage(context_));
 
   connect(scan_.get(), &ScanProgress::started, this, [this] {
@@ -163,6 +171,8 @@ void TmForm::FormShow() {
   } catch (...) {
     recovery_failure = std::current_exception();
   }
+  // Searching as the query is typed needs the base's folder.
+  search_->SetSearchAsYouType(context_.SearchAsYouType());
   if (!FileExists(WordsFilePath(context_.BaseDirectory()), env)) {
     status_->SetPanelText(1, "First, you should add to base one or more directory...");
   }

@@ -1,4 +1,4 @@
-// The main window: a tab control of pages ("Search text", "Base", "About") above the
+// The main window: a tab control of pages ("Search text", "Files", "Base", "About") above the
 // status panels, with the scan's progress beside them. The window composes
 // its parts and routes what one part tells another; each part owns its
 // controls and their handlers.
@@ -21,6 +21,7 @@ class AboutPage;
 class BasePage;
 class BaseWatch;
 class Desktop;
+class FilesPage;
 class FormPage;
 class ScanProgress;
 class SearchPage;
@@ -67,6 +68,7 @@ class TmForm : public QMainWindow {
   QTabWidget* pages_;
   std::vector<FormPage*> page_list_;
   SearchPage* search_;
+  FilesPage* files_;
   BasePage* base_;
   AboutPage* about_;
   LayoutScale scale_;

@@ -32,7 +32,14 @@ struct LoadOptions {
   // The highest number ever given (PostingTable::kNoNumber: none):
   // numbering goes on after it.
   int64_t highest_given = PostingTable::kNoNumber;
+  // For a scan that may number nothing (an update, a remove): a base whose
+  // numbers are used up still loads, CurrentFileNumber then being
+  // kNoNumberLeft, which no file can take.
+  bool numbers_may_run_out = false;
 };
+
+// CurrentFileNumber when every 32-bit number is used up: one past the last.
+inline constexpr const char* kNoNumberLeft = "2147483648";
 
 // The base's file numbers are used up: the next one would not fit 32 bits.
 class BaseFullError : public std::runtime_error {
@@ -50,7 +57,7 @@ class BaseFullError : public std::runtime_error {
 //   last line of fls.txt plus 1 ("0" taken for no line or an empty one).
 // Throws IoError when a file exists but cannot be read, ConvertError when the
 // last line of fls.txt is not an integer, BaseFullError when it is the
-// largest one. CurrentFileNumber is never at or below a number either file
+// largest one (unless options.numbers_may_run_out). CurrentFileNumber is never at or below a number either file
 // holds, nor options.highest_given.
 void LoadBase(const std::string& base_directory, BaseState& state, Env& env, const LoadOptions& options = {});
 

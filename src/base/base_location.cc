@@ -2,6 +2,7 @@
 
 #include "base/base_files.h"
 #include "platform/paths.h"
+#include "platform/strings.h"
 
 namespace veskara {
 namespace {
@@ -31,10 +32,41 @@ BaseLocation LocateBase(const std::optional<std::string>& given, Env& env) {
   std::optional<std::string> data = env.Variable("XDG_DATA_HOME");
   if (!data || data->empty() || data->front() != kPathSeparator) {
     const std::optional<std::string> home = env.Variable("HOME");
-    if (!home || home->empty()) return {beside, "the program's folder"};
+    if (!home || home->empty() || home->front() != kPathSeparator) throw NoBaseFolderError();
     data = WithoutTrailingSeparators(*home) + "/.local/share";
   }
   return {WithoutTrailingSeparators(*data) + "/veskara", "the user's data folder"};
+}
+
+NoBaseFolderError::NoBaseFolderError()
+    : std::runtime_error(
+          "No folder is named for the base: HOME and XDG_DATA_HOME are not set to absolute paths; name one with "
+          "VESKARA_BASE (or --base DIR)") {}
+
+std::string BaseFolderProblem(const BaseLocation& location, Env& env) {
+  const std::string shown = "The base folder " + EscapeControlBytes(location.directory) + " (" + location.reason + ")";
+  switch (env.Stat(location.directory).kind) {
+    case PathKind::kDirectory:
+      return "";
+    case PathKind::kFile:
+      return shown + " is a file, not a folder";
+    case PathKind::kOther:
+      return shown + " is a FIFO, socket or device, not a folder";
+    case PathKind::kMissing:
+      break;
+  }
+  // The first scan makes it with the folders on its way.
+  std::string above = location.directory;
+  while (true) {
+    const size_t cut = above.rfind(kPathSeparator);
+    if (cut == std::string::npos || cut == 0) return "";
+    above.resize(cut);
+    const PathKind kind = env.Stat(above).kind;
+    if (kind == PathKind::kDirectory) return "";
+    if (kind != PathKind::kMissing) {
+      return shown + " cannot be made: " + EscapeControlBytes(above) + " is not a folder";
+    }
+  }
 }
 
 }  // namespace veskara

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/paths.h"
+
 namespace veskara {
 namespace {
 
@@ -37,6 +39,13 @@ FolderPresence LookAtFolder(const std::string& path, std::optional<uint64_t> dev
   std::vector<DirectoryEntry> entries;
   if (!env.ListDirectory(path, &entries)) return {OfflineReason::kUnreadable};
   return {std::nullopt, info.id.device};
+}
+
+bool HoldsAMount(const std::string& path, Env& env) {
+  const PathInfo folder = env.Stat(path);
+  const PathInfo above = env.Stat(AbsolutePath(path + kPathSeparator + "..", std::string(1, kPathSeparator)));
+  return folder.kind == PathKind::kDirectory && above.kind == PathKind::kDirectory &&
+         folder.id.device != above.id.device;
 }
 
 }  // namespace veskara

@@ -42,4 +42,9 @@ inline FolderPresence LookAtFolder(const RememberedFolder& folder, Env& env) {
   return LookAtFolder(folder.path, folder.device, env);
 }
 
+// True when the folder `path` (absolute) stands on another file system
+// than the folder above it: a disk is mounted there now. An empty mount
+// point whose disk is absent is not.
+bool HoldsAMount(const std::string& path, Env& env);
+
 }  // namespace veskara

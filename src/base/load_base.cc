@@ -66,6 +66,15 @@ std::string NextFileNumber(std::string_view last_line) {
 
 void LoadBase(const std::string& base_directory, BaseState& state, Env& env, const LoadOptions& options) {
   PostingTable& table = state.postings;
+  // A base that can take no new file may still lose some.
+  auto set_next = [&](auto&& next) {
+    try {
+      table.SetCurrentFileNumber(next());
+    } catch (const BaseFullError&) {
+      if (!options.numbers_may_run_out) throw;
+      table.SetCurrentFileNumber(kNoNumberLeft);
+    }
+  };
   table.ClearPostingTable();
   table.SetCurrentFileNumber("0");
   state.largest_number = PostingTable::kNoNumber;
@@ -79,9 +88,10 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env, con
     if (!have_words && have_files) {
       state.IndexedPaths.clear();
       const std::string last = ReadFilesFile(env, files_path, nullptr, &state.largest_number, nullptr);
-      table.SetCurrentFileNumber(FirstFreeNumber(last, state.largest_number));
+      set_next([&] { return FirstFreeNumber(last, std::max(state.largest_number, options.highest_given)); });
+      return;
     }
-    table.SetCurrentFileNumber(AfterLargest(std::string(table.CurrentFileNumber()), options.highest_given));
+    set_next([&] { return AfterLargest(std::string(table.CurrentFileNumber()), options.highest_given); });
     return;
   }
 
@@ -100,7 +110,7 @@ void LoadBase(const std::string& base_directory, BaseState& state, Env& env, con
   int64_t largest_line = PostingTable::kNoNumber;
   const std::string last = ReadFilesFile(env, files_path, &state.IndexedPaths, &largest_line, options.dropped);
   state.largest_number = std::max({state.largest_number, largest_line, table.LargestNumber()});
-  table.SetCurrentFileNumber(FirstFreeNumber(last, std::max(state.largest_number, options.highest_given)));
+  set_next([&] { return FirstFreeNumber(last, std::max(state.largest_number, options.highest_given)); });
 }
 
 std::vector<FileRecord> ReadFileRecords(const std::string& base_directory, Env& env) {

@@ -58,7 +58,7 @@ std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_l
       std::to_string(unread.size()) + (unread.size() == 1 ? " file" : " files") + " could not be read:\n";
   const size_t listed = std::min(max_listed, unread.size());
   for (size_t i = 0; i < listed; ++i) {
-    report += EscapeControlBytes(unread[i].path) + "\t" + unread[i].reason + "\n";
+    report += EscapeControlBytes(unread[i].path) + "\t" + EscapeControlBytes(unread[i].reason) + "\n";
   }
   if (listed < unread.size()) report += "... and " + std::to_string(unread.size() - listed) + " more\n";
   return report;
@@ -123,6 +123,11 @@ std::string WatchingText(size_t watched, size_t unwatched, int64_t every_ns) {
   if (unwatched == 0) return text;
   return text + "; the system watches no more, so " + GroupedNumber(unwatched) +
          (unwatched == 1 ? " remembered folder is" : " remembered folders are") + " updated " + EveryText(every_ns);
+}
+
+std::string UnknownCurrentFolderText(std::string_view path) {
+  return "The current folder cannot be read (it may have been deleted), so the relative path " +
+         EscapeControlBytes(path) + " names no folder";
 }
 
 std::string ScanOutOfMemoryText(ScanStage stage) {

@@ -61,8 +61,8 @@ std::string StepText(int step);
 std::string SummaryLine(const ScanSummary& summary);
 
 // How both front ends name the documents a scan could not read: "N files
-// could not be read:" (or "1 file ..."), then one line each: the path with
-// control bytes escaped, a TAB, the reason. At most `max_listed` lines;
+// could not be read:" (or "1 file ..."), then one line each: the path, a
+// TAB, the reason, both with control bytes escaped. At most `max_listed` lines;
 // "... and K more" after them. Every line ends with LF; "" for none.
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
 
@@ -102,9 +102,16 @@ std::string EveryText(int64_t ns);
 // updated).
 std::string WatchingText(size_t watched, size_t unwatched, int64_t every_ns);
 
-// Why the walk left a folder out (UnreadDocument::reason): it could not
-// list it.
+// Why the walk left something out (UnreadDocument::reason): a folder it
+// could not list, a name fls.txt cannot hold.
 inline constexpr const char* kUnlistedFolderReason = "a folder that cannot be read";
+inline constexpr const char* kUnfitNameReason =
+    "its name holds a line break or the byte 26, which the base cannot keep";
+
+// A relative path while the current folder cannot be read: "The current
+// folder cannot be read (it may have been deleted), so the relative path
+// PATH names no folder", the path with control bytes escaped.
+std::string UnknownCurrentFolderText(std::string_view path);
 
 // A scan that ran out of memory in `stage`: "Not enough memory to read the
 // documents; the base is unchanged".

@@ -27,6 +27,9 @@ class RecordScanner {
   // Opens `path` (IoError when that fails).
   RecordScanner(Env& env, const std::string& path) : scanner_(env, path) {}
 
+  // See LineScanner::LimitLineLength.
+  void LimitLineLength(size_t most) { scanner_.LimitLineLength(most); }
+
   // Moves to the next record; false at the end of the file, also when its
   // last line opens a record and has no partner (see lone_first). Throws
   // IoError.
@@ -137,6 +140,10 @@ class WordRecordScanner {
  private:
   RecordScanner records_;
 };
+
+// True when `text` can stand as one line of the base's files and be read
+// back as it was: no LF, no CR and no byte 26 in it.
+inline bool FitsOneLine(std::string_view text) { return text.find_first_of("\n\r\x1A") == std::string_view::npos; }
 
 // How many whole records a file holds: a last line without its partner
 // makes none. Throws IoError.

@@ -35,6 +35,32 @@ bool IsCanonicalNumber(std::string_view text) {
   return ParseNumber(text, &value) && value >= 0 && std::to_string(value) == text;
 }
 
+// The program writes no byte 26 into folders.txt, and a CR only before an
+// LF: the line rules would take one at the start of a line for the end of
+// the file and hide every folder after it, or change a name. Such a file is
+// damage, named, never a shorter list that the next scan writes back.
+void RefuseHiddenBytes(Env& env, const std::string& path) {
+  std::unique_ptr<ReadableFile> file = env.OpenForReading(path);
+  uint64_t left = file->SizeWhenOpened();
+  char buffer[4096];
+  size_t line = 1;
+  bool after_cr = false;
+  while (left > 0) {
+    const size_t n = file->Read(buffer, static_cast<size_t>(std::min<uint64_t>(left, sizeof buffer)));
+    if (n == 0) break;
+    left -= n;
+    for (size_t i = 0; i < n; ++i) {
+      const char c = buffer[i];
+      if (after_cr && c != '\n') Damaged(kFoldersFileName, line, "a CR inside a line");
+      after_cr = c == '\r';
+      if (c == '\n') ++line;
+      if (c == '\x1A') Damaged(kFoldersFileName, line, "a byte 26, which hides the rest of the file");
+    }
+  }
+  if (after_cr) Damaged(kFoldersFileName, line, "a CR inside a line");
+  file->Close();
+}
+
 // The second line of a folder's record: TIME, or TIME TAB DEVICE.
 bool ParseFolderState(std::string_view text, RememberedFolder& folder) {
   const size_t tab = text.find('\t');
@@ -46,8 +72,14 @@ bool ParseFolderState(std::string_view text, RememberedFolder& folder) {
   return true;
 }
 
+// Far longer than a folder's path or a stamp with its reason: a longer line
+// is damage, and must not cost its length in memory and time.
+constexpr size_t kLongestLine = 64 * 1024;
+
 void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
+  RefuseHiddenBytes(env, path);
   RecordScanner records(env, path);
+  records.LimitLineLength(kLongestLine);
   while (records.Next()) {
     if (records.first().empty()) Damaged(kFoldersFileName, records.line() - 1, "an empty folder");
     remembered.folders.push_back({std::string(records.first()), 0});
@@ -64,6 +96,7 @@ void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
 
 void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
   LineReader reader(path, env);
+  reader.LimitLineLength(kLongestLine);
   std::string_view line;
   size_t k = 0;
   while (reader.ReadLine(&line)) {
@@ -120,6 +153,32 @@ void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   out.Close();
 }
 
+// Loads the remembered file `name` with `load` when it is there. What keeps
+// it from being read is said with its path.
+template <typename Load>
+void LoadFile(Env& env, const std::string& base_directory, std::string_view name, Remembered& remembered, Load&& load) {
+  const std::string path = BaseFilePath(base_directory, name);
+  switch (env.Stat(path).kind) {
+    case PathKind::kMissing:
+    case PathKind::kDirectory:
+      return;
+    case PathKind::kOther:
+      throw std::runtime_error(EscapeControlBytes(path) +
+                               " is a FIFO, socket or device, not a file; remove it to go on without what it "
+                               "remembers");
+    case PathKind::kFile:
+      break;
+  }
+  remembered.present = true;
+  try {
+    load(env, path, remembered);
+  } catch (const LineTooLongError& error) {
+    Damaged(name, error.line(), "longer than " + std::to_string(kLongestLine) + " bytes, more than any record");
+  } catch (const IoError& error) {
+    throw IoError(error.code(), EscapeControlBytes(path) + " cannot be read: " + error.what());
+  }
+}
+
 }  // namespace
 
 void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_t device) {
@@ -158,28 +217,24 @@ bool Remembered::Excludes(std::string_view path) const {
 
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   Remembered remembered;
-  const std::string folders = BaseFilePath(base_directory, kFoldersFileName);
-  const std::string stamps = BaseFilePath(base_directory, kStampsFileName);
-  const std::string excluded = BaseFilePath(base_directory, kExcludedFileName);
-  if (FileExists(folders, env)) {
-    remembered.present = true;
-    LoadFolders(env, folders, remembered);
-  }
-  if (FileExists(stamps, env)) {
-    remembered.present = true;
-    LoadStamps(env, stamps, remembered);
-  }
-  if (FileExists(excluded, env)) {
-    remembered.present = true;
-    remembered.excluded_file = true;
-    LoadExcluded(env, excluded, remembered);
-  }
+  LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
+  LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
+  LoadFile(env, base_directory, kExcludedFileName, remembered,
+           [](Env& env, const std::string& path, Remembered& remembered) {
+             remembered.excluded_file = true;
+             LoadExcluded(env, path, remembered);
+           });
   return remembered;
 }
 
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env) {
   std::string text;
   for (const RememberedFolder& folder : remembered.folders) {
+    // Written, such a name would cut the file's records out of step.
+    if (!FitsOneLine(folder.path)) {
+      throw std::runtime_error("The folder " + EscapeControlBytes(folder.path) +
+                               " holds a line break or the byte 26, which folders.txt cannot keep");
+    }
     text.append(folder.path).append("\r\n").append(std::to_string(folder.scanned_ns));
     if (folder.device) text.append("\t").append(std::to_string(*folder.device));
     text.append("\r\n");
@@ -215,7 +270,10 @@ void WriteRememberedTemporaries(const std::string& base_directory, const Remembe
 
   if (remembered.excluded.empty() && !remembered.excluded_file) return;
   text.clear();
-  for (const std::string& path : remembered.excluded) text.append(path).append("\r\n");
+  for (const std::string& path : remembered.excluded) {
+    // Nothing under such a name is ever walked: there is nothing to keep out.
+    if (FitsOneLine(path)) text.append(path).append("\r\n");
+  }
   WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kExcludedFileName)), text);
 }
 

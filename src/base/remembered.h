@@ -73,12 +73,17 @@ bool Changed(const FileStamp& stamp, const PathInfo& now);
 // Reads the files of the base in `base_directory`; both missing gives a
 // Remembered that is not present. Throws IoError when a file exists but
 // cannot be read, and std::runtime_error (naming the file and line) when
-// one is damaged.
+// one is damaged: also a folders.txt holding a byte the program never
+// writes there (a byte 26, or a CR anywhere but before an LF), which would hide
+// folders or change their names, so that no scan writes it again without
+// them.
 Remembered LoadRemembered(const std::string& base_directory, Env& env);
 
 // Writes the files under their temporary names (for CommitBase), and forces
 // them to the disk: folders.txt and stamps.txt always, excluded.txt when
-// there are exclusions or the file was there.
+// there are exclusions or the file was there. Throws std::runtime_error,
+// writing nothing, for a folder whose path does not fit one line
+// (FitsOneLine).
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator

@@ -35,7 +35,7 @@ struct OfflineFolder {
 struct ScanSummary {
   std::string recovery_note;  // RecoverBaseLocked's note at Prepare
   size_t added = 0;           // files recorded that were not in the base
-  size_t updated = 0;         // files dropped as changed and recorded again
+  size_t updated = 0;         // files dropped as changed and read again (one that could not be read is unread only)
   size_t removed = 0;         // files dropped and not recorded again
   // The folders the walk could not read or enter, and the names it could
   // not record, in walk order; then the documents that could not be read,

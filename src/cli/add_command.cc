@@ -18,9 +18,11 @@
 namespace veskara {
 namespace {
 
-// Prints each new step and status text on its own line; on a terminal, also
-// a progress line for step 2 that is redrawn in place. The scan reports
-// progress sparingly, so every report is drawn.
+// On a terminal, prints each new step and status text on its own line, and
+// a progress line for step 2 that is redrawn in place; elsewhere (a log, a
+// pipe), or when told to be quiet, nothing: the summary and the failures
+// say what a script needs. The scan reports progress sparingly, so every
+// report is drawn.
 class StderrObserver : public ScanObserver {
  public:
   explicit StderrObserver(bool terminal) : terminal_(terminal) {}
@@ -47,7 +49,7 @@ class StderrObserver : public ScanObserver {
   void Show(std::string& shown, const std::string& text) {
     if (text == shown) return;
     shown = text;
-    if (text.empty()) return;  // a cleared panel has nothing to say
+    if (text.empty() || !terminal_) return;  // a cleared panel has nothing to say
     EndProgressLine();
     std::fprintf(stderr, "%s\n", text.c_str());
   }
@@ -61,8 +63,9 @@ class StderrObserver : public ScanObserver {
 // Runs a prepared scan on this thread with the steps on stderr; 2 with the
 // failure's message when it fails.
 template <typename Prepare>
-ExitStatus RunScanCommand(const char* doing, Prepare&& prepare, const std::function<ExitStatus(const Scan&)>& report) {
-  StderrObserver observer(StderrIsTerminal());
+ExitStatus RunScanCommand(const Invocation& invocation, const char* doing, Prepare&& prepare,
+                          const std::function<ExitStatus(const Scan&)>& report) {
+  StderrObserver observer(StderrIsTerminal() && !invocation.options.contains("--quiet"));
   try {
     // Prepare finishes or rolls back an interrupted commit under the lock.
     BaseState state;
@@ -87,6 +90,13 @@ ExitStatus RunScanCommand(const char* doing, Prepare&& prepare, const std::funct
   }
 }
 
+// "N added, M updated, K removed, F could not be read" on stdout, then the
+// remembered folders that were offline and kept.
+ExitStatus PrintSummary(const Scan& scan) {
+  std::printf("%s\n%s", SummaryLine(scan.Summary()).c_str(), OfflineReport(scan.Summary().offline).c_str());
+  return ExitStatus::kDone;
+}
+
 // --jobs N into `options`; false, with the message, for a value out of range.
 bool ReadJobs(const Invocation& invocation, ScanOptions* options) {
   const auto jobs = invocation.options.find("--jobs");
@@ -101,11 +111,25 @@ bool ReadJobs(const Invocation& invocation, ScanOptions* options) {
   return true;
 }
 
-// Folders named on the command line, absolute and normalised.
-std::vector<std::string> NamedFolders(const std::vector<std::string>& operands, Env& env) {
-  const std::string cwd = env.CurrentDirectory();
+// Folders named on the command line, absolute and normalised; nothing, with
+// the reason on stderr, when one names no folder: an empty operand (a
+// script's unset variable), or a relative one while the current folder
+// cannot be read. `unchanged` ends the message: "nothing was removed".
+std::optional<std::vector<std::string>> NamedFolders(const Invocation& invocation, std::string_view unchanged) {
   std::vector<std::string> folders;
-  for (const std::string& operand : operands) folders.push_back(AbsolutePath(operand, cwd));
+  for (const std::string& operand : invocation.operands) {
+    std::optional<std::string> folder;
+    if (operand.empty()) {
+      std::fprintf(stderr, "veskara-cli: an empty operand names no folder; %s\n", std::string(unchanged).c_str());
+      return std::nullopt;
+    }
+    if (!(folder = AbsolutePathFromCurrentFolder(ExpandHome(operand, *invocation.env), *invocation.env))) {
+      std::fprintf(stderr, "veskara-cli: %s; %s\n", UnknownCurrentFolderText(operand).c_str(),
+                   std::string(unchanged).c_str());
+      return std::nullopt;
+    }
+    folders.push_back(std::move(*folder));
+  }
   return folders;
 }
 
@@ -114,49 +138,54 @@ std::vector<std::string> NamedFolders(const std::vector<std::string>& operands, 
 ExitStatus RunAddCommand(const Invocation& invocation) {
   ScanOptions options;
   if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
-  const std::optional<std::string> folder = FolderToScan(invocation.operands.at(0), *invocation.env);
+  std::optional<std::string> folder;
+  try {
+    folder = FolderToScan(invocation.operands.at(0), *invocation.env);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "veskara-cli: %s\n", failure.what());
+    return ExitStatus::kFailure;
+  }
   if (!folder) {
     std::fputs("veskara-cli: the directory text is blank; nothing was added\n", stderr);
     return ExitStatus::kFailure;
   }
   return RunScanCommand(
-      "add to the base",
+      invocation, "add to the base",
       [&](BaseState& state) {
         return Scan::Prepare(invocation.base_directory, *folder, state, *invocation.env, options);
       },
-      [](const Scan&) { return ExitStatus::kDone; });
+      PrintSummary);
 }
 
 ExitStatus RunUpdateCommand(const Invocation& invocation) {
   ScanOptions options;
   if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
   const bool retry = invocation.options.count("--retry") != 0;
+  std::optional<std::vector<std::string>> folders = NamedFolders(invocation, "nothing was updated");
+  if (!folders) return ExitStatus::kFailure;
   return RunScanCommand(
-      "update the base",
+      invocation, "update the base",
       [&](BaseState& state) {
-        return Scan::PrepareUpdate(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), retry,
-                                   state, *invocation.env, options);
+        return Scan::PrepareUpdate(invocation.base_directory, std::move(*folders), retry, state, *invocation.env,
+                                   options);
       },
-      [](const Scan& scan) {
-        std::printf("%s\n%s", SummaryLine(scan.Summary()).c_str(), OfflineReport(scan.Summary().offline).c_str());
-        return ExitStatus::kDone;
-      });
+      PrintSummary);
 }
 
 ExitStatus RunRemoveCommand(const Invocation& invocation) {
+  std::optional<std::vector<std::string>> paths = NamedFolders(invocation, "nothing was removed");
+  if (!paths) return ExitStatus::kFailure;
   return RunScanCommand(
-      "remove from the base",
+      invocation, "remove from the base",
       [&](BaseState& state) {
-        return Scan::PrepareRemove(invocation.base_directory, NamedFolders(invocation.operands, *invocation.env), state,
-                                   *invocation.env);
+        return Scan::PrepareRemove(invocation.base_directory, std::move(*paths), state, *invocation.env);
       },
       [](const Scan& scan) {
         if (!scan.Summary().written) {
           std::fputs("veskara-cli: nothing of the base is at or under these paths; nothing was removed\n", stderr);
           return ExitStatus::kNothingFound;
         }
-        std::printf("%s\n", SummaryLine(scan.Summary()).c_str());
-        return ExitStatus::kDone;
+        return PrintSummary(scan);
       });
 }
 

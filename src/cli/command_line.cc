@@ -25,30 +25,47 @@ ParsedCommandLine UsageError(std::string problem) {
   return Outcome(ParsedCommandLine::Action::kUsageError, std::move(problem));
 }
 
+// True when `word` is one of the blank-separated `choices`.
+bool IsChoice(std::string_view word, std::string_view choices) {
+  while (!choices.empty()) {
+    const size_t blank = choices.find(' ');
+    if (choices.substr(0, blank) == word) return true;
+    choices = blank == std::string_view::npos ? std::string_view() : choices.substr(blank + 1);
+  }
+  return false;
+}
+
 // Reads args[i] when it is one of `options`, and its value: i is left on the
 // last argument read. False when args[i] is none of them. A malformed option
 // (no value, an empty one, or a value for a flag) is described in `problem`.
+// Every value also goes to `lists`, when given.
 bool TakeOption(std::span<const std::string> args, size_t& i, std::span<const CommandOption> options,
-                OptionValues& values, std::string& problem) {
+                OptionValues& values, OptionLists* lists, std::string& problem) {
   const std::string& arg = args[i];
   for (const CommandOption& option : options) {
     const std::string name(option.name);
     const bool inline_value = arg.starts_with(name + "=");
     if (arg != name && !inline_value) continue;
+    std::string value;
     if (option.value_name.empty()) {
       if (inline_value) problem = name + " takes no value";
-      values[name] = "";
-      return true;
-    }
-    std::string value;
-    if (inline_value) {
+    } else if (inline_value) {
       value = arg.substr(name.size() + 1);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
+      // An empty value is most likely a script's unset variable; for --base
+      // it would mean the root folder.
+      if (value.empty()) problem = name + " needs " + std::string(option.value_name);
+    } else if (!option.value_when_alone.empty()) {
+      // The next argument is an operand unless it can only be the value.
+      if (i + 1 < args.size() && IsChoice(args[i + 1], option.choices)) {
+        value = args[++i];
+      } else {
+        value = option.value_when_alone;
+      }
+    } else {
+      if (i + 1 < args.size()) value = args[++i];
+      if (value.empty()) problem = name + " needs " + std::string(option.value_name);
     }
-    // An empty value is most likely a script's unset variable; for --base it
-    // would mean the root folder.
-    if (value.empty()) problem = name + " needs " + std::string(option.value_name);
+    if (lists != nullptr) (*lists)[name].push_back(value);
     values[name] = std::move(value);
     return true;
   }
@@ -68,6 +85,12 @@ std::string Label(std::string_view name, std::string_view argument) {
   std::string label(name);
   if (!argument.empty()) label.append(" ").append(argument);
   return label;
+}
+
+// "--jobs N", "--color[=WHEN]", "--fold-yo".
+std::string Label(const CommandOption& option) {
+  if (option.value_when_alone.empty()) return Label(option.name, option.value_name);
+  return std::string(option.name) + "[=" + std::string(option.value_name) + "]";
 }
 
 // Columns a UTF-8 text takes on a terminal: one per character.
@@ -127,7 +150,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> args, std::span<
       ++i;
       break;
     }
-    if (!TakeOption(args, i, {&kBaseOption, 1}, program_options, problem))
+    if (!TakeOption(args, i, {&kBaseOption, 1}, program_options, nullptr, problem))
       return UsageError("unknown option " + args[i]);
     if (!problem.empty()) return UsageError(problem);
   }
@@ -144,7 +167,7 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> args, std::span<
       ++i;
       break;
     }
-    if (!TakeOption(args, i, row->options, line.invocation.options, problem)) break;
+    if (!TakeOption(args, i, row->options, line.invocation.options, &line.invocation.option_lists, problem)) break;
     if (!problem.empty()) return UsageError(problem);
   }
   line.invocation.operands.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
@@ -170,8 +193,7 @@ std::string UsageText(std::span<const Command> commands) {
     text += program + std::string(command.name);
     // Appended piece by piece: `" [" + std::string&&` inserts at the front,
     // which GCC 12 misreads as an overlapping copy (-Wrestrict).
-    for (const CommandOption& option : command.options)
-      text.append(" [").append(Label(option.name, option.value_name)).append("]");
+    for (const CommandOption& option : command.options) text.append(" [").append(Label(option)).append("]");
     if (!command.operands.empty()) text.append(" ").append(command.operands);
     text += "\n";
   }
@@ -185,7 +207,7 @@ std::string HelpText(std::span<const Command> commands) {
   for (const Command& command : commands) {
     AppendRow(text, 2, Label(command.name, command.operands), command.help);
     for (const CommandOption& option : command.options) {
-      AppendRow(text, 4, Label(option.name, option.value_name), option.help);
+      AppendRow(text, 4, Label(option), option.help);
     }
   }
   AppendRow(text, 2, Label(kBaseOption.name, kBaseOption.value_name), kBaseOption.help);

@@ -10,20 +10,51 @@ namespace veskara {
 namespace {
 
 constexpr CommandOption kJobs{"--jobs", "N", "convert up to N PDF documents at once (default: one per processor)"};
-constexpr CommandOption kAddOptions[] = {kJobs};
+constexpr CommandOption kQuiet{"--quiet", "",
+                               "print no steps (they are printed only when stderr is a terminal): the summary, the "
+                               "files that could not be read and failures only"};
+constexpr CommandOption kAddOptions[] = {kJobs, kQuiet};
 constexpr CommandOption kUpdateOptions[] = {
-    {.name = "--retry", .value_name = "", .help = "also read again the documents that could not be read"},
+    {.name = "--retry",
+     .value_name = "",
+     .help = "also read again the documents that could not be read (one that still cannot be read counts as not "
+             "read, not as updated)"},
     kJobs,
+    kQuiet,
 };
 constexpr CommandOption kWatchOptions[] = {
     {"--every", "MINUTES", "update the folders that the system refuses to watch every MINUTES minutes (default: 10)"},
     kJobs,
 };
+constexpr CommandOption kRemoveOptions[] = {kQuiet};
 constexpr CommandOption kFoldYo{"--fold-yo", "",
                                 "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"};
 constexpr CommandOption kSearchOptions[] = {kFoldYo};
+constexpr CommandOption kFindOptions[] = {
+    kFoldYo,
+    {"--sort", "KEY",
+     "list the files by path, name (the file's own name), modified or size, instead of in the order of fls.txt"},
+    {"--reverse", "", "list them in the reverse order (files that tie keep theirs; files that are gone stay last)"},
+    {"--under", "DIR", "only the files at or under the folder DIR (repeatable)"},
+    {"--kind", "KIND", "only the files of this kind (repeatable): page, pdf, or another kind the base reads"},
+    {"--newer", "DATE",
+     "only the files modified at or after DATE: 2024-05-31 or 2024-05-31T14:30 (ISO 8601, local time unless it "
+     "ends with Z or an offset)"},
+    {"--older", "DATE", "only the files modified before DATE"},
+    {"--long", "", "PATH, TAB, size in bytes, TAB, modified (local time), TAB, kind; - for a file that is gone"},
+    {"--line", "",
+     "one more column: the first line of the file that holds a searched word, LINE:TEXT as show prints it (empty "
+     "when there is none)"},
+    {"-0", "", "end each row with a NUL instead of a newline"},
+};
 constexpr CommandOption kShowOptions[] = {
-    {"--color", "WHEN", "mark the matched words in colour: auto (when the output is a terminal), always or never"},
+    {.name = "--color",
+     .value_name = "WHEN",
+     .help = "mark the matched words in colour: auto (when the output is a terminal, also --color alone), always "
+             "or never",
+     .value_when_alone = "auto",
+     .choices = "auto always never"},
+    {"-H", "", "print the PATH and a colon before each line"},
     kFoldYo,
 };
 
@@ -32,7 +63,7 @@ constexpr Command kCommands[] = {
      .operands = "DIRECTORY",
      .help = "index the pages and PDF documents under DIRECTORY, and remember the folder (within a remembered "
              "folder that holds it, as a part of that one; one that holds remembered folders takes them in; an "
-             "excluded DIRECTORY is taken back)",
+             "excluded DIRECTORY is taken back); prints \"N added, M updated, K removed, F could not be read\"",
      .min_operands = 1,
      .max_operands = 1,
      .options = kAddOptions,
@@ -56,6 +87,7 @@ constexpr Command kCommands[] = {
              "(1: nothing matched, nothing written)",
      .min_operands = 1,
      .max_operands = kAnyNumber,
+     .options = kRemoveOptions,
      .recovery = Recovery::kByTheCommand,
      .run = RunRemoveCommand},
     {.name = "watch",
@@ -78,10 +110,12 @@ constexpr Command kCommands[] = {
      .run = RunSearchCommand},
     {.name = "find",
      .operands = "QUERY...",
-     .help = "list the paths of the files of every entry that search finds, each once, in the order of fls.txt",
+     .help = "list the paths of the files of every entry that search finds, each once, in the order of fls.txt; "
+             "a query word written -WORD leaves out every file that holds a word beginning with WORD (1: no file "
+             "is left)",
      .min_operands = 1,
      .max_operands = kAnyNumber,
-     .options = kSearchOptions,
+     .options = kFindOptions,
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunFindCommand},
     {.name = "files",

@@ -27,19 +27,28 @@ enum class ExitStatus {
 // "--name VALUE" / "--name=VALUE" when value_name is given. The parser only
 // checks the form; the command judges the value.
 struct CommandOption {
-  std::string_view name;        // with its dashes: "--jobs"
+  std::string_view name;        // with its dashes: "--jobs", or one dash and a letter: "-H"
   std::string_view value_name;  // "N"; empty for a flag
   std::string_view help;
+  // A value that may be left out ("--color" alone): the value taken then.
+  // Such an option takes the next argument as its value only when it is
+  // one of `choices`; "--name=VALUE" always works.
+  std::string_view value_when_alone = {};
+  std::string_view choices = {};  // blank-separated: "auto always never"
 };
 
 // Option name -> value ("" for a flag); an option given twice keeps the last.
 using OptionValues = std::map<std::string, std::string, std::less<>>;
+// Option name -> every value given, in order: for an option that may be
+// repeated ("--under A --under B").
+using OptionLists = std::map<std::string, std::vector<std::string>, std::less<>>;
 
 // What a command is run with.
 struct Invocation {
   Env* env = nullptr;          // the system, as main gives it (tests may give another)
   std::string base_directory;  // without trailing separators ("" is the root)
   OptionValues options;        // only options the command's row declares
+  OptionLists option_lists;    // the same options with all their values
   std::vector<std::string> operands;
 };
 

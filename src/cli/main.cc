@@ -52,12 +52,20 @@ bool Recover(veskara::Recovery recovery, const std::string& base_directory) {
   }
 }
 
+veskara::BaseLocation Locate(const veskara::ParsedCommandLine& line) {
+  return veskara::LocateBase(
+      line.base_given ? std::optional<std::string>(line.invocation.base_directory) : std::nullopt,
+      veskara::Env::Default());
+}
+
 // Which folder the base is in, and why.
 std::string BaseFolderLine(const veskara::ParsedCommandLine& line) {
-  const veskara::BaseLocation where =
-      veskara::LocateBase(line.base_given ? std::optional<std::string>(line.invocation.base_directory) : std::nullopt,
-                          veskara::Env::Default());
-  return "\nThe base folder: " + where.directory + " (" + where.reason + ")\n";
+  try {
+    const veskara::BaseLocation where = Locate(line);
+    return "\nThe base folder: " + where.directory + " (" + where.reason + ")\n";
+  } catch (const veskara::NoBaseFolderError& none) {
+    return "\nThe base folder: none. " + veskara::ErrorReportText(none.what()) + "\n";
+  }
 }
 
 }  // namespace
@@ -89,8 +97,17 @@ int main(int argc, char** argv) {
   }
   veskara::Invocation& invocation = line.invocation;
   invocation.env = &veskara::Env::Default();
-  if (!line.base_given)
-    invocation.base_directory = veskara::LocateBase(std::nullopt, veskara::Env::Default()).directory;
+  try {
+    const veskara::BaseLocation where = Locate(line);
+    if (const std::string problem = veskara::BaseFolderProblem(where, *invocation.env); !problem.empty()) {
+      std::fprintf(stderr, "veskara-cli: %s\n", veskara::ErrorReportText(problem).c_str());
+      return Exit(ExitStatus::kFailure);
+    }
+    invocation.base_directory = where.directory;
+  } catch (const veskara::NoBaseFolderError& none) {
+    std::fprintf(stderr, "veskara-cli: %s\n", veskara::ErrorReportText(none.what()).c_str());
+    return Exit(ExitStatus::kFailure);
+  }
   if (!Recover(line.command->recovery, invocation.base_directory)) return Exit(ExitStatus::kFailure);
   return Finish(line.command->run(invocation));
 }

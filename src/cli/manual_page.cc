@@ -61,7 +61,11 @@ std::string Placeholders(std::string_view text) {
 
 std::string OptionLabel(const CommandOption& option) {
   std::string label = Bold(option.name);
-  if (!option.value_name.empty()) label.append(" ").append(Placeholders(option.value_name));
+  if (!option.value_when_alone.empty()) {
+    label.append("[=").append(Placeholders(option.value_name)).append("]");
+  } else if (!option.value_name.empty()) {
+    label.append(" ").append(Placeholders(option.value_name));
+  }
   return label;
 }
 
@@ -92,7 +96,8 @@ std::string FilesSection(bool window) {
             "it remembers to keep itself current; see veskara(5). VESKARA_BASE names another folder, and so does the "
             "program's own folder when it already holds wrds.txt or fls.txt.");
   if (window) {
-    text += Entry("\\fI~/.config/veskara/veskara.conf\\fR", "The window's settings (whether Ё and Е match as one).");
+    text += Entry("\\fI~/.config/veskara/veskara.conf\\fR",
+                  "The window's settings (whether Ё and Е match as one, whether to search as the query is typed).");
   }
   return text;
 }
@@ -183,9 +188,16 @@ std::string WindowManualPage(const ManualContext& context) {
               "with the desktop's application or see the lines where the words are.") +
           "\n.PP\n" +
           RoffText(
+              "The \"Files\" page lists the files of the current search as veskara-cli find does (a word written "
+              "-WORD leaves out the files that hold it), with their folder, kind, time, size and the first line "
+              "that holds a searched word; sort by any column, filter by a part of the path, a kind or a time, and "
+              "open or preview a file as on the search page.") +
+          "\n.PP\n" +
+          RoffText(
               "The \"Base\" page shows where the base lives and the folders it remembers, keeps them current, "
-              "removes them or adds one, and lists the documents that could not be read. The \"About\" page shows "
-              "the version, the licence and the size of the base.") +
+              "removes them or adds one, and lists the documents that could not be read; its options match Ё as Е "
+              "and search as the query is typed. The \"About\" page shows the version, the licence and the size "
+              "of the base.") +
           "\n.PP\n" + RoffText("The command line program veskara-cli(1) reads and writes the same base.") + "\n";
   page += EnvironmentSection(true) + FilesSection(true);
   page += SeeAlso("\\fBveskara\\-cli\\fR(1)", "\\fBveskara\\fR(5)", context);

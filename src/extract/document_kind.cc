@@ -30,12 +30,13 @@ struct KindRow {
   DocumentKind kind;
   bool (*named)(std::string_view own_name);  // true when a name is of the kind
   bool converts;                             // read through a conversion child
+  std::string_view name;                     // KindName: lower case, no blank
 };
 
 // One row per kind, in the order the readers run.
 constexpr KindRow kKinds[] = {
-    {DocumentKind::kPage, IsMarkupFile, false},
-    {DocumentKind::kPdf, IsPdfFile, true},
+    {DocumentKind::kPage, IsMarkupFile, false, "page"},
+    {DocumentKind::kPdf, IsPdfFile, true, "pdf"},
 };
 static_assert(std::size(kKinds) == kDocumentKindCount);
 
@@ -48,6 +49,35 @@ bool IsMarkupFile(std::string_view name) {
 bool IsPdfFile(std::string_view name) { return ContainsDotted(name, "PDF"); }
 
 bool IsSupportedFile(std::string_view name) { return IsMarkupFile(name) || IsPdfFile(name); }
+
+std::string_view KindName(DocumentKind kind) {
+  for (const KindRow& row : kKinds) {
+    if (row.kind == kind) return row.name;
+  }
+  return {};
+}
+
+std::optional<DocumentKind> KindNamed(std::string_view name) {
+  for (const KindRow& row : kKinds) {
+    if (row.name == name) return row.kind;
+  }
+  return std::nullopt;
+}
+
+std::array<std::string_view, kDocumentKindCount> KindNames() {
+  std::array<std::string_view, kDocumentKindCount> names;
+  for (size_t i = 0; i < kDocumentKindCount; ++i) names[i] = kKinds[i].name;
+  return names;
+}
+
+std::string KindsText(const DocumentKinds& kinds) {
+  std::string text;
+  for (const DocumentKind kind : kinds) {
+    if (!text.empty()) text.push_back('+');
+    text.append(KindName(kind));
+  }
+  return text;
+}
 
 bool DocumentKinds::Has(DocumentKind kind) const { return std::find(begin(), end(), kind) != end(); }
 

@@ -7,8 +7,11 @@
 // every other part asks KindsOf.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace veskara {
@@ -26,6 +29,14 @@ enum class DocumentKind : uint8_t {
   kPdf,   // a PDF document: IsPdfFile, read through a conversion
 };
 inline constexpr size_t kDocumentKindCount = 2;
+
+// The name a person calls a kind by, on the command line and in a table of
+// files ("page", "pdf"), from its row of the table.
+std::string_view KindName(DocumentKind kind);
+// The kind of a name, exactly as KindName gives it; none for another text.
+std::optional<DocumentKind> KindNamed(std::string_view name);
+// Every kind's name, in table order.
+std::array<std::string_view, kDocumentKindCount> KindNames();
 
 // The kinds of one document, in table order: none, one, or several when
 // its name passes several rows ("page.htm.pdf" is a page and a PDF
@@ -53,5 +64,8 @@ std::string_view OwnName(std::string_view path);
 
 // The kinds of the document at `path`, by its own name alone.
 DocumentKinds KindsOf(std::string_view path);
+
+// The names of `kinds` joined by "+" ("page+pdf"); "" for none.
+std::string KindsText(const DocumentKinds& kinds);
 
 }  // namespace veskara

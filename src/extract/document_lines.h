@@ -4,15 +4,20 @@
 // counts as the tokenizer sees it), except that entities are decoded here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "extract/readers.h"
 #include "platform/env.h"
 
 namespace veskara {
+
+// A line of more characters than this is shown cut to this many.
+inline constexpr size_t kLongestShownLine = 4096;
 
 struct ShownLine {
   // The line of the page, or the page of the PDF document, from 1.
@@ -26,13 +31,26 @@ struct ShownLine {
   std::string letters;
   // Where each character begins in `text`, and text.size() at the end.
   std::vector<uint32_t> starts;
+  // A line of more than kLongestShownLine characters holds at most that
+  // many of them: from half as many before its first wanted word, or its
+  // first ones when it has none; never part of a word at a cut, nor a blank.
+  // True when characters were left out before `text`, and after it.
+  bool cut_before = false;
+  bool cut_after = false;
 };
+
+// True for a word that the caller wants shown (upper-cased Windows-1251, two
+// or more word characters; of a longer word, its first kLongestShownLine / 2):
+// a long line is cut around the first one.
+using WantedWord = std::function<bool(std::string_view word)>;
 
 // Calls on_line for each line of the markup page at `path` that shows any
 // text, in order. Lines are read, transcoded and trimmed as the markup
 // reader reads them, so the line numbers and the tags that span lines are
 // the same. Returns why the page could not be read, or "" when it was.
-std::string ForEachPageLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line);
+// Memory: the longest line's bytes, and a bounded amount beyond them.
+std::string ForEachPageLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line,
+                            const WantedWord& wanted = {});
 
 // Converts the PDF document at `path` into "temp___" in conversion.folder
 // (never "" here: the caller gives a private folder), with a mark before
@@ -40,6 +58,6 @@ std::string ForEachPageLine(Env& env, const std::string& path, const std::functi
 // The converted text is removed afterwards. Returns why the document could
 // not be read, or "" when it was.
 std::string ForEachPdfLine(Env& env, const std::string& path, const PdfConversion& conversion,
-                           const std::function<void(const ShownLine&)>& on_line);
+                           const std::function<void(const ShownLine&)>& on_line, const WantedWord& wanted = {});
 
 }  // namespace veskara

@@ -73,6 +73,8 @@ std::string PdfFailureReason(int code) {
       return "not a PDF document, or damaged beyond repair";
     case kWpdfLocked:
       return "encrypted with a password";
+    case kWpdfNoPageRead:
+      return "none of its pages could be read";
     default:
       return "the conversion failed (the document crashed the engine or exceeded its time or memory)";
   }

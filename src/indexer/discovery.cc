@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <set>
+#include <stdexcept>
 #include <utility>
 
 #include "base/messages.h"
+#include "base/records.h"
 #include "base/remembered.h"
 #include "extract/document_kind.h"
 #include "platform/paths.h"
@@ -13,11 +15,10 @@
 namespace veskara {
 namespace {
 
-// fls.txt holds one path per line: a name with a line break or an end-of-file
-// byte in it would shift every record after it.
-bool FitsFilesList(std::string_view name) { return name.find_first_of("\n\r\x1A") == std::string_view::npos; }
-
-bool IsWalked(const DirectoryEntry& entry) { return entry.is_directory && IsWalkedFolderName(entry.name); }
+// A folder the walk enters; fls.txt holds one path per line, so a name with
+// a line break or an end-of-file byte in it (FitsOneLine) is neither walked
+// nor recorded: it would shift every record after it.
+bool IsWalked(const DirectoryEntry& entry) { return entry.is_directory && entry.name[0] != '.'; }
 
 // The path of a folder the walk reports: without its closing separator.
 std::string FolderPath(const std::string& dir) {
@@ -49,7 +50,9 @@ std::optional<std::string> FolderToScan(std::string_view directory_text, Env& en
   bool blank = std::all_of(directory_text.begin(), directory_text.end(),
                            [](char c) { return static_cast<unsigned char>(c) <= 32; });
   if (blank) return std::nullopt;
-  return AbsolutePath(directory_text, env.CurrentDirectory());
+  std::optional<std::string> folder = AbsolutePathFromCurrentFolder(ExpandHome(directory_text, env), env);
+  if (!folder) throw std::runtime_error(UnknownCurrentFolderText(directory_text) + "; nothing was added");
+  return folder;
 }
 
 std::string StartMask(std::string_view folder) {
@@ -70,7 +73,7 @@ void WalkFolders(const std::string& folder, const std::unordered_set<std::string
   while (!to_visit.empty()) {
     const std::string dir = std::move(to_visit.back());
     to_visit.pop_back();
-    if (!FitsFilesList(dir) || !visit(dir)) continue;
+    if (!FitsOneLine(dir) || !visit(dir)) continue;
     entries.clear();
     if (!env.ListDirectory(dir, &entries)) continue;
     for (const DirectoryEntry& entry : entries) {
@@ -82,20 +85,20 @@ void WalkFolders(const std::string& folder, const std::unordered_set<std::string
   }
 }
 
-bool IsCandidateName(std::string_view name) { return FitsFilesList(name) && IsSupportedFile(name); }
+bool IsCandidateName(std::string_view name) { return FitsOneLine(name) && IsSupportedFile(name); }
 
-bool IsWalkedFolderName(std::string_view name) { return !name.empty() && name[0] != '.' && FitsFilesList(name); }
+bool IsWalkedFolderName(std::string_view name) { return !name.empty() && name[0] != '.' && FitsOneLine(name); }
 
 bool WalkReaches(std::string_view folder, std::string_view path) {
   while (folder.size() > 1 && folder.back() == kPathSeparator) folder.remove_suffix(1);
-  if (!FitsFilesList(folder) || !IsAtOrUnder(path, folder)) return false;
+  if (!FitsOneLine(folder) || !IsAtOrUnder(path, folder)) return false;
   std::string_view rest = path.substr(folder.size());
   // The folders between: every component but the last.
   while (!rest.empty() && rest.front() == kPathSeparator) rest.remove_prefix(1);
   for (size_t slash; (slash = rest.find(kPathSeparator)) != std::string_view::npos; rest.remove_prefix(slash + 1)) {
     if (!IsWalkedFolderName(rest.substr(0, slash))) return false;
   }
-  return FitsFilesList(rest);
+  return FitsOneLine(rest);
 }
 
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
@@ -119,7 +122,7 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
   auto visit = [&](std::string dir, std::optional<FileId> id) {
     if (entered) entered();
     entries.clear();
-    if (!FitsFilesList(dir)) return;
+    if (!FitsOneLine(dir)) return;
     if (!env.ListDirectory(dir, &entries)) {
       if (unread != nullptr) unread->push_back({FolderPath(dir), kUnlistedFolderReason});
       return;
@@ -127,14 +130,19 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
     std::sort(entries.begin(), entries.end(), NameOrder);
     Frame frame;
     for (DirectoryEntry& entry : entries) {
-      if (!FitsFilesList(entry.name)) continue;
+      const bool candidate = MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name);
+      if (!FitsOneLine(entry.name)) {
+        // Left out, but named: a page or a folder of pages is not lost in silence.
+        if ((candidate || IsWalked(entry)) && unread != nullptr) {
+          unread->push_back({dir + entry.name, kUnfitNameReason});
+        }
+        continue;
+      }
       if (excluded != nullptr) {
         entry_path.assign(dir).append(entry.name);
         if (excluded->count(entry_path) != 0) continue;
       }
-      if (MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name)) {
-        NewFiles.push_back(dir + entry.name);
-      }
+      if (candidate) NewFiles.push_back(dir + entry.name);
       if (IsWalked(entry)) frame.subdirs.push_back(std::move(entry));
     }
     if (frame.subdirs.empty()) return;

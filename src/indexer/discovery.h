@@ -17,8 +17,10 @@ namespace veskara {
 // The folder that a typed directory text names: as an absolute path
 // (AbsolutePath, relative to the current folder), so that "docs", "./docs/"
 // and "/abs/docs//" name one tree by one text, and the paths recorded name
-// their files from any folder. No value when the text is blank (only bytes
-// 0 to 32), in which case a scan does nothing.
+// their files from any folder. A leading "~" is the home folder (ExpandHome).
+// No value when the text is blank (only bytes 0 to 32), in which case a scan
+// does nothing. Throws std::runtime_error for a relative text when the
+// current folder cannot be read.
 std::optional<std::string> FolderToScan(std::string_view directory_text, Env& env);
 
 // The start mask of the walk of `folder`: the folder, "/" unless it ends
@@ -36,9 +38,11 @@ std::string StartMask(std::string_view folder);
 // candidate is still recorded.
 // A directory that cannot be listed yields nothing. A name holding LF, CR or
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
-// A folder that cannot be listed is appended to `unread` (when given), in
-// walk order, with its reason. An entry whose path (folder + name) is in
-// `excluded` (when given) is neither a candidate nor walked.
+// An entry whose path (folder + name) is in `excluded` (when given) is
+// neither a candidate nor walked.
+// Both are appended to `unread` (when given), in walk order, with their
+// reasons: a folder that cannot be listed, and a name that would have been
+// a candidate or a walked folder but for those bytes.
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
 void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,

@@ -13,11 +13,24 @@ namespace {
 // Files claimed and not yet taken; enough to ride over one slow file.
 constexpr size_t kFilesAhead = 64;
 
+// Less than this and a large document fails for want of memory alone.
+constexpr unsigned long long kLeastChildMemory = 512ULL << 20;
+
 }  // namespace
+
+ConversionShare ShareConversions(unsigned jobs, uint64_t physical_memory) {
+  jobs = std::max(jobs, 1u);
+  const uint64_t quarter = physical_memory / 4;
+  if (quarter == 0) return {jobs, kLeastChildMemory};
+  const unsigned children = static_cast<unsigned>(std::clamp<uint64_t>(quarter / kLeastChildMemory, 1, jobs));
+  return {children, quarter / children};
+}
 
 CandidateResult ReadCandidate(const std::string& path, DocumentWords& words, Env& env, const PdfConversion& pdf) {
   CandidateResult result;
   result.stamp = env.Stat(path);
+  if (result.stamp.kind == PathKind::kMissing)
+    result.gone = env.Stat(path, /*follow_links=*/false).kind == PathKind::kMissing;
   std::string& reason = result.unread_reason;
   try {
     for (const DocumentKind kind : KindsOf(path)) {

@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -30,10 +31,26 @@ struct ReadSettings {
   std::vector<std::string> job_folders;
 };
 
+// How a scan's PDF conversions share the machine: how many children run at
+// once, and the memory each may use beyond what it inherits.
+struct ConversionShare {
+  unsigned children = 1;
+  unsigned long long memory_limit = 0;
+  bool operator==(const ConversionShare&) const = default;
+};
+
+// The children together may use a quarter of `physical_memory`. Each gets
+// the quarter divided among those that run at once; as many run at once as
+// `jobs` asks (a ceiling), but fewer when a share would fall below 512 MiB,
+// and at least one (on a machine whose quarter is below 512 MiB it gets
+// the quarter). Unknown memory (0): `jobs` children of 512 MiB each.
+ConversionShare ShareConversions(unsigned jobs, uint64_t physical_memory);
+
 // What reading one candidate found.
 struct CandidateResult {
   std::string unread_reason;  // why it could not be read; "" when it was
   PathInfo stamp;             // what was at its path just before it was read
+  bool gone = false;          // nothing was at its path then, not even a broken link
 };
 
 // Reads the words of `path` into `words` (empty before): with the reader of

@@ -55,14 +55,6 @@ bool AnyToConvert(const std::vector<std::string>& candidates, const std::vector<
   return false;
 }
 
-// What a conversion child may use: a quarter of the machine's memory shared
-// by the children that run at once, never less than 512 MiB.
-unsigned long long ConversionMemoryLimit(unsigned children) {
-  constexpr unsigned long long kMinimum = 512ULL << 20;
-  const unsigned long long share = PhysicalMemoryBytes() / 4 / std::max(1u, children);
-  return std::max(share, kMinimum);
-}
-
 // The number of conversions at once: the options', else VESKARA_JOBS (for
 // tests and scripts), else one per processor.
 unsigned JobsFor(const ScanOptions& options, Env& env) {
@@ -186,6 +178,7 @@ struct Scan::Impl {
   // is written then.
   bool FindCandidates(ScanObserver& observer);
   NewFilesList ReadCandidates(ScanObserver& observer);
+  void Record(size_t i, CandidateReader& reader, NewFilesList& files, int64_t first);
   void SortWords(ScanObserver& observer);
   void WriteWords(ScanObserver& observer, NewFilesList& files);
   void Commit(ScanObserver& observer);
@@ -221,7 +214,7 @@ std::unique_ptr<Scan> Scan::Impl::Make(std::unique_ptr<ScanPlan> plan, const std
   impl.summary.recovery_note = std::move(note);
   impl.plan->LookAtFolders(impl.remembered, env);
   if (impl.plan->LoadsAtPrepare()) {
-    LoadBase(base_directory, state, env, {nullptr, impl.HighestGiven()});
+    LoadBase(base_directory, state, env, {.dropped = nullptr, .highest_given = impl.HighestGiven()});
     impl.loaded = true;
   }
   return scan;
@@ -300,9 +293,11 @@ bool Scan::Impl::FindCandidates(ScanObserver& observer) {
   NewFiles = std::move(candidates.paths());
   dropped = std::move(out.numbers);
   dropped_paths = std::move(out.paths);
+  // Before any new file is stamped: a new number may be an orphan's.
+  for (const std::string& number : out.orphan_stamps) remembered.stamps.erase(number);
   // Only new files would change the base; fls.txt says which candidates are
   // known, without loading the words.
-  if (!plan->WritesAnyway(remembered) && dropped.empty() &&
+  if (!plan->WritesAnyway(remembered) && dropped.empty() && out.orphan_stamps.empty() &&
       std::all_of(NewFiles.begin(), NewFiles.end(),
                   [&](const std::string& path) { return out.known.count(path) != 0; })) {
     observer.SetStatus("");
@@ -310,7 +305,10 @@ bool Scan::Impl::FindCandidates(ScanObserver& observer) {
     observer.SetStatus("Done!...");
     return false;
   }
-  if (!loaded) LoadBase(base_directory, *state, *env, {&dropped, HighestGiven()});
+  if (!loaded) {
+    LoadBase(base_directory, *state, *env,
+             {.dropped = &dropped, .highest_given = HighestGiven(), .numbers_may_run_out = true});
+  }
   observer.SetStatus("");
   return true;
 }
@@ -322,7 +320,8 @@ NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
   observer.SetStatus("Files processing...");
   doing = kReading;
   const std::vector<bool> skip = FindIndexed(NewFiles, state->IndexedPaths);
-  const int64_t first = StrToInt(table.CurrentFileNumber());
+  const int64_t first =
+      table.CurrentFileNumber() == kNoNumberLeft ? kLargestFileNumber + 1 : StrToInt(table.CurrentFileNumber());
   for (size_t i = NewFiles.size(); i-- > 0;) {
     if (skip[i]) continue;
     if (first + static_cast<int64_t>(i) > kLargestFileNumber) throw FileNumbersExhausted();
@@ -336,38 +335,54 @@ NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
   std::unique_ptr<ConversionFolder> conversion;
   ReadSettings settings{*env, {}, {}};
   const bool converts = AnyToConvert(NewFiles, skip);
+  // One conversion runs at once per job folder.
+  const ConversionShare share = ShareConversions(jobs, PhysicalMemoryBytes());
   if (converts) {
-    conversion = std::make_unique<ConversionFolder>(*env, base_directory, jobs);
+    conversion = std::make_unique<ConversionFolder>(*env, base_directory, share.children);
     settings.pdf.folder = conversion->path();
-    settings.pdf.memory_limit = ConversionMemoryLimit(jobs);
-    for (unsigned k = 0; k < jobs; ++k) settings.job_folders.push_back(conversion->JobFolder(k));
+    settings.pdf.memory_limit = share.memory_limit;
+    for (unsigned k = 0; k < share.children; ++k) settings.job_folders.push_back(conversion->JobFolder(k));
   }
   // Every core reads ahead, and a thread waits for each conversion child;
   // one core and one job read in turn, as switching would only cost.
   const unsigned cores = ProcessorCount();
   unsigned threads = cores > 1 ? cores : 0;
-  if (converts && jobs > 1) threads = std::max(threads, jobs);
+  if (converts && share.children > 1) threads = std::max(threads, share.children);
   CandidateReader reader(NewFiles, skip, threads, settings);
   for (size_t i = 0; i < total; ++i) {
     if (observer.StopRequested()) throw ScanStopped();
-    if (reader.Wanted(i)) {
-      last_given = first + static_cast<int64_t>(i);
-      const std::string number = std::to_string(last_given);
-      table.SetCurrentFileNumber(number);
-      CandidateResult result = reader.AppendWordsOf(i, table);
-      if (!result.unread_reason.empty()) summary.unread.push_back({NewFiles[i], result.unread_reason});
-      remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
-      files.Record(NewFiles[i], number);
-      if (dropped_paths.erase(NewFiles[i]) != 0) {
-        ++summary.updated;
-      } else {
-        ++summary.added;
-      }
-    }
+    if (reader.Wanted(i)) Record(i, reader, files, first);
     progress.Report(i + 1);
   }
   summary.removed = dropped_paths.size();
   return files;
+}
+
+// Reads candidate i under its number and records it.
+void Scan::Impl::Record(size_t i, CandidateReader& reader, NewFilesList& files, int64_t first) {
+  PostingTable& table = state->postings;
+  last_given = first + static_cast<int64_t>(i);
+  const std::string number = std::to_string(last_given);
+  table.SetCurrentFileNumber(number);
+  const size_t before = table.Count();
+  CandidateResult result = reader.AppendWordsOf(i, table);
+  if (result.gone && !plan->RecordsVanished()) {
+    // Deleted since the walk or step 1 found it: as if they had not. A file
+    // put back meanwhile may have given words; they go too.
+    table.TruncateTo(before);
+    return;
+  }
+  const bool unread = !result.unread_reason.empty();
+  if (unread) summary.unread.push_back({NewFiles[i], result.unread_reason});
+  remembered.stamps[number] = StampOf(result.stamp, std::move(result.unread_reason));
+  files.Record(NewFiles[i], number);
+  if (dropped_paths.erase(NewFiles[i]) != 0) {
+    // A document read again that still cannot be read is counted as not
+    // read: nothing of it was updated.
+    if (!unread) ++summary.updated;
+  } else {
+    ++summary.added;
+  }
 }
 
 // Step 3.

@@ -6,6 +6,7 @@
 #include "base/base_files.h"
 #include "base/folder_presence.h"
 #include "base/messages.h"
+#include "base/records.h"
 #include "extract/document_kind.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
@@ -14,9 +15,6 @@
 
 namespace veskara {
 namespace {
-
-// A path that a line of the base's files can hold.
-bool FitsOneLine(std::string_view path) { return path.find_first_of("\n\r\x1A") == std::string_view::npos; }
 
 bool IsUnderAny(std::string_view path, const std::vector<std::string>& folders) {
   return std::any_of(folders.begin(), folders.end(),
@@ -39,19 +37,25 @@ struct Verdict {
   bool still_there = false;  // its file is there to be read again
 };
 
-// Reads fls.txt once: `known` gets every path, and each record at or under
-// `scope` (every record when `everything`) goes as `judge` says.
+// Reads fls.txt once: `known` gets every path, `orphan_stamps` the stamps
+// of no record, and each record at or under `scope` (every record when
+// `everything`) goes as `judge` says.
 template <typename Judge>
-Dropped DropRecords(const std::string& base_directory, Env& env, const std::vector<std::string>& scope, bool everything,
-                    Judge&& judge) {
+Dropped DropRecords(const std::string& base_directory, const Remembered& remembered, Env& env,
+                    const std::vector<std::string>& scope, bool everything, Judge&& judge) {
   Dropped dropped;
+  std::unordered_set<std::string> numbers;
   for (FileRecord& record : ReadFileRecords(base_directory, env)) {
     dropped.known.insert(record.path);
+    numbers.insert(record.number);
     if (!everything && !IsUnderAny(record.path, scope)) continue;
     const Verdict verdict = judge(record);
     if (!verdict.drop) continue;
     dropped.numbers.insert(record.number);
     if (dropped.paths.insert(record.path).second && verdict.still_there) dropped.to_read.push_back(record.path);
+  }
+  for (const auto& [number, stamp] : remembered.stamps) {
+    if (numbers.count(number) == 0) dropped.orphan_stamps.push_back(number);
   }
   return dropped;
 }
@@ -110,9 +114,18 @@ Verdict JudgeRecord(const FileRecord& record, const Remembered& remembered, int6
   return verdict;
 }
 
+// A path with a line break or the byte 26 in it would cut folders.txt out
+// of step (or lose a CR, or be cut short) when remembered.
+void RefuseUnfitPath(const std::string& folder, const char* nothing_done) {
+  if (FitsOneLine(folder)) return;
+  throw ScanFolderError("The folder " + EscapeControlBytes(folder) +
+                        " holds a line break or the byte 26, which the base cannot keep; " + nothing_done);
+}
+
 // A missing or unreadable folder is the user's mistake, not an empty tree:
 // adding it would rewrite the base and say "Done!".
 void CheckFolder(Env& env, const std::string& folder) {
+  RefuseUnfitPath(folder, "nothing was added");
   const std::string shown = EscapeControlBytes(folder);
   const FolderPresence presence = LookAtFolder(folder, std::nullopt, env);
   if (presence.online()) return;
@@ -132,12 +145,33 @@ void CheckFolder(Env& env, const std::string& folder) {
                         "); nothing was added");
 }
 
+// Without it, taking the lock failed with a bare "File not found".
+void RequireBase(Env& env, const std::string& base_directory, std::string_view unchanged) {
+  if (env.Stat(base_directory).kind == PathKind::kMissing) {
+    throw ScanFolderError("There is no base in " + EscapeControlBytes(base_directory) +
+                          " (the folder does not exist): add a folder to it first; nothing was " +
+                          std::string(unchanged));
+  }
+}
+
 }  // namespace
 
 void AddPlan::Prepare(const std::string& base_directory, Env& env) const {
   CheckFolder(env, folder_);
   // The first scan makes the base folder, private to the user.
   env.CreateDirectories(base_directory, 0700);
+}
+
+void AddPlan::LookAtFolders(const Remembered& remembered, Env& env) {
+  for (const RememberedFolder& folder : remembered.folders) {
+    if (folder.path != folder_) continue;
+    const FolderPresence presence = LookAtFolder(folder, env);
+    if (presence.offline == OfflineReason::kOtherFileSystem && !HoldsAMount(folder_, env)) {
+      throw ScanFolderError("The folder " + EscapeControlBytes(folder_) +
+                            " is on another file system than when last scanned, and no disk is mounted on it; "
+                            "nothing was added");
+    }
+  }
 }
 
 Dropped AddPlan::Drop(const std::string&, const Remembered&, Env& env) {
@@ -153,6 +187,11 @@ void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   // An add of a path a person removed takes it back.
   std::erase(remembered.excluded, folder_);
   RememberWithoutNesting(remembered, folder_, now_ns, device_);
+}
+
+void UpdatePlan::Prepare(const std::string& base_directory, Env& env) const {
+  for (const std::string& folder : folders_) RefuseUnfitPath(folder, "nothing was updated");
+  RequireBase(env, base_directory, "updated");
 }
 
 std::vector<std::string> UpdatePlan::Scope(const Remembered& remembered) const {
@@ -197,7 +236,7 @@ Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& re
   const std::vector<std::string> scope = Scope(remembered);
   std::vector<OfflineFolder> offline = offline_;
   const int64_t files_written = env.Stat(FilesFilePath(base_directory)).mtime_ns;
-  Dropped dropped = DropRecords(base_directory, env, scope, scope.empty(), [&](const FileRecord& record) {
+  Dropped dropped = DropRecords(base_directory, remembered, env, scope, scope.empty(), [&](const FileRecord& record) {
     bool kept = false;
     for (OfflineFolder& folder : offline) {
       if (IsAtOrUnder(record.path, folder.path)) {
@@ -294,9 +333,13 @@ Dropped ChangePlan::Drop(const std::string& base_directory, const Remembered& re
 
 std::vector<std::string> ChangePlan::FoldersToWalk(const Remembered&) const { return walk_; }
 
+void RemovePlan::Prepare(const std::string& base_directory, Env& env) const {
+  RequireBase(env, base_directory, "removed");
+}
+
 Dropped RemovePlan::Drop(const std::string& base_directory, const Remembered& remembered, Env& env) {
   std::unordered_set<std::string> matched;  // the paths that took a file
-  Dropped dropped = DropRecords(base_directory, env, paths_, false, [&](const FileRecord& record) {
+  Dropped dropped = DropRecords(base_directory, remembered, env, paths_, false, [&](const FileRecord& record) {
     for (const std::string& path : paths_) {
       if (IsAtOrUnder(record.path, path)) matched.insert(path);
     }
@@ -316,6 +359,9 @@ Dropped RemovePlan::Drop(const std::string& base_directory, const Remembered& re
       after_.excluded.push_back(path);
     }
   }
+  // A remove that matches nothing writes nothing (exit 1); the orphans go
+  // with the next change.
+  if (dropped.numbers.empty() && !WritesAnyway(remembered)) dropped.orphan_stamps.clear();
   return dropped;
 }
 

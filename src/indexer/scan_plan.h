@@ -35,6 +35,9 @@ struct Dropped {
   // The remembered folders in scope that were offline (LookAtFolder): their
   // files were not looked at and stay as they are, and none is walked.
   std::vector<OfflineFolder> offline;
+  // Stamps whose number no record of fls.txt holds (a base mended by hand,
+  // say), when the plan read it: they go with this scan.
+  std::vector<std::string> orphan_stamps;
 };
 
 class ScanPlan {
@@ -67,15 +70,20 @@ class ScanPlan {
   // True when the base is written even when nothing is dropped and the
   // walks find nothing new.
   virtual bool WritesAnyway(const Remembered& remembered) const = 0;
+  // True when a candidate that is gone by the time step 2 reads it (nothing
+  // at its path, not even a broken link) is recorded all the same, unread;
+  // false when it leaves the base as removed.
+  virtual bool RecordsVanished() const { return false; }
   // At the commit: what the base remembers of its folders after this scan
   // (`now_ns`: the time of the commit).
   virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
 };
 
-// "Add to base": walks `folder`, which must exist and be readable (the base
-// folder is made when missing, private to the user), drops nothing, and
-// remembers the folder with the file system it is on now (so an add takes
-// back a folder that came back on another one). An add of an excluded path
+// "Add to base": walks `folder`, which must exist, be readable and have a
+// path that fits one line of the base's files (the base folder is made when
+// missing, private to the user), drops nothing, and remembers the folder
+// with the file system it is on now (so an add takes back a folder whose
+// disk came back under another device number). An add of an excluded path
 // lifts the exclusion. Remembered folders are not nested: a folder that a
 // remembered one's walk reaches is refreshed within it, and a folder that
 // holds remembered ones takes them in. The base is loaded whole at Prepare,
@@ -84,10 +92,17 @@ class AddPlan : public ScanPlan {
  public:
   explicit AddPlan(std::string folder) : folder_(std::move(folder)) {}
   void Prepare(const std::string& base_directory, Env& env) const override;
+  // Refuses a remembered folder that is on another file system than when
+  // last scanned while no disk is mounted on it: the empty mount point of
+  // a disk that is not there, which the next update would take for a
+  // folder emptied.
+  void LookAtFolders(const Remembered& remembered, Env& env) override;
   bool LoadsAtPrepare() const override { return true; }
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;
+  // As the written "Add to base" records every candidate of its walk.
+  bool RecordsVanished() const override { return true; }
   void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
 
  private:
@@ -114,6 +129,9 @@ class AddPlan : public ScanPlan {
 class UpdatePlan : public ScanPlan {
  public:
   UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
+  // Refuses a named folder whose path does not fit one line (ScanFolderError)
+  // and a base folder that does not exist: there is nothing to update.
+  void Prepare(const std::string& base_directory, Env& env) const override;
   void LookAtFolders(const Remembered& remembered, Env& env) override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
@@ -168,6 +186,8 @@ class ChangePlan : public ScanPlan {
 class RemovePlan : public ScanPlan {
  public:
   explicit RemovePlan(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+  // Refuses a base folder that does not exist: there is nothing to remove.
+  void Prepare(const std::string& base_directory, Env& env) const override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;

@@ -1,5 +1,6 @@
 #include "matches/document_matches.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <vector>
@@ -29,14 +30,14 @@ void MatchWords(const ShownLine& line, const std::vector<std::string>& words, bo
 // Calls on_line for each shown line of the document at `path` read as a
 // document of `kind`; returns why it could not be read, or "".
 std::string ForEachLineAs(DocumentKind kind, const std::string& path, const std::string& base_directory, Env& env,
-                          const std::function<void(const ShownLine&)>& on_line) {
+                          const std::function<void(const ShownLine&)>& on_line, const WantedWord& wanted) {
   switch (kind) {
     case DocumentKind::kPage:
-      return ForEachPageLine(env, path, on_line);
+      return ForEachPageLine(env, path, on_line, wanted);
     case DocumentKind::kPdf:
       try {
         ConversionFolder folder(env, base_directory);
-        return ForEachPdfLine(env, path, {.folder = folder.path()}, on_line);
+        return ForEachPdfLine(env, path, {.folder = folder.path()}, on_line, wanted);
       } catch (const std::exception& e) {
         return e.what();
       }
@@ -69,13 +70,20 @@ DocumentMatches FindDocumentMatches(const std::string& path, std::string_view qu
   std::string failure;  // the first reading's that failed
   bool read = false;
   std::vector<MatchSpan> spans;
+  const WantedWord wanted = [&](std::string_view word) {
+    return std::any_of(words.begin(), words.end(),
+                       [&](const std::string& w) { return WordBeginsWith(word, w, options.fold_yo); });
+  };
   for (const DocumentKind kind : readings) {
     const size_t before = matches.lines.size();
-    std::string why = ForEachLineAs(kind, path, base_directory, env, [&](const ShownLine& line) {
-      MatchWords(line, words, options.fold_yo, spans);
-      if (spans.empty()) return;
-      matches.lines.push_back({kind, line.number, line.text, spans});
-    });
+    std::string why = ForEachLineAs(
+        kind, path, base_directory, env,
+        [&](const ShownLine& line) {
+          MatchWords(line, words, options.fold_yo, spans);
+          if (spans.empty()) return;
+          matches.lines.push_back({kind, line.number, line.text, spans, line.cut_before, line.cut_after});
+        },
+        wanted);
     if (why.empty()) {
       read = true;
     } else {

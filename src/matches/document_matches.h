@@ -26,6 +26,11 @@ struct MatchingLine {
   uint32_t number = 0;                      // the line of the page, or the page of the PDF document, from 1
   std::string text;                         // UTF-8, as ShownLine gives it (no control characters)
   std::vector<MatchSpan> spans;             // every matched word, in order; never empty, never overlapping
+  // A line longer than kLongestShownLine characters is cut to that many
+  // around its first matched word: characters were left out before `text`,
+  // after it.
+  bool cut_before = false;
+  bool cut_after = false;
 };
 
 struct DocumentMatches {
@@ -51,6 +56,10 @@ std::string LineLabel(const MatchingLine& line);
 // gives the page's lines, then the PDF document's pages; a name of no kind
 // is read as a page. A reading that fails gives no lines; the document is
 // unreadable only when every reading failed, with the first one's reason.
+//
+// A line is read in memory bounded beyond its bytes, and a line of more
+// than kLongestShownLine characters is cut to that many around its first
+// matched word (its other matches within them are marked).
 //
 // The conversion runs in a private folder made for it (under $TMPDIR or
 // /tmp, else in `base_directory`) and removed at the end, never in the

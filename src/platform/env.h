@@ -75,6 +75,11 @@ class ReadableFile {
   virtual size_t Read(char* data, size_t size) = 0;
   // The file's size when it was opened.
   virtual uint64_t SizeWhenOpened() const = 0;
+  // Which file was opened: what its path names now may be another one.
+  virtual FileId Id() const = 0;
+  // Another reader of the same file, from its start, whatever its path
+  // names by now; the two read independently.
+  virtual std::unique_ptr<ReadableFile> Duplicate() = 0;
   // Closes; reports a failed close. The destructor closes quietly.
   virtual void Close() = 0;
 };
@@ -142,7 +147,9 @@ class Env {
   // device is refused ("File access denied"), a folder too ("File access
   // denied", with the code EISDIR).
   virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
-  // A file created, or cut to length 0, for writing (mode 0644 before umask).
+  // A file created, or cut to length 0, for writing; a new one gets mode
+  // 0600: every file the program writes belongs to a base, private to its
+  // user wherever the base lives.
   virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) = 0;
   // An existing file, for appending.
   virtual std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) = 0;
@@ -181,7 +188,7 @@ class Env {
   // IoError when the system can make no more.
   virtual std::unique_ptr<FolderWatch> WatchFolders() = 0;
 
-  // Takes the lock on the file `path` (created when missing) without
+  // Takes the lock on the file `path` (created when missing, mode 0600) without
   // waiting; null when another holder has it (in this or another process).
   virtual std::unique_ptr<FileLock> TryLock(const std::string& path) = 0;
 

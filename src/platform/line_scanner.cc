@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <utility>
 
 namespace veskara {
@@ -88,6 +89,7 @@ size_t LineScanner::SkipLines(const FirstBytes& first) {
   for (; i < limit; ++i) {
     if (b[i - 1] == '\n' && may_open(i)) {
       scan_ = i;
+      lines_ += lines;
       return lines;
     }
     if (b[i] == '\n') ++lines;
@@ -97,6 +99,7 @@ size_t LineScanner::SkipLines(const FirstBytes& first) {
   size_t end = limit;
   while (b[end - 1] != '\n') --end;
   scan_ = end;
+  lines_ += lines;
   return lines;
 }
 
@@ -109,13 +112,20 @@ LineScanner::LineScanner(std::unique_ptr<ReadableFile> file) : file_(std::move(f
 LineScanner::LineScanner(Env& env, const std::string& path) : LineScanner(env.OpenForReading(path)) {}
 
 size_t LineScanner::Refill(size_t line_start) {
+  // A buffer grows by doubling, but never beyond what the file still holds:
+  // a one-line file costs about its size, not up to four times it.
+  auto grown = [this](size_t size, size_t held) {
+    return static_cast<size_t>(std::min<uint64_t>(uint64_t{size} * 2, std::max<uint64_t>(held + left_, size + 1)));
+  };
   if (line_start > 0) {
     // The previous line lies in this buffer; the other one holds nothing
     // that is still in use.
     std::vector<char>& other = buffers_[1 - current_];
     size_t partial = end_ - line_start;
     if (other.empty()) other.resize(buffers_[current_].size());
-    while (other.size() < partial || other.size() - partial < other.size() / 2) other.resize(other.size() * 2);
+    while (other.size() < partial || (other.size() - partial < other.size() / 2 && other.size() < partial + left_)) {
+      other.resize(grown(other.size(), partial));
+    }
     std::memcpy(other.data(), data() + line_start, partial);
     current_ = 1 - current_;
     scan_ -= line_start;
@@ -125,7 +135,9 @@ size_t LineScanner::Refill(size_t line_start) {
   // A line that fills the buffer from its start: no returned line lies in
   // it, so it may grow in place.
   std::vector<char>& buffer = buffers_[current_];
-  if (buffer.size() - end_ < buffer.size() / 2) buffer.resize(buffer.size() * 2);
+  if (buffer.size() - end_ < buffer.size() / 2 && buffer.size() < end_ + left_) {
+    buffer.resize(grown(buffer.size(), end_));
+  }
   const size_t room = static_cast<size_t>(std::min<uint64_t>(buffer.size() - end_, left_));
   const size_t n = room == 0 ? 0 : file_->Read(buffer.data() + end_, room);
   if (n == 0) eof_ = true;
@@ -144,6 +156,7 @@ bool LineScanner::NextSlow(std::string_view* raw) {
       scan_ = line_end + 1;
       break;
     }
+    if (end_ - line_start > most_) throw LineTooLongError(lines_ + 1, most_);
     scan_ = end_;
     if (eof_) {
       finished_ = true;
@@ -155,6 +168,7 @@ bool LineScanner::NextSlow(std::string_view* raw) {
     line_start = Refill(line_start);
   }
 
+  if (line_end - line_start > most_) throw LineTooLongError(lines_ + 1, most_);
   const char* bytes = data();
   if (const void* found = std::memchr(bytes + line_start, kCtrlZ, line_end - line_start)) {
     size_t z = static_cast<size_t>(static_cast<const char*>(found) - bytes);
@@ -178,6 +192,7 @@ bool LineScanner::NextSlow(std::string_view* raw) {
     clean_until_ = next_z ? static_cast<size_t>(static_cast<const char*>(next_z) - bytes) : end_;
   }
   *raw = std::string_view(bytes + line_start, line_end - line_start);
+  ++lines_;
   return true;
 }
 

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +32,19 @@ class FirstBytes {
   bool skipping_ = false;  // with more bytes than listed, nothing is skipped
 };
 
+// A line longer than the limit a LineScanner was given.
+class LineTooLongError : public std::runtime_error {
+ public:
+  LineTooLongError(size_t line, size_t most)
+      : std::runtime_error("line " + std::to_string(line) + " is longer than " + std::to_string(most) + " bytes"),
+        line_(line) {}
+  // Counted from 1.
+  size_t line() const { return line_; }
+
+ private:
+  size_t line_;
+};
+
 // Gives the same lines as LineReader, but a line's CRs are still in the view
 // (see LineText); its LF is not, and the Ctrl-Z rules are already applied
 // (a view never holds a byte 26). The views of the last two lines stay valid
@@ -44,15 +59,23 @@ class LineScanner {
   // Opens `path` (IoError when that fails).
   LineScanner(Env& env, const std::string& path);
 
-  // The next raw line; false at the end of the file. Throws IoError.
+  // From now on a raw line of more than `most` bytes throws
+  // LineTooLongError, before much more than that is held: for files whose
+  // every valid line is short, so that a damaged one costs no memory.
+  // Lines that SkipLines passes are not measured (they lie in the buffer).
+  void LimitLineLength(size_t most) { most_ = most; }
+
+  // The next raw line; false at the end of the file. Throws IoError, and
+  // LineTooLongError past the limit.
   bool Next(std::string_view* raw) {
     // The common case, inline: a whole line in the buffer, before any Ctrl-Z.
     const char* bytes = data();
     if (const void* lf = std::memchr(bytes + scan_, '\n', end_ - scan_)) {
       size_t line_end = static_cast<size_t>(static_cast<const char*>(lf) - bytes);
-      if (line_end < clean_until_) {
+      if (line_end < clean_until_ && line_end - scan_ <= most_) {
         *raw = std::string_view(bytes + scan_, line_end - scan_);
         scan_ = line_end + 1;
+        ++lines_;
         return true;
       }
     }
@@ -89,6 +112,8 @@ class LineScanner {
   size_t clean_until_ = 0;
   bool eof_ = false;
   bool finished_ = false;
+  size_t most_ = SIZE_MAX;  // the longest raw line allowed
+  size_t lines_ = 0;        // handed out or skipped
 };
 
 // The text of a raw line: its CRs dropped. May point into `scratch`.

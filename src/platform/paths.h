@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,8 +31,28 @@ std::string ShippedFilePath(std::string_view name, std::string_view installed_di
 // Other bytes, blanks included, stay as they are.
 std::string AbsolutePath(std::string_view path, std::string_view current_directory);
 
+// `path` with a leading "~" as the home folder ($HOME): "~" alone and
+// "~/..." are expanded, as a shell would; anything else ("~user", "a/~"), or
+// any path when HOME is unset or empty, stays as it is.
+std::string ExpandHome(std::string_view path, Env& env);
+
+// `path` as AbsolutePath makes it from the process's current folder; nothing
+// when `path` is relative and the current folder cannot be read (it was
+// deleted, say): taken from the root instead, it would name another tree.
+std::optional<std::string> AbsolutePathFromCurrentFolder(std::string_view path, Env& env);
+
 // A time (nanoseconds since the epoch) in ISO 8601 at the machine's local
 // time and offset: "2026-12-08T19:47:31+01:00".
 std::string LocalTimeText(int64_t ns);
+
+// The same time to the minute, as a table shows it: "2026-12-08 19:47".
+std::string LocalMinuteText(int64_t ns);
+
+// An ISO 8601 date or date-time as nanoseconds since the epoch: "2026-12-08"
+// (its midnight), "2026-12-08T19:47" or "2026-12-08T19:47:31" (a blank may
+// stand for the "T"), each in the machine's local time unless it ends with
+// "Z" or an offset ("+01:00", "+0100", "-05"). No value for any other text
+// or a date that does not exist.
+std::optional<int64_t> ParseIsoTime(std::string_view text);
 
 }  // namespace veskara

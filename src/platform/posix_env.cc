@@ -54,16 +54,30 @@ PathInfo InfoOf(const struct stat& st) {
 
 class PosixReadableFile : public ReadableFile {
  public:
-  PosixReadableFile(FileHandle file, uint64_t size) : file_(std::move(file)), size_(size) {}
+  PosixReadableFile(FileHandle file, const struct stat& st)
+      : file_(std::move(file)), size_(static_cast<uint64_t>(st.st_size)), id_(IdOf(st)) {}
 
+  // pread, so that a duplicate, which shares the descriptor's offset, reads
+  // on its own.
   size_t Read(char* data, size_t size) override {
     for (;;) {
-      const ssize_t n = ::read(file_.fd(), data, size);
-      if (n >= 0) return static_cast<size_t>(n);
+      const ssize_t n = ::pread(file_.fd(), data, size, static_cast<off_t>(offset_));
+      if (n >= 0) {
+        offset_ += static_cast<uint64_t>(n);
+        return static_cast<size_t>(n);
+      }
       if (errno != EINTR) ThrowLastIoError();
     }
   }
   uint64_t SizeWhenOpened() const override { return size_; }
+  FileId Id() const override { return id_; }
+  std::unique_ptr<ReadableFile> Duplicate() override {
+    FileHandle copy(::fcntl(file_.fd(), F_DUPFD_CLOEXEC, 0));
+    if (!copy.valid()) ThrowLastIoError();
+    struct stat st;
+    if (::fstat(copy.fd(), &st) != 0) ThrowLastIoError();
+    return std::make_unique<PosixReadableFile>(std::move(copy), st);
+  }
   void Close() override {
     if (!file_.Close()) ThrowLastIoError();
   }
@@ -71,6 +85,8 @@ class PosixReadableFile : public ReadableFile {
  private:
   FileHandle file_;
   uint64_t size_;
+  FileId id_;
+  uint64_t offset_ = 0;
 };
 
 class PosixWritableFile : public WritableFile {
@@ -220,11 +236,11 @@ class PosixEnv : public Env {
     if (::fstat(file.fd(), &st) != 0) ThrowLastIoError();
     // Like a folder, a FIFO, socket or device is no file to read.
     if (!S_ISREG(st.st_mode)) throw IoError(S_ISDIR(st.st_mode) ? EISDIR : EACCES);
-    return std::make_unique<PosixReadableFile>(std::move(file), static_cast<uint64_t>(st.st_size));
+    return std::make_unique<PosixReadableFile>(std::move(file), st);
   }
 
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) override {
-    return std::make_unique<PosixWritableFile>(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, 0644));
+    return std::make_unique<PosixWritableFile>(OpenOrThrow(path, O_WRONLY | O_CREAT | O_TRUNC, 0600));
   }
 
   std::unique_ptr<WritableFile> OpenForAppending(const std::string& path) override {
@@ -314,7 +330,7 @@ class PosixEnv : public Env {
   std::unique_ptr<FolderWatch> WatchFolders() override { return SystemFolderWatch(); }
 
   std::unique_ptr<FileLock> TryLock(const std::string& path) override {
-    FileHandle file = OpenOrThrow(path, O_RDWR | O_CREAT, 0644);
+    FileHandle file = OpenOrThrow(path, O_RDWR | O_CREAT, 0600);
     while (::flock(file.fd(), LOCK_EX | LOCK_NB) != 0) {
       if (errno == EWOULDBLOCK) return nullptr;
       if (errno != EINTR) ThrowLastIoError();

@@ -32,6 +32,9 @@ class LineReader {
   // Opens `path` for reading (IoError when that fails).
   explicit LineReader(const std::string& path, Env& env) : scanner_(env, path) {}
 
+  // See LineScanner::LimitLineLength.
+  void LimitLineLength(size_t most) { scanner_.LimitLineLength(most); }
+
   // Reads the next line into *line. The view stays valid until the next
   // call. Returns false at the end of the file.
   bool ReadLine(std::string_view* line) {

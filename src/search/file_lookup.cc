@@ -158,7 +158,9 @@ std::vector<std::string_view> SplitNumberList(std::string_view numbers) {
   return SplitAtCommas(numbers, /*drop_trailing_empty=*/true);
 }
 
-std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers, Env& env) {
+namespace {
+
+std::vector<std::string> FilesOfEntry(std::unique_ptr<ReadableFile> file, std::string_view numbers, Env& env) {
   std::vector<std::string_view> wanted = SplitNumberList(numbers);
   // Number text -> row, filled by the first record with that number.
   std::unordered_map<std::string_view, std::string> found;
@@ -166,7 +168,7 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
   for (std::string_view n : wanted) pending.emplace(n, true);
   size_t left = pending.size();
 
-  FileRecordScanner records(env, FilesFilePath(base_directory));
+  FileRecordScanner records(std::move(file));
   // Once every number has its record, later records cannot change a row.
   while (left > 0 && records.Next()) {
     auto it = pending.find(records.number());
@@ -187,15 +189,20 @@ std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std
   return rows;
 }
 
-std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
-                                            std::span<const std::string_view> number_lists, Env& env) {
+std::vector<std::string> FilesOfEntries(std::unique_ptr<ReadableFile> file,
+                                        std::span<const std::string_view> number_lists,
+                                        std::span<const std::string_view> left_out_lists, Env& env) {
   WantedNumbers wanted;
   for (std::string_view list : number_lists) wanted.AddList(list);
+  // A left-out number is taken before the read: no record gives it a row.
+  for (std::string_view list : left_out_lists) {
+    for (std::string_view number : SplitNumberList(list)) wanted.Take(number);
+  }
   std::vector<std::string> rows;
   rows.reserve(wanted.left());  // a wanted number gives a row at most
   ShownRows shown(rows, wanted.left());
 
-  FileRecordScanner records(env, FilesFilePath(base_directory));
+  FileRecordScanner records(std::move(file));
   while (wanted.left() > 0 && records.Next()) {
     if (!wanted.Take(records.number())) continue;
     // Two records may name one file; it is listed once.
@@ -209,15 +216,54 @@ std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
   return rows;
 }
 
+}  // namespace
+
+std::vector<std::string> ListFilesOfEntry(const std::string& base_directory, std::string_view numbers, Env& env) {
+  return FilesOfEntry(env.OpenForReading(FilesFilePath(base_directory)), numbers, env);
+}
+
+std::vector<std::string> ListFilesOfEntry(const BaseSnapshot& base, std::string_view numbers) {
+  return FilesOfEntry(base.ReaderOrThrow(kFilesFileName), numbers, base.env());
+}
+
+std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
+                                            std::span<const std::string_view> number_lists, Env& env) {
+  return FilesOfEntries(env.OpenForReading(FilesFilePath(base_directory)), number_lists, {}, env);
+}
+
+std::vector<std::string> ListFilesOfEntries(const std::string& base_directory,
+                                            std::span<const std::string_view> number_lists,
+                                            std::span<const std::string_view> left_out_lists, Env& env) {
+  return FilesOfEntries(env.OpenForReading(FilesFilePath(base_directory)), number_lists, left_out_lists, env);
+}
+
+std::vector<std::string> ListFilesOfEntries(const BaseSnapshot& base, std::span<const std::string_view> number_lists,
+                                            std::span<const std::string_view> left_out_lists) {
+  return FilesOfEntries(base.ReaderOrThrow(kFilesFileName), number_lists, left_out_lists, base.env());
+}
+
 FoundFiles FindFiles(const std::string& base_directory, std::string_view query, const SearchOptions& options,
                      Env& env) {
+  return FindFiles(base_directory, SplitQuery{std::string(query), {}}, options, env);
+}
+
+FoundFiles FindFiles(const std::string& base_directory, const SplitQuery& query, const SearchOptions& options,
+                     Env& env) {
   FoundFiles found;
-  found.search = RunSearch(base_directory, query, options, env);
+  if (ParseQuery(query.searched).empty()) {
+    found.only_left_out = !query.left_out.empty();
+    return found;
+  }
+  // The paths must come from the base whose words were found.
+  const BaseSnapshot base = BaseSnapshot::Open(base_directory, env);
+  SearchLeavingOut searched = RunSearchLeavingOut(base, query.searched, query.left_out, options);
+  found.search = std::move(searched.search);
   if (found.search.status != SearchOutcome::Status::kDone || found.search.entries.empty()) return found;
   std::vector<std::string_view> lists;
   lists.reserve(found.search.entries.size());
   for (const SearchEntry& entry : found.search.entries) lists.push_back(entry.numbers);
-  found.rows = ListFilesOfEntries(base_directory, lists, env);
+  const std::vector<std::string_view> left_out(searched.left_out_lists.begin(), searched.left_out_lists.end());
+  found.rows = ListFilesOfEntries(base, lists, left_out);
   return found;
 }
 

@@ -1,5 +1,6 @@
 #include "search/number_ids.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 
@@ -16,6 +17,20 @@ uint64_t Pack(std::string_view number) {
 }
 
 }  // namespace
+
+bool NumberIds::DirectValue(std::string_view number, uint32_t* value) {
+  // Seven digits at most: below ten million, so no overflow on the way.
+  if (number.empty() || number.size() > 7 || (number[0] == '0' && number.size() > 1)) return false;
+  uint32_t v = 0;
+  for (const char c : number) {
+    const unsigned digit = static_cast<unsigned char>(c) - unsigned{'0'};
+    if (digit > 9) return false;
+    v = v * 10 + digit;
+  }
+  if (v >= kDirectLimit) return false;
+  *value = v;
+  return true;
+}
 
 uint64_t NumberIds::Key(std::string_view number) {
   if (number.size() <= kPackedBytes) return Pack(number);
@@ -48,20 +63,30 @@ void NumberIds::Grow() {
 }
 
 uint32_t NumberIds::Intern(std::string_view number) {
+  uint32_t value = 0;
+  if (DirectValue(number, &value)) {
+    if (value >= by_value_.size()) by_value_.resize(std::max<size_t>(value + 1, 2 * by_value_.size()), kAbsent);
+    uint32_t& id = by_value_[value];
+    if (id == kAbsent) id = count_++;
+    return id;
+  }
   // At most half full, so probes stay short.
-  if (2 * (static_cast<size_t>(count_) + 1) > slots_.size()) Grow();
+  if (2 * (hashed_ + 1) > slots_.size()) Grow();
   uint64_t key = Key(number);
   size_t mask = slots_.size() - 1;
   for (size_t slot = Home(key);; slot = (slot + 1) & mask) {
     if (slots_[slot].key == key) return slots_[slot].id;
     if (slots_[slot].key == kEmpty) {
       slots_[slot] = Cell{key, count_};
+      ++hashed_;
       return count_++;
     }
   }
 }
 
 uint32_t NumberIds::Find(std::string_view number) const {
+  uint32_t value = 0;
+  if (DirectValue(number, &value)) return value < by_value_.size() ? by_value_[value] : kAbsent;
   if (slots_.empty()) return kAbsent;
   uint64_t key = KeyIfKnown(number);
   if (key == kEmpty) return kAbsent;

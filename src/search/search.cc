@@ -9,6 +9,7 @@
 #include "base/word_chars.h"
 #include "platform/cp1251.h"
 #include "platform/strings.h"
+#include "search/loaded_words.h"
 #include "search/number_ids.h"
 #include "search/word_matches.h"
 
@@ -70,8 +71,9 @@ SearchOutcome Failure(std::string text) {
 // One later pass: every record of the pass's word, in file order, combined
 // with every current entry, in entry order, that shares a number with it.
 // Ends once it holds more than kEntryLimit entries; returns true then.
-bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches,
-                   const std::vector<uint32_t>& records) {
+// Stops early, with what it has, once `cancel` is set.
+bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches, const std::vector<uint32_t>& records,
+                   const std::atomic<bool>* cancel) {
   if (entries.empty() || records.empty()) {
     entries.clear();
     return false;
@@ -125,6 +127,7 @@ bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches
   std::vector<uint32_t> hits;
   std::vector<SearchEntry> narrowed;
   for (uint32_t r = 0; r < records.size(); ++r) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
     const WordRecord& record = matches.record(records[r]);
     SplitNumbers(record.numbers, split);
     hits.clear();
@@ -165,6 +168,99 @@ bool NarrowEntries(std::vector<SearchEntry>& entries, const WordMatches& matches
   }
   entries = std::move(narrowed);
   return false;
+}
+
+// A query's words as the passes use them: each distinct word matched once
+// (folded, "ЕЖ" and "ЁЖ" are one word), and for every pass the word it
+// narrows by (a word typed twice narrows twice).
+struct Passes {
+  std::vector<std::string> distinct;
+  std::vector<uint32_t> word_of_pass;
+
+  uint32_t IndexOf(std::string word, bool fold_yo) {
+    if (fold_yo) std::transform(word.begin(), word.end(), word.begin(), FoldYo);
+    auto it = std::find(distinct.begin(), distinct.end(), word);
+    if (it != distinct.end()) return static_cast<uint32_t>(it - distinct.begin());
+    distinct.push_back(std::move(word));
+    return static_cast<uint32_t>(distinct.size() - 1);
+  }
+  // Words matched beside the passes' (left out of the files): their indices.
+  std::vector<uint32_t> Add(const std::vector<std::string>& words, bool fold_yo) {
+    std::vector<uint32_t> indices;
+    for (const std::string& w : words) indices.push_back(IndexOf(w, fold_yo));
+    return indices;
+  }
+};
+
+Passes PlanPasses(std::vector<std::string> words, bool fold_yo) {
+  Passes passes;
+  for (std::string& w : words) passes.word_of_pass.push_back(passes.IndexOf(std::move(w), fold_yo));
+  return passes;
+}
+
+bool Cancelled(const std::atomic<bool>* cancel) { return cancel != nullptr && cancel->load(std::memory_order_relaxed); }
+
+SearchOutcome CancelledOutcome() {
+  SearchOutcome outcome;
+  outcome.status = SearchOutcome::Status::kCancelled;
+  return outcome;
+}
+
+// The entries of the first pass, narrowed by every later one.
+SearchOutcome NarrowAll(const WordMatches& matches, const Passes& passes, const std::atomic<bool>* cancel) {
+  if (Cancelled(cancel)) return CancelledOutcome();
+  SearchOutcome outcome;
+  outcome.status = SearchOutcome::Status::kDone;
+  std::vector<SearchEntry>& entries = outcome.entries;
+  for (uint32_t index : matches.records_of(passes.word_of_pass[0])) {
+    const WordRecord& record = matches.record(index);
+    entries.push_back({std::string(record.word), std::string(record.numbers)});
+  }
+  bool over_limit = false;
+  for (size_t pass = 1; pass < passes.word_of_pass.size(); ++pass) {
+    // Passes after the one that went over the limit narrow the capped
+    // entries; the message is shown once.
+    const bool over = NarrowEntries(entries, matches, matches.records_of(passes.word_of_pass[pass]), cancel);
+    if (Cancelled(cancel)) return CancelledOutcome();
+    if (over && !over_limit) {
+      over_limit = true;
+      outcome.messages.push_back({MessageKind::kInformationBox, "Information", kTooManyWords});
+    }
+  }
+  if (entries.empty()) outcome.status_text = kNothingFound;
+  return outcome;
+}
+
+// RunSearchLeavingOut on the wrds.txt that open_words(&fault) gives.
+template <typename OpenWords>
+SearchLeavingOut SearchWordsFile(const std::string& base_directory, std::string_view query,
+                                 const std::vector<std::string>& left_out, const SearchOptions& options,
+                                 OpenWords&& open_words) {
+  SearchLeavingOut result;
+  std::vector<std::string> words = ParseQuery(query);
+  if (words.empty()) return result;
+  Passes passes = PlanPasses(std::move(words), options.fold_yo);
+  const std::vector<uint32_t> left = passes.Add(left_out, options.fold_yo);
+
+  BaseFileFault fault;
+  std::unique_ptr<ReadableFile> file = open_words(&fault);
+  if (!file) {
+    result.search = Failure(BaseFileFaultText(base_directory, fault));
+    return result;
+  }
+  const WordMatches matches = CollectWordMatches(std::move(file), passes.distinct, options.fold_yo);
+  result.search = NarrowAll(matches, passes, nullptr);
+
+  // Each record once, in file order, whichever left-out words it begins with.
+  std::vector<uint32_t> records;
+  for (const uint32_t w : left) {
+    const std::vector<uint32_t>& of_word = matches.records_of(w);
+    records.insert(records.end(), of_word.begin(), of_word.end());
+  }
+  std::sort(records.begin(), records.end());
+  records.erase(std::unique(records.begin(), records.end()), records.end());
+  for (const uint32_t r : records) result.left_out_lists.emplace_back(matches.record(r).numbers);
+  return result;
 }
 
 }  // namespace
@@ -214,45 +310,57 @@ SearchOutcome RunSearch(const std::string& base_directory, std::string_view quer
 
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
                         Env& env) {
+  return RunSearchLeavingOut(base_directory, query, {}, options, env).search;
+}
+
+SearchLeavingOut RunSearchLeavingOut(const std::string& base_directory, std::string_view query,
+                                     const std::vector<std::string>& left_out, const SearchOptions& options, Env& env) {
+  // One file is read: it is one base whatever commits meanwhile.
+  return SearchWordsFile(base_directory, query, left_out, options, [&](BaseFileFault* fault) {
+    return OpenBaseFile(base_directory, kWordsFileName, env, fault);
+  });
+}
+
+SearchLeavingOut RunSearchLeavingOut(const BaseSnapshot& base, std::string_view query,
+                                     const std::vector<std::string>& left_out, const SearchOptions& options) {
+  return SearchWordsFile(base.directory(), query, left_out, options,
+                         [&](BaseFileFault* fault) { return base.Reader(kWordsFileName, fault); });
+}
+
+SearchOutcome RunSearch(const BaseSnapshot& base, std::string_view query, const SearchOptions& options) {
+  return RunSearchLeavingOut(base, query, {}, options).search;
+}
+
+SearchOutcome RunSearch(const LoadedWords& loaded, std::string_view query, const SearchOptions& options,
+                        const std::atomic<bool>* cancel) {
   std::vector<std::string> words = ParseQuery(query);
   if (words.empty()) return {};
-  // Folded, "ЕЖ" and "ЁЖ" are one word: matched once, narrowing twice.
-  if (options.fold_yo) {
-    for (std::string& w : words) std::transform(w.begin(), w.end(), w.begin(), FoldYo);
-  }
+  if (loaded.fault()) return Failure(BaseFileFaultText(loaded.base_directory(), *loaded.fault()));
+  const Passes passes = PlanPasses(std::move(words), options.fold_yo);
+  const WordMatches matches = CollectWordMatches(loaded, passes.distinct, options.fold_yo, cancel);
+  return NarrowAll(matches, passes, cancel);
+}
 
-  // A word typed twice narrows twice but is matched once.
-  std::vector<std::string> distinct;
-  std::vector<uint32_t> word_of_pass;
-  for (const std::string& w : words) {
-    auto it = std::find(distinct.begin(), distinct.end(), w);
-    word_of_pass.push_back(static_cast<uint32_t>(it - distinct.begin()));
-    if (it == distinct.end()) distinct.push_back(w);
-  }
-
-  BaseFileFault fault;
-  std::unique_ptr<ReadableFile> file = OpenBaseFile(base_directory, kWordsFileName, env, &fault);
-  if (!file) return Failure(BaseFileFaultText(base_directory, fault));
-  WordMatches matches = CollectWordMatches(std::move(file), distinct, options.fold_yo);
-
-  SearchOutcome outcome;
-  outcome.status = SearchOutcome::Status::kDone;
-  std::vector<SearchEntry>& entries = outcome.entries;
-  for (uint32_t index : matches.records_of(word_of_pass[0])) {
-    const WordRecord& record = matches.record(index);
-    entries.push_back({std::string(record.word), std::string(record.numbers)});
-  }
-  bool over_limit = false;
-  for (size_t pass = 1; pass < word_of_pass.size(); ++pass) {
-    // Passes after the one that went over the limit narrow the capped
-    // entries; the message is shown once.
-    if (NarrowEntries(entries, matches, matches.records_of(word_of_pass[pass])) && !over_limit) {
-      over_limit = true;
-      outcome.messages.push_back({MessageKind::kInformationBox, "Information", kTooManyWords});
+SplitQuery SplitLeftOutWords(std::string_view typed) {
+  // Pieces are cut before the encoding, which turns a character without a
+  // Windows-1251 form into a blank: "a☃-b" is no piece of its own.
+  const std::string_view query = typed;
+  SplitQuery split;
+  size_t i = 0;
+  while (i < query.size()) {
+    while (i < query.size() && static_cast<unsigned char>(query[i]) <= 32) ++i;
+    const size_t start = i;
+    while (i < query.size() && static_cast<unsigned char>(query[i]) > 32) ++i;
+    if (i == start) break;
+    const std::string_view piece = query.substr(start, i - start);
+    if (piece.front() == '-') {
+      for (std::string& word : ParseQuery(EncodeQuery(piece.substr(1)))) split.left_out.push_back(std::move(word));
+      continue;
     }
+    if (!split.searched.empty()) split.searched.push_back(' ');
+    split.searched.append(EncodeQuery(piece));
   }
-  if (entries.empty()) outcome.status_text = kNothingFound;
-  return outcome;
+  return split;
 }
 
 }  // namespace veskara

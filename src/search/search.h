@@ -6,10 +6,12 @@
 // line show in their own way.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/base_snapshot.h"
 #include "base/messages.h"
 #include "platform/env.h"
 
@@ -26,6 +28,7 @@ struct SearchOutcome {
     kNothingToDo,  // the query holds no word: nothing is shown or changed
     kFailed,       // missing or unreadable base: show `messages`, keep old results
     kDone,         // show `messages`, then replace the results by `entries`
+    kCancelled,    // stopped by its cancel flag: nothing is shown or changed
   };
   Status status = Status::kNothingToDo;
   std::vector<SearchEntry> entries;
@@ -71,6 +74,41 @@ std::vector<std::string> ParseQuery(std::string_view query);
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, Env& env);
 SearchOutcome RunSearch(const std::string& base_directory, std::string_view query, const SearchOptions& options,
                         Env& env);
+// The same on the wrds.txt of `base`, so that the lookups of its numbers
+// can read the fls.txt of the same base.
+SearchOutcome RunSearch(const BaseSnapshot& base, std::string_view query, const SearchOptions& options);
+
+// A search over wrds.txt held in memory (search/loaded_words.h), with the
+// results RunSearch gives on the file it was loaded from. Reads nothing.
+// Checks `cancel` as it goes: once it is set, the outcome is kCancelled.
+class LoadedWords;
+SearchOutcome RunSearch(const LoadedWords& words, std::string_view query, const SearchOptions& options,
+                        const std::atomic<bool>* cancel = nullptr);
+
+// A query that leaves words out, for the lists of files, as a person typed
+// it (UTF-8): each blank-separated piece that begins with "-" ("-WORD")
+// names words to leave out, the words ParseQuery finds in the rest of the
+// piece; the other pieces, joined by single blanks, are what is searched for
+// ("apple -banana pie" searches "apple pie"). A "-" inside a piece
+// separates words as always. Both parts are encoded as EncodeQuery does.
+struct SplitQuery {
+  std::string searched;               // Windows-1251, as RunSearch takes a query
+  std::vector<std::string> left_out;  // upper-cased Windows-1251 words
+};
+SplitQuery SplitLeftOutWords(std::string_view typed);
+
+// RunSearch of `query`, and from the same read of wrds.txt the number list
+// of every record whose word begins with one of `left_out` (with Ё as Е
+// when folded), in file order: the files to leave out of the results.
+struct SearchLeavingOut {
+  SearchOutcome search;
+  std::vector<std::string> left_out_lists;  // only when search.status is kDone
+};
+SearchLeavingOut RunSearchLeavingOut(const std::string& base_directory, std::string_view query,
+                                     const std::vector<std::string>& left_out, const SearchOptions& options, Env& env);
+// The same on the wrds.txt of `base`.
+SearchLeavingOut RunSearchLeavingOut(const BaseSnapshot& base, std::string_view query,
+                                     const std::vector<std::string>& left_out, const SearchOptions& options);
 
 // The numbers of `candidates` that also stand in `words`, in the order of
 // `candidates`, compared as texts, joined by commas; "" when none.

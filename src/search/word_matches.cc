@@ -1,11 +1,13 @@
 #include "search/word_matches.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <utility>
 
 #include "base/records.h"
 #include "platform/line_scanner.h"
+#include "search/loaded_words.h"
 #include "search/search.h"
 
 namespace veskara {
@@ -63,6 +65,40 @@ WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::ve
     matched.clear();
   }
   records.Close();
+  return matches;
+}
+
+WordMatches CollectWordMatches(const LoadedWords& loaded, const std::vector<std::string>& words, bool fold_yo,
+                               const std::atomic<bool>* cancel) {
+  WordMatches matches(words.size());
+  // Only the records that open with a word's first byte can match (folded,
+  // a word opening with Е also meets words opening with Ё); merged into file
+  // order, since a record belongs to every word it begins with.
+  std::array<bool, 256> opening{};
+  for (const std::string& w : words) {
+    opening[static_cast<unsigned char>(w[0])] = true;
+    if (fold_yo && w[0] == FoldYo('\xA8')) opening[0xA8] = true;
+  }
+  std::vector<uint32_t> candidates;
+  for (size_t byte = 0; byte < opening.size(); ++byte) {
+    if (!opening[byte]) continue;
+    const std::vector<uint32_t>& records = loaded.opening_with(static_cast<unsigned char>(byte));
+    const size_t before = candidates.size();
+    candidates.insert(candidates.end(), records.begin(), records.end());
+    std::inplace_merge(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(before), candidates.end());
+  }
+  std::vector<size_t> matched;
+  for (const uint32_t record : candidates) {
+    if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
+    const std::string_view word = loaded.word(record);
+    for (size_t w = 0; w < words.size(); ++w) {
+      if (WordBeginsWith(word, words[w], fold_yo)) matched.push_back(w);
+    }
+    if (matched.empty()) continue;
+    const uint32_t index = matches.Add(word, loaded.numbers(record));
+    for (size_t w : matched) matches.Assign(w, index);
+    matched.clear();
+  }
   return matches;
 }
 

@@ -2,6 +2,7 @@
 // in a single read of the file. Private to the search.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -52,5 +53,11 @@ class WordMatches {
 // Throws IoError when reading fails.
 WordMatches CollectWordMatches(std::unique_ptr<ReadableFile> file, const std::vector<std::string>& words,
                                bool fold_yo = false);
+
+// The same records from wrds.txt held in memory, in the same order. Stops
+// early, with what it has, once `cancel` is set.
+class LoadedWords;
+WordMatches CollectWordMatches(const LoadedWords& loaded, const std::vector<std::string>& words, bool fold_yo,
+                               const std::atomic<bool>* cancel);
 
 }  // namespace veskara

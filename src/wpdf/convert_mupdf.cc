@@ -38,6 +38,16 @@ bool Opens(fz_context* ctx, pdf_document* doc) {
   return opens != 0;
 }
 
+// False when the page tree names something that is no page there (a
+// missing object, a number): the engine would give an empty page for it
+// and say nothing.
+bool IsPage(fz_context* ctx, pdf_document* doc, int number) {
+  volatile int page = 0;
+  fz_try(ctx) page = pdf_is_dict(ctx, pdf_lookup_page_obj(ctx, doc, number));
+  fz_catch(ctx) return false;
+  return page != 0;
+}
+
 fz_stext_page* PageText(fz_context* ctx, pdf_document* doc, int number) {
   // Ligatures come out as their letters; horizontal white space as blanks;
   // the engine puts a blank where a gap separates two words.
@@ -74,14 +84,12 @@ int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
   } else {
     try {
       LineSink sink(fd);
-      bool lost = false;
+      int read = 0;
       for (int i = 0; i < pages && sink.ok(); ++i) {
         if ((flags & kWpdfMarkPages) != 0) sink.MarkPage();
-        fz_stext_page* text = PageText(ctx, doc, i);
-        if (text == nullptr) {
-          lost = true;  // an unreadable page loses its own text only
-          continue;
-        }
+        fz_stext_page* text = IsPage(ctx, doc, i) ? PageText(ctx, doc, i) : nullptr;
+        if (text == nullptr) continue;  // an unreadable page loses its own text only
+        ++read;
         try {
           AddPage(sink, text);
         } catch (...) {
@@ -90,7 +98,12 @@ int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
         }
         fz_drop_stext_page(ctx, text);
       }
-      code = !sink.Flush() ? kWpdfCannotWrite : lost ? kWpdfSomePagesLost : kWpdfOk;
+      // A document none of whose pages could be read is not one read with
+      // no words.
+      code = !sink.Flush()  ? kWpdfCannotWrite
+             : read == 0    ? kWpdfNoPageRead
+             : read < pages ? kWpdfSomePagesLost
+                            : kWpdfOk;
     } catch (...) {
       code = kWpdfConversionFailed;
     }

@@ -42,7 +42,10 @@ enum {
   kWpdfSomePagesLost = 9,
   // GetTextWith only: cancel_fd became readable; the child was killed and
   // nothing was written.
-  kWpdfCancelled = 10
+  kWpdfCancelled = 10,
+  // The document opened, but none of its pages could be read; nothing was
+  // written.
+  kWpdfNoPageRead = 11
 };
 
 // Options of GetTextWith.

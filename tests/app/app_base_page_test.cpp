@@ -81,10 +81,10 @@ class BasePageTest : public QObject {
  private slots:
   void pagesInTheirOrderOverAnEmptyBase() {
     BaseFixture f;
-    QCOMPARE(f.form->PageControl1->count(), 3);
-    QCOMPARE(f.form->PageControl1->indexOf(f.page), 1);
-    QCOMPARE(f.form->PageControl1->tabText(1), QString("Base"));
-    QCOMPARE(f.form->PageControl1->indexOf(f.form->TabSheet2), 2);
+    QCOMPARE(f.form->PageControl1->count(), 4);
+    QCOMPARE(f.form->PageControl1->indexOf(f.page), 2);  // after "Files"
+    QCOMPARE(f.form->PageControl1->tabText(2), QString("Base"));
+    QCOMPARE(f.form->PageControl1->indexOf(f.form->TabSheet2), 3);
     QVERIFY(!f.Button("btnUpdate")->isEnabled());  // no base yet: nothing to update
   }
 
@@ -382,9 +382,11 @@ class BasePageTest : public QObject {
 
     auto* fold_yo = Named<QCheckBox>(*f.page, "FoldYo");
     auto* keep_current = Named<QCheckBox>(*f.page, "KeepCurrent");
+    auto* as_you_type = Named<QCheckBox>(*f.page, "SearchAsYouType");
     auto* base_folder = Named<QLineEdit>(*f.page, "BaseFolderEdit");
     base_folder->setFocus();
-    for (QWidget* next : std::initializer_list<QWidget*>{f.folders, f.unread, fold_yo, keep_current, base_folder}) {
+    for (QWidget* next :
+         std::initializer_list<QWidget*>{f.folders, f.unread, keep_current, fold_yo, as_you_type, base_folder}) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), next);
     }

@@ -1,6 +1,7 @@
 // The preview of a found file's matches: opened from the found files, the
 // matching lines with their marks, "Open", Escape, and a base left alone.
 #include <QAbstractItemModel>
+#include <QPlainTextEdit>
 #include <QPoint>
 #include <QSignalSpy>
 #include <QTableView>
@@ -114,6 +115,27 @@ class PreviewTest : public QObject {
     QVERIFY(base.desktop.messages.empty());
   }
 
+  // A line the core cut (it is longer than kLongestShownLine characters)
+  // shows where it was cut, and its match marked where it stands.
+  void longLineIsShownCut() {
+    BaseWindow base;
+    const std::string page = base.dir / "docs/long.htm";
+    std::string words;
+    for (int i = 0; i < 3000; ++i) words += "word ";
+    WriteFile(page, words + "plan " + words + "\n");
+    WriteBase(base.dir, {"PLAN", "0", "WORD", "0"}, {page, "0"});
+    FormUnderTest* form = base.Show();
+    Search(*form, "plan");
+    ClickRow(form->ListBox1, 0);
+    PreviewWindow* preview = PreviewOf(*form, 0);
+    QVERIFY(preview != nullptr);
+    const QStringList rows = MarkedRows(*Named<QTableView>(*preview, "PreviewLines"));
+    QCOMPARE(rows.size(), 1);
+    const QString ellipsis(QChar(0x2026));
+    QVERIFY2(rows[0].startsWith("1:" + ellipsis + "word ") && rows[0].endsWith(ellipsis), qPrintable(rows[0]));
+    QVERIFY2(rows[0].contains(" word [plan] word "), qPrintable(rows[0]));
+  }
+
   // The preview marks the words of the search that found the file, whatever
   // the query field holds by then; the main window stays usable.
   void previewFollowsTheSearchShown() {
@@ -150,6 +172,28 @@ class PreviewTest : public QObject {
     QTest::keyClick(preview, Qt::Key_Escape);
     QVERIFY(!preview->isVisible());
     QTRY_VERIFY(watched.isNull());  // gone once the event loop runs
+  }
+
+  // Regression guard: a line longer than the window was cut at its right
+  // edge with no way to see the rest. The chosen line shows whole below.
+  void theChosenLineShowsWholeAndWrapped() {
+    PlantBase base;
+    std::string tail;
+    for (int i = 0; i < 300; ++i) tail += " word" + std::to_string(i);
+    WriteFile(base.notes, "plans" + tail + " the end\nplans again\n");
+    FormUnderTest* form = base.Show();
+    Search(*form, "plans");
+    ClickRow(form->ListBox1, 0);
+    PreviewWindow* preview = PreviewOf(*form, 0);
+    QVERIFY(preview != nullptr);
+    auto* whole = Named<QPlainTextEdit>(*preview, "PreviewWholeLine");
+    const QString long_line = QString::fromStdString("plans" + tail + " the end");
+    QCOMPARE(whole->toPlainText(), long_line);
+    QCOMPARE(whole->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    auto* table = Named<QTableView>(*preview, "PreviewLines");
+    QVERIFY(table->model()->index(0, 1).data().toString().size() < long_line.size());  // the row is cut
+    table->selectRow(1);
+    QCOMPARE(whole->toPlainText(), QString("plans again"));
   }
 
   void fileThatCannotBeRead() {

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "app_test_util.h"
+#include "base/commit.h"
 
 namespace veskara::testing {
 
@@ -199,9 +200,10 @@ class SearchTest : public QObject {
   void failedLookupReachesTheErrorReport() {
     SampleBase base;
     FormUnderTest* form = base.Show();
+    // The lookups read the fls.txt of the base that was searched.
+    std::filesystem::rename(base.dir / "fls.txt", base.dir / "fls.away");
     Search(*form, "ap");
-    ClickRow(form->ListBox1, 0);
-    std::filesystem::remove(base.dir / "fls.txt");
+    std::filesystem::rename(base.dir / "fls.away", base.dir / "fls.txt");
     ClickRow(form->ListBox1, 1);
     QCOMPARE(base.desktop.messages.size(), size_t{1});
     QCOMPARE(base.desktop.messages[0].kind, MessageKind::kErrorReport);
@@ -349,18 +351,39 @@ class SearchTest : public QObject {
     QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.b)}));
     QCOMPARE(QApplication::focusWidget(), form->ListBox1);
     // Open works on the rows as on any other.
+    Search(*form, "ap");
     form->ListBox1->actions()[0]->trigger();
     form->ListBox2->setCurrentRow(1);
     QTest::mouseClick(form->btnOpen, Qt::LeftButton);
     QCOMPARE(base.desktop.opened, std::vector<QUrl>{QUrl::fromLocalFile(base.Path(base.b))});
   }
 
+  // Regression: a lookup read whatever fls.txt was live when the row was
+  // chosen, so a scan committed since the search paired its words with
+  // another base's paths.
+  void lookupsReadTheBaseThatWasSearched() {
+    SampleBase base;
+    FormUnderTest* form = base.Show();
+    Search(*form, "apr");
+    const std::string moved = base.dir / "docs/moved.htm";
+    WriteFile(base.dir / "wrds.txt.new", CrLf({"APPLE", "0,3", "APRICOT", "3"}));
+    WriteFile(base.dir / "fls.txt.new", CrLf({base.a, "0", moved, "3"}));
+    CommitBase(*TryLockBase(base.dir.path(), Env::Default()), Env::Default());
+    ClickRow(form->ListBox1, 0);
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.b)}));
+    form->ListBox1->actions()[0]->trigger();
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(base.b)}));
+    // A new search reads the new base.
+    Search(*form, "apr");
+    ClickRow(form->ListBox1, 0);
+    QCOMPARE(Rows(form->ListBox2), (QStringList{base.Path(moved)}));
+  }
+
   void filesOfAllFoundWordsWithoutFilesFile() {
     SampleBase base;
     FormUnderTest* form = base.Show();
-    Search(*form, "ap");
-    ClickRow(form->ListBox1, 0);
     std::filesystem::remove(base.dir / "fls.txt");
+    Search(*form, "ap");
     form->ListBox1->actions()[0]->trigger();
     QCOMPARE(base.desktop.messages.size(), size_t{1});
     QCOMPARE(base.desktop.messages[0].kind, MessageKind::kErrorReport);

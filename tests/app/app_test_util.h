@@ -55,6 +55,8 @@ class RecordingDesktop : public Desktop {
     picker_started_at.push_back(preselected);
     return picked;
   }
+  // The desktop finds, after saying yes, that it cannot open `url`.
+  void FailLater(const QUrl& url, const QString& reason) { ReportLateOpenFailure(url, reason); }
 
   std::vector<ShownMessage> messages;
   std::vector<ShownMessage> questions;  // Confirm's; the kind is unused

@@ -208,9 +208,10 @@ class WindowTest : public QObject {
     }
     auto* pages = form->window->findChild<QTabWidget*>("PageControl1");
     QVERIFY(pages != nullptr);
-    QCOMPARE(pages->count(), 3);
+    QCOMPARE(pages->count(), 4);
     QCOMPARE(pages->tabText(0), QString("Search text"));
-    QCOMPARE(pages->tabText(2), QString("About"));
+    QCOMPARE(pages->tabText(1), QString("Files"));
+    QCOMPARE(pages->tabText(3), QString("About"));
     QVERIFY(form->window->findChild<QStatusBar*>("StatusBar") != nullptr);
     QCOMPARE(form->window->windowTitle(), QString("Veskara"));
   }

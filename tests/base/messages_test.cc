@@ -10,7 +10,7 @@ namespace veskara {
 namespace {
 
 TEST(MessagesTest, WordsTheFacts) {
-  const std::vector<UnreadDocument> three = {{"/a.pdf", "damaged"}, {"/b\x1b.htm", "gone"}, {"/c.pdf", "locked"}};
+  const std::vector<UnreadDocument> three = {{"/a.pdf", "damaged"}, {"/b\x1b.htm", "gone\x07"}, {"/c.pdf", "locked"}};
   ScanSummary summary;
   summary.added = 2;
   summary.updated = 1;
@@ -31,7 +31,7 @@ TEST(MessagesTest, WordsTheFacts) {
       {ErrorReportText("Stopped."), "Stopped."},
       {UnreadReport({}), ""},
       {UnreadReport({three[0]}), "1 file could not be read:\n/a.pdf\tdamaged\n"},
-      {UnreadReport(three, 2), "3 files could not be read:\n/a.pdf\tdamaged\n/b\\x1b.htm\tgone\n... and 1 more\n"},
+      {UnreadReport(three, 2), "3 files could not be read:\n/a.pdf\tdamaged\n/b\\x1b.htm\tgone\\x07\n... and 1 more\n"},
       {SummaryLine(summary), "2 added, 1 updated, 3 removed, 3 could not be read"},
       {StepText(kScanSteps), "Step 4 of 4"},
       {FilesCountText(1) + ", " + WordsCountText(0), "1 files in the base, 0 words in the base"},

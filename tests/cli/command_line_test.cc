@@ -85,6 +85,43 @@ TEST(CliCommandLineTest, ReadsOptionsAndOperandsByTheTable) {
   }
 }
 
+// An option whose value may be left out, and one that may be repeated.
+TEST(CliCommandLineTest, OptionalAndRepeatedValues) {
+  constexpr CommandOption kOptions[] = {
+      {.name = "--color", .value_name = "WHEN", .help = "", .value_when_alone = "auto", .choices = "auto always never"},
+      {"--under", "DIR", ""},
+      {"-0", "", ""},
+  };
+  const Command table[] = {{"list", "QUERY...", "", 1, kAnyNumber, kOptions, Recovery::kRequired, Nothing}};
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<std::string> operands;
+    OptionValues options;
+    OptionLists lists = {};
+  } cases[] = {
+      {{"list", "--color", "x"}, {"x"}, {{"--color", "auto"}}, {{"--color", {"auto"}}}},
+      {{"list", "--color", "never", "x"}, {"x"}, {{"--color", "never"}}, {{"--color", {"never"}}}},
+      {{"list", "--color=always", "x"}, {"x"}, {{"--color", "always"}}, {{"--color", {"always"}}}},
+      {{"list", "--color", "--", "never"}, {"never"}, {{"--color", "auto"}}, {{"--color", {"auto"}}}},
+      {{"list", "--under", "/a", "--under=/b", "-0", "x"},
+       {"x"},
+       {{"--under", "/b"}, {"-0", ""}},
+       {{"--under", {"/a", "/b"}}, {"-0", {""}}}},
+      {{"list", "-0x"}, {"-0x"}, {}},
+  };
+  for (const Case& c : cases) {
+    const ParsedCommandLine parsed = ParseCommandLine(c.args, table);
+    ASSERT_EQ(parsed.action, Action::kRun) << c.args[1] << " " << parsed.problem;
+    EXPECT_EQ(parsed.invocation.operands, c.operands) << c.args[1];
+    EXPECT_EQ(parsed.invocation.options, c.options) << c.args[1];
+    EXPECT_EQ(parsed.invocation.option_lists, c.lists) << c.args[1];
+  }
+  EXPECT_EQ(ParseCommandLine(std::vector<std::string>{"list", "--color="}, table).problem, "--color needs WHEN");
+  EXPECT_EQ(UsageText(table),
+            "usage: veskara-cli [--base DIR] list [--color[=WHEN]] [--under DIR] [-0] QUERY...\n"
+            "       veskara-cli --help | --version\n");
+}
+
 TEST(CliCommandLineTest, BaseDirectory) {
   struct Case {
     std::vector<std::string> args;

@@ -73,5 +73,25 @@ TEST(KindsOf, ComeFromTheOwnNameInTableOrder) {
   }
 }
 
+// Every kind has a name of its own, which names it back: the command line
+// and the table of files take the kinds from the table alone.
+TEST(KindNames, NameEveryKindOnceAndBack) {
+  const auto names = KindNames();
+  for (size_t i = 0; i < names.size(); ++i) {
+    ASSERT_FALSE(names[i].empty());
+    EXPECT_EQ(names[i].find_first_of(" +,\t"), std::string_view::npos) << names[i];
+    const std::optional<DocumentKind> kind = KindNamed(names[i]);
+    ASSERT_TRUE(kind.has_value()) << names[i];
+    EXPECT_EQ(KindName(*kind), names[i]);
+    EXPECT_EQ(std::count(names.begin(), names.end(), names[i]), 1) << names[i];
+  }
+  EXPECT_EQ(KindName(DocumentKind::kPage), "page");
+  EXPECT_EQ(KindName(DocumentKind::kPdf), "pdf");
+  EXPECT_FALSE(KindNamed("PDF").has_value());
+  EXPECT_FALSE(KindNamed("").has_value());
+  EXPECT_EQ(KindsText(KindsOf("/d/a.htm.pdf")), "page+pdf");
+  EXPECT_EQ(KindsText(KindsOf("/d/notes.txt")), "");
+}
+
 }  // namespace
 }  // namespace veskara

@@ -147,6 +147,67 @@ TEST(PageLines, WordsAreTheMarkupReadersWords) {
   }
 }
 
+// "abc abc ... " of `chars` characters (a multiple of 4).
+std::string Filler(size_t chars) {
+  std::string out;
+  for (size_t i = 0; i < chars / 4; ++i) out += "abc ";
+  return out;
+}
+
+// Regression: show and the preview held a line as a few vectors of eight
+// bytes per character, 34 times a one-line page. A line of more than
+// kLongestShownLine characters is read a piece at a time and shown as that
+// many around its first wanted word, no word cut at either end.
+TEST(PageLines, ALongLineIsCutAroundItsFirstWantedWord) {
+  const WantedWord garden = [](std::string_view word) { return word.starts_with("GARDEN"); };
+  const std::string long_word = "garden" + std::string(3000, 'x');
+  const struct {
+    const char* name;
+    std::string line;
+    bool wanted;
+    std::string shown;  // a piece of the shown text
+    bool cut_before, cut_after;
+  } cases[] = {
+      {"short", Filler(4000) + "garden", true, "abc garden", false, false},
+      {"in the middle", Filler(20000) + "garden " + Filler(20000), true, "abc garden abc", true, true},
+      {"near the start", Filler(100) + "garden " + Filler(20000), true, "abc garden abc", false, true},
+      {"near the end", Filler(20000) + "garden " + Filler(100), true, "abc garden abc", true, false},
+      {"no wanted word", Filler(20000), true, "abc abc", false, true},
+      {"none asked for", Filler(100) + "garden " + Filler(20000), false, "abc garden abc", false, true},
+      // An entity and a tag where the line is cut into pieces for reading.
+      {"across pieces", Filler(65532) + "x &amp;<b>garden</b> " + Filler(8000), true, "abc x & garden abc", true, true},
+      {"a wanted word longer than the window", Filler(8000) + long_word + " " + Filler(8000), true, "abc garden", true,
+       true},
+      {"one huge word", std::string(10000, 'x'), true, "xxx", false, true},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteFile(dir / "page.htm", "<p>first</p>\n" + c.line + "\nlast\n");
+    std::vector<ShownLine> lines;
+    const std::string failure = ForEachPageLine(
+        Env::Default(), dir / "page.htm", [&](const ShownLine& line) { lines.push_back(line); },
+        c.wanted ? garden : WantedWord());
+    EXPECT_EQ(failure, "") << c.name;
+    ASSERT_EQ(lines.size(), 3u) << c.name;
+    const ShownLine& line = lines[1];
+    EXPECT_EQ(lines[2].text, "last") << c.name;  // the lines after it are untouched
+    EXPECT_EQ(line.number, 2u) << c.name;
+    EXPECT_NE(line.text.find(c.shown), std::string::npos) << c.name << ": " << line.text.substr(0, 80);
+    EXPECT_EQ(line.cut_before, c.cut_before) << c.name;
+    EXPECT_EQ(line.cut_after, c.cut_after) << c.name;
+    EXPECT_LE(line.letters.size(), kLongestShownLine) << c.name;
+    EXPECT_EQ(line.starts.size(), line.letters.size() + 1) << c.name;
+    EXPECT_EQ(line.starts.back(), line.text.size()) << c.name;
+    EXPECT_FALSE(line.text.starts_with(" ") || line.text.ends_with(" ")) << c.name;
+    // No word cut in two: every word is one the line holds whole.
+    ForEachWord(line.letters, [&](std::string_view word) {
+      EXPECT_TRUE(word == "ABC" || word == "X" || word == "GARDEN" || word.starts_with("GARDENXXX") ||
+                  word == std::string(kLongestShownLine, 'X'))
+          << c.name << ": " << word.substr(0, 20);
+    });
+  }
+}
+
 class PdfLinesTest : public ::testing::Test {
  protected:
   std::vector<std::string> Lines(const std::string& pdf_bytes, std::string* failure = nullptr) {

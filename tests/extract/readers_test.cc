@@ -177,6 +177,16 @@ TEST_F(PdfReaderTest, FailedConversionYieldsNothingAfterRemovingAnOldTemp) {
   EXPECT_EQ(PdfWords(dir_ / "missing.pdf"), std::vector<std::string>{});
 }
 
+// Regression: a document none of whose pages could be read counted as read
+// with no words.
+TEST_F(PdfReaderTest, NoPageReadIsUnreadWithItsReason) {
+  WriteFile(dir_ / "no_pages.pdf", testing::MakePdfOfMissingPages());
+  DocumentWords words;
+  TPDFFile reader(dir_ / "no_pages.pdf", words, Env::Default());
+  EXPECT_EQ(reader.UnreadReason(), "none of its pages could be read");
+  EXPECT_EQ(Words(words), std::vector<std::string>{});
+}
+
 TEST_F(PdfReaderTest, OldTempThatCannotBeDeletedStopsTheConversion) {
   WriteFile(dir_ / "doc.pdf", MakePdf({"Hello"}));
   WriteFile(dir_ / kPdfTempFileName, "STUCK WORDS\r\n");

@@ -26,21 +26,43 @@ using testing::WriteFile;
 using Outcome = testing::CliOutcome;
 using testing::RunCli;
 
-TEST(AddCommandTest, PrintsEachStepAndStatusOnItsOwnLine) {
+// The steps are for a person watching a terminal; a log or a pipe gets the
+// summary line that update prints, and --quiet silences the steps anywhere.
+TEST(AddCommandTest, StepsOnATerminalOnlyAndTheSummaryAlways) {
   TempDir tmp;
-  const std::string base = tmp / "base";
   WriteFile(tmp / "docs/a.htm", "<p>hello</p>");
   WriteFile(tmp / "docs/sub/b.htm", "world");
-  std::filesystem::create_directory(base);
-
-  const Outcome out = RunCli(tmp.path(), {"--base", base, "add", tmp / "docs"});
-
-  EXPECT_EQ(out.exit_code, 0) << out.err;
-  EXPECT_EQ(out.err,
-            "Step 1 of 4\nGetting files list...\nStep 2 of 4\nFiles processing...\nStep 3 of 4\nSorting...\n"
-            "Step 4 of 4\nWriting...\nDone!...\n");
-  EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/a.htm", "0", tmp / "docs/sub/b.htm", "1"}));
-  EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"HELLO", "0", "WORLD", "1"}));
+  const std::string summary = "2 added, 0 updated, 0 removed, 0 could not be read";
+  const std::string steps = "Step 1 of 4\r\nGetting files list...\r\nStep 2 of 4\r\nFiles processing...\r\n";
+  const struct {
+    bool terminal;
+    bool quiet;
+  } cases[] = {{false, false}, {false, true}, {true, false}, {true, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.terminal ? "terminal" : "pipe") + (c.quiet ? ", quiet" : ""));
+    const std::string base = tmp / (std::string("base") + (c.terminal ? "t" : "p") + (c.quiet ? "q" : ""));
+    std::filesystem::create_directory(base);
+    std::vector<std::string> args{"--base", base, "add"};
+    if (c.quiet) args.push_back("--quiet");
+    args.push_back(tmp / "docs");
+    Outcome out;
+    if (c.terminal) {
+      // script(1) gives the program a terminal for stdout and stderr alike.
+      std::string command = VESKARA_CLI_PATH;
+      for (const std::string& a : args) command += " '" + a + "'";
+      out = RunCli(tmp.path(), {"-qec", command, "/dev/null"}, "/usr/bin/script");
+      EXPECT_EQ(out.out.find(steps) == 0, !c.quiet) << out.out;
+      EXPECT_EQ(out.out.find("Step") == std::string::npos, c.quiet) << out.out;
+      EXPECT_TRUE(out.out.ends_with(summary + "\r\n")) << out.out;
+    } else {
+      out = RunCli(tmp.path(), args);
+      EXPECT_EQ(out.err, "");
+      EXPECT_EQ(out.out, summary + "\n");
+    }
+    EXPECT_EQ(out.exit_code, 0) << out.err;
+    EXPECT_EQ(ReadFile(FilesFilePath(base)), CrLf({tmp / "docs/a.htm", "0", tmp / "docs/sub/b.htm", "1"}));
+    EXPECT_EQ(ReadFile(WordsFilePath(base)), CrLf({"HELLO", "0", "WORLD", "1"}));
+  }
 }
 
 TEST(AddCommandTest, JobsMustBeANumberOfConversions) {

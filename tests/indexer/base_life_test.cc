@@ -219,8 +219,11 @@ TEST_F(BaseLifeTest, StampsRecordWhatWasRead) {
   EXPECT_EQ(remembered.highest_number, std::stoll(ReadFileRecords(base_, Env::Default()).back().number));
   // A FIFO stays what it was: not read again at every update...
   EXPECT_FALSE(Update(base_, {}).written);
-  // ...unless asked to.
-  EXPECT_EQ(Update(base_, {}, Env::Default(), /*retry=*/true).updated, 2u);  // the FIFO and the dead link
+  // ...unless asked to; read again and still unreadable, they are counted
+  // as not read, not as updated.
+  const ScanSummary retried = Update(base_, {}, Env::Default(), /*retry=*/true);
+  EXPECT_EQ(retried.updated, 0u);
+  EXPECT_EQ(retried.unread.size(), 2u);  // the FIFO and the dead link
 }
 
 // A base written before anything was remembered: a file counts as changed
@@ -436,7 +439,10 @@ TEST_F(BaseLifeTest, SubfolderThatCannotBeReadKeepsItsFiles) {
 }
 
 // The mount point of a disk that is not there: an empty folder of the disk
-// above it, told apart by its device alone. Where the sandbox lets us mount.
+// above it, told apart by its device alone. An add of it is refused too
+// (the next update would empty it); with a disk mounted on it again, under
+// whatever device number, an add takes it back. Where the sandbox lets us
+// mount.
 TEST_F(BaseLifeTest, EmptyMountPointIsOffline) {
   const std::string stick = tmp_ / "stick";
   std::filesystem::create_directory(stick);
@@ -452,7 +458,134 @@ TEST_F(BaseLifeTest, EmptyMountPointIsOffline) {
   const ScanSummary summary = Update(base_, {});
   EXPECT_EQ(OfflineReport(summary.offline), stick + ": offline, 2 files kept\n");
   EXPECT_FALSE(summary.written);
+  EXPECT_THROW(RunScan(base_, stick, observer), ScanFolderError);
   EXPECT_EQ(ReadBase(base_), before);
+
+  ASSERT_EQ(std::system(mount.c_str()), 0);
+  WriteFile(stick + "/a.htm", "<p>on the stick</p>");
+  RunScan(base_, stick, observer);
+  ASSERT_EQ(std::system(("umount '" + stick + "'").c_str()), 0);
+  EXPECT_EQ(Update(base_, {}).offline.size(), 1u);  // still the device just added
+}
+
+// The same, on the fault-injecting Env: the folder and the one above it on
+// one file system, not the one remembered, is no disk come back.
+TEST_F(BaseLifeTest, AddTakesBackAFolderOnAnotherFileSystemOnlyWithADiskMountedOnIt) {
+  const uint64_t remembered = *FoldersOf(base_).at(0).device;
+  std::filesystem::rename(docs_, tmp_ / "away");
+  std::filesystem::create_directory(docs_);
+  FaultInjectionEnv env;
+  env.SetDeviceOf(tmp_.path(), remembered + 1);
+  RecordingObserver observer;
+  try {
+    RunScan(base_, docs_, observer, env);
+    ADD_FAILURE() << "the add went through";
+  } catch (const ScanFolderError& e) {
+    EXPECT_EQ(e.what(), "The folder " + docs_ +
+                            " is on another file system than when last scanned, and no disk is mounted on it; "
+                            "nothing was added");
+  }
+  EXPECT_EQ(*FoldersOf(base_).at(0).device, remembered);
+  env.SetDeviceOf(docs_, remembered + 2);
+  RunScan(base_, docs_, observer, env);
+  EXPECT_EQ(*FoldersOf(base_).at(0).device, remembered + 2);
+}
+
+// Regression: with every number used up a remove was refused ("no more
+// files can be added"), though it adds nothing; so was an update that only
+// drops. Only a new file needs a number.
+TEST_F(BaseLifeTest, ABaseWithoutNumbersLeftStillLosesFiles) {
+  const std::string stamps = BaseFilePath(base_, kStampsFileName);
+  const std::string text = ReadFile(stamps);
+  WriteFile(stamps, "2147483647" + text.substr(text.find("\r\n")));
+  std::filesystem::remove(Doc("a.htm"));
+  EXPECT_EQ(SummaryLine(Remove(base_, {Doc("a.htm")})), "0 added, 0 updated, 1 removed, 0 could not be read");
+  std::filesystem::remove(Doc("b.htm"));
+  EXPECT_EQ(SummaryLine(Update(base_, {})), "0 added, 0 updated, 1 removed, 0 could not be read");
+  WriteFile(Doc("new.htm"), "<p>new</p>");
+  const BaseFiles before = ReadBase(base_);
+  try {
+    Update(base_, {});
+    ADD_FAILURE() << "a new file was numbered beyond 32 bits";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find("their numbers would pass 2147483647"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(ReadBase(base_), before);
+  const BaseCheck check = CheckBase(base_, Env::Default());
+  EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+}
+
+// Regression: a stamp whose number fls.txt does not hold made check fail
+// for good, as nothing ever dropped it. Update and remove drop it.
+TEST_F(BaseLifeTest, UpdateAndRemoveDropOrphanStamps) {
+  const std::string stamps = BaseFilePath(base_, kStampsFileName);
+  const std::string pristine = ReadFile(stamps);
+  for (const bool remove : {false, true}) {
+    WriteFile(stamps, pristine + "4000\tf\t1\t1\r\n");
+    ASSERT_EQ(CheckBase(base_, Env::Default()).status, BaseCheck::Status::kInconsistent);
+    EXPECT_TRUE((remove ? Remove(base_, {Doc("other")}) : Update(base_, {})).written) << remove;
+    const BaseCheck check = CheckBase(base_, Env::Default());
+    EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << remove << " " << check.problem;
+    EXPECT_EQ(LoadRemembered(base_, Env::Default()).stamps.count("4000"), 0u) << remove;
+  }
+}
+
+// Regression: a file deleted while an update ran stayed in the base as
+// unread, "File not found"; it leaves as removed. An add records it, as the
+// written scan records every candidate of its walk.
+TEST_F(BaseLifeTest, AFileDeletedDuringAnUpdateIsRemoved) {
+  WriteFile(Doc("b.htm"), "<p>rewritten</p>");  // to be read again
+  WriteFile(Doc("new.htm"), "<p>new</p>");
+  const struct {
+    std::string deleted;
+    int at_stat;  // the stat that reads it; step 1 stats what it judges
+    bool add;
+    std::string summary;
+  } cases[] = {
+      {Doc("b.htm"), 2, false, "1 added, 0 updated, 1 removed, 0 could not be read"},
+      {Doc("new.htm"), 1, false, "0 added, 1 updated, 0 removed, 0 could not be read"},
+      {Doc("new.htm"), 1, true, "1 added, 0 updated, 0 removed, 1 could not be read"},
+  };
+  const std::string pristine = tmp_ / "pristine";
+  std::filesystem::copy(base_, pristine);
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(base_);
+    std::filesystem::copy(pristine, base_);
+    WriteFile(Doc("b.htm"), "<p>rewritten</p>");
+    WriteFile(Doc("new.htm"), "<p>new</p>");
+    FaultInjectionEnv env;
+    int stats = 0;
+    env.SetHook([&](EnvOp op, const std::string& path, int) {
+      if (op == EnvOp::kStat && path == c.deleted && ++stats == c.at_stat) std::filesystem::remove(path);
+      return 0;
+    });
+    ScanSummary summary;
+    if (c.add) {
+      BaseState state;
+      std::unique_ptr<Scan> scan = Scan::Prepare(base_, docs_, state, env);
+      RecordingObserver observer;
+      scan->Run(observer);
+      summary = scan->Summary();
+    } else {
+      summary = Update(base_, {}, env);
+    }
+    EXPECT_EQ(SummaryLine(summary), c.summary) << c.deleted;
+    EXPECT_EQ(NumbersOf(base_, {c.deleted}).empty(), !c.add) << c.deleted;
+    const BaseCheck check = CheckBase(base_, Env::Default());
+    EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
+  }
+}
+
+// Regression: base files were made 0644, so a base in a shared folder (or,
+// without HOME, beside the program) was every user's to read.
+TEST_F(BaseLifeTest, BaseFilesArePrivate) {
+  std::filesystem::remove(Doc("a.htm"));
+  Update(base_, {});
+  for (const char* name : {"wrds.txt", "fls.txt", "stamps.txt", "folders.txt", "veskara.lock"}) {
+    struct stat st {};
+    ASSERT_EQ(::stat(BaseFilePath(base_, name).c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << name;
+  }
 }
 
 // Crashes at every call of an update and of a remove: after recovery the
@@ -534,6 +667,12 @@ TEST(BaseLocationTest, FirstOfTheNamedPlaces) {
       {none, none, "/data", "/home/u", tmp / "without", "/data/veskara"},
       {none, none, "relative", "/home/u/", tmp / "without", "/home/u/.local/share/veskara"},
       {none, none, none, "/home/u", tmp / "without", "/home/u/.local/share/veskara"},
+      {none, none, none, none, tmp / "with", tmp / "with"},  // a base carried beside the program
+      // Regression: without HOME the base went beside the program (0644 files),
+      // and became every user's. Nothing named is a failure ("" here).
+      {none, none, none, none, tmp / "without", ""},
+      {none, "", "relative", "", tmp / "without", ""},
+      {none, none, none, "relative/home", tmp / "without", ""},
   };
   for (const auto& c : cases) {
     FaultInjectionEnv env;
@@ -541,7 +680,32 @@ TEST(BaseLocationTest, FirstOfTheNamedPlaces) {
     env.SetVariable("XDG_DATA_HOME", c.xdg);
     env.SetVariable("HOME", c.home);
     env.SetExecutablePath(c.program_folder + "/veskara");
-    EXPECT_EQ(LocateBase(c.given, env).directory, c.directory) << c.directory;
+    if (c.directory.empty()) {
+      EXPECT_THROW(LocateBase(c.given, env), NoBaseFolderError) << c.home.value_or("no HOME");
+    } else {
+      EXPECT_EQ(LocateBase(c.given, env).directory, c.directory) << c.directory;
+    }
+  }
+}
+
+// Regression: a file named as the base folder gave "Invalid filename." at
+// the first scan; it is named, with what is wrong with it.
+TEST(BaseLocationTest, WhatKeepsAFolderFromHoldingABase) {
+  TempDir tmp;
+  WriteFile(tmp / "file", "");
+  std::filesystem::create_directories(tmp / "folder");
+  const struct {
+    std::string directory;
+    std::string problem;
+  } cases[] = {
+      {tmp / "folder", ""},
+      {tmp / "folder/new/base", ""},  // the first scan makes it
+      {tmp / "file", "The base folder " + tmp / "file" + " (VESKARA_BASE) is a file, not a folder"},
+      {tmp / "file/base",
+       "The base folder " + tmp / "file/base" + " (VESKARA_BASE) cannot be made: " + tmp / "file" + " is not a folder"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BaseFolderProblem({c.directory, "VESKARA_BASE"}, Env::Default()), c.problem) << c.directory;
   }
 }
 

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "extract/unprivileged.h"
+#include "fault_env.h"
 #include "test_util.h"
 
 namespace veskara {
@@ -44,6 +46,28 @@ TEST(FolderToScan, MakesTheFolderAbsoluteAndItsMaskAddsTheWildcard) {
   }
   EXPECT_EQ(FolderToScan("", Env::Default()), std::nullopt);
   EXPECT_EQ(FolderToScan(" \t\r\n", Env::Default()), std::nullopt);
+}
+
+// Regression guard: "~/Documents" was taken as a folder named "~" under the
+// current one, in the window and on the command line alike.
+TEST(FolderToScan, ALeadingTildeIsTheHomeFolder) {
+  FaultInjectionEnv env;
+  env.SetVariable("HOME", "/home/ann/");
+  const std::string cwd = env.CurrentDirectory();
+  EXPECT_EQ(FolderToScan("~/Documents", env), "/home/ann/Documents");
+  EXPECT_EQ(FolderToScan("~", env), "/home/ann");
+  EXPECT_EQ(FolderToScan("~ann/x", env), cwd + "/~ann/x");
+  EXPECT_EQ(FolderToScan("docs/~", env), cwd + "/docs/~");
+}
+
+// Regression: in a deleted current folder "." became "/", and the scan
+// walked the whole machine. An absolute folder needs no current folder.
+TEST(FolderToScan, ARelativeTextNeedsTheCurrentFolder) {
+  FaultInjectionEnv deleted;
+  deleted.SetCurrentDirectory("");
+  for (const char* typed : {".", "docs", "./"}) EXPECT_THROW(FolderToScan(typed, deleted), std::runtime_error) << typed;
+  EXPECT_EQ(FolderToScan("/docs/.", deleted), "/docs");
+  EXPECT_EQ(FolderToScan(" ", deleted), std::nullopt);
 }
 
 struct Walk {
@@ -143,14 +167,23 @@ TEST(ScanDirectory, LinksThatFanOutDoNotMultiplyTheTree) {
   EXPECT_EQ(walk.entered, kLevels + 1);
 }
 
+// ...but named, when they would have been a candidate or a folder walked.
+// Regression guard: they were left out in silence.
 TEST(ScanDirectory, NamesThatCannotBeRecordedAreSkipped) {
   TempDir dir;
-  for (const char* name : {"line\nfeed.htm", "carriage\rreturn.htm", "end\x1aof.htm", "fine.htm"}) {
+  for (const char* name : {"line\nfeed.htm", "carriage\rreturn.htm", "end\x1aof.htm", "fine.htm", "notes\n.txt"}) {
     WriteFile(dir / name, "x");
   }
   WriteFile(dir / "dir\n.d/inside.htm", "x");
+  WriteFile(dir / ".hidden\n/inside.htm", "x");
   WriteFile(dir / "ok.d/inside.htm", "x");
-  EXPECT_EQ(Relative(dir, WalkMask(dir.path() + "/*.*").files), (Paths{"fine.htm", "ok.d/inside.htm"}));
+  const Walk walk = WalkMask(dir.path() + "/*.*");
+  EXPECT_EQ(Relative(dir, walk.files), (Paths{"fine.htm", "ok.d/inside.htm"}));
+  std::vector<UnreadDocument> unread;
+  for (const char* name : {"carriage\rreturn.htm", "dir\n.d", "end\x1aof.htm", "line\nfeed.htm"}) {
+    unread.push_back({dir / name, kUnfitNameReason});
+  }
+  EXPECT_EQ(walk.unread, unread);
 }
 
 TEST(ScanDirectory, MissingStartDirectoryYieldsNothing) {

@@ -32,6 +32,34 @@ std::vector<std::string> Entries(const PostingTable& table) {
   return out;
 }
 
+// Regression: each child got at least 512 MiB whatever ran beside it, so
+// --jobs 32 over memory-hungry PDFs reached 7.4 GB on a 24 GB machine (the
+// quarter is 6 GB), and --jobs 64 allowed 32 GiB. Fewer run at once now.
+TEST(ShareConversionsTest, TheChildrenTogetherStayWithinAQuarter) {
+  constexpr uint64_t kMiB = 1 << 20;
+  constexpr uint64_t kGiB = kMiB << 10;
+  const struct {
+    unsigned jobs;
+    uint64_t memory;
+    ConversionShare share;
+  } cases[] = {
+      {32, 24 * kGiB, {12, 512 * kMiB}}, {64, 64 * kGiB, {32, 512 * kMiB}},
+      {4, 24 * kGiB, {4, 1536 * kMiB}},                                   // jobs is a ceiling, the quarter shared
+      {1, 24 * kGiB, {1, 6 * kGiB}},     {8, 1 * kGiB, {1, 256 * kMiB}},  // below the floor one child takes the quarter
+      {0, 8 * kGiB, {1, 2 * kGiB}},      {8, 0, {8, 512 * kMiB}},         // memory unknown
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShareConversions(c.jobs, c.memory), c.share) << c.jobs << " jobs, " << c.memory / kMiB << " MiB";
+  }
+  for (unsigned jobs = 1; jobs <= 64; ++jobs) {
+    for (uint64_t memory = 256 * kMiB; memory <= 256 * kGiB; memory = memory * 3 / 2) {
+      const ConversionShare share = ShareConversions(jobs, memory);
+      EXPECT_TRUE(share.children >= 1 && share.children <= jobs);
+      EXPECT_LE(share.children * share.memory_limit, memory / 4) << jobs << " jobs, " << memory / kMiB << " MiB";
+    }
+  }
+}
+
 TEST(CandidateReaderTest, ReadingAheadGivesTheSameTableAsReadingInTurn) {
   const ReadSettings settings{Env::Default(), {}, {}};
   TempDir tmp;

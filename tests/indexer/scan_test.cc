@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "fault_env.h"
 #include "indexer/discovery.h"
 #include "platform/paths.h"
+#include "platform/strings.h"
 #include "scan_test_util.h"
 #include "test_util.h"
 
@@ -112,6 +114,76 @@ TEST(ScanTest, FolderThatCannotBeAddedIsAFailureAndWritesNothing) {
     }
     EXPECT_TRUE(observer.texts.empty());
     EXPECT_EQ(ReadBase(base), BaseFiles{}) << c.folder;
+  }
+}
+
+// Regression guard: such a folder was added, and folders.txt then held a
+// path over two lines (or a CR dropped, or a name cut at the byte 26), so
+// that every later command failed or named another folder. Refused, as
+// names in the walk are.
+TEST(ScanTest, FolderNameThatCannotBeKeptIsRefused) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "word");
+  RecordingObserver observer;
+  RunScan(base, tmp / "docs", observer);
+  const BaseFiles before = ReadBase(base);
+  const std::string folders = ReadFile(BaseFilePath(base, kFoldersFileName));
+  for (const char* name : {"line\nfeed", "carriage\rreturn", "end\x1aof"}) {
+    WriteFile(tmp / name + "/b.htm", "word");
+    const std::string shown = EscapeControlBytes(tmp / name);
+    for (const bool update : {false, true}) {
+      SCOPED_TRACE(shown + (update ? " updated" : " added"));
+      BaseState state;
+      try {
+        if (update) {
+          Scan::PrepareUpdate(base, {tmp / name}, false, state, Env::Default())->Run(observer);
+        } else {
+          RunScan(base, tmp / name, observer);
+        }
+        ADD_FAILURE() << "the scan went through";
+      } catch (const ScanFolderError& e) {
+        EXPECT_EQ(e.what(), "The folder " + shown + " holds a line break or the byte 26, which the base cannot keep; " +
+                                (update ? "nothing was updated" : "nothing was added"));
+      }
+      EXPECT_EQ(ReadBase(base), before);
+      EXPECT_EQ(ReadFile(BaseFilePath(base, kFoldersFileName)), folders);
+    }
+  }
+}
+
+// A folders.txt that cannot be read whole is never written again without
+// the folders it hides: every scan refuses, naming the file and line.
+TEST(ScanTest, DamagedFoldersFileRefusesEveryScan) {
+  TempDir tmp;
+  const std::string base = tmp / "base";
+  WriteFile(tmp / "docs/a.htm", "word");
+  WriteFile(tmp / "more/b.htm", "word");
+  RecordingObserver observer;
+  RunScan(base, tmp / "docs", observer);
+  RunScan(base, tmp / "more", observer);
+  const std::string folders_file = BaseFilePath(base, kFoldersFileName);
+  std::string folders = ReadFile(folders_file);
+  folders.insert(folders.find(tmp / "more"), "\x1A");
+  WriteFile(folders_file, folders);
+  const BaseFiles before = ReadBase(base);
+  const std::function<void(BaseState&)> scans[] = {
+      [&](BaseState&) { RunScan(base, tmp / "docs", observer); },
+      [&](BaseState& state) { Scan::PrepareUpdate(base, {}, false, state, Env::Default())->Run(observer); },
+      [&](BaseState& state) { Scan::PrepareRemove(base, {tmp / "docs"}, state, Env::Default())->Run(observer); },
+  };
+  for (const auto& scan : scans) {
+    BaseState state;
+    try {
+      scan(state);
+      ADD_FAILURE() << "the scan went through";
+    } catch (const std::runtime_error& e) {
+      EXPECT_STREQ(e.what(),
+                   "folders.txt line 3: a byte 26, which hides the rest of the file; remove the file to go on without "
+                   "what it remembers");
+    }
+    EXPECT_EQ(ReadFile(folders_file), folders);
+    EXPECT_EQ(ReadBase(base), before);
   }
 }
 

@@ -135,6 +135,42 @@ TEST(LineScannerTest, SkipLinesPassesOnlyLinesThatCannotMatch) {
   }
 }
 
+// A limit on a line's length: shorter lines come as without it, and the
+// first longer one is named by its number, lines skipped before it counted.
+TEST(LineScannerTest, ALineLongerThanTheLimitIsNamed) {
+  const struct {
+    std::string text;
+    size_t lines_read;
+    size_t long_line;  // 0: none
+  } cases[] = {
+      {"abcd\nabcde\nab", 3, 0},  // at the limit, and a last line without its end
+      {"ab\nabcdef\nab\n", 1, 2},
+      {"ab\nab\r\r\r\r\n", 1, 2},                  // CRs count: raw bytes are held
+      {"ab\n" + std::string(1 << 22, 'a'), 1, 2},  // far beyond any buffer
+      {"ab\nab\x1a\x1a\x1a\x1a\nxy\n", 1, 2},      // what a Ctrl-Z hides counts too
+      {"ab\nx1\nx2\nab1234\n", 1, 4},              // SkipLines passes x1 and x2
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteFile(dir / "f", c.text);
+    LineScanner scanner(Env::Default(), dir / "f");
+    scanner.LimitLineLength(5);
+    size_t read = 0;
+    size_t long_line = 0;
+    std::string_view raw;
+    try {
+      while (scanner.Next(&raw)) {
+        ++read;
+        scanner.SkipLines(FirstBytes("ab"));
+      }
+    } catch (const LineTooLongError& e) {
+      long_line = e.line();
+    }
+    EXPECT_EQ(read, c.lines_read) << c.text.substr(0, 20);
+    EXPECT_EQ(long_line, c.long_line) << c.text.substr(0, 20);
+  }
+}
+
 TEST(LineScannerTest, LineStartsWithSeesTheTextWithoutCrs) {
   std::string scratch;
   EXPECT_TRUE(LineStartsWith("WORD\r", "WOR", scratch));

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <random>
 
+#include "base/commit.h"
+#include "fault_env.h"
 #include "platform/errors.h"
 #include "test_util.h"
 
@@ -183,6 +185,127 @@ TEST_F(FileLookupTest, FindListsTheFilesOfWhatTheSearchFinds) {
   std::filesystem::remove(dir_ / "fls.txt");
   EXPECT_TRUE(FindFiles(dir_.path(), "zebra", SearchOptions{}, Env::Default()).rows.empty());
   EXPECT_THROW(FindFiles(dir_.path(), "cat", SearchOptions{}, Env::Default()), IoError);
+}
+
+// "-WORD" pieces leave files out; a "-" inside a piece separates words as
+// the written search has it.
+TEST(SplitLeftOutWordsTest, PiecesThatBeginWithADash) {
+  struct Case {
+    const char* typed;
+    const char* searched;
+    std::vector<std::string> left_out;
+  } cases[] = {
+      {"apple", "apple", {}},
+      {"apple -banana pie", "apple pie", {"BANANA"}},
+      {"  -ban\t apple-pie ", "apple-pie", {"BAN"}},
+      {"-a-b c", "c", {"A", "B"}},
+      {"x - -- y", "x y", {}},
+      {"-only", "", {"ONLY"}},
+      {"\xd0\xbe\xd1\x82 -\xd1\x91\xd0\xb6", "\xEE\xF2", {"\xA8\xC6"}},  // от -ёж, UTF-8 in, Windows-1251 out
+      {"a\xe2\x98\x83-b", "a -b", {}},  // a character without a form separates, but makes no piece
+  };
+  for (const Case& c : cases) {
+    const SplitQuery split = SplitLeftOutWords(c.typed);
+    EXPECT_EQ(split.searched, c.searched) << c.typed;
+    EXPECT_EQ(split.left_out, c.left_out) << c.typed;
+  }
+}
+
+// A left-out word leaves out every file whose number stands in the list of
+// a word that begins with it (Ё as Е when folded); the entries are those of
+// the search of the other words.
+TEST_F(FileLookupTest, FindLeavesOutTheFilesOfLeftOutWords) {
+  // CAT, COW, DOG, ЁЖИК, ЕЛЬ
+  WriteFile(dir_ / "wrds.txt",
+            CrLf({"CAT", "0,1,2", "COW", "1,3", "DOG", "0,2", "\xA8\xC6\xC8\xCA", "2", "\xC5\xCB\xDC", "3"}));
+  WriteFile(dir_ / "fls.txt", CrLf({"/d/a.htm", "0", "/d/b.htm", "1", "/d/c.htm", "2", "/d/d.htm", "3"}));
+  struct Case {
+    const char* typed;
+    bool fold;
+    std::vector<std::string> rows;
+    size_t entries;
+  } cases[] = {
+      {"c", false, {"/d/a.htm", "/d/b.htm", "/d/c.htm", "/d/d.htm"}, 2},
+      {"c -dog", false, {"/d/b.htm", "/d/d.htm"}, 2},
+      {"c -do -cow", false, {}, 2},
+      {"c -c", false, {}, 2},
+      {"cat -\xd0\xb5", false, {"/d/a.htm", "/d/b.htm", "/d/c.htm"}, 1},  // -е: only ЕЛЬ, in file 3
+      {"cat -\xd0\xb5", true, {"/d/a.htm", "/d/b.htm"}, 1},               // folded, ЁЖИК too
+      {"c -zebra", false, {"/d/a.htm", "/d/b.htm", "/d/c.htm", "/d/d.htm"}, 2},
+  };
+  for (const Case& c : cases) {
+    const FoundFiles found =
+        FindFiles(dir_.path(), SplitLeftOutWords(c.typed), SearchOptions{.fold_yo = c.fold}, Env::Default());
+    EXPECT_EQ(found.search.status, SearchOutcome::Status::kDone) << c.typed;
+    EXPECT_EQ(found.search.entries.size(), c.entries) << c.typed;
+    EXPECT_EQ(found.rows, c.rows) << c.typed << (c.fold ? " folded" : "");
+    EXPECT_FALSE(found.only_left_out);
+  }
+  // Only left-out words: nothing is read at all.
+  std::filesystem::remove(dir_ / "wrds.txt");
+  const FoundFiles only = FindFiles(dir_.path(), SplitLeftOutWords("-cat -dog"), SearchOptions{}, Env::Default());
+  EXPECT_TRUE(only.only_left_out);
+  EXPECT_EQ(only.search.status, SearchOutcome::Status::kNothingToDo);
+  EXPECT_FALSE(FindFiles(dir_.path(), SplitLeftOutWords("***"), SearchOptions{}, Env::Default()).only_left_out);
+}
+
+// Regression: find read wrds.txt whole before it opened fls.txt; an update
+// committing in between paired the old words with the new paths (files of
+// neither base, with exit 0).
+TEST(FindFilesTest, OneBaseWhenACommitLandsBetweenTheReads) {
+  // The update drops b and adds c; WORD stands in all three.
+  const std::vector<std::string> before{"/d/a.htm", "/d/b.htm"};
+  const std::vector<std::string> after{"/d/a.htm", "/d/c.htm"};
+  const struct {
+    EnvOp op;
+    const char* file;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {EnvOp::kOpenRead, "/wrds.txt", after},  // before anything is open
+      {EnvOp::kOpenRead, "/fls.txt", after},   // between the opens: both are opened again
+      {EnvOp::kRead, "/wrds.txt", before},     // both are open: the old pair is read to the end
+      {EnvOp::kRead, "/fls.txt", before},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteFile(dir / "wrds.txt", CrLf({"WORD", "0,1"}));
+    WriteFile(dir / "fls.txt", CrLf({"/d/a.htm", "0", "/d/b.htm", "1"}));
+    // The temporaries of the update, for a real commit to swap in.
+    WriteFile(dir / "wrds.txt.new", CrLf({"WORD", "0,2"}));
+    WriteFile(dir / "fls.txt.new", CrLf({"/d/a.htm", "0", "/d/c.htm", "2"}));
+    WriteFile(dir / "fls.txt.all", CrLf({"/d/a.htm", "0", "/d/b.htm", "1", "/d/c.htm", "2"}));
+    FaultInjectionEnv env;
+    bool committed = false;
+    env.SetHook([&](EnvOp op, const std::string& path, int) {
+      if (op == c.op && path.ends_with(c.file) && !committed) {
+        committed = true;
+        CommitBase(*TryLockBase(dir.path(), Env::Default()), Env::Default());
+      }
+      return 0;
+    });
+    const FoundFiles found = FindFiles(dir.path(), "WORD", {}, env);
+    EXPECT_TRUE(committed) << EnvOpName(c.op) << " " << c.file;
+    EXPECT_EQ(found.rows, c.rows) << EnvOpName(c.op) << " " << c.file;
+  }
+}
+
+// A base whose files change between every two opens gives no result at
+// all rather than a mixed one.
+TEST(FindFilesTest, ABaseThatNeverRestsIsAFailure) {
+  TempDir dir;
+  WriteFile(dir / "wrds.txt", CrLf({"WORD", "0"}));
+  WriteFile(dir / "fls.txt", CrLf({"/d/a.htm", "0"}));
+  WriteFile(dir / "fls.other", CrLf({"/d/b.htm", "0"}));
+  FaultInjectionEnv env;
+  env.SetHook([&](EnvOp op, const std::string& path, int) {
+    if (op == EnvOp::kStat && path.ends_with("/fls.txt")) {
+      std::filesystem::rename(dir / "fls.txt", dir / "fls.swap");
+      std::filesystem::rename(dir / "fls.other", dir / "fls.txt");
+      std::filesystem::rename(dir / "fls.swap", dir / "fls.other");
+    }
+    return 0;
+  });
+  EXPECT_THROW(FindFiles(dir.path(), "WORD", {}, env), IoError);
 }
 
 }  // namespace

@@ -210,6 +210,16 @@ std::string CrowdedBase() {
   return out;
 }
 
+// Numbers are texts whatever their size: small canonical ones, large ones
+// and ones with a leading zero narrow alike.
+TEST_F(SearchTest, NarrowingComparesNumbersOfAnySizeAsTexts) {
+  Base(CrLf({"CAT", "2097151,2097152,5,05,0,99999999,123456789012", "DOG", "05,2097152,0,7,99999999,123456789012,00",
+             "DOT", "2097151,5"}));
+  EXPECT_EQ(Texts(Search("cat do")),
+            (std::vector<std::string>{"CAT ... DOG | 2097152,05,0,99999999,123456789012", "CAT ... DOT | 2097151,5"}));
+  EXPECT_EQ(Texts(Search("cat do")), Texts(LiteralSearch(dir_.path(), "cat do")));
+}
+
 TEST_F(SearchTest, PassEndsAtTheFiveHundredFirstEntry) {
   Base(CrowdedBase());
   SearchOutcome outcome = Search("a b");

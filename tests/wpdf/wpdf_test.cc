@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "pdf_maker.h"
 #include "platform/cp1251.h"
 #include "test_util.h"
 
@@ -169,6 +170,7 @@ TEST(GetText, EveryFailureReturnsItsCodeAndLeavesTheTargetAlone) {
   WriteFile(dir / "in/notes.txt", "%PFD this is plain text, not a document\n");
   WriteFile(dir / "in/empty.pdf", "");
   WriteFile(dir / "in/header_only.pdf", "%PDF-1.7\n%%EOF\n");
+  WriteFile(dir / "in/no_pages.pdf", testing::MakePdfOfMissingPages());
   std::filesystem::create_directories(dir / "in/folder.pdf");
   ASSERT_EQ(mkfifo((dir / "in/fifo.pdf").c_str(), 0600), 0);
   std::filesystem::create_directories(dir / "out/folder_target");
@@ -181,6 +183,8 @@ TEST(GetText, EveryFailureReturnsItsCodeAndLeavesTheTargetAlone) {
       {"empty file", dir / "in/empty.pdf", target, kWpdfNotPdf},
       {"a header and nothing else", dir / "in/header_only.pdf", target, kWpdfNotPdf},
       {"locked by a user password", kData + "/locked.pdf", target, kWpdfLocked},
+      // Regression: read as a document with no words.
+      {"none of its pages is there", dir / "in/no_pages.pdf", target, kWpdfNoPageRead},
       {"target in a missing folder", kSample, dir / "out/missing/target.txt", kWpdfCannotWrite},
       {"target is a folder", kSample, dir / "out/folder_target", kWpdfCannotWrite},
       {"empty source path", "", target, kWpdfBadArgument},
@@ -231,7 +235,8 @@ TEST(GetText, SurvivesTruncatedAndCorruptedDocuments) {
       TextLines(ReadFile(target));
       std::filesystem::remove(target);
     } else {
-      EXPECT_TRUE(rc > 0 && rc <= kWpdfConversionFailed) << "variant " << i << " gave " << rc;
+      EXPECT_TRUE((rc > 0 && rc <= kWpdfConversionFailed) || rc == kWpdfNoPageRead)
+          << "variant " << i << " gave " << rc;
     }
     EXPECT_TRUE(std::filesystem::is_empty(dir / "out")) << "variant " << i;
   }

@@ -57,6 +57,20 @@ std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_l
   return report;
 }
 
+std::string KindGroupTitle(KindGroup group) {
+  switch (group) {
+    case KindGroup::kText:
+      return "Text and source code";
+    case KindGroup::kOffice:
+      return "Office documents";
+    case KindGroup::kEbook:
+      return "E-books";
+    case KindGroup::kCompressed:
+      return "Compressed files";
+  }
+  return "";
+}
+
 std::string ScanOutOfMemoryText(ScanStage stage) {
   const char* doing = "";
   switch (stage) {

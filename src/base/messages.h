@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/base_files.h"
+#include "base/kind_choice.h"
 #include "base/scan_summary.h"
 
 namespace veskara {
@@ -64,6 +65,10 @@ std::string SummaryLine(const ScanSummary& summary);
 // control bytes escaped, a TAB, the reason. At most `max_listed` lines;
 // "... and K more" after them. Every line ends with LF; "" for none.
 std::string UnreadReport(const std::vector<UnreadDocument>& unread, size_t max_listed = SIZE_MAX);
+
+// What a group of kinds holds, as both front ends name it: "Text and source
+// code", "Office documents", "E-books", "Compressed files".
+std::string KindGroupTitle(KindGroup group);
 
 // A scan that ran out of memory in `stage`: "Not enough memory to read the
 // documents; the base is unchanged".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <stdexcept>
 
 #include "base/base_files.h"
@@ -90,6 +91,22 @@ void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
   reader.Close();
 }
 
+// One group name a line; an empty file chooses none.
+KindChoice LoadKinds(Env& env, const std::string& path) {
+  KindChoice kinds;
+  LineReader reader(path, env);
+  std::string_view line;
+  size_t k = 0;
+  while (reader.ReadLine(&line)) {
+    ++k;
+    const std::optional<KindGroup> group = KindGroupNamed(line);
+    if (!group) Damaged(kKindsFileName, k, "not the name of a kind of documents");
+    kinds.Set(*group, true);
+  }
+  reader.Close();
+  return kinds;
+}
+
 void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   TextWriter out = TextWriter::Create(path, env);
   out.Write(text);
@@ -121,7 +138,17 @@ Remembered LoadRemembered(const std::string& base_directory, Env& env) {
     remembered.present = true;
     LoadStamps(env, stamps, remembered);
   }
+  const std::string kinds = BaseFilePath(base_directory, kKindsFileName);
+  if (FileExists(kinds, env)) {
+    remembered.kinds = LoadKinds(env, kinds);
+    remembered.kinds_recorded = true;
+  }
   return remembered;
+}
+
+KindChoice LoadKindChoice(const std::string& base_directory, Env& env) {
+  const std::string kinds = BaseFilePath(base_directory, kKindsFileName);
+  return FileExists(kinds, env) ? LoadKinds(env, kinds) : KindChoice();
 }
 
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env) {
@@ -157,6 +184,14 @@ void WriteRememberedTemporaries(const std::string& base_directory, const Remembe
     text.append("\r\n");
   }
   WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kStampsFileName)), text);
+
+  if (remembered.kinds_recorded) {
+    text.clear();
+    for (KindGroup group : kKindGroups) {
+      if (remembered.kinds.Has(group)) text.append(KindGroupName(group)).append("\r\n");
+    }
+    WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kKindsFileName)), text);
+  }
 }
 
 FileStamp StampOf(const PathInfo& info, std::string unread_reason) {

@@ -1,7 +1,8 @@
 // What a base remembers beyond wrds.txt and fls.txt, so that it can be kept
-// current: the folders added, what each file was like when it was read, and
-// the highest file number ever given (docs/base-format.md). A base written
-// without these files works as before; its files have no stamp.
+// current: the folders added, what each file was like when it was read, the
+// highest file number ever given, and the kinds it reads
+// (docs/base-format.md). A base written without these files works as
+// before; its files have no stamp, and it reads the written kinds.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/kind_choice.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -39,6 +41,10 @@ struct Remembered {
   // The highest file number ever given; -1 when none was. Numbers are never
   // given twice, also after their records left the base.
   int64_t highest_number = -1;
+  // The groups of kinds read beyond the written ones; kinds_recorded when
+  // kinds.txt holds them (a commit then writes it again).
+  KindChoice kinds;
+  bool kinds_recorded = false;
 
   // Adds `path` at the end, or refreshes its time when it is remembered.
   void RememberFolder(const std::string& path, int64_t now_ns);
@@ -57,8 +63,13 @@ bool Changed(const FileStamp& stamp, const PathInfo& now);
 // one is damaged.
 Remembered LoadRemembered(const std::string& base_directory, Env& env);
 
-// Writes both files under their temporary names (for CommitBase), and
-// forces them to the disk.
+// The kinds of the base in `base_directory` alone (kinds.txt); none when
+// the file is missing. Throws as LoadRemembered.
+KindChoice LoadKindChoice(const std::string& base_directory, Env& env);
+
+// Writes folders.txt and stamps.txt, and kinds.txt when kinds_recorded,
+// under their temporary names (for CommitBase), and forces them to the
+// disk.
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator

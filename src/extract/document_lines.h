@@ -15,7 +15,8 @@
 namespace veskara {
 
 struct ShownLine {
-  // The line of the page, or the page of the PDF document, from 1.
+  // The line of the page or text, the page of the PDF document, the
+  // paragraph, slide or sheet of an office document or e-book, from 1.
   uint32_t number = 0;
   // UTF-8: tags removed (each one a blank), entities decoded, every run of
   // blanks and invisible characters one blank, none at either end. Never
@@ -34,6 +35,12 @@ struct ShownLine {
 // the same. Returns why the page could not be read, or "" when it was.
 std::string ForEachPageLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line);
 
+// Calls on_line for each line of the text file at `path` that shows any
+// text, in order, numbered as the file's own lines; the encoding is decided
+// as the text reader decides it. A file that is not text gives no line and
+// a reason.
+std::string ForEachTextLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line);
+
 // Converts the PDF document at `path` into "temp___" in conversion.folder
 // (never "" here: the caller gives a private folder), with a mark before
 // each page, and calls on_line for each text line with its page number.
@@ -41,5 +48,11 @@ std::string ForEachPageLine(Env& env, const std::string& path, const std::functi
 // not be read, or "" when it was.
 std::string ForEachPdfLine(Env& env, const std::string& path, const PdfConversion& conversion,
                            const std::function<void(const ShownLine&)>& on_line);
+
+// The same for a document of `kind` read through the converter program
+// (`compression` given, or a kind that converts): each line numbered by its
+// unit (UnitOf), or, for a compressed page or text, by its own line.
+std::string ForEachConvertedLine(Env& env, const std::string& path, DocumentKind kind, Compression compression,
+                                 const PdfConversion& conversion, const std::function<void(const ShownLine&)>& on_line);
 
 }  // namespace veskara

@@ -53,8 +53,8 @@ std::string StartMask(std::string_view folder) {
   return mask;
 }
 
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env) {
+void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered, Env& env) {
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
@@ -77,7 +77,7 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
     Frame frame;
     for (DirectoryEntry& entry : entries) {
       if (!FitsFilesList(entry.name)) continue;
-      if (MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name)) {
+      if (MatchesWildcard(pattern, entry.name) && Takes(entry.name, kinds)) {
         NewFiles.push_back(dir + entry.name);
       }
       if (IsWalked(entry)) frame.subdirs.push_back(std::move(entry));

@@ -1,5 +1,6 @@
 // Which files a scan takes, and the walk that finds them. A file is taken by
-// IsSupportedFile on its entry name (extract/document_kind.h).
+// Takes on its entry name (extract/document_kind.h): of a written kind, or
+// of a kind the base chooses.
 #pragma once
 
 #include <functional>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/kind_choice.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -25,7 +27,7 @@ std::string StartMask(std::string_view folder);
 
 // Walks the tree under `mask` (a path whose last component is "*.*" or "*")
 // depth-first, pre-order, and appends the candidates to `NewFiles`: first
-// every entry of a directory whose name passes IsSupportedFile (files,
+// every entry of a directory whose name Takes for `kinds` (files,
 // folders, hidden names, links, special files alike), in unsigned byte order
 // of the names; then each subdirectory that is not hidden (name not
 // beginning with "."), in the same order. Within one walk a folder (device
@@ -36,7 +38,7 @@ std::string StartMask(std::string_view folder);
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env);
+void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered, Env& env);
 
 }  // namespace veskara

@@ -4,6 +4,7 @@
 
 #include "base/base.h"
 #include "base/base_files.h"
+#include "extract/document_kind.h"
 #include "indexer/scan.h"
 #include "platform/strings.h"
 
@@ -74,12 +75,25 @@ void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
   remembered.RememberFolder(folder_, now_ns);
 }
 
+void UpdatePlan::Prepare(const std::string& base_directory, Env& env) const {
+  if (kinds_) env.CreateDirectories(base_directory, 0700);
+}
+
 Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& remembered, Env& env) {
   // The scope: the named folders, else the remembered ones, else (a base
   // that remembers none) every file.
   const std::vector<std::string> scope = FoldersToWalk(remembered);
   const int64_t files_written = env.Stat(FilesFilePath(base_directory)).mtime_ns;
-  return DropRecords(base_directory, env, scope, scope.empty(), [&](const FileRecord& record) {
+  const bool rechooses = Rechooses(remembered);
+  // Another choice of kinds reaches every file of the base.
+  return DropRecords(base_directory, env, scope, scope.empty() || rechooses, [&](const FileRecord& record) {
+    if (rechooses) {
+      const DocumentKinds after = KindsOf(record.path, *kinds_);
+      if (after != KindsOf(record.path, remembered.kinds)) {
+        return Verdict{.drop = true, .still_there = !after.empty() && env.Stat(record.path).kind != PathKind::kMissing};
+      }
+      if (!scope.empty() && !IsUnderAny(record.path, scope)) return Verdict{};
+    }
     const PathInfo now = env.Stat(record.path);
     Verdict verdict{.still_there = now.kind != PathKind::kMissing};
     const auto stamp = remembered.stamps.find(record.number);
@@ -100,9 +114,15 @@ std::vector<std::string> UpdatePlan::FoldersToWalk(const Remembered& remembered)
   return folders;
 }
 
-bool UpdatePlan::WritesAnyway(const Remembered&) const { return false; }
+bool UpdatePlan::WritesAnyway(const Remembered& remembered) const { return Rechooses(remembered); }
+
+KindChoice UpdatePlan::KindsToRead(const Remembered& remembered) const { return kinds_ ? *kinds_ : remembered.kinds; }
 
 void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
+  if (Rechooses(remembered)) {
+    remembered.kinds = *kinds_;
+    remembered.kinds_recorded = true;
+  }
   if (folders_.empty()) {
     for (RememberedFolder& folder : remembered.folders) folder.scanned_ns = now_ns;
   }

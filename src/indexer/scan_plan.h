@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -58,6 +59,9 @@ class ScanPlan {
   // At the commit: what the base remembers of its folders after this scan
   // (`now_ns`: the time of the commit).
   virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
+  // The kinds the scan reads (walks and reads by), from what the base
+  // remembers before it.
+  virtual KindChoice KindsToRead(const Remembered& remembered) const { return remembered.kinds; }
 };
 
 // "Add to base": walks `folder`, which must exist and be readable (the base
@@ -84,17 +88,30 @@ class AddPlan : public ScanPlan {
 // its stamp (without a stamp: modified after fls.txt was last written; with
 // `retry`, also one that could not be read), and walks the folders again.
 // A named folder becomes remembered unless it lies in another.
+//
+// With `kinds`, the base reads those kinds from now on: every file of the
+// base whose kinds differ under them goes too (read again when it is of a
+// kind still, so "manual.pdf.gz" comes back as a compressed PDF document),
+// the walks find the files of newly chosen kinds, and the commit records
+// the choice (the base folder is made when missing, as by an add).
 class UpdatePlan : public ScanPlan {
  public:
-  UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
+  UpdatePlan(std::vector<std::string> folders, bool retry, std::optional<KindChoice> kinds = std::nullopt)
+      : folders_(std::move(folders)), retry_(retry), kinds_(kinds) {}
+  void Prepare(const std::string& base_directory, Env& env) const override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;
   void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
+  KindChoice KindsToRead(const Remembered& remembered) const override;
 
  private:
+  // True when the kinds read change with this update.
+  bool Rechooses(const Remembered& remembered) const { return kinds_ && *kinds_ != remembered.kinds; }
+
   std::vector<std::string> folders_;  // named, else every remembered one
   bool retry_;
+  std::optional<KindChoice> kinds_;
 };
 
 // A remove of `paths`: drops every file at or under them, walks nothing,

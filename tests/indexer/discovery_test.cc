@@ -54,7 +54,7 @@ struct Walk {
 Walk WalkMask(const std::string& mask) {
   Walk walk;
   ScanDirectory(
-      mask, walk.files, [&walk] { ++walk.entered; }, Env::Default());
+      mask, KindChoice(), walk.files, [&walk] { ++walk.entered; }, Env::Default());
   return walk;
 }
 

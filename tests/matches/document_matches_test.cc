@@ -75,7 +75,7 @@ TEST(DocumentMatchesTest, PageLinesThatHoldAWordOfTheQuery) {
   for (const Case& c : cases) {
     DocumentMatches matches = Find(dir / "garden.htm", c.query, c.fold);
     EXPECT_EQ(matches.status, DocumentMatches::Status::kRead) << c.query;
-    EXPECT_FALSE(matches.pages);
+    EXPECT_EQ(matches.heading, "Line");
     EXPECT_EQ(Marked(matches), c.lines) << c.query << (c.fold ? " folded" : "");
   }
 }
@@ -85,7 +85,7 @@ TEST(DocumentMatchesTest, PdfLinesCarryTheirPage) {
   WriteFile(dir / "report.PDF", MakePdfPages({{"Annual report", "planning ahead"}, {"nothing here"}, {"Plans: more"}}));
   DocumentMatches matches = Find(dir / "report.PDF", "plan");
   EXPECT_EQ(matches.status, DocumentMatches::Status::kRead);
-  EXPECT_TRUE(matches.pages);
+  EXPECT_EQ(matches.heading, "Page");
   EXPECT_EQ(Marked(matches), (std::vector<std::string>{"p.1:[planning] ahead", "p.3:[Plans]: more"}));
 }
 
@@ -97,7 +97,7 @@ TEST(DocumentMatchesTest, TypeComesFromTheOwnName) {
   WriteFile(dir / "notes.txt", "plain words");
   for (const char* name : {"old.pdf/page.htm", "notes.txt"}) {
     DocumentMatches matches = Find(dir / name, "plain");
-    EXPECT_FALSE(matches.pages) << name;
+    EXPECT_EQ(matches.heading, "Line") << name;
     EXPECT_EQ(Marked(matches), std::vector<std::string>{"1:[plain] words"}) << name;
   }
 }
@@ -122,7 +122,7 @@ TEST(DocumentMatchesTest, ANameOfBothKindsIsReadAsBoth) {
   for (const auto& c : cases) {
     DocumentMatches matches = Find(dir / c.name, "plan");
     EXPECT_EQ(matches.status, DocumentMatches::Status::kRead) << c.name;
-    EXPECT_FALSE(matches.pages) << c.name;
+    EXPECT_EQ(matches.heading, "Line") << c.name;
     EXPECT_EQ(Marked(matches), c.lines) << c.name;
   }
   DocumentMatches missing = Find(dir / "missing.htm.pdf", "plan");

@@ -270,7 +270,7 @@ class WorkbookHandler : public XmlHandler {
  public:
   explicit WorkbookHandler(std::vector<std::string>& ids) : ids_(ids) {}
   void Start(std::string_view local, const XmlAttributes& attributes) override {
-    if (local == "sheet") ids_.emplace_back(attributes.Get("id"));
+    if (local == "sheet") ids_.emplace_back(attributes.GetNamespaced("id"));
   }
 
  private:
@@ -327,7 +327,7 @@ class PresentationHandler : public XmlHandler {
  public:
   explicit PresentationHandler(std::vector<std::string>& ids) : ids_(ids) {}
   void Start(std::string_view local, const XmlAttributes& attributes) override {
-    if (local == "sldId") ids_.emplace_back(attributes.Get("id"));
+    if (local == "sldId") ids_.emplace_back(attributes.GetNamespaced("id"));
   }
 
  private:

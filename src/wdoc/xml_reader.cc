@@ -20,6 +20,14 @@ std::string_view LocalName(std::string_view name) {
   return cut == std::string_view::npos ? name : name.substr(cut + 1);
 }
 
+std::string_view XmlAttributes::GetNamespaced(std::string_view local) const {
+  for (const char** p = pairs; p != nullptr && p[0] != nullptr; p += 2) {
+    const std::string_view name = p[0];
+    if (name.find(kNamespaceSeparator) != std::string_view::npos && LocalName(name) == local) return p[1];
+  }
+  return {};
+}
+
 std::string_view XmlAttributes::Get(std::string_view local) const {
   for (const char** p = pairs; p != nullptr && p[0] != nullptr; p += 2) {
     if (LocalName(p[0]) == local) return p[1];

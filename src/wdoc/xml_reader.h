@@ -18,7 +18,9 @@ enum class XmlStatus { kOk, kMalformed, kTooDeep };
 struct XmlAttributes {
   const char** pairs;
   // The value of the attribute whose local name is `local`; "" when none.
+  // Namespaced: only an attribute in a namespace ("r:id", not "id").
   std::string_view Get(std::string_view local) const;
+  std::string_view GetNamespaced(std::string_view local) const;
 };
 
 class XmlHandler {

@@ -118,7 +118,9 @@ recoll_conf() {  # DIR TREE MIMETYPES...
   local dir=$1 tree=$2
   shift 2
   mkdir -p "$dir"
-  printf 'topdirs = %s\nindexedmimetypes = %s\nloglevel = 1\n' "$tree" "$*" >"$dir/recoll.conf"
+  # idxniceprio: recollindex lowers its own priority by default, which on a
+  # shared machine would time the other users' work, not its own.
+  printf 'topdirs = %s\nindexedmimetypes = %s\nloglevel = 1\nidxniceprio = 0\n' "$tree" "$*" >"$dir/recoll.conf"
 }
 
 office="$corpus/office"

@@ -5,7 +5,7 @@
 // LIST holds one pair a line: REFERENCE TAB DOCUMENT. REFERENCE is the
 // page's text (a text file: its words are the words to find); DOCUMENT is
 // the page converted to another kind (.docx, .odt, .epub), read as a scan
-// reads it. For each kind: how many documents, the smallest and the mean
+// reads it. For each folder of documents (one per converter and kind): how many documents, the smallest and the mean
 // share of the reference's distinct words found, and the words most often
 // missed, to say how the rest differ.
 #include <algorithm>
@@ -69,7 +69,9 @@ int main(int argc, char** argv) {
     const std::set<std::string> found = DistinctWords(document, env, conversion, &reason);
     if (!reason.empty()) std::fprintf(stderr, "%s: %s\n", document.c_str(), reason.c_str());
     if (wanted.empty()) continue;
-    Tally& t = tallies[document.substr(document.rfind('.') + 1)];
+    // By the folder of the document: the converter that made it.
+    const std::string folder = document.substr(0, document.rfind('/'));
+    Tally& t = tallies[folder.substr(folder.rfind('/') + 1)];
     size_t hits = 0;
     for (const std::string& w : wanted) {
       if (found.count(w) != 0) {
@@ -89,7 +91,7 @@ int main(int argc, char** argv) {
     }
   }
   for (const auto& [kind, t] : tallies) {
-    std::printf("%-5s %5zu documents: distinct words found %.2f%% overall, mean %.2f%%, least %.2f%% (%s)\n",
+    std::printf("%-7s %5zu documents: distinct words found %.2f%% overall, mean %.2f%%, least %.2f%% (%s)\n",
                 kind.c_str(), t.documents, 100.0 * t.found_words / t.reference_words, 100.0 * t.sum / t.documents,
                 100.0 * t.least, t.least_document.c_str());
     std::vector<std::pair<size_t, std::string>> missed;

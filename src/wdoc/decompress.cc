@@ -68,7 +68,7 @@ DecompressStatus Pump(int fd, Decoder& decoder, char magic, std::string* out) {
     if (step.failed) return DecompressStatus::kDamaged;
     at += step.consumed;
     out->append(room, step.produced);
-    if (out->size() > kMostEntryBytes || (out->size() > kRatioFloor && out->size() / kMostRatio > compressed)) {
+    if (IsBomb(out->size(), compressed)) {
       return DecompressStatus::kTooLarge;
     }
     if (step.stream_end) {

@@ -96,9 +96,11 @@ ZipStatus ZipReader::Read(std::string_view name, const std::function<bool(std::s
   if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && stat.encryption_method != ZIP_EM_NONE) {
     return ZipStatus::kEncrypted;
   }
-  // The sizes the archive states are the attacker's; what counts is what
-  // actually comes out, measured as it comes.
+  // The sizes the archive states are the attacker's: an entry that says it
+  // is a bomb is taken at its word, before anything is inflated; one that
+  // says otherwise is measured as it comes out.
   const uint64_t compressed = (stat.valid & ZIP_STAT_COMP_SIZE) != 0 ? stat.comp_size : 0;
+  if ((stat.valid & ZIP_STAT_SIZE) != 0 && IsBomb(stat.size, compressed)) return ZipStatus::kTooLarge;
   zip_file_t* file = zip_fopen_index(archive_, static_cast<zip_uint64_t>(index), 0);
   if (file == nullptr) return StatusOfError(zip_error_code_zip(zip_get_error(archive_)));
   ZipStatus status = ZipStatus::kOk;
@@ -113,8 +115,7 @@ ZipStatus ZipReader::Read(std::string_view name, const std::function<bool(std::s
     if (n == 0) break;
     entry += static_cast<uint64_t>(n);
     read_ += static_cast<uint64_t>(n);
-    if (entry > kMostEntryBytes || read_ > kMostArchiveBytes ||
-        (entry > kRatioFloor && entry / kMostRatio > compressed)) {
+    if (IsBomb(entry, compressed) || read_ > kMostArchiveBytes) {
       status = ZipStatus::kTooLarge;
       break;
     }

@@ -23,6 +23,11 @@ inline constexpr uint64_t kMostRatio = 1000;
 // byte are harmless whatever their ratio.
 inline constexpr uint64_t kRatioFloor = 1ULL << 20;
 
+// True when `inflated` bytes out of `compressed` ones pass the limits.
+inline bool IsBomb(uint64_t inflated, uint64_t compressed) {
+  return inflated > kMostEntryBytes || (inflated > kRatioFloor && inflated / kMostRatio > compressed);
+}
+
 enum class ZipStatus {
   kOk,
   kNotZip,     // not a ZIP archive, or damaged beyond reading

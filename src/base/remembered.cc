@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <stdexcept>
 
 #include "base/base_files.h"
@@ -134,6 +135,23 @@ void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
   reader.Close();
 }
 
+// One group name a line; an empty file chooses none.
+KindChoice LoadKinds(Env& env, const std::string& path) {
+  KindChoice kinds;
+  LineReader reader(path, env);
+  reader.LimitLineLength(kLongestLine);
+  std::string_view line;
+  size_t k = 0;
+  while (reader.ReadLine(&line)) {
+    ++k;
+    const std::optional<KindGroup> group = KindGroupNamed(line);
+    if (!group) Damaged(kKindsFileName, k, "not the name of a kind of documents");
+    kinds.Set(*group, true);
+  }
+  reader.Close();
+  return kinds;
+}
+
 void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   TextWriter out = TextWriter::Create(path, env);
   out.Write(text);
@@ -141,15 +159,15 @@ void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   out.Close();
 }
 
-// Loads the remembered file `name` with `load` when it is there. What keeps
-// it from being read is said with its path.
+// Loads the remembered file `name` with `load` when it is there; false when
+// it is not. What keeps it from being read is said with its path.
 template <typename Load>
-void LoadFile(Env& env, const std::string& base_directory, std::string_view name, Remembered& remembered, Load&& load) {
+bool LoadFile(Env& env, const std::string& base_directory, std::string_view name, Remembered& remembered, Load&& load) {
   const std::string path = BaseFilePath(base_directory, name);
   switch (env.Stat(path).kind) {
     case PathKind::kMissing:
     case PathKind::kDirectory:
-      return;
+      return false;
     case PathKind::kOther:
       throw std::runtime_error(EscapeControlBytes(path) +
                                " is a FIFO, socket or device, not a file; remove it to go on without what it "
@@ -157,7 +175,6 @@ void LoadFile(Env& env, const std::string& base_directory, std::string_view name
     case PathKind::kFile:
       break;
   }
-  remembered.present = true;
   try {
     load(env, path, remembered);
   } catch (const LineTooLongError& error) {
@@ -165,6 +182,11 @@ void LoadFile(Env& env, const std::string& base_directory, std::string_view name
   } catch (const IoError& error) {
     throw IoError(error.code(), EscapeControlBytes(path) + " cannot be read: " + error.what());
   }
+  return true;
+}
+
+void LoadKindsInto(Env& env, const std::string& path, Remembered& remembered) {
+  remembered.kinds = LoadKinds(env, path);
 }
 
 }  // namespace
@@ -182,9 +204,16 @@ void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_
 
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   Remembered remembered;
-  LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
-  LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
+  remembered.present = LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
+  remembered.present |= LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
+  remembered.kinds_recorded = LoadFile(env, base_directory, kKindsFileName, remembered, LoadKindsInto);
   return remembered;
+}
+
+KindChoice LoadKindChoice(const std::string& base_directory, Env& env) {
+  Remembered remembered;
+  LoadFile(env, base_directory, kKindsFileName, remembered, LoadKindsInto);
+  return remembered.kinds;
 }
 
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env) {
@@ -227,6 +256,14 @@ void WriteRememberedTemporaries(const std::string& base_directory, const Remembe
     text.append("\r\n");
   }
   WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kStampsFileName)), text);
+
+  if (remembered.kinds_recorded) {
+    text.clear();
+    for (KindGroup group : kKindGroups) {
+      if (remembered.kinds.Has(group)) text.append(KindGroupName(group)).append("\r\n");
+    }
+    WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kKindsFileName)), text);
+  }
 }
 
 FileStamp StampOf(const PathInfo& info, std::string unread_reason) {

@@ -1,7 +1,8 @@
 // What a base remembers beyond wrds.txt and fls.txt, so that it can be kept
-// current: the folders added, what each file was like when it was read, and
-// the highest file number ever given (docs/base-format.md). A base written
-// without these files works as before; its files have no stamp.
+// current: the folders added, what each file was like when it was read, the
+// highest file number ever given, and the kinds it reads
+// (docs/base-format.md). A base written without these files works as
+// before; its files have no stamp, and it reads the written kinds.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/kind_choice.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -43,6 +45,10 @@ struct Remembered {
   // The highest file number ever given; -1 when none was. Numbers are never
   // given twice, also after their records left the base.
   int64_t highest_number = -1;
+  // The groups of kinds read beyond the written ones; kinds_recorded when
+  // kinds.txt holds them (a commit then writes it again).
+  KindChoice kinds;
+  bool kinds_recorded = false;
 
   // Adds `path` at the end, or refreshes its time and device when it is
   // remembered.
@@ -65,9 +71,14 @@ bool Changed(const FileStamp& stamp, const PathInfo& now);
 // them.
 Remembered LoadRemembered(const std::string& base_directory, Env& env);
 
-// Writes both files under their temporary names (for CommitBase), and
-// forces them to the disk. Throws std::runtime_error, writing nothing, for
-// a folder whose path does not fit one line (FitsOneLine).
+// The kinds of the base in `base_directory` alone (kinds.txt); none when
+// the file is missing. Throws as LoadRemembered.
+KindChoice LoadKindChoice(const std::string& base_directory, Env& env);
+
+// Writes folders.txt and stamps.txt, and kinds.txt when kinds_recorded,
+// under their temporary names (for CommitBase), and forces them to the
+// disk. Throws std::runtime_error, writing nothing, for a folder whose path
+// does not fit one line (FitsOneLine).
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator

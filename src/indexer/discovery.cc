@@ -61,8 +61,8 @@ std::string StartMask(std::string_view folder) {
   return mask;
 }
 
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env, std::vector<UnreadDocument>* unread) {
+void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread) {
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
@@ -88,7 +88,7 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
     std::sort(entries.begin(), entries.end(), NameOrder);
     Frame frame;
     for (DirectoryEntry& entry : entries) {
-      const bool candidate = MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name);
+      const bool candidate = MatchesWildcard(pattern, entry.name) && Takes(entry.name, kinds);
       if (!FitsOneLine(entry.name)) {
         // Left out, but named: a page or a folder of pages is not lost in silence.
         if ((candidate || IsWalked(entry)) && unread != nullptr) {

@@ -1,5 +1,6 @@
 // Which files a scan takes, and the walk that finds them. A file is taken by
-// IsSupportedFile on its entry name (extract/document_kind.h).
+// Takes on its entry name (extract/document_kind.h): of a written kind, or
+// of a kind the base chooses.
 #pragma once
 
 #include <functional>
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/kind_choice.h"
 #include "base/scan_summary.h"
 #include "platform/env.h"
 
@@ -28,7 +30,7 @@ std::string StartMask(std::string_view folder);
 
 // Walks the tree under `mask` (a path whose last component is "*.*" or "*")
 // depth-first, pre-order, and appends the candidates to `NewFiles`: first
-// every entry of a directory whose name passes IsSupportedFile (files,
+// every entry of a directory whose name Takes for `kinds` (files,
 // folders, hidden names, links, special files alike), in unsigned byte order
 // of the names; then each subdirectory that is not hidden (name not
 // beginning with "."), in the same order. Within one walk a folder (device
@@ -42,7 +44,7 @@ std::string StartMask(std::string_view folder);
 // a candidate or a walked folder but for those bytes.
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env, std::vector<UnreadDocument>* unread = nullptr);
+void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread = nullptr);
 
 }  // namespace veskara

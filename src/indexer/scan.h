@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "base/base.h"
+#include "base/kind_choice.h"
 #include "base/scan_summary.h"
 #include "platform/env.h"
 
@@ -104,6 +105,14 @@ class Scan {
   // folder that is offline throws ScanFolderOffline here.
   static std::unique_ptr<Scan> PrepareUpdate(const std::string& base_directory, std::vector<std::string> folders,
                                              bool retry, BaseState& state, Env& env, ScanOptions options = {});
+
+  // Caller's thread: as PrepareUpdate of every remembered folder, the base
+  // folder made when missing. The base reads `kinds` from now on: Run also
+  // drops every file whose kinds differ under them (reading again those of
+  // a kind still), finds the files of newly chosen kinds, and records the
+  // choice in the commit. The same choice as before: an update.
+  static std::unique_ptr<Scan> PrepareKinds(const std::string& base_directory, KindChoice kinds, BaseState& state,
+                                            Env& env, ScanOptions options = {});
 
   // Caller's thread: as PrepareUpdate. Run drops every file of the base at
   // or under each of `paths` (absolute, normalised) and forgets the

@@ -7,6 +7,7 @@
 #include "base/folder_presence.h"
 #include "base/messages.h"
 #include "base/records.h"
+#include "extract/document_kind.h"
 #include "indexer/scan.h"
 #include "platform/strings.h"
 
@@ -122,7 +123,11 @@ void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
 
 void UpdatePlan::Prepare(const std::string& base_directory, Env& env) const {
   for (const std::string& folder : folders_) RefuseUnfitPath(folder, "nothing was updated");
-  RequireBase(env, base_directory, "updated");
+  if (kinds_) {
+    env.CreateDirectories(base_directory, 0700);
+  } else {
+    RequireBase(env, base_directory, "updated");
+  }
 }
 
 std::vector<std::string> UpdatePlan::Scope(const Remembered& remembered) const {
@@ -167,38 +172,56 @@ Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& re
   const std::vector<std::string> scope = Scope(remembered);
   std::vector<OfflineFolder> offline = offline_;
   const int64_t files_written = env.Stat(FilesFilePath(base_directory)).mtime_ns;
-  Dropped dropped = DropRecords(base_directory, remembered, env, scope, scope.empty(), [&](const FileRecord& record) {
-    bool kept = false;
-    for (OfflineFolder& folder : offline) {
-      if (IsAtOrUnder(record.path, folder.path)) {
-        ++folder.files_kept;
-        kept = true;
-      }
-    }
-    if (kept) return Verdict{};
-    const PathInfo now = env.Stat(record.path);
-    // Out of reach is not gone: a folder on the way that may not be searched
-    // keeps its files as an offline folder does.
-    if (now.kind == PathKind::kMissing && !now.Gone()) return Verdict{};
-    Verdict verdict{.still_there = now.kind != PathKind::kMissing};
-    const auto stamp = remembered.stamps.find(record.number);
-    if (stamp != remembered.stamps.end()) {
-      verdict.drop = Changed(stamp->second, now) || (retry_ && !stamp->second.unread_reason.empty());
-    } else {
-      // Without a stamp only the time of the last write of fls.txt tells.
-      verdict.drop = now.kind == PathKind::kMissing || (now.kind == PathKind::kFile && now.mtime_ns > files_written);
-    }
-    return verdict;
-  });
+  const bool rechooses = Rechooses(remembered);
+  // Another choice of kinds reaches every file of the base.
+  Dropped dropped =
+      DropRecords(base_directory, remembered, env, scope, scope.empty() || rechooses, [&](const FileRecord& record) {
+        if (rechooses) {
+          const DocumentKinds after = KindsOf(record.path, *kinds_);
+          if (after != KindsOf(record.path, remembered.kinds)) {
+            return Verdict{.drop = true,
+                           .still_there = !after.empty() && env.Stat(record.path).kind != PathKind::kMissing};
+          }
+          if (!scope.empty() && !IsUnderAny(record.path, scope)) return Verdict{};
+        }
+        bool kept = false;
+        for (OfflineFolder& folder : offline) {
+          if (IsAtOrUnder(record.path, folder.path)) {
+            ++folder.files_kept;
+            kept = true;
+          }
+        }
+        if (kept) return Verdict{};
+        const PathInfo now = env.Stat(record.path);
+        // Out of reach is not gone: a folder on the way that may not be searched
+        // keeps its files as an offline folder does.
+        if (now.kind == PathKind::kMissing && !now.Gone()) return Verdict{};
+        Verdict verdict{.still_there = now.kind != PathKind::kMissing};
+        const auto stamp = remembered.stamps.find(record.number);
+        if (stamp != remembered.stamps.end()) {
+          verdict.drop = Changed(stamp->second, now) || (retry_ && !stamp->second.unread_reason.empty());
+        } else {
+          // Without a stamp only the time of the last write of fls.txt tells.
+          verdict.drop =
+              now.kind == PathKind::kMissing || (now.kind == PathKind::kFile && now.mtime_ns > files_written);
+        }
+        return verdict;
+      });
   dropped.offline = std::move(offline);
   return dropped;
 }
 
 std::vector<std::string> UpdatePlan::FoldersToWalk(const Remembered&) const { return online_; }
 
-bool UpdatePlan::WritesAnyway(const Remembered&) const { return false; }
+bool UpdatePlan::WritesAnyway(const Remembered& remembered) const { return Rechooses(remembered); }
+
+KindChoice UpdatePlan::KindsToRead(const Remembered& remembered) const { return kinds_ ? *kinds_ : remembered.kinds; }
 
 void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
+  if (Rechooses(remembered)) {
+    remembered.kinds = *kinds_;
+    remembered.kinds_recorded = true;
+  }
   if (folders_.empty()) {
     // An offline folder keeps its time: it was not scanned.
     for (RememberedFolder& folder : remembered.folders) {

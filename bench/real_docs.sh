@@ -70,6 +70,9 @@ fi
 if command -v recollindex >/dev/null; then
   echo "== recollindex, HTML and PDF only"
   mkdir -p "$work/recoll"
-  printf 'topdirs = %s\nindexedmimetypes = text/html application/pdf\nloglevel = 1\n' "$tree" >"$work/recoll/recoll.conf"
+  # idxniceprio: recollindex lowers its own priority by default, which on a
+  # shared machine would time the other users' work, not its own.
+  printf 'topdirs = %s\nindexedmimetypes = text/html application/pdf\nloglevel = 1\nidxniceprio = 0\n' "$tree" \
+    >"$work/recoll/recoll.conf"
   timed "recollindex" sh -c 'recollindex -c "$1" -z >/dev/null 2>&1' sh "$work/recoll"
 fi

@@ -57,11 +57,12 @@ deb=$(ls /tmp/veskara_*.deb)
 apt install -y "$deb" || fail "apt-get install $deb"
 ok "apt-get install $(basename "$deb"): $(dpkg-query -W -f='${Version}' veskara), with $(dpkg-deb --field "$deb" Depends | tr ',' '\n' | wc -l) dependencies"
 
-for f in /usr/bin/veskara /usr/bin/veskara-cli /usr/lib/*/veskara/libwpdf.so /usr/lib/*/veskara/libwpdf_mupdf.so; do
+for f in /usr/bin/veskara /usr/bin/veskara-cli /usr/lib/*/veskara/libwpdf.so /usr/lib/*/veskara/libwpdf_mupdf.so \
+  /usr/lib/*/veskara/veskara-convert; do
   [ -f "$f" ] || fail "$f is missing"
   ! ldd "$f" | grep -q "not found" || fail "$f: $(ldd "$f" | grep "not found")"
 done
-ok "the programs, libwpdf and its module find every library"
+ok "the programs, libwpdf, its converter program and its module find every library"
 for f in /usr/share/applications/veskara.desktop /usr/share/icons/hicolor/scalable/apps/veskara.svg \
          /usr/share/doc/veskara/README.md /usr/share/doc/veskara/LICENSE /usr/share/doc/veskara/copyright; do
   [ -f "$f" ] || fail "$f is missing"

@@ -14,10 +14,13 @@ case "$want" in
 esac
 
 # The PDF engine: Debian ships MuPDF as static libraries only, so the build
-# also needs the development files of the libraries they call.
+# also needs the development files of the libraries they call. The other
+# kinds: ZIP archives (libzip), XML (expat), the encodings of text files
+# (uchardet), and gzip, bzip2 and xz (zlib, libbz2, liblzma).
 RUN_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev
               libmupdf-dev libfreetype-dev libharfbuzz-dev libjpeg-dev libopenjp2-7-dev
-              libjbig2dec0-dev libmujs-dev libgumbo-dev zlib1g-dev)
+              libjbig2dec0-dev libmujs-dev libgumbo-dev zlib1g-dev
+              libzip-dev libexpat1-dev libuchardet-dev libbz2-dev liblzma-dev)
 # dpkg-shlibdeps (dpkg-dev) works out the package's dependencies; it reads
 # the binaries' kind with `file`.
 PACKAGE_PACKAGES=(dpkg-dev file)

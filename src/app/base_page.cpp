@@ -25,6 +25,8 @@
 #include "app/widgets.h"
 #include "base/base_files.h"
 #include "base/messages.h"
+#include "base/remembered.h"
+#include "extract/document_kind.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
@@ -47,9 +49,13 @@ constexpr QSize kButtonSize(81, 22);
 // The summary has the whole width, buttons' column included.
 constexpr QRect kSummary(kLeft, 216, kButtonLeft + kButtonSize.width() - kLeft, 16);
 constexpr QRect kFoldYo(kLeft, 372, 120, 20);
-constexpr QRect kAsYouType(144, 372, 160, 20);
-// Under the files that could not be read, above the search's options.
-constexpr QRect kKeepCurrent(kLeft, 348, kButtonLeft + kButtonSize.width() - kLeft, 20);
+// Under "Ё = Е".
+constexpr QRect kAsYouType(kLeft, 394, 160, 20);
+// The kinds' boxes: two by two beside "Ё = Е", in the order of kKindGroups.
+constexpr QRect kKinds[kKindGroupCount] = {QRect(150, 350, 165, 20), QRect(325, 350, 194, 20), QRect(150, 372, 165, 20),
+                                           QRect(325, 372, 194, 20)};
+// Beside "Search as you type", under the kinds.
+constexpr QRect kKeepCurrent(184, 394, kButtonLeft + kButtonSize.width() - 184, 20);
 constexpr int kReasonWidth = 180;
 
 // A row keeps its path's bytes: a name that is not valid UTF-8 would not
@@ -178,17 +184,33 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   as_you_type_->setAccessibleName("Search as you type");
   as_you_type_->setToolTip("Search each time the text to search changes, without pressing Search");
 
+  for (size_t i = 0; i < kKindGroupCount; ++i) {
+    const KindGroup group = kKindGroups[i];
+    kinds_[i] = new QCheckBox(QString::fromStdString(KindGroupTitle(group)), this);
+    kinds_[i]->setObjectName(QString("Kind_") + QString::fromUtf8(KindGroupName(group)));
+    kinds_[i]->setAccessibleName("Also read " + kinds_[i]->text().toLower());
+    QStringList endings;
+    for (std::string_view ending : EndingsOf(group)) endings.append(QString::fromUtf8(ending));
+    kinds_[i]->setToolTip("Also read " + kinds_[i]->text().toLower() + ": " + endings.join(' ') +
+                          " (the base is updated at once)");
+  }
+
   rows_ = {Row{base_label, base_folder_, 16, 21}, Row{folders_label, folder_table_, 64, 129},
-           Row{unread_label, unread_table_, 240, 81}};
+           Row{unread_label, unread_table_, 240, 85}};
   for (const Row& row : rows_) {
     row.label->setBuddy(row.field);
     row.field->setAccessibleName(row.label->text());
   }
   setTabOrder(base_folder_, folder_table_);
   setTabOrder(folder_table_, unread_table_);
-  setTabOrder(unread_table_, keep_current_);
-  setTabOrder(keep_current_, fold_yo_);
+  setTabOrder(unread_table_, fold_yo_);
   setTabOrder(fold_yo_, as_you_type_);
+  QWidget* previous = as_you_type_;
+  for (QCheckBox* box : kinds_) {
+    setTabOrder(previous, box);
+    previous = box;
+  }
+  setTabOrder(previous, keep_current_);
   AddTableKeys();
 
   connect(open_base_, &QPushButton::clicked, this, context_.Slot([this] { OpenBaseFolder(); }));
@@ -202,6 +224,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   connect(fold_yo_, &QCheckBox::toggled, this, &BasePage::foldYoToggled);
   connect(keep_current_, &QCheckBox::toggled, this, &BasePage::keepCurrentToggled);
   connect(as_you_type_, &QCheckBox::toggled, this, &BasePage::searchAsYouTypeToggled);
+  for (QCheckBox* box : kinds_) connect(box, &QCheckBox::clicked, this, context_.Slot([this] { KindsClick(); }));
   auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
   refresh->setContext(Qt::WidgetWithChildrenShortcut);
   connect(refresh, &QShortcut::activated, this, context_.Slot([this] { UpdateClick(); }));
@@ -236,12 +259,15 @@ void BasePage::FitTexts(LayoutScale& scale) const {
       QString(kSummaryCaption) + QString::fromStdString(SummaryLine(ScanSummary{})).replace("0", "0000");
   scale.FitText(*summary_, widest, kSummary.size());
   // The box, its spacing and margins are what the style adds to the text.
-  for (const auto& [box, room] : {std::pair{fold_yo_, kFoldYo.size()}, std::pair{as_you_type_, kAsYouType.size()},
-                                  std::pair{keep_current_, kKeepCurrent.size()}}) {
-    const QFontMetrics metrics = box->fontMetrics();
-    const QSize text(metrics.horizontalAdvance(box->text()), metrics.height());
-    scale.FitText(*box, box->text(), room, box->sizeHint() - text);
-  }
+  auto fit_box = [&scale](const QCheckBox& box, const QRect& design) {
+    const QFontMetrics metrics = box.fontMetrics();
+    const QSize text(metrics.horizontalAdvance(box.text()), metrics.height());
+    scale.FitText(box, box.text(), design.size(), box.sizeHint() - text);
+  };
+  fit_box(*fold_yo_, kFoldYo);
+  fit_box(*as_you_type_, kAsYouType);
+  fit_box(*keep_current_, kKeepCurrent);
+  for (size_t i = 0; i < kKindGroupCount; ++i) fit_box(*kinds_[i], kKinds[i]);
 }
 
 void BasePage::Place(const LayoutScale& scale, int grow) {
@@ -265,6 +291,8 @@ void BasePage::Place(const LayoutScale& scale, int grow) {
   fold_yo_->setGeometry(scale(kFoldYo));
   keep_current_->setGeometry(scale(kKeepCurrent));
   as_you_type_->setGeometry(scale(kAsYouType));
+  // Beside "Ё = Е", they keep their distance from the window's right edge.
+  for (size_t i = 0; i < kKindGroupCount; ++i) kinds_[i]->setGeometry(scale(kKinds[i]).translated(grow, 0));
   unread_table_->setColumnWidth(1, scale(kReasonWidth));
 }
 
@@ -322,7 +350,13 @@ void BasePage::ShowBase() {
     unread_->appendRow({path, Cell(QString::fromStdString(row.reason), QVariant())});
   }
   if (unread_->rowCount() > 0) unread_table_->setCurrentIndex(unread_->index(0, 0));
+  ShowKinds();
   EnableButtons();
+}
+
+void BasePage::ShowKinds() {
+  const KindChoice chosen = LoadKindChoice(context_.BaseDirectory(), context_.env());
+  for (size_t i = 0; i < kKindGroupCount; ++i) kinds_[i]->setChecked(chosen.Has(kKindGroups[i]));
 }
 
 std::vector<FolderRow> BasePage::SelectedFolders() const {
@@ -356,6 +390,7 @@ void BasePage::EnableButtons() {
   update_->setEnabled(idle && has_files_);
   remove_->setEnabled(idle && folder_table_->selectionModel()->hasSelection());
   add_folder_->setEnabled(idle);
+  for (QCheckBox* box : kinds_) box->setEnabled(idle);
 }
 
 void BasePage::SetFoldYo(bool on) {
@@ -412,6 +447,20 @@ void BasePage::AddFolderClick() {
   const std::optional<std::string> folder = FolderToScan(QFile::encodeName(chosen).toStdString(), context_.env());
   if (!folder) return;
   scan_.Start(context_.BaseDirectory(), *folder, context_.env());
+}
+
+void BasePage::KindsClick() {
+  if (scan_.Running()) return;
+  KindChoice kinds;
+  for (size_t i = 0; i < kKindGroupCount; ++i) kinds.Set(kKindGroups[i], kinds_[i]->isChecked());
+  try {
+    scan_.Start(
+        [&](BaseState& state) { return Scan::PrepareKinds(context_.BaseDirectory(), kinds, state, context_.env()); });
+  } catch (...) {
+    // Nothing started: the boxes say again what the base reads.
+    ShowKinds();
+    throw;
+  }
 }
 
 void BasePage::OpenUnreadClick() {

@@ -1,6 +1,7 @@
 // The "Base" page: where the base lives, the folders it remembers with
-// "Update", "Remove" and "Add folder…", what the last scan did, and the files
-// that could not be read. Its changes run on the window's scan worker like
+// "Update", "Remove" and "Add folder…", what the last scan did, the files
+// that could not be read, and the groups of kinds the base reads beyond
+// pages and PDF documents. Its changes run on the window's scan worker like
 // "Add to base".
 #pragma once
 
@@ -11,6 +12,7 @@
 
 #include "app/form_page.h"
 #include "app/widgets.h"
+#include "base/kind_choice.h"
 #include "base/scan_summary.h"
 #include "search/remembered_lists.h"
 
@@ -37,14 +39,16 @@ class BasePage : public FormPage {
   void FitTexts(LayoutScale& scale) const override;
   void Place(const LayoutScale& scale, int grow) override;
 
-  // Update, Remove and Add folder… are disabled while any scan runs; Update
-  // also while the base has no files, Remove while no folder is selected.
+  // Update, Remove, Add folder… and the kinds' boxes are disabled while any
+  // scan runs; Update also while the base has no files, Remove while no
+  // folder is selected.
   void ScanStarted() override;
   // Shows the summary of the scan when it ran to its end, and the base.
   void ScanEnded() override;
 
-  // Reads the base folder's remembered folders and unread files again; the
-  // selected folders stay selected. Throws as ListFolders and ListUnread.
+  // Reads the base folder's remembered folders, unread files and kinds
+  // again; the selected folders stay selected. Throws as ListFolders,
+  // ListUnread and LoadKindChoice.
   void ShowBase();
 
   // Shows what a scan did on the summary line, with its offline folders.
@@ -89,6 +93,11 @@ class BasePage : public FormPage {
   void RemoveClick();
   void AddFolderClick();
   void OpenUnreadClick();
+  // Checks the kinds' boxes as the base's kinds.txt says.
+  void ShowKinds();
+  // A kind's box was checked or cleared: the base reads what the boxes say
+  // from now on, through one update.
+  void KindsClick();
 
   FormContext& context_;
   ScanProgress& scan_;
@@ -107,6 +116,7 @@ class BasePage : public FormPage {
   QCheckBox* fold_yo_;
   QCheckBox* keep_current_;
   QCheckBox* as_you_type_;
+  std::array<QCheckBox*, kKindGroupCount> kinds_;  // in the order of kKindGroups
   std::array<Row, 3> rows_;
   FolderPicker picker_;
   bool has_files_ = false;  // the base's fls.txt exists

@@ -144,7 +144,7 @@ std::string BaseWatch::Stamp() const {
   // The files a change of the base always rewrites: each is replaced by a
   // new file (a rename), so its identity or time differs after any change.
   std::string stamp;
-  for (const std::string_view name : {kFilesFileName, kFoldersFileName, kExcludedFileName}) {
+  for (const std::string_view name : {kFilesFileName, kFoldersFileName, kExcludedFileName, kKindsFileName}) {
     const PathInfo info = env_.Stat(BaseFilePath(directory_, name));
     stamp.append(std::to_string(static_cast<int>(info.kind)));
     for (const uint64_t part : {info.size, static_cast<uint64_t>(info.mtime_ns), info.id.device, info.id.inode}) {

@@ -55,10 +55,10 @@ FilesModel::FilesModel(Env& env, QObject* parent) : QAbstractTableModel(parent),
 
 FilesModel::~FilesModel() = default;
 
-void FilesModel::SetFiles(std::vector<std::string> paths, std::string query, SearchOptions options,
-                          std::string base_directory) {
+void FilesModel::SetFiles(std::vector<std::string> paths, const KindChoice& kinds, std::string query,
+                          SearchOptions options, std::string base_directory) {
   beginResetModel();
-  files_ = ResultFiles(std::move(paths));
+  files_ = ResultFiles(std::move(paths), kinds);
   worker_->StartList(std::move(query), options, std::move(base_directory));
   reading_facts_ = false;
   reading_lines_for_sort_ = false;

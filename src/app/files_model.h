@@ -32,7 +32,8 @@ class FilesModel : public QAbstractTableModel {
   // A new list: `paths` as find lists them, for `query` (Windows-1251, what
   // the lines hold) with `options`. Sorted as it was, filtered by the
   // filter set last.
-  void SetFiles(std::vector<std::string> paths, std::string query, SearchOptions options, std::string base_directory);
+  void SetFiles(std::vector<std::string> paths, const KindChoice& kinds, std::string query, SearchOptions options,
+                std::string base_directory);
   void SetFilter(FileFilter filter);
   const FileFilter& filter() const { return filter_; }
 

@@ -24,6 +24,7 @@
 #include "app/form_context.h"
 #include "app/status_panels.h"
 #include "app/widgets.h"
+#include "base/remembered.h"
 #include "platform/paths.h"
 #include "results/result_files.h"
 #include "search/file_lookup.h"
@@ -244,7 +245,8 @@ void FilesPage::ReadList() {
   const SplitQuery query = SplitLeftOutWords(typed_.toStdString());
   searched_ = query.searched;
   FoundFiles found = FindFiles(context_.BaseDirectory(), query, options_, context_.env());
-  model_->SetFiles(std::move(found.rows), searched_, options_, context_.BaseDirectory());
+  model_->SetFiles(std::move(found.rows), LoadKindChoice(context_.BaseDirectory(), context_.env()), searched_, options_,
+                   context_.BaseDirectory());
   table_->scrollToTop();
   if (found.only_left_out) {
     SetStatus("The query only leaves words out (-WORD): name a word to search for");

@@ -51,7 +51,7 @@ class MatchesModel : public QAbstractTableModel {
 
   void Reset(const DocumentMatches& matches) {
     beginResetModel();
-    pages_ = matches.pages;
+    heading_ = QString::fromStdString(matches.heading);
     rows_.clear();
     rows_.reserve(matches.lines.size());
     for (const MatchingLine& line : matches.lines) rows_.push_back(RowOf(line));
@@ -95,7 +95,7 @@ class MatchesModel : public QAbstractTableModel {
 
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    if (section == 0) return pages_ ? QString("Page") : QString("Line");
+    if (section == 0) return heading_;
     return QString("Text");
   }
 
@@ -154,7 +154,7 @@ class MatchesModel : public QAbstractTableModel {
     row.marks = kept;
   }
 
-  bool pages_ = false;
+  QString heading_ = "Line";
   std::vector<Row> rows_;
 };
 

@@ -31,8 +31,9 @@ class ScanProgress : public QObject {
 
   bool Running() const { return thread_ != nullptr; }
 
-  // Makes the scan to run: Scan::Prepare, PrepareUpdate or PrepareRemove,
-  // which take the base's lock and load into the state what the scan needs.
+  // Makes the scan to run: Scan::Prepare, PrepareUpdate, PrepareKinds or
+  // PrepareRemove, which take the base's lock and load into the state what
+  // the scan needs.
   using Prepare = std::function<std::unique_ptr<Scan>(BaseState&)>;
 
   // Window thread. Prepares the scan with `prepare` and starts it on the

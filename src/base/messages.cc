@@ -130,6 +130,20 @@ std::string UnknownCurrentFolderText(std::string_view path) {
          EscapeControlBytes(path) + " names no folder";
 }
 
+std::string KindGroupTitle(KindGroup group) {
+  switch (group) {
+    case KindGroup::kText:
+      return "Text and source code";
+    case KindGroup::kOffice:
+      return "Office documents";
+    case KindGroup::kEbook:
+      return "E-books";
+    case KindGroup::kCompressed:
+      return "Compressed files";
+  }
+  return "";
+}
+
 std::string ScanOutOfMemoryText(ScanStage stage) {
   const char* doing = "";
   switch (stage) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "base/base_files.h"
+#include "base/kind_choice.h"
 #include "base/scan_summary.h"
 
 namespace veskara {
@@ -112,6 +113,10 @@ inline constexpr const char* kUnfitNameReason =
 // folder cannot be read (it may have been deleted), so the relative path
 // PATH names no folder", the path with control bytes escaped.
 std::string UnknownCurrentFolderText(std::string_view path);
+
+// What a group of kinds holds, as both front ends name it: "Text and source
+// code", "Office documents", "E-books", "Compressed files".
+std::string KindGroupTitle(KindGroup group);
 
 // A scan that ran out of memory in `stage`: "Not enough memory to read the
 // documents; the base is unchanged".

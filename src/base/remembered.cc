@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <stdexcept>
 
 #include "base/base_files.h"
@@ -136,6 +137,7 @@ void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
 
 void LoadExcluded(Env& env, const std::string& path, Remembered& remembered) {
   LineReader reader(path, env);
+  reader.LimitLineLength(kLongestLine);
   std::string_view line;
   size_t k = 0;
   while (reader.ReadLine(&line)) {
@@ -146,6 +148,23 @@ void LoadExcluded(Env& env, const std::string& path, Remembered& remembered) {
   reader.Close();
 }
 
+// One group name a line; an empty file chooses none.
+KindChoice LoadKinds(Env& env, const std::string& path) {
+  KindChoice kinds;
+  LineReader reader(path, env);
+  reader.LimitLineLength(kLongestLine);
+  std::string_view line;
+  size_t k = 0;
+  while (reader.ReadLine(&line)) {
+    ++k;
+    const std::optional<KindGroup> group = KindGroupNamed(line);
+    if (!group) Damaged(kKindsFileName, k, "not the name of a kind of documents");
+    kinds.Set(*group, true);
+  }
+  reader.Close();
+  return kinds;
+}
+
 void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   TextWriter out = TextWriter::Create(path, env);
   out.Write(text);
@@ -153,15 +172,15 @@ void WriteSynced(Env& env, const std::string& path, const std::string& text) {
   out.Close();
 }
 
-// Loads the remembered file `name` with `load` when it is there. What keeps
-// it from being read is said with its path.
+// Loads the remembered file `name` with `load` when it is there; false when
+// it is not. What keeps it from being read is said with its path.
 template <typename Load>
-void LoadFile(Env& env, const std::string& base_directory, std::string_view name, Remembered& remembered, Load&& load) {
+bool LoadFile(Env& env, const std::string& base_directory, std::string_view name, Remembered& remembered, Load&& load) {
   const std::string path = BaseFilePath(base_directory, name);
   switch (env.Stat(path).kind) {
     case PathKind::kMissing:
     case PathKind::kDirectory:
-      return;
+      return false;
     case PathKind::kOther:
       throw std::runtime_error(EscapeControlBytes(path) +
                                " is a FIFO, socket or device, not a file; remove it to go on without what it "
@@ -169,7 +188,6 @@ void LoadFile(Env& env, const std::string& base_directory, std::string_view name
     case PathKind::kFile:
       break;
   }
-  remembered.present = true;
   try {
     load(env, path, remembered);
   } catch (const LineTooLongError& error) {
@@ -177,6 +195,11 @@ void LoadFile(Env& env, const std::string& base_directory, std::string_view name
   } catch (const IoError& error) {
     throw IoError(error.code(), EscapeControlBytes(path) + " cannot be read: " + error.what());
   }
+  return true;
+}
+
+void LoadKindsInto(Env& env, const std::string& path, Remembered& remembered) {
+  remembered.kinds = LoadKinds(env, path);
 }
 
 }  // namespace
@@ -217,14 +240,18 @@ bool Remembered::Excludes(std::string_view path) const {
 
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   Remembered remembered;
-  LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
-  LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
-  LoadFile(env, base_directory, kExcludedFileName, remembered,
-           [](Env& env, const std::string& path, Remembered& remembered) {
-             remembered.excluded_file = true;
-             LoadExcluded(env, path, remembered);
-           });
+  remembered.present = LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
+  remembered.present |= LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
+  remembered.kinds_recorded = LoadFile(env, base_directory, kKindsFileName, remembered, LoadKindsInto);
+  remembered.excluded_file = LoadFile(env, base_directory, kExcludedFileName, remembered, LoadExcluded);
+  remembered.present |= remembered.excluded_file;
   return remembered;
+}
+
+KindChoice LoadKindChoice(const std::string& base_directory, Env& env) {
+  Remembered remembered;
+  LoadFile(env, base_directory, kKindsFileName, remembered, LoadKindsInto);
+  return remembered.kinds;
 }
 
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env) {
@@ -268,6 +295,13 @@ void WriteRememberedTemporaries(const std::string& base_directory, const Remembe
   }
   WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kStampsFileName)), text);
 
+  if (remembered.kinds_recorded) {
+    text.clear();
+    for (KindGroup group : kKindGroups) {
+      if (remembered.kinds.Has(group)) text.append(KindGroupName(group)).append("\r\n");
+    }
+    WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kKindsFileName)), text);
+  }
   if (remembered.excluded.empty() && !remembered.excluded_file) return;
   text.clear();
   for (const std::string& path : remembered.excluded) {

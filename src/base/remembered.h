@@ -1,8 +1,9 @@
 // What a base remembers beyond wrds.txt and fls.txt, so that it can be kept
 // current: the folders added, the paths in them a person removed, what each
-// file was like when it was read, and the highest file number ever given
-// (docs/base-format.md). A base written
-// without these files works as before; its files have no stamp.
+// file was like when it was read, the highest file number ever given, and
+// the kinds it reads (docs/base-format.md). A base written without these
+// files works as before; its files have no stamp, and it reads the written
+// kinds.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/kind_choice.h"
 #include "platform/env.h"
 
 namespace veskara {
@@ -50,6 +52,10 @@ struct Remembered {
   std::vector<std::string> excluded;
   // True when excluded.txt was read: it is written again, also empty.
   bool excluded_file = false;
+  // The groups of kinds read beyond the written ones; kinds_recorded when
+  // kinds.txt holds them (a commit then writes it again).
+  KindChoice kinds;
+  bool kinds_recorded = false;
 
   // Adds `path` at the end, or refreshes its time and device when it is
   // remembered.
@@ -79,11 +85,14 @@ bool Changed(const FileStamp& stamp, const PathInfo& now);
 // them.
 Remembered LoadRemembered(const std::string& base_directory, Env& env);
 
-// Writes the files under their temporary names (for CommitBase), and forces
-// them to the disk: folders.txt and stamps.txt always, excluded.txt when
-// there are exclusions or the file was there. Throws std::runtime_error,
-// writing nothing, for a folder whose path does not fit one line
-// (FitsOneLine).
+// The kinds of the base in `base_directory` alone (kinds.txt); none when
+// the file is missing. Throws as LoadRemembered.
+KindChoice LoadKindChoice(const std::string& base_directory, Env& env);
+
+// Writes folders.txt and stamps.txt, kinds.txt when kinds_recorded, and
+// excluded.txt when there are exclusions or the file was there, under their
+// temporary names (for CommitBase), and forces them to the disk. Throws std::runtime_error, writing nothing, for a
+// folder whose path does not fit one line (FitsOneLine).
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator

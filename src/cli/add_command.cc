@@ -8,6 +8,8 @@
 
 #include "base/base.h"
 #include "base/messages.h"
+#include "base/remembered.h"
+#include "extract/document_kind.h"
 #include "indexer/discovery.h"
 #include "indexer/scan.h"
 #include "platform/paths.h"
@@ -168,6 +170,68 @@ ExitStatus RunUpdateCommand(const Invocation& invocation) {
       [&](BaseState& state) {
         return Scan::PrepareUpdate(invocation.base_directory, std::move(*folders), retry, state, *invocation.env,
                                    options);
+      },
+      PrintSummary);
+}
+
+namespace {
+
+// "on" or "off" for each group, and what it holds.
+ExitStatus ShowKinds(const Invocation& invocation) {
+  KindChoice kinds;
+  try {
+    kinds = LoadKindChoice(invocation.base_directory, *invocation.env);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "veskara-cli: %s\n", ErrorReportText(FailureText(failure, "read the kinds")).c_str());
+    return ExitStatus::kFailure;
+  }
+  for (KindGroup group : kKindGroups) {
+    std::string endings;
+    for (std::string_view ending : EndingsOf(group)) endings.append(endings.empty() ? "" : " ").append(ending);
+    std::printf("%s\t%s\t%s (%s)\n", std::string(KindGroupName(group)).c_str(), kinds.Has(group) ? "on" : "off",
+                KindGroupTitle(group).c_str(), endings.c_str());
+  }
+  return ExitStatus::kDone;
+}
+
+// The choice the operands and options name; false, with the message, when
+// they name none or an unknown group.
+bool ChosenKinds(const Invocation& invocation, KindChoice* kinds) {
+  const bool all = invocation.options.count("--all") != 0;
+  const bool none = invocation.options.count("--none") != 0;
+  if ((all || none) && (all == none || !invocation.operands.empty())) {
+    std::fputs("veskara-cli: kinds takes group names, --all or --none, one of them\n", stderr);
+    return false;
+  }
+  if (all) *kinds = KindChoice::All();
+  for (const std::string& name : invocation.operands) {
+    const std::optional<KindGroup> group = KindGroupNamed(name);
+    if (!group) {
+      std::fprintf(stderr,
+                   "veskara-cli: '%s' is no group of kinds; the groups are text, office, ebook and compressed\n",
+                   EscapeControlBytes(name).c_str());
+      return false;
+    }
+    kinds->Set(*group, true);
+  }
+  return true;
+}
+
+}  // namespace
+
+ExitStatus RunKindsCommand(const Invocation& invocation) {
+  if (invocation.operands.empty() && invocation.options.count("--all") == 0 &&
+      invocation.options.count("--none") == 0) {
+    return ShowKinds(invocation);
+  }
+  KindChoice kinds;
+  if (!ChosenKinds(invocation, &kinds)) return ExitStatus::kFailure;
+  ScanOptions options;
+  if (!ReadJobs(invocation, &options)) return ExitStatus::kFailure;
+  return RunScanCommand(
+      invocation, "change the kinds the base reads",
+      [&](BaseState& state) {
+        return Scan::PrepareKinds(invocation.base_directory, kinds, state, *invocation.env, options);
       },
       PrintSummary);
 }

@@ -9,7 +9,7 @@
 namespace veskara {
 namespace {
 
-constexpr CommandOption kJobs{"--jobs", "N", "convert up to N PDF documents at once (default: one per processor)"};
+constexpr CommandOption kJobs{"--jobs", "N", "convert up to N documents at once (default: one per processor)"};
 constexpr CommandOption kQuiet{"--quiet", "",
                                "print no steps (they are printed only when stderr is a terminal): the summary, the "
                                "files that could not be read and failures only"};
@@ -27,6 +27,11 @@ constexpr CommandOption kWatchOptions[] = {
     kJobs,
 };
 constexpr CommandOption kRemoveOptions[] = {kQuiet};
+constexpr CommandOption kKindsOptions[] = {
+    {.name = "--all", .value_name = "", .help = "read every group"},
+    {.name = "--none", .value_name = "", .help = "read pages and PDF documents only"},
+    kJobs,
+};
 constexpr CommandOption kFoldYo{"--fold-yo", "",
                                 "match Ё and Е as one letter, so that ОТЧЕТ finds ОТЧЁТ and ЕЖ finds ЁЖИК"};
 constexpr CommandOption kSearchOptions[] = {kFoldYo};
@@ -61,9 +66,10 @@ constexpr CommandOption kShowOptions[] = {
 constexpr Command kCommands[] = {
     {.name = "add",
      .operands = "DIRECTORY",
-     .help = "index the pages and PDF documents under DIRECTORY, and remember the folder (within a remembered "
-             "folder that holds it, as a part of that one; one that holds remembered folders takes them in; an "
-             "excluded DIRECTORY is taken back); prints \"N added, M updated, K removed, F could not be read\"",
+     .help = "index the pages and PDF documents under DIRECTORY (and the kinds chosen with kinds), and remember "
+             "the folder (within a remembered folder that holds it, as a part of that one; one that holds remembered "
+             "folders takes them in; an excluded DIRECTORY is taken back); prints \"N added, M updated, K removed, F "
+             "could not be read\"",
      .min_operands = 1,
      .max_operands = 1,
      .options = kAddOptions,
@@ -80,6 +86,16 @@ constexpr Command kCommands[] = {
      .options = kUpdateOptions,
      .recovery = Recovery::kByTheCommand,
      .run = RunUpdateCommand},
+    {.name = "kinds",
+     .operands = "[GROUP...]",
+     .help = "show which groups of kinds the base reads beyond pages and PDF documents (one line per group: its "
+             "name, TAB, on or off, TAB, what it holds); with groups (text, office, ebook, compressed), --all or "
+             "--none, read exactly those from now on and update the base as update does",
+     .min_operands = 0,
+     .max_operands = kAnyNumber,
+     .options = kKindsOptions,
+     .recovery = Recovery::kByTheCommand,
+     .run = RunKindsCommand},
     {.name = "remove",
      .operands = "PATH...",
      .help = "drop every file of the base at or under each PATH and forget the remembered folders there; a PATH "

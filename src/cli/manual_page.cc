@@ -195,9 +195,10 @@ std::string WindowManualPage(const ManualContext& context) {
           "\n.PP\n" +
           RoffText(
               "The \"Base\" page shows where the base lives and the folders it remembers, keeps them current, "
-              "removes them or adds one, and lists the documents that could not be read; its options match Ё as Е "
-              "and search as the query is typed. The \"About\" page shows the version, the licence and the size "
-              "of the base.") +
+              "removes them or adds one, lists the documents that could not be read, and chooses which kinds of "
+              "documents the base reads beyond pages and PDF documents (text and source code, office documents, "
+              "e-books, compressed files); its options match Ё as Е and search as the query is typed. The "
+              "\"About\" page shows the version, the licence and the size of the base.") +
           "\n.PP\n" + RoffText("The command line program veskara-cli(1) reads and writes the same base.") + "\n";
   page += EnvironmentSection(true) + FilesSection(true);
   page += SeeAlso("\\fBveskara\\-cli\\fR(1)", "\\fBveskara\\fR(5)", context);

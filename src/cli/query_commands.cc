@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/messages.h"
+#include "base/remembered.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -227,8 +228,10 @@ ExitStatus RunFindCommand(const Invocation& invocation) {
   const SplitQuery query = SplitLeftOutWords(TypedQuery(invocation));
   const SearchOptions options = SearchOptionsOf(invocation);
   FoundFiles found;
+  KindChoice kinds;  // a file's kinds are those the base reads it as
   try {
     found = FindFiles(invocation.base_directory, query, options, *invocation.env);
+    kinds = LoadKindChoice(invocation.base_directory, *invocation.env);
   } catch (const std::exception& failure) {
     return ReportFailure(failure, "find the files");
   }
@@ -238,7 +241,7 @@ ExitStatus RunFindCommand(const Invocation& invocation) {
   }
   if (const std::optional<ExitStatus> status = ReportUnfinished(found.search)) return *status;
   const bool listed_any = !found.rows.empty();
-  ResultFiles files(std::move(found.rows));
+  ResultFiles files(std::move(found.rows), kinds);
   std::vector<uint32_t> rows;
   try {
     rows = ListedRows(files, *request, *invocation.env);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/word_chars.h"
+#include "extract/plain_text.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -525,19 +526,6 @@ std::string ForEachRawLine(Env& env, const std::string& path, OnRaw&& on_raw) {
   return "";
 }
 
-std::string ConversionFailure(int code, int error_number) {
-  switch (code) {
-    case kWpdfCannotWrite:
-      return "its text could not be written: " + IoErrorMessage(error_number != 0 ? error_number : EIO);
-    case kWpdfNoResources:
-      return "the conversion could not be started: " + IoErrorMessage(error_number != 0 ? error_number : EIO);
-    case kWpdfNoEngine:
-      return "the PDF engine could not be loaded";
-    default:
-      return PdfFailureReason(code);
-  }
-}
-
 }  // namespace
 
 std::string ForEachPageLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line,
@@ -575,37 +563,95 @@ std::string ForEachPageLine(Env& env, const std::string& path, const std::functi
   });
 }
 
-std::string ForEachPdfLine(Env& env, const std::string& path, const PdfConversion& conversion,
-                           const std::function<void(const ShownLine&)>& on_line, const WantedWord& wanted) {
+std::string ForEachTextLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line,
+                            const WantedWord& wanted) {
   if (const PathKind kind = env.Stat(path).kind; kind != PathKind::kFile) {
     return kind == PathKind::kDirectory ? "a folder, not a document" : NotAFileReason(kind);
   }
-  const std::string temp = conversion.folder + kPathSeparator + kPdfTempFileName;
-  WpdfOptions options{};
-  options.memory_limit = conversion.memory_limit;
-  options.flags = kWpdfMarkPages;
-  const int code = GetTextWith(path.c_str(), temp.c_str(), &options);
-  if (code != kWpdfOk && code != kWpdfSomePagesLost) return ConversionFailure(code, options.error_number);
-
   std::vector<Char> piece;
   Shaper shaper;
   ShownChars shown(wanted);
   ShownLine line;
-  uint32_t page = 0;
-  std::string failure = ForEachRawLine(env, temp, [&](std::string_view raw) {
-    if (raw == "\f") {
-      ++page;
-      return;
+  uint32_t number = 0;
+  try {
+    PlainTextLines lines(env, path);
+    if (lines.binary()) return "not a text file (it holds a NUL byte)";
+    std::string_view raw;
+    while (lines.ReadLine(&raw)) {
+      ++number;
+      shaper.StartLine();
+      shown.StartLine(line);
+      piece.clear();
+      ForEachTextChar(raw, lines.encoding(), [&](uint32_t cp) {
+        piece.push_back(CharOf(cp));
+        if (piece.size() < kPiece) return;
+        shaper.Feed(piece, shown);
+        piece.clear();
+      });
+      shaper.Feed(piece, shown);
+      if (shown.Empty()) continue;
+      line.number = number;
+      shown.Finish();
+      on_line(line);
     }
-    LineChars chars(raw, /*may_be_utf8=*/false);
-    shaper.StartLine();
-    shown.StartLine(line);
-    while (chars.Next(piece, kPiece)) shaper.Feed(piece, shown);
-    if (shown.Empty()) return;
-    line.number = std::max<uint32_t>(page, 1);
-    shown.Finish();
-    on_line(line);
-  });
+    lines.Close();
+  } catch (const IoError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+std::string ForEachPdfLine(Env& env, const std::string& path, const PdfConversion& conversion,
+                           const std::function<void(const ShownLine&)>& on_line, const WantedWord& wanted) {
+  return ForEachConvertedLine(env, path, DocumentKind::kPdf, Compression::kNone, conversion, on_line, wanted);
+}
+
+std::string ForEachConvertedLine(Env& env, const std::string& path, DocumentKind kind, Compression compression,
+                                 const PdfConversion& conversion, const std::function<void(const ShownLine&)>& on_line,
+                                 const WantedWord& wanted) {
+  if (const PathKind found = env.Stat(path).kind; found != PathKind::kFile) {
+    return found == PathKind::kDirectory ? "a folder, not a document" : NotAFileReason(found);
+  }
+  const std::string temp = conversion.folder + kPathSeparator + kPdfTempFileName;
+  int code = kWpdfOk;
+  try {
+    code = ConvertDocumentText(kind, compression, path, temp, conversion, kWpdfMarkPages, env);
+  } catch (const IoError& e) {
+    return e.what();
+  }
+  if (code != kWpdfOk && code != kWpdfSomePagesLost && code != kWpdfTextCut) {
+    return ConversionFailureReason(code, kind, compression);
+  }
+
+  std::string failure;
+  if (kind == DocumentKind::kPage) {
+    failure = ForEachPageLine(env, temp, on_line, wanted);
+  } else if (kind == DocumentKind::kText) {
+    failure = ForEachTextLine(env, temp, on_line, wanted);
+  } else {
+    // PDF text comes in Windows-1251, the others' in UTF-8; a line holding
+    // a form feed alone starts the next page or unit.
+    const bool utf8 = kind != DocumentKind::kPdf;
+    std::vector<Char> piece;
+    Shaper shaper;
+    ShownChars shown(wanted);
+    ShownLine line;
+    uint32_t unit = 0;
+    failure = ForEachRawLine(env, temp, [&](std::string_view raw) {
+      if (raw == "\f") {
+        ++unit;
+        return;
+      }
+      LineChars chars(raw, utf8);
+      shaper.StartLine();
+      shown.StartLine(line);
+      while (chars.Next(piece, kPiece)) shaper.Feed(piece, shown);
+      if (shown.Empty()) return;
+      line.number = std::max<uint32_t>(unit, 1);
+      shown.Finish();
+      on_line(line);
+    });
+  }
   try {
     env.Remove(temp);
   } catch (const IoError&) {

@@ -20,7 +20,8 @@ namespace veskara {
 inline constexpr size_t kLongestShownLine = 4096;
 
 struct ShownLine {
-  // The line of the page, or the page of the PDF document, from 1.
+  // The line of the page or text, the page of the PDF document, the
+  // paragraph, slide or sheet of an office document or e-book, from 1.
   uint32_t number = 0;
   // UTF-8: tags removed (each one a blank), entities decoded, every run of
   // blanks and invisible characters one blank, none at either end. Never
@@ -52,6 +53,13 @@ using WantedWord = std::function<bool(std::string_view word)>;
 std::string ForEachPageLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line,
                             const WantedWord& wanted = {});
 
+// Calls on_line for each line of the text file at `path` that shows any
+// text, in order, numbered as the file's own lines; the encoding is decided
+// as the text reader decides it. A file that is not text gives no line and
+// a reason. Memory: the longest line's bytes, and a bounded amount beyond.
+std::string ForEachTextLine(Env& env, const std::string& path, const std::function<void(const ShownLine&)>& on_line,
+                            const WantedWord& wanted = {});
+
 // Converts the PDF document at `path` into "temp___" in conversion.folder
 // (never "" here: the caller gives a private folder), with a mark before
 // each page, and calls on_line for each text line with its page number.
@@ -59,5 +67,12 @@ std::string ForEachPageLine(Env& env, const std::string& path, const std::functi
 // not be read, or "" when it was.
 std::string ForEachPdfLine(Env& env, const std::string& path, const PdfConversion& conversion,
                            const std::function<void(const ShownLine&)>& on_line, const WantedWord& wanted = {});
+
+// The same for a document of `kind` read through the converter program
+// (`compression` given, or a kind that converts): each line numbered by its
+// unit (UnitOf), or, for a compressed page or text, by its own line.
+std::string ForEachConvertedLine(Env& env, const std::string& path, DocumentKind kind, Compression compression,
+                                 const PdfConversion& conversion, const std::function<void(const ShownLine&)>& on_line,
+                                 const WantedWord& wanted = {});
 
 }  // namespace veskara

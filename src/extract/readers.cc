@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/document_words.h"
+#include "extract/plain_text.h"
 #include "extract/tokenizer.h"
 #include "platform/cp1251.h"
 #include "platform/errors.h"
@@ -52,6 +53,17 @@ bool ForEachPreparedLine(Env& env, const std::string& path, bool transcode, std:
   return true;
 }
 
+// The most text a conversion gives (libwpdf's output limit).
+constexpr unsigned long long kMostConvertedText = 256ULL << 20;
+
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return upper;
+}
+
 // A reader never throws for a file it cannot handle; false when `path`
 // could not be removed.
 bool RemoveQuietly(Env& env, const std::string& path) {
@@ -60,6 +72,43 @@ bool RemoveQuietly(Env& env, const std::string& path) {
     return true;
   } catch (const IoError&) {
     return false;
+  }
+}
+
+// The kind the converter program is asked for: the document's own, or for
+// a compressed page or text, its inflated bytes.
+std::string_view ConverterKind(DocumentKind kind, Compression compression) {
+  if (compression != Compression::kNone && (kind == DocumentKind::kPage || kind == DocumentKind::kText)) return "raw";
+  return KindName(kind);
+}
+
+std::string_view CompressionName(Compression compression) {
+  switch (compression) {
+    case Compression::kGzip:
+      return "gzip";
+    case Compression::kBzip2:
+      return "bzip2";
+    case Compression::kXz:
+      return "xz";
+    case Compression::kNone:
+      break;
+  }
+  return "";
+}
+
+// "a DOCX document", "an EPUB e-book", ...
+std::string KindLabel(DocumentKind kind) {
+  switch (kind) {
+    case DocumentKind::kPdf:
+      return "a PDF document";
+    case DocumentKind::kEpub:
+      return "an EPUB e-book";
+    case DocumentKind::kOdt:
+    case DocumentKind::kOds:
+    case DocumentKind::kOdp:
+      return "an " + UpperAscii(KindName(kind)) + " document";
+    default:
+      return "a " + UpperAscii(KindName(kind)) + " document";
   }
 }
 
@@ -91,15 +140,70 @@ std::string NotAFileReason(PathKind kind) {
   }
 }
 
-std::string ReadDocumentAs(DocumentKind kind, const std::string& path, DocumentWords& words, Env& env,
-                           const PdfConversion& pdf) {
-  switch (kind) {
-    case DocumentKind::kPage:
-      return THTMLFile(path, words, env).UnreadReason();
-    case DocumentKind::kPdf:
-      return TPDFFile(path, words, env, pdf).UnreadReason();
+std::string ConversionFailureReason(int code, DocumentKind kind, Compression compression) {
+  if (kind == DocumentKind::kPdf && compression == Compression::kNone) return PdfFailureReason(code);
+  std::string label;
+  if (compression != Compression::kNone) label = std::string(CompressionName(compression)) + "-compressed ";
+  label += KindLabel(kind);
+  const bool raw = kind == DocumentKind::kPage || kind == DocumentKind::kText;
+  switch (code) {
+    case kWpdfCannotOpen:
+      return "the document could not be opened";
+    case kWpdfNotPdf:
+      return raw ? "its compressed data is damaged" : "not " + label + ", or damaged beyond repair";
+    case kWpdfLocked:
+      return "encrypted with a password";
+    case kWpdfTooLarge:
+      return std::string(raw || kind == DocumentKind::kPdf ? "it" : "a part of it") +
+             " inflates past 256 MB or to more than 1000 times its compressed size";
+    case kWpdfTooDeep:
+      return "its XML nests deeper than the converter follows";
+    default:
+      return "the conversion failed (the document crashed the converter or exceeded its time or memory)";
   }
-  return "";
+}
+
+std::string ReadDocumentAs(DocumentKind kind, Compression compression, const std::string& path, DocumentWords& words,
+                           Env& env, const PdfConversion& conversion) {
+  if (compression == Compression::kNone) {
+    switch (kind) {
+      case DocumentKind::kPage:
+        return THTMLFile(path, words, env).UnreadReason();
+      case DocumentKind::kPdf:
+        return TPDFFile(path, words, env, conversion).UnreadReason();
+      case DocumentKind::kText:
+        return TTextFile(path, words, env).UnreadReason();
+      default:
+        break;
+    }
+  }
+  return TConvertedFile(path, kind, compression, words, env, conversion).UnreadReason();
+}
+
+int ConvertDocumentText(DocumentKind kind, Compression compression, const std::string& path, const std::string& target,
+                        const PdfConversion& conversion, int flags, Env& env) {
+  WpdfOptions options{};
+  options.memory_limit = conversion.memory_limit;
+  options.cancel_fd = conversion.cancel_fd;
+  options.flags = flags;
+  const bool plain_pdf = kind == DocumentKind::kPdf && compression == Compression::kNone;
+  const int code = plain_pdf
+                       ? GetTextWith(path.c_str(), target.c_str(), &options)
+                       : GetDocumentTextWith(std::string(ConverterKind(kind, compression)).c_str(),
+                                             static_cast<int>(compression), path.c_str(), target.c_str(), &options);
+  if (code == kWpdfCannotWrite || code == kWpdfNoResources || code == kWpdfNoEngine) {
+    // Every other document would fail the same way: this is the scan's
+    // failure, not the document's.
+    const int error = options.error_number != 0 ? options.error_number : EIO;
+    const std::string where = conversion.folder.empty() ? env.CurrentDirectory() : conversion.folder;
+    if (code == kWpdfNoEngine) {
+      throw IoError(error, plain_pdf ? "The PDF engine could not be loaded; no PDF document can be read"
+                                     : "The converter program could not be started; no such document can be read");
+    }
+    throw IoError(error, std::string(plain_pdf ? "PDF documents" : "Documents") + " cannot be converted in " + where +
+                             ": " + IoErrorMessage(error));
+  }
+  return code;
 }
 
 TBasicFile::TBasicFile(std::string file_name, DocumentWords& words, Env& env)
@@ -154,11 +258,48 @@ void THTMLFile::ParseLine(std::string_view line) {
 }
 
 TPDFFile::TPDFFile(std::string file_name, DocumentWords& words, Env& env, const PdfConversion& conversion)
-    : TBasicFile(std::move(file_name), words, env), conversion_(conversion) {
+    : TConvertedFile(std::move(file_name), DocumentKind::kPdf, Compression::kNone, words, env, conversion) {}
+
+TTextFile::TTextFile(std::string file_name, DocumentWords& words, Env& env)
+    : TBasicFile(std::move(file_name), words, env) {
   ReadText();
 }
 
-void TPDFFile::ReadText() {
+void TTextFile::ReadText() {
+  if (const PathKind kind = env_.Stat(FileName).kind; kind != PathKind::kFile) {
+    unread_reason_ = NotAFileReason(kind);
+    return;
+  }
+  std::unique_ptr<PlainTextLines> lines;
+  try {
+    lines = std::make_unique<PlainTextLines>(env_, FileName);
+    if (lines->binary()) return;  // not text: nothing to read, nothing wrong
+    std::string transcoded;
+    std::string upper;
+    std::string_view raw;
+    while (lines->ReadLine(&raw)) {
+      std::string_view line = Trim(TextLineTo1251(raw, lines->encoding(), transcoded));
+      if (line.size() < 2) continue;
+      upper.assign(line);
+      UpperCase1251InPlace(upper);
+      TokenizeSegment(upper, words_);
+    }
+    lines->Close();
+  } catch (const IoError& e) {
+    // Failed while being read: the words so far stay.
+    unread_reason_ = e.what();
+    return;
+  }
+  if (lines->cut()) unread_reason_ = "only its first " + std::to_string(kMostTextBytes >> 20) + " MB were read";
+}
+
+TConvertedFile::TConvertedFile(std::string file_name, DocumentKind kind, Compression compression, DocumentWords& words,
+                               Env& env, const PdfConversion& conversion)
+    : TBasicFile(std::move(file_name), words, env), kind_(kind), compression_(compression), conversion_(conversion) {
+  ReadText();
+}
+
+void TConvertedFile::ReadText() {
   // The converter would block on a FIFO as any reader would.
   if (const PathKind kind = env_.Stat(FileName).kind; kind != PathKind::kFile) {
     unread_reason_ = NotAFileReason(kind);
@@ -172,24 +313,13 @@ void TPDFFile::ReadText() {
     unread_reason_ = "the converted text of an earlier document could not be removed";
     return;
   }
-  WpdfOptions options{};
-  options.memory_limit = conversion_.memory_limit;
-  options.cancel_fd = conversion_.cancel_fd;
-  const int code = GetTextWith(FileName.c_str(), temp.c_str(), &options);
-  if (code == kWpdfCannotWrite || code == kWpdfNoResources || code == kWpdfNoEngine) {
-    // Every other document would fail the same way: this is the scan's
-    // failure, not the document's.
-    const int error = options.error_number != 0 ? options.error_number : EIO;
-    const std::string where = conversion_.folder.empty() ? env_.CurrentDirectory() : conversion_.folder;
-    if (code == kWpdfNoEngine) throw IoError(error, "The PDF engine could not be loaded; no PDF document can be read");
-    throw IoError(error, "PDF documents cannot be converted in " + where + ": " + IoErrorMessage(error));
-  }
+  const int code = ConvertDocumentText(kind_, compression_, FileName, temp, conversion_, 0, env_);
   if (code == kWpdfCancelled) {
     unread_reason_ = "the scan stopped before it was read";
     return;
   }
-  if (code != kWpdfOk && code != kWpdfSomePagesLost) {
-    unread_reason_ = PdfFailureReason(code);
+  if (code != kWpdfOk && code != kWpdfSomePagesLost && code != kWpdfTextCut) {
+    unread_reason_ = ConversionFailureReason(code, kind_, compression_);
     return;
   }
   // A converted text that cannot be opened stays where it is; the next
@@ -198,10 +328,27 @@ void TPDFFile::ReadText() {
     unread_reason_ = "its converted text vanished";
     return;
   }
-  const bool opened = ForEachPreparedLine(env_, temp, /*transcode=*/false, &unread_reason_,
-                                          [this](std::string_view line) { TokenizeSegment(line, words_); });
-  if (!opened) return;
-  if (code == kWpdfSomePagesLost && unread_reason_.empty()) unread_reason_ = "some of its pages could not be read";
+  switch (kind_) {
+    case DocumentKind::kPage:
+      unread_reason_ = THTMLFile(temp, words_, env_).UnreadReason();
+      break;
+    case DocumentKind::kText:
+      unread_reason_ = TTextFile(temp, words_, env_).UnreadReason();
+      break;
+    default: {
+      // PDF text comes in Windows-1251, the others' in UTF-8.
+      const bool opened = ForEachPreparedLine(env_, temp, /*transcode=*/kind_ != DocumentKind::kPdf, &unread_reason_,
+                                              [this](std::string_view line) { TokenizeSegment(line, words_); });
+      if (!opened) return;
+    }
+  }
+  if (unread_reason_.empty() && code == kWpdfSomePagesLost) {
+    unread_reason_ =
+        kind_ == DocumentKind::kPdf ? "some of its pages could not be read" : "some of its parts could not be read";
+  }
+  if (unread_reason_.empty() && code == kWpdfTextCut) {
+    unread_reason_ = "only the first " + std::to_string(kMostConvertedText >> 20) + " MB of its text were read";
+  }
   if (FileExists(temp, env_)) RemoveQuietly(env_, temp);
 }
 

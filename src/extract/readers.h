@@ -19,7 +19,8 @@ namespace veskara {
 
 struct DocumentWords;
 
-// Where and how the PDF reader converts its document.
+// Where and how a reader converts its document (a PDF document, an office
+// document, an e-book, a compressed file).
 struct PdfConversion {
   // The folder of "temp___": one private to the scan; "" is the current
   // folder. One conversion at a time per folder.
@@ -72,32 +73,67 @@ class THTMLFile : public TBasicFile {
   bool InTag = false;  // inside a tag; carries over from line to line
 };
 
-// A PDF document: converted by the wpdf library into the text file
-// "temp___" in the conversion's folder, which is read and then deleted.
-// Because that name is fixed, only one TPDFFile may run at a time per
-// folder; markup readers on different threads (each with its own words) are
-// independent.
-class TPDFFile : public TBasicFile {
+inline constexpr const char* kPdfTempFileName = "temp___";
+
+// A text file: its encoding decided from its start (extract/plain_text.h),
+// its lines read as a page's, without tags. A file that is not text (a NUL
+// byte in its first 8 KB) gives no words and counts as read; one longer
+// than kMostTextBytes gives the words of its start.
+class TTextFile : public TBasicFile {
  public:
-  TPDFFile(std::string file_name, DocumentWords& words, Env& env, const PdfConversion& conversion = {});
+  TTextFile(std::string file_name, DocumentWords& words, Env& env);
+
+ protected:
+  void ReadText() override;
+};
+
+// A document of another kind read through the converter program into
+// "temp___", as a PDF document is: an office document or an e-book (its
+// text by units), or a compressed document of any kind (inflated by the
+// converter and read by its kind's reader).
+class TConvertedFile : public TBasicFile {
+ public:
+  TConvertedFile(std::string file_name, DocumentKind kind, Compression compression, DocumentWords& words, Env& env,
+                 const PdfConversion& conversion);
 
  protected:
   void ReadText() override;
 
  private:
+  DocumentKind kind_;
+  Compression compression_;
   PdfConversion conversion_;
 };
 
-inline constexpr const char* kPdfTempFileName = "temp___";
+// A PDF document: converted by the wpdf library into the text file
+// "temp___" in the conversion's folder, which is read and then deleted.
+// Because that name is fixed, only one converted document may be read at a
+// time per folder; markup readers on different threads (each with its own
+// words) are independent.
+class TPDFFile : public TConvertedFile {
+ public:
+  TPDFFile(std::string file_name, DocumentWords& words, Env& env, const PdfConversion& conversion = {});
+};
 
-// Reads the document at `path` as a document of `kind` with that kind's
-// reader (`pdf` says how a conversion runs) and returns its UnreadReason().
-std::string ReadDocumentAs(DocumentKind kind, const std::string& path, DocumentWords& words, Env& env,
-                           const PdfConversion& pdf);
+// Reads the document at `path` as a document of `kind` (read through
+// `compression`) with that kind's reader (`conversion` says how a
+// conversion runs) and returns its UnreadReason().
+std::string ReadDocumentAs(DocumentKind kind, Compression compression, const std::string& path, DocumentWords& words,
+                           Env& env, const PdfConversion& conversion);
 
 // Why a conversion that failed on the document itself (a kWpdf* code other
-// than a failure of the machine) did.
+// than a failure of the machine) did: PdfFailureReason for a PDF document,
+// ConversionFailureReason for one of `kind` read through `compression`.
 std::string PdfFailureReason(int code);
+std::string ConversionFailureReason(int code, DocumentKind kind, Compression compression);
+
+// Runs the conversion of the document at `path` of `kind` through
+// `compression` into `target` (GetTextWith, or GetDocumentTextWith; `flags`
+// as theirs) and returns the kWpdf* code. A failure of the machine (no
+// room, no descriptors, no converter) is thrown as IoError, naming
+// `folder`.
+int ConvertDocumentText(DocumentKind kind, Compression compression, const std::string& path, const std::string& target,
+                        const PdfConversion& conversion, int flags, Env& env);
 
 // Why a document of this kind (a path that Stat found not to be a regular
 // file) is not read; "" for a folder.

@@ -85,7 +85,7 @@ void WalkFolders(const std::string& folder, const std::unordered_set<std::string
   }
 }
 
-bool IsCandidateName(std::string_view name) { return FitsOneLine(name) && IsSupportedFile(name); }
+bool IsCandidateName(std::string_view name, const KindChoice& kinds) { return FitsOneLine(name) && Takes(name, kinds); }
 
 bool IsWalkedFolderName(std::string_view name) { return !name.empty() && name[0] != '.' && FitsOneLine(name); }
 
@@ -101,8 +101,9 @@ bool WalkReaches(std::string_view folder, std::string_view path) {
   return FitsOneLine(rest);
 }
 
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env, std::vector<UnreadDocument>* unread, const std::unordered_set<std::string>* excluded) {
+void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread,
+                   const std::unordered_set<std::string>* excluded) {
   if (excluded != nullptr && excluded->empty()) excluded = nullptr;
   std::string entry_path;
   const size_t cut = mask.rfind(kPathSeparator);
@@ -130,7 +131,7 @@ void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, 
     std::sort(entries.begin(), entries.end(), NameOrder);
     Frame frame;
     for (DirectoryEntry& entry : entries) {
-      const bool candidate = MatchesWildcard(pattern, entry.name) && IsSupportedFile(entry.name);
+      const bool candidate = MatchesWildcard(pattern, entry.name) && Takes(entry.name, kinds);
       if (!FitsOneLine(entry.name)) {
         // Left out, but named: a page or a folder of pages is not lost in silence.
         if ((candidate || IsWalked(entry)) && unread != nullptr) {

@@ -1,5 +1,6 @@
 // Which files a scan takes, and the walk that finds them. A file is taken by
-// IsSupportedFile on its entry name (extract/document_kind.h).
+// Takes on its entry name (extract/document_kind.h): of a written kind, or
+// of a kind the base chooses.
 #pragma once
 
 #include <functional>
@@ -9,6 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "base/kind_choice.h"
 #include "base/scan_summary.h"
 #include "platform/env.h"
 
@@ -29,7 +31,7 @@ std::string StartMask(std::string_view folder);
 
 // Walks the tree under `mask` (a path whose last component is "*.*" or "*")
 // depth-first, pre-order, and appends the candidates to `NewFiles`: first
-// every entry of a directory whose name passes IsSupportedFile (files,
+// every entry of a directory whose name Takes for `kinds` (files,
 // folders, hidden names, links, special files alike), in unsigned byte order
 // of the names; then each subdirectory that is not hidden (name not
 // beginning with "."), in the same order. Within one walk a folder (device
@@ -45,8 +47,8 @@ std::string StartMask(std::string_view folder);
 // a candidate or a walked folder but for those bytes.
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
-void ScanDirectory(const std::string& mask, std::vector<std::string>& NewFiles, const std::function<void()>& entered,
-                   Env& env, std::vector<UnreadDocument>* unread = nullptr,
+void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
+                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread = nullptr,
                    const std::unordered_set<std::string>* excluded = nullptr);
 
 // The folders that the walk of `folder` enters, `folder` first, each once
@@ -58,8 +60,9 @@ void WalkFolders(const std::string& folder, const std::unordered_set<std::string
 
 // The walk's tests of one entry name, for those who follow a tree without
 // walking it again (the watcher): whether an entry of that name is a
-// candidate (of any kind), and whether a folder of that name is walked.
-bool IsCandidateName(std::string_view name);
+// candidate of the kinds the base reads, and whether a folder of that name
+// is walked.
+bool IsCandidateName(std::string_view name, const KindChoice& kinds);
 bool IsWalkedFolderName(std::string_view name);
 
 // True when the walk of `folder` reaches `path`, a path at or under it:

@@ -26,15 +26,17 @@ ConversionShare ShareConversions(unsigned jobs, uint64_t physical_memory) {
   return {children, quarter / children};
 }
 
-CandidateResult ReadCandidate(const std::string& path, DocumentWords& words, Env& env, const PdfConversion& pdf) {
+CandidateResult ReadCandidate(const std::string& path, const KindChoice& kinds, DocumentWords& words, Env& env,
+                              const PdfConversion& pdf) {
   CandidateResult result;
   result.stamp = env.Stat(path);
   if (result.stamp.kind == PathKind::kMissing)
     result.gone = env.Stat(path, /*follow_links=*/false).kind == PathKind::kMissing;
   std::string& reason = result.unread_reason;
   try {
-    for (const DocumentKind kind : KindsOf(path)) {
-      std::string why = ReadDocumentAs(kind, path, words, env, pdf);
+    const DocumentKinds of = KindsOf(path, kinds);
+    for (const DocumentKind kind : of) {
+      std::string why = ReadDocumentAs(kind, of.compression(), path, words, env, pdf);
       if (reason.empty()) reason = std::move(why);
     }
   } catch (const std::bad_alloc&) {
@@ -77,9 +79,9 @@ CandidateReader::~CandidateReader() {
   for (std::thread& t : threads_) t.join();
 }
 
-bool CandidateReader::Wanted(size_t i) const { return !skip_[i] && IsSupportedFile(paths_[i]); }
+bool CandidateReader::Wanted(size_t i) const { return !skip_[i] && Takes(paths_[i], settings_.kinds); }
 
-bool CandidateReader::Converts(size_t i) const { return KindsOf(paths_[i]).Converts(); }
+bool CandidateReader::Converts(size_t i) const { return KindsOf(paths_[i], settings_.kinds).Converts(); }
 
 // Under the lock. A PDF document needs a free job folder, and at most one
 // more PDF than there are jobs is claimed: while the scan waits for the
@@ -130,7 +132,7 @@ void CandidateReader::Read(Pending& pending, int job) {
   if (job >= 0 && static_cast<size_t>(job) < settings_.job_folders.size()) pdf.folder = settings_.job_folders[job];
   pdf.cancel_fd = cancel_->fd();
   try {
-    pending.result = ReadCandidate(paths_[pending.index], pending.words, settings_.env, pdf);
+    pending.result = ReadCandidate(paths_[pending.index], settings_.kinds, pending.words, settings_.env, pdf);
   } catch (const std::bad_alloc&) {
     pending.words = DocumentWords();
     pending.result.unread_reason = "not enough memory to read it";
@@ -142,7 +144,7 @@ void CandidateReader::Read(Pending& pending, int job) {
 CandidateResult CandidateReader::AppendWordsOf(size_t i, PostingTable& table) {
   Pending pending;
   if (threads_.empty()) {
-    pending.result = ReadCandidate(paths_[i], pending.words, settings_.env, settings_.pdf);
+    pending.result = ReadCandidate(paths_[i], settings_.kinds, pending.words, settings_.env, settings_.pdf);
   } else {
     TakeRead(i, pending);
   }

@@ -29,6 +29,8 @@ struct ReadSettings {
   // One conversion may run at once per job folder, each holding its own
   // "temp___"; without job folders, one at a time.
   std::vector<std::string> job_folders;
+  // The groups of kinds the base reads beyond the written ones.
+  KindChoice kinds = {};
 };
 
 // How a scan's PDF conversions share the machine: how many children run at
@@ -54,14 +56,15 @@ struct CandidateResult {
 };
 
 // Reads the words of `path` into `words` (empty before): with the reader of
-// each of its kinds (KindsOf), in turn; the reason of the first that could
+// each of its kinds (KindsOf, for a base that chooses `kinds`), in turn; the reason of the first that could
 // not read it is kept. Memory spent on one document is that document's:
 // running out of it leaves `words` empty and makes the file unread. Throws
 // only what the PDF reader throws for a failure of the machine.
-CandidateResult ReadCandidate(const std::string& path, DocumentWords& words, Env& env, const PdfConversion& pdf);
+CandidateResult ReadCandidate(const std::string& path, const KindChoice& kinds, DocumentWords& words, Env& env,
+                              const PdfConversion& pdf);
 
 // Reads the candidates of a scan that are to be recorded (not skipped, and
-// supported by their full path), in candidate order.
+// supported by their full path or of a chosen kind), in candidate order.
 //
 // With `threads` > 0, that many threads read and tokenize ahead of the scan,
 // each file on one thread, each PDF document converted by a child of its

@@ -48,9 +48,9 @@ std::vector<bool> FindIndexed(const std::vector<std::string>& candidates, const 
 }
 
 // True when a candidate to be read is converted, by its own name.
-bool AnyToConvert(const std::vector<std::string>& candidates, const std::vector<bool>& skip) {
+bool AnyToConvert(const std::vector<std::string>& candidates, const std::vector<bool>& skip, const KindChoice& kinds) {
   for (size_t i = 0; i < candidates.size(); ++i) {
-    if (!skip[i] && KindsOf(candidates[i]).Converts()) return true;
+    if (!skip[i] && KindsOf(candidates[i], kinds).Converts()) return true;
   }
   return false;
 }
@@ -164,6 +164,7 @@ struct Scan::Impl {
   bool committing = false;  // CommitBase cleans up after itself from here on
   ScanStage doing = kWalking;
   unsigned jobs = 1;
+  KindChoice kinds;  // what the walks take and the readers read
   ScanSummary summary;
   // Between the steps.
   std::unordered_set<std::string> dropped;        // numbers
@@ -210,6 +211,7 @@ std::unique_ptr<Scan> Scan::Impl::Make(std::unique_ptr<ScanPlan> plan, const std
   impl.env = &env;
   impl.jobs = JobsFor(options, env);
   impl.remembered = LoadRemembered(base_directory, env);
+  impl.kinds = impl.plan->KindsToRead(impl.remembered);
   impl.lock = std::move(lock);
   impl.summary.recovery_note = std::move(note);
   impl.plan->LookAtFolders(impl.remembered, env);
@@ -233,6 +235,12 @@ std::unique_ptr<Scan> Scan::PrepareUpdate(const std::string& base_directory, std
 std::unique_ptr<Scan> Scan::PrepareChanges(const std::string& base_directory, std::vector<std::string> paths,
                                            BaseState& state, Env& env, ScanOptions options) {
   return Impl::Make(std::make_unique<ChangePlan>(std::move(paths)), base_directory, state, env, options);
+}
+
+std::unique_ptr<Scan> Scan::PrepareKinds(const std::string& base_directory, KindChoice kinds, BaseState& state,
+                                         Env& env, ScanOptions options) {
+  return Impl::Make(std::make_unique<UpdatePlan>(std::vector<std::string>(), false, kinds), base_directory, state, env,
+                    options);
 }
 
 std::unique_ptr<Scan> Scan::PrepareRemove(const std::string& base_directory, std::vector<std::string> paths,
@@ -271,7 +279,7 @@ void Scan::Impl::Walk(ScanObserver& observer, const std::string& folder,
                       const std::unordered_set<std::string>& excluded, CandidateList& candidates) {
   std::vector<std::string> found;
   ScanDirectory(
-      StartMask(folder), found,
+      StartMask(folder), kinds, found,
       [&observer] {
         // The walk of a large tree can take long: a stop must not wait for it.
         if (observer.StopRequested()) throw ScanStopped();
@@ -333,8 +341,8 @@ NewFilesList Scan::Impl::ReadCandidates(ScanObserver& observer) {
   const size_t total = NewFiles.size();
   ProgressReporter progress(observer, total);
   std::unique_ptr<ConversionFolder> conversion;
-  ReadSettings settings{*env, {}, {}};
-  const bool converts = AnyToConvert(NewFiles, skip);
+  ReadSettings settings{*env, {}, {}, kinds};
+  const bool converts = AnyToConvert(NewFiles, skip, kinds);
   // One conversion runs at once per job folder.
   const ConversionShare share = ShareConversions(jobs, PhysicalMemoryBytes());
   if (converts) {

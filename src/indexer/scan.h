@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/base.h"
+#include "base/kind_choice.h"
 #include "base/scan_summary.h"
 #include "platform/env.h"
 
@@ -118,6 +119,14 @@ class Scan {
   // dropped and nothing new: nothing is written.
   static std::unique_ptr<Scan> PrepareChanges(const std::string& base_directory, std::vector<std::string> paths,
                                               BaseState& state, Env& env, ScanOptions options = {});
+
+  // Caller's thread: as PrepareUpdate of every remembered folder, the base
+  // folder made when missing. The base reads `kinds` from now on: Run also
+  // drops every file whose kinds differ under them (reading again those of
+  // a kind still), finds the files of newly chosen kinds, and records the
+  // choice in the commit. The same choice as before: an update.
+  static std::unique_ptr<Scan> PrepareKinds(const std::string& base_directory, KindChoice kinds, BaseState& state,
+                                            Env& env, ScanOptions options = {});
 
   // Caller's thread: as PrepareUpdate. Run drops every file of the base at
   // or under each of `paths` (absolute, normalised) and forgets the

@@ -191,7 +191,11 @@ void AddPlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
 
 void UpdatePlan::Prepare(const std::string& base_directory, Env& env) const {
   for (const std::string& folder : folders_) RefuseUnfitPath(folder, "nothing was updated");
-  RequireBase(env, base_directory, "updated");
+  if (kinds_) {
+    env.CreateDirectories(base_directory, 0700);
+  } else {
+    RequireBase(env, base_directory, "updated");
+  }
 }
 
 std::vector<std::string> UpdatePlan::Scope(const Remembered& remembered) const {
@@ -236,17 +240,28 @@ Dropped UpdatePlan::Drop(const std::string& base_directory, const Remembered& re
   const std::vector<std::string> scope = Scope(remembered);
   std::vector<OfflineFolder> offline = offline_;
   const int64_t files_written = env.Stat(FilesFilePath(base_directory)).mtime_ns;
-  Dropped dropped = DropRecords(base_directory, remembered, env, scope, scope.empty(), [&](const FileRecord& record) {
-    bool kept = false;
-    for (OfflineFolder& folder : offline) {
-      if (IsAtOrUnder(record.path, folder.path)) {
-        ++folder.files_kept;
-        kept = true;
-      }
-    }
-    if (kept) return Verdict{};
-    return JudgeRecord(record, remembered, files_written, retry_, env);
-  });
+  const bool rechooses = Rechooses(remembered);
+  // Another choice of kinds reaches every file of the base.
+  Dropped dropped =
+      DropRecords(base_directory, remembered, env, scope, scope.empty() || rechooses, [&](const FileRecord& record) {
+        if (rechooses) {
+          const DocumentKinds after = KindsOf(record.path, *kinds_);
+          if (after != KindsOf(record.path, remembered.kinds)) {
+            return Verdict{.drop = true,
+                           .still_there = !after.empty() && env.Stat(record.path).kind != PathKind::kMissing};
+          }
+          if (!scope.empty() && !IsUnderAny(record.path, scope)) return Verdict{};
+        }
+        bool kept = false;
+        for (OfflineFolder& folder : offline) {
+          if (IsAtOrUnder(record.path, folder.path)) {
+            ++folder.files_kept;
+            kept = true;
+          }
+        }
+        if (kept) return Verdict{};
+        return JudgeRecord(record, remembered, files_written, retry_, env);
+      });
   dropped.offline = std::move(offline);
   return dropped;
 }
@@ -259,9 +274,15 @@ std::vector<std::string> UpdatePlan::FoldersToWalk(const Remembered& remembered)
   return folders;
 }
 
-bool UpdatePlan::WritesAnyway(const Remembered&) const { return false; }
+bool UpdatePlan::WritesAnyway(const Remembered& remembered) const { return Rechooses(remembered); }
+
+KindChoice UpdatePlan::KindsToRead(const Remembered& remembered) const { return kinds_ ? *kinds_ : remembered.kinds; }
 
 void UpdatePlan::RememberFolders(Remembered& remembered, int64_t now_ns) const {
+  if (Rechooses(remembered)) {
+    remembered.kinds = *kinds_;
+    remembered.kinds_recorded = true;
+  }
   if (folders_.empty()) {
     // An offline folder keeps its time: it was not scanned.
     for (RememberedFolder& folder : remembered.folders) {
@@ -321,7 +342,7 @@ Dropped ChangePlan::Drop(const std::string& base_directory, const Remembered& re
     // A remembered folder is walked whatever its name, and is no candidate.
     const bool root = remembered.FolderHolding(path)->path == path;
     if (info.kind == PathKind::kDirectory && (root || IsWalkedFolderName(OwnName(path)))) walk_.push_back(path);
-    if (root || dropped.known.count(path) != 0 || !IsCandidateName(OwnName(path))) continue;
+    if (root || dropped.known.count(path) != 0 || !IsCandidateName(OwnName(path), remembered.kinds)) continue;
     // A broken link is a candidate by its name, as in the walk.
     if (info.kind != PathKind::kMissing || env.Stat(path, /*follow_links=*/false).kind != PathKind::kMissing) {
       dropped.to_read.push_back(path);

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -77,6 +78,9 @@ class ScanPlan {
   // At the commit: what the base remembers of its folders after this scan
   // (`now_ns`: the time of the commit).
   virtual void RememberFolders(Remembered& remembered, int64_t now_ns) const = 0;
+  // The kinds the scan reads (walks and reads by), from what the base
+  // remembers before it.
+  virtual KindChoice KindsToRead(const Remembered& remembered) const { return remembered.kinds; }
 };
 
 // "Add to base": walks `folder`, which must exist, be readable and have a
@@ -126,24 +130,36 @@ class AddPlan : public ScanPlan {
 // refuses the whole update (ScanFolderOffline), nothing written. A file
 // that cannot be reached (a folder on the way that may not be searched) is
 // kept as it is too: only a file known to be gone leaves.
+//
+// With `kinds`, the base reads those kinds from now on: every file of the
+// base whose kinds differ under them goes too (read again when it is of a
+// kind still, so "manual.pdf.gz" comes back as a compressed PDF document),
+// the walks find the files of newly chosen kinds, and the commit records
+// the choice (the base folder is made when missing, as by an add).
 class UpdatePlan : public ScanPlan {
  public:
-  UpdatePlan(std::vector<std::string> folders, bool retry) : folders_(std::move(folders)), retry_(retry) {}
+  UpdatePlan(std::vector<std::string> folders, bool retry, std::optional<KindChoice> kinds = std::nullopt)
+      : folders_(std::move(folders)), retry_(retry), kinds_(kinds) {}
   // Refuses a named folder whose path does not fit one line (ScanFolderError)
-  // and a base folder that does not exist: there is nothing to update.
+  // and, unless it chooses kinds, a base folder that does not exist: there
+  // is nothing to update.
   void Prepare(const std::string& base_directory, Env& env) const override;
   void LookAtFolders(const Remembered& remembered, Env& env) override;
   Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
   std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
   bool WritesAnyway(const Remembered& remembered) const override;
   void RememberFolders(Remembered& remembered, int64_t now_ns) const override;
+  KindChoice KindsToRead(const Remembered& remembered) const override;
 
  private:
   // The named folders, else the remembered ones.
   std::vector<std::string> Scope(const Remembered& remembered) const;
+  // True when the kinds read change with this update.
+  bool Rechooses(const Remembered& remembered) const { return kinds_ && *kinds_ != remembered.kinds; }
 
   std::vector<std::string> folders_;  // named, else every remembered one
   bool retry_;
+  std::optional<KindChoice> kinds_;
   // Set by LookAtFolders: the folders of the scope that are online, with
   // the file system each is on, and the remembered ones that are not.
   std::vector<std::string> online_;

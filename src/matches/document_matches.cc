@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <iterator>
 #include <vector>
 
 #include "extract/conversion_folder.h"
@@ -28,33 +29,58 @@ void MatchWords(const ShownLine& line, const std::vector<std::string>& words, bo
 }
 
 // Calls on_line for each shown line of the document at `path` read as a
-// document of `kind`; returns why it could not be read, or "".
-std::string ForEachLineAs(DocumentKind kind, const std::string& path, const std::string& base_directory, Env& env,
+// document of `kind` through `compression`; returns why it could not be
+// read, or "".
+std::string ForEachLineAs(DocumentKind kind, Compression compression, const std::string& path,
+                          const std::string& base_directory, Env& env,
                           const std::function<void(const ShownLine&)>& on_line, const WantedWord& wanted) {
-  switch (kind) {
-    case DocumentKind::kPage:
-      return ForEachPageLine(env, path, on_line, wanted);
-    case DocumentKind::kPdf:
-      try {
-        ConversionFolder folder(env, base_directory);
-        return ForEachPdfLine(env, path, {.folder = folder.path()}, on_line, wanted);
-      } catch (const std::exception& e) {
-        return e.what();
-      }
+  if (compression == Compression::kNone && kind == DocumentKind::kPage) {
+    return ForEachPageLine(env, path, on_line, wanted);
   }
-  return "";
+  if (compression == Compression::kNone && kind == DocumentKind::kText) {
+    return ForEachTextLine(env, path, on_line, wanted);
+  }
+  try {
+    ConversionFolder folder(env, base_directory);
+    return ForEachConvertedLine(env, path, kind, compression, {.folder = folder.path()}, on_line, wanted);
+  } catch (const std::exception& e) {
+    return e.what();
+  }
+}
+
+std::string_view HeadingOf(DocumentUnit unit) {
+  switch (unit) {
+    case DocumentUnit::kPage:
+      return "Page";
+    case DocumentUnit::kParagraph:
+      return "Paragraph";
+    case DocumentUnit::kSlide:
+      return "Slide";
+    case DocumentUnit::kSheet:
+      return "Sheet";
+    case DocumentUnit::kLine:
+      break;
+  }
+  return "Line";
 }
 
 }  // namespace
 
 std::string LineLabel(const MatchingLine& line) {
-  switch (line.kind) {
-    case DocumentKind::kPage:
-      return std::to_string(line.number);
-    case DocumentKind::kPdf:
-      return "p." + std::to_string(line.number);
+  const std::string number = std::to_string(line.number);
+  switch (UnitOf(line.kind)) {
+    case DocumentUnit::kLine:
+      return number;
+    case DocumentUnit::kPage:
+      return "p." + number;
+    case DocumentUnit::kParagraph:
+      return "para." + number;
+    case DocumentUnit::kSlide:
+      return "slide." + number;
+    case DocumentUnit::kSheet:
+      return "sheet." + number;
   }
-  return "";
+  return number;
 }
 
 DocumentMatches FindDocumentMatches(const std::string& path, std::string_view query, const SearchOptions& options,
@@ -63,8 +89,8 @@ DocumentMatches FindDocumentMatches(const std::string& path, std::string_view qu
   const std::vector<std::string> words = ParseQuery(query);
   if (words.empty()) return matches;
 
-  const DocumentKinds kinds = KindsOf(path);
-  matches.pages = kinds.IsOnly(DocumentKind::kPdf);
+  const DocumentKinds kinds = KindsOf(path, KindChoice::All());
+  if (std::distance(kinds.begin(), kinds.end()) == 1) matches.heading = HeadingOf(UnitOf(*kinds.begin()));
   std::vector<DocumentKind> readings(kinds.begin(), kinds.end());
   if (readings.empty()) readings.push_back(DocumentKind::kPage);
   std::string failure;  // the first reading's that failed
@@ -77,7 +103,7 @@ DocumentMatches FindDocumentMatches(const std::string& path, std::string_view qu
   for (const DocumentKind kind : readings) {
     const size_t before = matches.lines.size();
     std::string why = ForEachLineAs(
-        kind, path, base_directory, env,
+        kind, kinds.compression(), path, base_directory, env,
         [&](const ShownLine& line) {
           MatchWords(line, words, options.fold_yo, spans);
           if (spans.empty()) return;

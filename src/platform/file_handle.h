@@ -1,5 +1,5 @@
 // A file descriptor that closes itself. Private to the platform layer and
-// wpdf, the two places that speak to the system directly.
+// the converters (wpdf, wdoc), the places that speak to the system directly.
 #pragma once
 
 #include <utility>

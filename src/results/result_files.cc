@@ -111,12 +111,12 @@ std::string SizeText(uint64_t bytes) {
   return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " " + kUnits[unit];
 }
 
-ResultFiles::ResultFiles(std::vector<std::string> paths) {
+ResultFiles::ResultFiles(std::vector<std::string> paths, const KindChoice& kinds) {
   rows_.reserve(paths.size());
   for (std::string& path : paths) {
     Row row;
     row.name_at = static_cast<uint32_t>(path.size() - OwnName(path).size());
-    row.kinds = KindsOf(path);
+    row.kinds = KindsOf(path, kinds);
     row.path = std::move(path);
     rows_.push_back(std::move(row));
   }

@@ -84,8 +84,9 @@ int64_t StartOfRecent(RecentPeriod period, int64_t now_ns);
 class ResultFiles {
  public:
   ResultFiles() = default;
-  // `paths` as FindFiles lists them.
-  explicit ResultFiles(std::vector<std::string> paths);
+  // `paths` as FindFiles lists them; their kinds as a base that reads
+  // `kinds` takes them.
+  explicit ResultFiles(std::vector<std::string> paths, const KindChoice& kinds = {});
 
   size_t size() const { return rows_.size(); }
   const std::string& path(size_t row) const { return rows_[row].path; }

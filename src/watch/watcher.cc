@@ -272,7 +272,7 @@ void Watcher::Take(const FolderEvent& event, int64_t now_ns) {
     case FolderChange::kEntry:
       if (IsAtOrUnder(event.path, base_directory_)) {
         const std::string_view name = OwnName(event.path);
-        if (name == kFoldersFileName || name == kExcludedFileName) reload_ = true;
+        if (name == kFoldersFileName || name == kExcludedFileName || name == kKindsFileName) reload_ = true;
         return;
       }
       break;
@@ -286,7 +286,7 @@ void Watcher::Take(const FolderEvent& event, int64_t now_ns) {
   if (event.is_folder && event.vanished) Unwatch(event.path);
   if (event.is_folder && event.appeared && IsWalkedFolderName(name)) WatchTree(event.path, folder->path);
   // Only a name the walk takes, or a folder it enters, can hold files of the base.
-  if (event.change == FolderChange::kFolderGone || IsCandidateName(name) ||
+  if (event.change == FolderChange::kFolderGone || IsCandidateName(name, remembered_.kinds) ||
       (event.is_folder && IsWalkedFolderName(name))) {
     Gather(event.path, now_ns);
   }

@@ -21,6 +21,19 @@ pdf_document* OpenDocument(fz_context* ctx, const char* path) {
   return doc;
 }
 
+// The document in memory (a decompressed one).
+pdf_document* OpenBuffer(fz_context* ctx, const unsigned char* data, size_t size) {
+  fz_stream* volatile stream = nullptr;
+  pdf_document* volatile doc = nullptr;
+  fz_try(ctx) {
+    stream = fz_open_memory(ctx, data, size);
+    doc = pdf_open_document_with_stream(ctx, stream);
+  }
+  fz_always(ctx) fz_drop_stream(ctx, stream);
+  fz_catch(ctx) return nullptr;
+  return doc;
+}
+
 // The document's pages, or -1 when they cannot be counted.
 int CountPages(fz_context* ctx, pdf_document* doc) {
   volatile int pages = -1;
@@ -71,8 +84,9 @@ void AddPage(LineSink& sink, const fz_stext_page* text) {
   }
 }
 
-int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
-  pdf_document* doc = OpenDocument(ctx, pdf_path);
+int Convert(fz_context* ctx, const char* pdf_path, const unsigned char* data, size_t size, int fd, int flags,
+            unsigned long long max_output) {
+  pdf_document* doc = data != nullptr ? OpenBuffer(ctx, data, size) : OpenDocument(ctx, pdf_path);
   if (doc == nullptr) return kWpdfNotPdf;
   int code = kWpdfOk;
   const int pages = Opens(ctx, doc) ? CountPages(ctx, doc) : -2;
@@ -83,7 +97,7 @@ int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
     code = kWpdfNotPdf;
   } else {
     try {
-      LineSink sink(fd);
+      LineSink sink(fd, max_output);
       int read = 0;
       for (int i = 0; i < pages && sink.ok(); ++i) {
         if ((flags & kWpdfMarkPages) != 0) sink.MarkPage();
@@ -101,6 +115,7 @@ int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
       // A document none of whose pages could be read is not one read with
       // no words.
       code = !sink.Flush()  ? kWpdfCannotWrite
+             : sink.cut()   ? kWpdfTextCut
              : read == 0    ? kWpdfNoPageRead
              : read < pages ? kWpdfSomePagesLost
                             : kWpdfOk;
@@ -114,18 +129,30 @@ int Convert(fz_context* ctx, const char* pdf_path, int fd, int flags) {
 
 }  // namespace
 
-int ConvertDocument(const char* pdf_path, int fd, int flags) {
+int ConvertDocumentWith(const char* pdf_path, const unsigned char* data, size_t size, int fd, int flags,
+                        unsigned long long max_output) {
   fz_context* ctx = fz_new_context(nullptr, nullptr, FZ_STORE_DEFAULT);
   if (ctx == nullptr) return kWpdfConversionFailed;
   fz_set_warning_callback(ctx, &DiscardMessage, nullptr);
   fz_set_error_callback(ctx, &DiscardMessage, nullptr);
-  const int code = Convert(ctx, pdf_path, fd, flags);
+  const int code = Convert(ctx, pdf_path, data, size, fd, flags, max_output);
   fz_drop_context(ctx);
   return code;
+}
+
+int ConvertDocument(const char* pdf_path, int fd, int flags) {
+  return ConvertDocumentWith(pdf_path, nullptr, 0, fd, flags, 0);
 }
 
 }  // namespace veskara::wpdf
 
 extern "C" __attribute__((visibility("default"))) int WpdfConvertDocument(const char* pdf_path, int fd, int flags) {
   return veskara::wpdf::ConvertDocument(pdf_path, fd, flags);
+}
+
+extern "C" __attribute__((visibility("default"))) int WpdfConvertDocumentWith(const char* pdf_path,
+                                                                              const unsigned char* data, size_t size,
+                                                                              int fd, int flags,
+                                                                              unsigned long long max_output) {
+  return veskara::wpdf::ConvertDocumentWith(pdf_path, data, size, fd, flags, max_output);
 }

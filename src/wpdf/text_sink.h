@@ -37,7 +37,11 @@ class Utf16To1251 {
 // Buffers CR LF lines of Windows-1251 text and writes them to a descriptor.
 class LineSink {
  public:
-  explicit LineSink(int fd) : fd_(fd) { buffer_.reserve(kFlushAt + 4096); }
+  // Writes at most `max_output` bytes (0: no limit); the rest is dropped
+  // and cut() tells.
+  explicit LineSink(int fd, unsigned long long max_output = 0) : fd_(fd), left_(max_output), limited_(max_output > 0) {
+    buffer_.reserve(kFlushAt + 4096);
+  }
 
   // Adds one character of a line. A character without a Windows-1251 form
   // becomes a blank, and so does a control character, which would otherwise
@@ -82,9 +86,15 @@ class LineSink {
 
   // Writes what is buffered; false when a write failed.
   bool Flush() {
+    size_t size = buffer_.size();
+    if (limited_ && size > left_) {
+      size = static_cast<size_t>(left_);
+      cut_ = true;
+    }
+    if (limited_) left_ -= size;
     size_t done = 0;
-    while (ok_ && done < buffer_.size()) {
-      const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
+    while (ok_ && done < size) {
+      const ssize_t n = write(fd_, buffer_.data() + done, size - done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0)
         ok_ = false;
@@ -96,13 +106,20 @@ class LineSink {
     return ok_;
   }
 
-  bool ok() const { return ok_; }
+  // False once a write failed or the limit was reached: nothing more is
+  // worth adding.
+  bool ok() const { return ok_ && !cut_; }
+  // True when text was dropped at the limit.
+  bool cut() const { return cut_; }
 
  private:
   static constexpr size_t kFlushAt = 64 * 1024;
 
   int fd_;
   bool ok_ = true;
+  unsigned long long left_;
+  bool limited_;
+  bool cut_ = false;
   std::string buffer_;
   size_t line_start_ = 0;  // where the line being built begins in buffer_
 };

@@ -1,5 +1,5 @@
-// GetText: checks and file handling in the caller's process, parsing in a
-// disposable child process.
+// GetText and GetDocumentTextWith: checks and file handling in the caller's
+// process, parsing in the converter program, run as a disposable child.
 #include "wpdf/wpdf.h"
 
 #include <dlfcn.h>
@@ -12,6 +12,7 @@
 #include <atomic>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_handle.h"
 #include "wpdf/child_process.h"
@@ -29,6 +30,11 @@ constexpr size_t kHeaderWindow = 1024;
 
 // The child's default memory: a quarter of the machine, never less than this.
 constexpr unsigned long long kMinimumMemory = 512ULL << 20;
+
+// The most text one document gives; the converter stops there, and is
+// killed should it write past the slack.
+constexpr unsigned long long kOutputLimit = veskara::wpdf::kMostText;
+constexpr unsigned long long kOutputSlack = 1ULL << 20;
 
 // Errors that say the machine, not the document, is out of something.
 bool OutOfResources(int error) { return error == EMFILE || error == ENFILE || error == ENOMEM || error == EAGAIN; }
@@ -52,9 +58,10 @@ int WriteError(const std::string& target) {
   return EIO;
 }
 
-// Opens the document without blocking (a FIFO under a PDF name must not
-// hang the caller) and checks that it is a regular file with a PDF header.
-int CheckDocument(const char* path, off_t* size, int* error) {
+// Opens the document without blocking (a FIFO under a document's name must
+// not hang the caller) and checks that it is a regular file; with
+// `pdf_header`, also that a PDF header stands near its start.
+int CheckDocument(const char* path, bool pdf_header, off_t* size, int* error) {
   veskara::FileHandle fd(open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
   if (fd.fd() < 0) {
     if (!OutOfResources(errno)) return kWpdfCannotOpen;
@@ -64,6 +71,7 @@ int CheckDocument(const char* path, off_t* size, int* error) {
   struct stat st {};
   if (fstat(fd.fd(), &st) != 0 || !S_ISREG(st.st_mode)) return kWpdfCannotOpen;
   *size = st.st_size;
+  if (!pdf_header) return kWpdfOk;
   char head[kHeaderWindow];
   size_t got = 0;
   while (got < sizeof head) {
@@ -93,29 +101,40 @@ int CreateTempBeside(const std::string& target, std::string* temp_path) {
   return -1;
 }
 
-// The parser module beside this library, loaded once, in this process, so
-// that every conversion child inherits it instead of loading it again.
-WpdfConvertFunction ParserEntry() {
-  static const WpdfConvertFunction entry = []() -> WpdfConvertFunction {
+// The converter program beside this library; "" when it cannot be found.
+const std::string& ConverterPath() {
+  static const std::string path = []() -> std::string {
     Dl_info self{};
-    if (dladdr(reinterpret_cast<void*>(&GetText), &self) == 0 || self.dli_fname == nullptr) return nullptr;
-    std::string path = self.dli_fname;
-    const size_t slash = path.rfind('/');
-    path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + kWpdfParserModule;
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) return nullptr;
-    return reinterpret_cast<WpdfConvertFunction>(dlsym(module, kWpdfParserEntry));
+    if (dladdr(reinterpret_cast<void*>(&GetText), &self) == 0 || self.dli_fname == nullptr) return "";
+    std::string folder = self.dli_fname;
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    return folder + kWpdfConverterProgram;
   }();
-  return entry;
+  return path;
 }
 
-int Convert(const char* pdf_path, const std::string& target, WpdfOptions& options) {
+// The converter's arguments for one document (see converter_main.cc).
+std::vector<std::string> ConverterArguments(const std::string& program, std::string_view kind, int compression,
+                                            const char* path, const WpdfOptions& options, unsigned long long memory) {
+  std::vector<std::string> argv = {program, "--memory=" + std::to_string(memory),
+                                   "--output-limit=" + std::to_string(kOutputLimit)};
+  if ((options.flags & kWpdfMarkPages) != 0) argv.emplace_back("--mark-pages");
+  if (compression != kWpdfPlain) argv.push_back("--compression=" + std::to_string(compression));
+  argv.emplace_back(kind);
+  argv.emplace_back(path);
+  return argv;
+}
+
+int Convert(std::string_view kind, int compression, const char* path, const std::string& target, WpdfOptions& options) {
   off_t size = 0;
   int& error = options.error_number;
-  if (const int code = CheckDocument(pdf_path, &size, &error); code != kWpdfOk) return code;
-  const WpdfConvertFunction convert = ParserEntry();
-  if (convert == nullptr) {
-    error = ENOENT;
+  const bool plain_pdf = kind == "pdf" && compression == kWpdfPlain;
+  // A plain PDF is checked here: a file that is no PDF needs no child.
+  if (const int code = CheckDocument(path, plain_pdf, &size, &error); code != kWpdfOk) return code;
+  const std::string& program = ConverterPath();
+  if (program.empty() || access(program.c_str(), X_OK) != 0) {
+    error = program.empty() ? ENOENT : errno;
     return kWpdfNoEngine;
   }
 
@@ -131,17 +150,15 @@ int Convert(const char* pdf_path, const std::string& target, WpdfOptions& option
                        ? options.time_limit_ms
                        : kBaseLimitMs + static_cast<long long>(size / (1024 * 1024)) * kMsPerMegabyte;
   limits.memory_bytes = options.memory_limit > 0 ? options.memory_limit : DefaultMemoryLimit();
+  // The converter stops at the limit itself; past the slack it is killed.
+  limits.output_bytes = kOutputLimit + kOutputSlack;
   limits.cancel_fd = options.cancel_fd > STDERR_FILENO ? options.cancel_fd : -1;
-  int code = veskara::wpdf::RunInChild(
-      out.fd(),
-      [pdf_path, convert, flags = options.flags](int fd) {
-        int result = convert(pdf_path, fd, flags);
-        if (close(fd) != 0 && errno != EINTR && result == kWpdfOk) result = kWpdfCannotWrite;
-        return result;
-      },
-      limits, kWpdfConversionFailed);
-  const bool pages_lost = code == kWpdfSomePagesLost;
-  if (pages_lost) code = kWpdfOk;
+  int code =
+      veskara::wpdf::RunProgram(ConverterArguments(program, kind, compression, path, options, limits.memory_bytes),
+                                out.fd(), limits, kWpdfConversionFailed);
+  // Codes that say the text was written, with something lost.
+  const int partial = code == kWpdfSomePagesLost || code == kWpdfTextCut ? code : kWpdfOk;
+  if (partial != kWpdfOk) code = kWpdfOk;
   if (code == veskara::wpdf::kChildCancelled) code = kWpdfCancelled;
   if (code == veskara::wpdf::kChildNotStarted) {
     error = errno;
@@ -157,27 +174,41 @@ int Convert(const char* pdf_path, const std::string& target, WpdfOptions& option
   }
   if (code == kWpdfCannotWrite && error == 0) error = WriteError(target);
   if (code != kWpdfOk) unlink(temp_path.c_str());
-  return code == kWpdfOk && pages_lost ? kWpdfSomePagesLost : code;
+  return code == kWpdfOk ? partial : code;
 }
 
-}  // namespace
-
-extern "C" int GetTextWith(const char* pdfPath, const char* targetPath, WpdfOptions* options) {
+// Runs Convert for the C entries: checks the arguments, and turns a failure
+// to allocate into a failure of the machine.
+int ConvertChecked(std::string_view kind, int compression, const char* path, const char* target, WpdfOptions* options) {
   WpdfOptions defaults{};
   WpdfOptions& used = options != nullptr ? *options : defaults;
   used.error_number = 0;
-  if (pdfPath == nullptr || targetPath == nullptr || *pdfPath == '\0' || *targetPath == '\0') {
-    return kWpdfBadArgument;
-  }
+  if (path == nullptr || target == nullptr || *path == '\0' || *target == '\0') return kWpdfBadArgument;
   try {
-    return Convert(pdfPath, targetPath, used);
+    return Convert(kind, compression, path, target, used);
   } catch (...) {
     used.error_number = ENOMEM;  // no memory for a path string
     return kWpdfNoResources;
   }
 }
 
+}  // namespace
+
+extern "C" int GetTextWith(const char* pdfPath, const char* targetPath, WpdfOptions* options) {
+  return ConvertChecked("pdf", kWpdfPlain, pdfPath, targetPath, options);
+}
+
+extern "C" int GetDocumentTextWith(const char* kind, int compression, const char* path, const char* targetPath,
+                                   WpdfOptions* options) {
+  if (kind == nullptr || compression < kWpdfPlain || compression > kWpdfXz) return kWpdfBadArgument;
+  const std::string_view name(kind);
+  if (!veskara::wpdf::IsConverterKind(name) || (name == "raw" && compression == kWpdfPlain)) {
+    return kWpdfBadArgument;
+  }
+  return ConvertChecked(name, compression, path, targetPath, options);
+}
+
 extern "C" int GetText(const char* pdfPath, const char* targetPath) {
   const int code = GetTextWith(pdfPath, targetPath, nullptr);
-  return code == kWpdfSomePagesLost ? kWpdfOk : code;
+  return code == kWpdfSomePagesLost || code == kWpdfTextCut ? kWpdfOk : code;
 }

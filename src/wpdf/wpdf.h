@@ -21,6 +21,13 @@
 // (kWpdfCannotWrite, kWpdfNoResources, kWpdfNoEngine), so that the caller
 // can tell "this document cannot be read" from "nothing can be converted
 // here".
+//
+// GetDocumentTextWith converts the other kinds of documents the same way,
+// in the same child, and reads compressed ones through their decompressor
+// (see below).
+//
+// The child is the converter program, veskara-convert, in the folder that
+// holds this library (with the PDF engine module it loads).
 #pragma once
 
 #ifdef __cplusplus
@@ -43,9 +50,18 @@ enum {
   // GetTextWith only: cancel_fd became readable; the child was killed and
   // nothing was written.
   kWpdfCancelled = 10,
+  // A part of the document (or the whole, decompressed) inflates past its
+  // limit: 256 MB, or more than 1000 times its compressed size.
+  kWpdfTooLarge = 11,
+  // The document's XML nests deeper than the converter follows.
+  kWpdfTooDeep = 12,
+  // GetTextWith only: the text is written up to the output limit (256 MB)
+  // and the rest dropped (GetText reports it as kWpdfOk).
+  kWpdfTextCut = 13,
   // The document opened, but none of its pages could be read; nothing was
   // written.
-  kWpdfNoPageRead = 11
+  kWpdfNoPageRead = 14
+
 };
 
 // Options of GetTextWith.
@@ -73,9 +89,23 @@ typedef struct WpdfOptions {
   int cancel_fd;
 } WpdfOptions;
 
+// How GetDocumentTextWith reads a compressed document: as gzip, bzip2 or
+// xz data of a document of the kind named.
+enum { kWpdfPlain = 0, kWpdfGzip = 1, kWpdfBzip2 = 2, kWpdfXz = 3 };
+
 __attribute__((visibility("default"))) int GetText(const char* pdfPath, const char* targetPath);
 __attribute__((visibility("default"))) int GetTextWith(const char* pdfPath, const char* targetPath,
                                                        WpdfOptions* options);
+// Writes the text of the document at `path`, of the kind `kind`, to
+// `targetPath` as GetTextWith does, in UTF-8: "pdf" (in Windows-1251, as
+// GetTextWith), "docx", "xlsx", "pptx", "odt", "ods", "odp", "epub"; or
+// "raw", the decompressed bytes themselves (with a `compression` only).
+// Each paragraph (docx, odt, epub), slide (pptx, odp) or sheet (xlsx, ods)
+// is preceded by a line holding a form feed alone. kWpdfNotPdf here says
+// that the document is not of its kind, or damaged beyond repair;
+// kWpdfLocked, that it is encrypted.
+__attribute__((visibility("default"))) int GetDocumentTextWith(const char* kind, int compression, const char* path,
+                                                               const char* targetPath, WpdfOptions* options);
 
 #ifdef __cplusplus
 }

@@ -30,6 +30,7 @@ struct BaseFixture : BaseWindow {
     form->PageControl1->setCurrentWidget(page);
   }
   QPushButton* Button(const char* name) const { return Named<QPushButton>(*page, name); }
+  QCheckBox* Kind(const char* group) const { return Named<QCheckBox>(*page, (std::string("Kind_") + group).c_str()); }
   // Through "Add folder…", the picker answering dir/`folder`.
   bool Add(const std::string& folder) {
     desktop.picked = QString::fromStdString(dir / folder);
@@ -357,6 +358,38 @@ class BasePageTest : public QObject {
     }
   }
 
+  // A kind's box is the command line's `kinds`: the base reads what the
+  // boxes say from now on, through one update on the scan's worker.
+  void kindBoxesChangeWhatTheBaseReads() {
+    BaseFixture f;
+    WritePages(f.dir, "docs", {"a.htm"});
+    WriteFile(f.dir / "docs/notes.txt", "Hello notes");
+    WriteFile(f.dir / "docs/old.txt.gz", "not gzip at all");
+    QVERIFY(f.Add("docs"));
+    QVERIFY(ReadFile(f.dir / "fls.txt").find("notes.txt") == std::string::npos);
+    for (const char* group : {"text", "office", "ebook", "compressed"}) QVERIFY(!f.Kind(group)->isChecked());
+
+    QTest::mouseClick(f.Kind("text"), Qt::LeftButton);
+    QVERIFY(f.form->Scanning());
+    QVERIFY(!f.Kind("office")->isEnabled());
+    QVERIFY(WaitForScan(*f.form));
+    QVERIFY(f.Kind("office")->isEnabled());
+    QCOMPARE(ReadFile(f.dir / "kinds.txt"), std::string("text\r\n"));
+    QVERIFY(ReadFile(f.dir / "fls.txt").find("notes.txt") != std::string::npos);
+    QCOMPARE(f.summary->text(), QString("Last scan: 1 added, 0 updated, 0 removed, 0 could not be read"));
+
+    QTest::mouseClick(f.Kind("compressed"), Qt::LeftButton);
+    QVERIFY(WaitForScan(*f.form));
+    QCOMPARE(f.unread->model()->rowCount(), 1);
+    QCOMPARE(f.unread->model()->index(0, 1).data().toString(), QString("its compressed data is damaged"));
+
+    QTest::mouseClick(f.Kind("text"), Qt::LeftButton);
+    QVERIFY(WaitForScan(*f.form));
+    QVERIFY(!f.Kind("text")->isChecked() && f.Kind("compressed")->isChecked());
+    QCOMPARE(ReadFile(f.dir / "kinds.txt"), std::string("compressed\r\n"));
+    QVERIFY(ReadFile(f.dir / "fls.txt").find("notes.txt") == std::string::npos);
+  }
+
   void keysAndNames() {
     BaseFixture f;
     WritePages(f.dir, "docs", {"a.htm"});
@@ -386,7 +419,8 @@ class BasePageTest : public QObject {
     auto* base_folder = Named<QLineEdit>(*f.page, "BaseFolderEdit");
     base_folder->setFocus();
     for (QWidget* next :
-         std::initializer_list<QWidget*>{f.folders, f.unread, keep_current, fold_yo, as_you_type, base_folder}) {
+         std::initializer_list<QWidget*>{f.folders, f.unread, fold_yo, as_you_type, f.Kind("text"), f.Kind("office"),
+                                         f.Kind("ebook"), f.Kind("compressed"), keep_current, base_folder}) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), next);
     }

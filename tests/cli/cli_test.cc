@@ -216,7 +216,10 @@ TEST_F(CliTest, FindFiltersSortsAndShowsColumns) {
       {{"--newer", "2030-01-01", "apple"}, 1, "", "No file is left after the filters\n"},
       // Values it cannot take.
       {{"--sort", "date", "apple"}, 2, "", "veskara-cli: --sort takes path, name, modified or size, not 'date'\n"},
-      {{"--kind", "doc", "apple"}, 2, "", "veskara-cli: --kind takes page or pdf, not 'doc'\n"},
+      {{"--kind", "doc", "apple"},
+       2,
+       "",
+       "veskara-cli: --kind takes page, pdf, text, docx, xlsx, pptx, odt, ods, odp or epub, not 'doc'\n"},
       {{"--newer", "31.05.2024", "apple"},
        2,
        "",

@@ -79,7 +79,7 @@ struct Walk {
 Walk WalkMask(const std::string& mask) {
   Walk walk;
   ScanDirectory(
-      mask, walk.files, [&walk] { ++walk.entered; }, Env::Default(), &walk.unread);
+      mask, KindChoice(), walk.files, [&walk] { ++walk.entered; }, Env::Default(), &walk.unread);
   return walk;
 }
 

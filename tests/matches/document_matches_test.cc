@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "fault_env.h"
+#include "office_maker.h"
 #include "pdf_maker.h"
 #include "platform/cp1251.h"
 #include "test_util.h"
@@ -75,7 +76,7 @@ TEST(DocumentMatchesTest, PageLinesThatHoldAWordOfTheQuery) {
   for (const Case& c : cases) {
     DocumentMatches matches = Find(dir / "garden.htm", c.query, c.fold);
     EXPECT_EQ(matches.status, DocumentMatches::Status::kRead) << c.query;
-    EXPECT_FALSE(matches.pages);
+    EXPECT_EQ(matches.heading, "Line");
     EXPECT_EQ(Marked(matches), c.lines) << c.query << (c.fold ? " folded" : "");
   }
 }
@@ -85,7 +86,7 @@ TEST(DocumentMatchesTest, PdfLinesCarryTheirPage) {
   WriteFile(dir / "report.PDF", MakePdfPages({{"Annual report", "planning ahead"}, {"nothing here"}, {"Plans: more"}}));
   DocumentMatches matches = Find(dir / "report.PDF", "plan");
   EXPECT_EQ(matches.status, DocumentMatches::Status::kRead);
-  EXPECT_TRUE(matches.pages);
+  EXPECT_EQ(matches.heading, "Page");
   EXPECT_EQ(Marked(matches), (std::vector<std::string>{"p.1:[planning] ahead", "p.3:[Plans]: more"}));
 }
 
@@ -97,7 +98,7 @@ TEST(DocumentMatchesTest, TypeComesFromTheOwnName) {
   WriteFile(dir / "notes.txt", "plain words");
   for (const char* name : {"old.pdf/page.htm", "notes.txt"}) {
     DocumentMatches matches = Find(dir / name, "plain");
-    EXPECT_FALSE(matches.pages) << name;
+    EXPECT_EQ(matches.heading, "Line") << name;
     EXPECT_EQ(Marked(matches), std::vector<std::string>{"1:[plain] words"}) << name;
   }
 }
@@ -122,7 +123,7 @@ TEST(DocumentMatchesTest, ANameOfBothKindsIsReadAsBoth) {
   for (const auto& c : cases) {
     DocumentMatches matches = Find(dir / c.name, "plan");
     EXPECT_EQ(matches.status, DocumentMatches::Status::kRead) << c.name;
-    EXPECT_FALSE(matches.pages) << c.name;
+    EXPECT_EQ(matches.heading, "Line") << c.name;
     EXPECT_EQ(Marked(matches), c.lines) << c.name;
   }
   DocumentMatches missing = Find(dir / "missing.htm.pdf", "plan");
@@ -175,6 +176,66 @@ TEST(DocumentMatchesTest, ConversionLeavesNothingBehind) {
   EXPECT_TRUE(std::filesystem::is_empty(own));
   EXPECT_TRUE(std::filesystem::is_empty(cwd.path()));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(base.path()), {}), 1);
+}
+
+}  // namespace
+}  // namespace veskara
+
+namespace veskara {
+namespace {
+
+// Every kind a base may choose shows its lines, numbered by its own unit,
+// through the same converter the scan uses.
+TEST(DocumentMatchesTest, EveryKindShowsItsLinesByItsUnit) {
+  using testing::MakeZip;
+  const std::string w = "<w:r><w:t>", we = "</w:t></w:r>";
+  const std::string a = "<a:p><a:r><a:t>", ae = "</a:t></a:r></a:p>";
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::vector<std::string> lines;
+    const char* heading;
+  } cases[] = {
+      {"notes.md", "# Garden\n\nplant roses\n", {"1:# [Garden]"}, "Line"},
+      {"letter.docx",
+       MakeZip(testing::Docx("<w:p>" + w + "Dear" + we + "</w:p><w:p>" + w + "the gar" + we + w + "den grows" + we +
+                             "</w:p>")),
+       {"para.2:the [garden] grows"},
+       "Paragraph"},
+      {"sums.xlsx",
+       MakeZip(testing::Xlsx({"<t>garden</t>"}, {"", "<row><c t=\"s\"><v>0</v></c></row>"})),
+       {"sheet.2:[garden]"},
+       "Sheet"},
+      {"talk.pptx",
+       MakeZip(testing::Pptx({{a + "Intro" + ae, ""}, {a + "Garden plan" + ae, ""}})),
+       {"slide.2:[Garden] plan"},
+       "Slide"},
+      {"book.epub", MakeZip(testing::Epub({"<p>One</p><p>The garden</p>"}, {0})), {"para.2:The [garden]"}, "Paragraph"},
+      {"page.html.gz", testing::Gzip("<p>line one</p>\n<b>garden</b> two\n"), {"2:[garden] two"}, "Line"},
+      {"notes.txt.xz", testing::Xz("a\ngarden\n"), {"2:[garden]"}, "Line"},
+      {"manual.pdf.bz2",
+       testing::Bzip2(testing::MakePdfPages({{"Intro"}, {"The garden"}})),
+       {"p.2:The [garden]"},
+       "Page"},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    WriteFile(dir / c.name, c.bytes);
+    const DocumentMatches matches = Find(dir / c.name, "garden");
+    EXPECT_EQ(matches.status, DocumentMatches::Status::kRead) << c.name << ": " << matches.unread_reason;
+    EXPECT_EQ(Marked(matches), c.lines) << c.name;
+    EXPECT_EQ(matches.heading, c.heading) << c.name;
+  }
+}
+
+TEST(DocumentMatchesTest, ADocumentThatIsNotWhatItsNameSaysIsUnreadable) {
+  TempDir dir;
+  WriteFile(dir / "letter.docx", testing::MakePdfPages({{"garden"}}));
+  WriteFile(dir / "locked.odt", testing::MakeZip(testing::Odf("<text:p>garden</text:p>", "", true)));
+  const DocumentMatches pdf = Find(dir / "letter.docx", "garden");
+  EXPECT_EQ(pdf.status, DocumentMatches::Status::kUnreadable);
+  EXPECT_EQ(pdf.unread_reason, "not a DOCX document, or damaged beyond repair");
+  EXPECT_EQ(Find(dir / "locked.odt", "garden").unread_reason, "encrypted with a password");
 }
 
 }  // namespace

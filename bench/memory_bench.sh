@@ -2,7 +2,7 @@
 # Memory at the limits: `show` of a 200 MB one-line page (its maximum
 # resident size, /usr/bin/time -v), and a scan of 32 PDF documents that
 # would take all the memory they are given, converted with --jobs 32 (the
-# children's resident sizes summed, sampled every tenth of a second).
+# children's proportional set sizes summed, sampled every tenth of a second).
 #
 #   bench/memory_bench.sh [BUILD_DIR] [WORK_DIR]
 #
@@ -62,8 +62,12 @@ most_children=0
 while kill -0 "$scan" 2>/dev/null; do
   sum=0
   children=0
-  for rss in $(ps --ppid "$scan" -o rss= 2>/dev/null); do
-    sum=$((sum + rss))
+  # Proportional sizes: a page the children share (the engine's code)
+  # counts once, not once per child.
+  for pid in $(ps --ppid "$scan" -o pid= 2>/dev/null); do
+    pss=$(sed -n 's/^Pss: *\([0-9]*\) kB/\1/p' "/proc/$pid/smaps_rollup" 2>/dev/null || true)
+    [ -n "$pss" ] || continue
+    sum=$((sum + pss))
     children=$((children + 1))
   done
   [ "$sum" -gt "$most" ] && most=$sum
@@ -72,5 +76,5 @@ while kill -0 "$scan" 2>/dev/null; do
 done
 wait "$scan" || true
 echo "add --jobs 32 of 32 such PDF documents: at most $most_children conversion children at once," \
-  "their resident sizes summing to $((most / 1024)) MB at most (a quarter of this machine:" \
+  "their proportional resident sizes summing to $((most / 1024)) MB at most (a quarter of this machine:" \
   "$(($(sed -n 's/^MemTotal: *\([0-9]*\) kB/\1/p' /proc/meminfo) / 4096)) MB); $(grep -c 'conversion failed' "$work/add.err" || true) documents unread"

@@ -49,13 +49,13 @@ constexpr QSize kButtonSize(81, 22);
 // The summary has the whole width, buttons' column included.
 constexpr QRect kSummary(kLeft, 216, kButtonLeft + kButtonSize.width() - kLeft, 16);
 constexpr QRect kFoldYo(kLeft, 372, 120, 20);
-// Under "Ё = Е".
-constexpr QRect kAsYouType(kLeft, 394, 160, 20);
+// Above "Ё = Е", left of the kinds' boxes.
+constexpr QRect kAsYouType(kLeft, 350, 142, 20);
 // The kinds' boxes: two by two beside "Ё = Е", in the order of kKindGroups.
-constexpr QRect kKinds[kKindGroupCount] = {QRect(150, 350, 165, 20), QRect(325, 350, 194, 20), QRect(150, 372, 165, 20),
-                                           QRect(325, 372, 194, 20)};
-// Beside "Search as you type", under the kinds.
-constexpr QRect kKeepCurrent(184, 394, kButtonLeft + kButtonSize.width() - 184, 20);
+constexpr QRect kKinds[kKindGroupCount] = {QRect(164, 350, 158, 20), QRect(330, 350, 189, 20), QRect(164, 372, 158, 20),
+                                           QRect(330, 372, 189, 20)};
+// Under them all, the whole width.
+constexpr QRect kKeepCurrent(kLeft, 394, kButtonLeft + kButtonSize.width() - kLeft, 20);
 constexpr int kReasonWidth = 180;
 
 // A row keeps its path's bytes: a name that is not valid UTF-8 would not

@@ -1,7 +1,9 @@
 // Runs veskara-cli as the real program, for the tests of the command line.
 #pragma once
 
+#include <fcntl.h>
 #include <pty.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,6 +47,17 @@ inline CliOutcome RunCli(const std::string& scratch, const std::vector<std::stri
   outcome.out = ReadFile(out_path);
   outcome.err = ReadFile(err_path);
   return outcome;
+}
+
+// True when a pseudo-terminal can be made and opened here: a chroot
+// without /dev/pts cannot, and a terminal test has nothing to run on there.
+inline bool CanMakeTerminal() {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0) return false;
+  const char* name = ::grantpt(master) == 0 && ::unlockpt(master) == 0 ? ::ptsname(master) : nullptr;
+  const bool usable = name != nullptr && ::access(name, R_OK | W_OK) == 0;
+  ::close(master);
+  return usable;
 }
 
 // Runs veskara-cli with `args`, its stdout and stderr on a terminal (a

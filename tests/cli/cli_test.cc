@@ -655,6 +655,7 @@ TEST_F(CliTest, UnreadEscapesReasonsOnATerminal) {
   Files(CrLf({"/d/a\x1b.pdf", "0"}));
   const std::string reason = "damaged \x1b]52;c;aGk=\x07";
   WriteFile(base_ / "stamps.txt", CrLf({"0", "0\tf\t1\t1\t" + reason}));
+  if (!testing::CanMakeTerminal()) GTEST_SKIP() << "no pseudo-terminal can be made here";
   const std::string shown = testing::RunCliOnTerminal({"--base", base_.path(), "unread"});
   EXPECT_EQ(shown, "/d/a\\x1b.pdf\tdamaged \\x1b]52;c;aGk=\\x07\r\n");
   // A pipe gets the bytes, for scripts.

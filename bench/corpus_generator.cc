@@ -2,9 +2,9 @@
 // English and Russian words (UTF-8, some pages in Windows-1251), tags,
 // attributes, comments and entities. Deterministic for a given seed.
 //
-//   corpus_generator DIRECTORY FILES [BYTES_PER_FILE] [SEED] [PREFIX]
+//   corpus_generator DIRECTORY FILES [BYTES_PER_FILE] [SEED] [PREFIX] [PER_FOLDER]
 //
-// Pages go to DIRECTORY/dNNN/PREFIXNNNNNN.htm, 500 to a folder.
+// Pages go to DIRECTORY/dNNN/PREFIXNNNNNN.htm, PER_FOLDER (500) to a folder.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -76,7 +76,7 @@ std::vector<std::string> Vocabulary(std::mt19937_64& random) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s DIRECTORY FILES [BYTES_PER_FILE] [SEED] [PREFIX]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s DIRECTORY FILES [BYTES_PER_FILE] [SEED] [PREFIX] [PER_FOLDER]\n", argv[0]);
     return 2;
   }
   const std::string root = argv[1];
@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
   const size_t target = argc > 3 ? static_cast<size_t>(std::atol(argv[3])) : 4096;
   std::mt19937_64 random(argc > 4 ? std::strtoull(argv[4], nullptr, 10) : 1);
   const std::string prefix = argc > 5 ? argv[5] : "page";
+  const long per_folder = std::max(1L, argc > 6 ? std::atol(argv[6]) : 500L);
 
   const std::vector<std::string> words = Vocabulary(random);
   // Zipf with exponent 1 over the vocabulary, by its cumulative weights.
@@ -101,8 +102,8 @@ int main(int argc, char** argv) {
   size_t bytes = 0;
   std::string page;
   for (long f = 0; f < files; ++f) {
-    const std::string dir = root + "/d" + std::to_string(f / 500);
-    if (f % 500 == 0) mkdir(dir.c_str(), 0755);
+    const std::string dir = root + "/d" + std::to_string(f / per_folder);
+    if (f % per_folder == 0) mkdir(dir.c_str(), 0755);
     page = "<html><head><title>" + draw() + " " + draw() + "</title></head>\n<body>\n<!-- generated " +
            std::to_string(f) + " -->\n";
     while (page.size() < target) {

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <cerrno>
+
 #include "platform/errors.h"
 
 namespace veskara {
@@ -89,12 +91,33 @@ class FaultDirectoryHandle : public DirectoryHandle {
   std::unique_ptr<DirectoryHandle> folder_;
 };
 
+class FaultFolderWatch : public FolderWatch {
+ public:
+  FaultFolderWatch(FaultInjectionEnv& env, std::unique_ptr<FolderWatch> watch) : env_(env), watch_(std::move(watch)) {}
+  WatchResult Add(const std::string& path) override {
+    const int error = env_.Before(EnvOp::kWatch, path, /*throws=*/false);
+    if (error == ENOSPC) return WatchResult::kRefused;
+    if (error != 0) return WatchResult::kFailed;
+    return watch_->Add(path);
+  }
+  void Remove(const std::string& path) override { watch_->Remove(path); }
+  int Descriptor() const override { return watch_->Descriptor(); }
+  void Read(std::vector<FolderEvent>* events) override {
+    for (FolderEvent& event : env_.TakeFedEvents()) events->push_back(std::move(event));
+    watch_->Read(events);
+  }
+
+ private:
+  FaultInjectionEnv& env_;
+  std::unique_ptr<FolderWatch> watch_;
+};
+
 }  // namespace
 
 const char* EnvOpName(EnvOp op) {
   static constexpr const char* kNames[kEnvOpCount] = {
-      "open-read", "open-write", "open-append", "read",     "write",    "sync",      "close", "list",
-      "stat",      "rename",     "remove",      "sync-dir", "make-dir", "make-temp", "lock",  "open-dir"};
+      "open-read", "open-write", "open-append", "read",     "write",     "sync", "close",    "list", "stat",
+      "rename",    "remove",     "sync-dir",    "make-dir", "make-temp", "lock", "open-dir", "watch"};
   return kNames[static_cast<size_t>(op)];
 }
 
@@ -216,6 +239,10 @@ std::unique_ptr<DirectoryHandle> FaultInjectionEnv::OpenDirectory(const std::str
 std::unique_ptr<FileLock> FaultInjectionEnv::TryLock(const std::string& path) {
   Before(EnvOp::kLock, path);
   return target_.TryLock(path);
+}
+
+std::unique_ptr<FolderWatch> FaultInjectionEnv::WatchFolders() {
+  return std::make_unique<FaultFolderWatch>(*this, target_.WatchFolders());
 }
 
 std::string FaultInjectionEnv::CurrentDirectory() { return current_ ? *current_ : target_.CurrentDirectory(); }

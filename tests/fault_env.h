@@ -10,8 +10,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/env.h"
+#include "platform/folder_watch.h"
 
 namespace veskara {
 
@@ -19,6 +22,8 @@ namespace veskara {
 // returns count too (kRead, kWrite, kSync, kClose), and so do calls on the
 // folders it opens: listing (kList), opening a folder in one (kOpenDir),
 // its owner (kStat), removing a name in one (kRemove), locking one (kLock).
+// Each folder a watch is asked to watch is a kWatch: ENOSPC refuses it as
+// the kernel does at its limit, another error fails it.
 enum class EnvOp {
   kOpenRead,
   kOpenWrite,
@@ -36,8 +41,9 @@ enum class EnvOp {
   kMakePrivateDir,
   kLock,
   kOpenDir,
+  kWatch,
 };
-inline constexpr size_t kEnvOpCount = 16;
+inline constexpr size_t kEnvOpCount = 17;
 
 // A short name of each kind, for test traces: "open-read", "write", ...
 const char* EnvOpName(EnvOp op);
@@ -88,6 +94,9 @@ class FaultInjectionEnv : public Env {
   std::string MakePrivateDirectory(const std::string& parent, std::string_view prefix) override;
   std::unique_ptr<DirectoryHandle> OpenDirectory(const std::string& path) override;
   std::unique_ptr<FileLock> TryLock(const std::string& path) override;
+  // The system's watch, each Add a kWatch; the events fed by FeedEvent come
+  // before the system's.
+  std::unique_ptr<FolderWatch> WatchFolders() override;
   std::string CurrentDirectory() override;
   std::string ExecutablePath() override;
   std::optional<std::string> Variable(const std::string& name) override;
@@ -113,6 +122,17 @@ class FaultInjectionEnv : public Env {
     device_ = device;
   }
 
+  // The next Read of a watch this env made returns `event` (first those fed
+  // before it): a disk unmounted, events lost, without doing it.
+  void FeedEvent(FolderEvent event) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    fed_.push_back(std::move(event));
+  }
+  std::vector<FolderEvent> TakeFedEvents() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return std::exchange(fed_, {});
+  }
+
   // Counts the call and applies the hook: throws IoError for a fault, ends
   // the process for kKill, and returns the errno otherwise (0). Listing and
   // stat report their faults as results, so they use the returned errno.
@@ -131,6 +151,7 @@ class FaultInjectionEnv : public Env {
   std::optional<uint32_t> user_;
   std::string device_folder_;
   uint64_t device_ = 0;
+  std::vector<FolderEvent> fed_;
 };
 
 }  // namespace veskara

@@ -54,6 +54,8 @@ constexpr QRect kAsYouType(kLeft, 350, 142, 20);
 // The kinds' boxes: two by two beside "Ё = Е", in the order of kKindGroups.
 constexpr QRect kKinds[kKindGroupCount] = {QRect(164, 350, 158, 20), QRect(330, 350, 189, 20), QRect(164, 372, 158, 20),
                                            QRect(330, 372, 189, 20)};
+// Under them all, the whole width.
+constexpr QRect kKeepCurrent(kLeft, 394, kButtonLeft + kButtonSize.width() - kLeft, 20);
 constexpr int kReasonWidth = 180;
 
 // A row keeps its path's bytes: a name that is not valid UTF-8 would not
@@ -171,6 +173,12 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   fold_yo_->setObjectName("FoldYo");
   fold_yo_->setAccessibleName("Match \u0401 as \u0415");
   fold_yo_->setToolTip("\u0401 and \u0415 match each other in a search");
+  keep_current_ = new QCheckBox("Keep the base current while Veskara runs", this);
+  keep_current_->setObjectName("KeepCurrent");
+  keep_current_->setAccessibleName(keep_current_->text());
+  keep_current_->setToolTip(
+      "Watch the remembered folders and update the base a moment after their files change, while this window is "
+      "open");
   as_you_type_ = new QCheckBox("Search as you type", this);
   as_you_type_->setObjectName("SearchAsYouType");
   as_you_type_->setAccessibleName("Search as you type");
@@ -202,6 +210,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
     setTabOrder(previous, box);
     previous = box;
   }
+  setTabOrder(previous, keep_current_);
   AddTableKeys();
 
   connect(open_base_, &QPushButton::clicked, this, context_.Slot([this] { OpenBaseFolder(); }));
@@ -213,6 +222,7 @@ BasePage::BasePage(FormContext& context, ScanProgress& scan, QWidget* parent)
   connect(unread_table_, &QTableView::doubleClicked, this, context_.Slot([this] { OpenUnreadClick(); }));
   connect(folder_table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &BasePage::EnableButtons);
   connect(fold_yo_, &QCheckBox::toggled, this, &BasePage::foldYoToggled);
+  connect(keep_current_, &QCheckBox::toggled, this, &BasePage::keepCurrentToggled);
   connect(as_you_type_, &QCheckBox::toggled, this, &BasePage::searchAsYouTypeToggled);
   for (QCheckBox* box : kinds_) connect(box, &QCheckBox::clicked, this, context_.Slot([this] { KindsClick(); }));
   auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
@@ -256,6 +266,7 @@ void BasePage::FitTexts(LayoutScale& scale) const {
   };
   fit_box(*fold_yo_, kFoldYo);
   fit_box(*as_you_type_, kAsYouType);
+  fit_box(*keep_current_, kKeepCurrent);
   for (size_t i = 0; i < kKindGroupCount; ++i) fit_box(*kinds_[i], kKinds[i]);
 }
 
@@ -278,6 +289,7 @@ void BasePage::Place(const LayoutScale& scale, int grow) {
   place_button(open_unread_, rows_[2], 0);
   summary_->setGeometry(scale(kSummary).adjusted(0, 0, grow, 0));
   fold_yo_->setGeometry(scale(kFoldYo));
+  keep_current_->setGeometry(scale(kKeepCurrent));
   as_you_type_->setGeometry(scale(kAsYouType));
   // Beside "Ё = Е", they keep their distance from the window's right edge.
   for (size_t i = 0; i < kKindGroupCount; ++i) kinds_[i]->setGeometry(scale(kKinds[i]).translated(grow, 0));
@@ -288,15 +300,17 @@ void BasePage::ScanStarted() { EnableButtons(); }
 
 void BasePage::ScanEnded() {
   EnableButtons();
-  if (const std::optional<ScanSummary>& summary = scan_.LastSummary()) {
-    // How many folders were offline follows on the line; the tip names them.
-    const QString line = QString(kSummaryCaption) + QString::fromStdString(SummaryLine(*summary));
-    const QString offline = QString::fromStdString(OfflineReport(summary->offline)).trimmed();
-    summary_->setText(
-        offline.isEmpty() ? line : line + "; " + QString::fromStdString(OfflineCountText(summary->offline.size())));
-    summary_->setToolTip(offline.isEmpty() ? line : line + "\n" + offline);  // room is kept for four-digit counts
-  }
+  if (const std::optional<ScanSummary>& summary = scan_.LastSummary()) ShowSummary(*summary);
   ShowBase();
+}
+
+void BasePage::ShowSummary(const ScanSummary& summary) {
+  // How many folders were offline follows on the line; the tip names them.
+  const QString line = QString(kSummaryCaption) + QString::fromStdString(SummaryLine(summary));
+  const QString offline = QString::fromStdString(OfflineReport(summary.offline)).trimmed();
+  summary_->setText(offline.isEmpty() ? line
+                                      : line + "; " + QString::fromStdString(OfflineCountText(summary.offline.size())));
+  summary_->setToolTip(offline.isEmpty() ? line : line + "\n" + offline);  // room is kept for four-digit counts
 }
 
 void BasePage::ShowBase() {
@@ -382,6 +396,11 @@ void BasePage::EnableButtons() {
 void BasePage::SetFoldYo(bool on) {
   const QSignalBlocker quiet(fold_yo_);
   fold_yo_->setChecked(on);
+}
+
+void BasePage::SetKeepCurrent(bool on) {
+  const QSignalBlocker quiet(keep_current_);
+  keep_current_->setChecked(on);
 }
 
 void BasePage::SetSearchAsYouType(bool on) {

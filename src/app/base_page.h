@@ -13,6 +13,7 @@
 #include "app/form_page.h"
 #include "app/widgets.h"
 #include "base/kind_choice.h"
+#include "base/scan_summary.h"
 #include "search/remembered_lists.h"
 
 class QCheckBox;
@@ -50,17 +51,24 @@ class BasePage : public FormPage {
   // ListUnread and LoadKindChoice.
   void ShowBase();
 
-  // TmForm binds these to the search's options: matching Ё as Е, and
-  // searching as the query is typed.
+  // Shows what a scan did on the summary line, with its offline folders.
+  void ShowSummary(const ScanSummary& summary);
+
+  // TmForm binds these to the search's options (matching Ё as Е, searching
+  // as the query is typed) and to keeping the base current.
  public slots:
   // Sets the "Ё = Е" box without emitting foldYoToggled.
   void SetFoldYo(bool on);
   // Sets the "Search as you type" box without emitting searchAsYouTypeToggled.
   void SetSearchAsYouType(bool on);
+  // Sets the "Keep the base current" box without emitting keepCurrentToggled.
+  void SetKeepCurrent(bool on);
 
  signals:
   // The user checked or cleared "Ё = Е".
   void foldYoToggled(bool on);
+  // The user checked or cleared "Keep the base current while Veskara runs".
+  void keepCurrentToggled(bool on);
   // The user checked or cleared "Search as you type".
   void searchAsYouTypeToggled(bool on);
 
@@ -106,6 +114,7 @@ class BasePage : public FormPage {
   QTableView* unread_table_;
   QPushButton* open_unread_;
   QCheckBox* fold_yo_;
+  QCheckBox* keep_current_;
   QCheckBox* as_you_type_;
   std::array<QCheckBox*, kKindGroupCount> kinds_;  // in the order of kKindGroups
   std::array<Row, 3> rows_;

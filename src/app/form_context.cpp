@@ -16,6 +16,7 @@ namespace {
 QSettings Settings() { return QSettings("veskara", "veskara"); }
 
 constexpr const char* kFoldYoKey = "search/foldYo";
+constexpr const char* kKeepCurrentKey = "base/keepCurrent";
 constexpr const char* kAsYouTypeKey = "search/asYouType";
 
 }  // namespace
@@ -25,6 +26,7 @@ FormContext::FormContext(Desktop& desktop, QWidget& window, Env& env)
       window_(window),
       env_(env),
       fold_yo_(Settings().value(kFoldYoKey, false).toBool()),
+      keep_current_(Settings().value(kKeepCurrentKey, false).toBool()),
       search_as_you_type_(Settings().value(kAsYouTypeKey, false).toBool()) {
   desktop_.SetLateOpenFailureHandler([this](const QUrl& url, const QString& reason) {
     const QString what =
@@ -38,6 +40,11 @@ FormContext::~FormContext() { desktop_.SetLateOpenFailureHandler({}); }
 void FormContext::SetFoldYo(bool on) {
   fold_yo_ = on;
   Settings().setValue(kFoldYoKey, on);
+}
+
+void FormContext::SetKeepCurrent(bool on) {
+  keep_current_ = on;
+  Settings().setValue(kKeepCurrentKey, on);
 }
 
 void FormContext::SetSearchAsYouType(bool on) {

@@ -50,6 +50,10 @@ class FormContext {
   // on, then remembered between runs (QSettings).
   bool FoldYo() const { return fold_yo_; }
   void SetFoldYo(bool on);
+  // "Keep the base current while Veskara runs": off until the user turns it
+  // on, then remembered between runs like the search's options.
+  bool KeepCurrent() const { return keep_current_; }
+  void SetKeepCurrent(bool on);
   // The search runs as the query is typed: off until the user turns it on,
   // then remembered between runs.
   bool SearchAsYouType() const { return search_as_you_type_; }
@@ -73,6 +77,7 @@ class FormContext {
   Env& env_;
   std::string base_directory_;
   bool fold_yo_ = false;
+  bool keep_current_ = false;
   bool search_as_you_type_ = false;
 };
 

@@ -9,6 +9,7 @@
 
 #include "app/about_page.h"
 #include "app/base_page.h"
+#include "app/base_watch.h"
 #include "app/files_page.h"
 #include "app/scan_progress.h"
 #include "app/search_page.h"
@@ -51,6 +52,24 @@ TmForm::TmForm(Desktop& desktop, Env& env, std::function<std::string()> base_dir
   // The boxes on the Base page show and set the search's remembered options.
   base_->SetFoldYo(context_.FoldYo());
   connect(base_, &BasePage::foldYoToggled, this, [this](bool on) { context_.SetFoldYo(on); });
+  // Kept current, the base changes under the window: the watcher's updates,
+  // and any other program's, show as they land. Searches read the base anew.
+  base_watch_ = std::make_unique<BaseWatch>(env);
+  base_->SetKeepCurrent(context_.KeepCurrent());
+  connect(base_, &BasePage::keepCurrentToggled, this, [this](bool on) {
+    context_.SetKeepCurrent(on);
+    base_watch_->SetKeepCurrent(on);
+  });
+  connect(base_watch_.get(), &BaseWatch::changed, this, [this] {
+    context_.Guarded([this] { base_->ShowBase(); });
+    about_->ShowBaseStatistics();
+  });
+  connect(base_watch_.get(), &BaseWatch::updated, this, [this](const ScanSummary& summary) {
+    // What changed shows on the Base page; a user's own scan is not spoken over.
+    if (!scan_->Running()) base_->ShowSummary(summary);
+  });
+  connect(base_watch_.get(), &BaseWatch::failed, this,
+          [this](const QString& message) { status_->SetPanelText(1, message); });
   base_->SetSearchAsYouType(context_.SearchAsYouType());
   connect(base_, &BasePage::searchAsYouTypeToggled, this, [this](bool on) {
     context_.SetSearchAsYouType(on);
@@ -76,7 +95,9 @@ TmForm::TmForm(Desktop& desktop, Env& env, std::function<std::string()> base_dir
 }
 
 TmForm::~TmForm() {
-  // Stops a running scan (the old base stays) before the parts go away.
+  // Stops a running scan and the watcher (the old base stays) before the
+  // parts go away.
+  base_watch_.reset();
   scan_.reset();
 }
 
@@ -156,6 +177,8 @@ void TmForm::FormShow() {
     status_->SetPanelText(1, "First, you should add to base one or more directory...");
   }
   pages_->setCurrentWidget(search_);
+  base_watch_->Follow(context_.BaseDirectory());
+  base_watch_->SetKeepCurrent(context_.KeepCurrent());
   // A damaged list of folders must not keep the counts or the recovery's
   // failure unsaid.
   context_.Guarded([this] { base_->ShowBase(); });
@@ -166,6 +189,8 @@ void TmForm::FormShow() {
 void TmForm::ScanEnded(const std::string& failure) {
   const std::optional<ScanSummary>& summary = scan_->LastSummary();
   status_->ShowUnread(summary ? summary->unread : std::vector<UnreadDocument>{});
+  // The first scan makes the base folder; it is followed from then on.
+  base_watch_->Follow(context_.BaseDirectory());
   for (FormPage* page : page_list_) context_.Guarded([page] { page->ScanEnded(); });
   if (!failure.empty() && !close_after_scan_) context_.ShowErrorReport(failure);
   emit scanFinished();

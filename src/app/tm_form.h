@@ -19,6 +19,7 @@ namespace veskara {
 
 class AboutPage;
 class BasePage;
+class BaseWatch;
 class Desktop;
 class FilesPage;
 class FormPage;
@@ -62,6 +63,7 @@ class TmForm : public QMainWindow {
   FormContext context_;
   std::function<std::string()> base_directory_source_;
   std::unique_ptr<ScanProgress> scan_;
+  std::unique_ptr<BaseWatch> base_watch_;
   StatusPanels* status_;
   QTabWidget* pages_;
   std::vector<FormPage*> page_list_;

@@ -15,6 +15,7 @@ inline constexpr std::string_view kFilesFileName = "fls.txt";
 // What the base remembers beyond them (base/remembered.h).
 inline constexpr std::string_view kFoldersFileName = "folders.txt";
 inline constexpr std::string_view kStampsFileName = "stamps.txt";
+inline constexpr std::string_view kExcludedFileName = "excluded.txt";
 // The groups of kinds the base reads beyond the written ones.
 inline constexpr std::string_view kKindsFileName = "kinds.txt";
 // A scan's lock, held from its start to its end (also across processes).
@@ -24,6 +25,7 @@ inline constexpr std::string_view kWordsTempName = "wrds.txt.new";
 inline constexpr std::string_view kFilesTempName = "fls.txt.new";
 inline constexpr std::string_view kFoldersTempName = "folders.txt.new";
 inline constexpr std::string_view kStampsTempName = "stamps.txt.new";
+inline constexpr std::string_view kExcludedTempName = "excluded.txt.new";
 inline constexpr std::string_view kKindsTempName = "kinds.txt.new";
 // When a commit drops records: the old fls.txt with the new records, and
 // without none, so that fls.txt never lacks a number wrds.txt holds while
@@ -39,8 +41,9 @@ struct CommittedFile {
   std::string_view temporary;
 };
 inline constexpr CommittedFile kCommittedFiles[] = {
-    {kWordsFileName, kWordsTempName},     {kFilesFileName, kFilesTempName},    {kStampsFileName, kStampsTempName},
-    {kFoldersFileName, kFoldersTempName}, {kFilesFileName, kFilesInterimName}, {kKindsFileName, kKindsTempName}};
+    {kWordsFileName, kWordsTempName},      {kFilesFileName, kFilesTempName},    {kStampsFileName, kStampsTempName},
+    {kFoldersFileName, kFoldersTempName},  {kFilesFileName, kFilesInterimName}, {kKindsFileName, kKindsTempName},
+    {kExcludedFileName, kExcludedTempName}};
 
 // The temporary name of a committed file ("" for another name).
 constexpr std::string_view TemporaryNameOf(std::string_view live) {

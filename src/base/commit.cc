@@ -61,10 +61,10 @@ bool Exists(Env& env, const std::string& path) {
 // first, then wrds.txt, then the new fls.txt. What the base remembers goes
 // last. After a crash between the renames, those done already are gone.
 void RenameTemporaries(Env& env, const std::string& dir, const std::vector<CommittedFile>& files) {
-  static constexpr std::string_view kAdding[] = {kFilesTempName, kWordsTempName, kStampsTempName, kFoldersTempName,
-                                                 kKindsTempName};
-  static constexpr std::string_view kDropping[] = {kFilesInterimName, kWordsTempName,   kFilesTempName,
-                                                   kStampsTempName,   kFoldersTempName, kKindsTempName};
+  static constexpr std::string_view kAdding[] = {kFilesTempName,   kWordsTempName, kStampsTempName,
+                                                 kFoldersTempName, kKindsTempName, kExcludedTempName};
+  static constexpr std::string_view kDropping[] = {kFilesInterimName, kWordsTempName, kFilesTempName,   kStampsTempName,
+                                                   kFoldersTempName,  kKindsTempName, kExcludedTempName};
   const bool dropping =
       std::any_of(files.begin(), files.end(), [](const CommittedFile& f) { return f.temporary == kFilesInterimName; });
   for (std::string_view temporary :

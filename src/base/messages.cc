@@ -110,6 +110,21 @@ std::string FolderOfflineText(std::string_view path, OfflineReason reason) {
          "); nothing was updated";
 }
 
+std::string EveryText(int64_t ns) {
+  constexpr int64_t kSecond = 1'000'000'000;
+  const int64_t seconds = std::max<int64_t>(1, ns / kSecond);
+  if (seconds % 60 != 0) return seconds == 1 ? "every second" : "every " + std::to_string(seconds) + " seconds";
+  const int64_t minutes = seconds / 60;
+  return minutes == 1 ? "every minute" : "every " + std::to_string(minutes) + " minutes";
+}
+
+std::string WatchingText(size_t watched, size_t unwatched, int64_t every_ns) {
+  std::string text = "Watching " + GroupedNumber(watched) + (watched == 1 ? " folder" : " folders");
+  if (unwatched == 0) return text;
+  return text + "; the system watches no more, so " + GroupedNumber(unwatched) +
+         (unwatched == 1 ? " remembered folder is" : " remembered folders are") + " updated " + EveryText(every_ns);
+}
+
 std::string UnknownCurrentFolderText(std::string_view path) {
   return "The current folder cannot be read (it may have been deleted), so the relative path " +
          EscapeControlBytes(path) + " names no folder";

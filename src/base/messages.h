@@ -92,6 +92,17 @@ std::string OfflineCountText(size_t folders);
 // /media/stick is offline (missing); nothing was updated".
 std::string FolderOfflineText(std::string_view path, OfflineReason reason);
 
+// How long between two periodic updates: "every 10 minutes", "every
+// minute", "every 30 seconds".
+std::string EveryText(int64_t ns);
+
+// What a watcher watches: "Watching 2,000 folders"; when the system refused
+// more watches, "Watching 8,192 folders; the system watches no more, so 2
+// remembered folders are updated every 10 minutes" (`unwatched`: how many
+// remembered folders are not wholly watched, `every_ns`: how often they are
+// updated).
+std::string WatchingText(size_t watched, size_t unwatched, int64_t every_ns);
+
 // Why the walk left something out (UnreadDocument::reason): a folder it
 // could not list, a name fls.txt cannot hold.
 inline constexpr const char* kUnlistedFolderReason = "a folder that cannot be read";

@@ -135,6 +135,19 @@ void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
   reader.Close();
 }
 
+void LoadExcluded(Env& env, const std::string& path, Remembered& remembered) {
+  LineReader reader(path, env);
+  reader.LimitLineLength(kLongestLine);
+  std::string_view line;
+  size_t k = 0;
+  while (reader.ReadLine(&line)) {
+    ++k;
+    if (line.empty()) Damaged(kExcludedFileName, k, "an empty path");
+    remembered.excluded.emplace_back(line);
+  }
+  reader.Close();
+}
+
 // One group name a line; an empty file chooses none.
 KindChoice LoadKinds(Env& env, const std::string& path) {
   KindChoice kinds;
@@ -202,11 +215,36 @@ void Remembered::RememberFolder(const std::string& path, int64_t now_ns, uint64_
   folders.push_back({path, now_ns, device});
 }
 
+const RememberedFolder* Remembered::FolderHolding(std::string_view path) const {
+  const RememberedFolder* nearest = nullptr;
+  for (const RememberedFolder& folder : folders) {
+    if (IsAtOrUnder(path, folder.path) && (nearest == nullptr || folder.path.size() > nearest->path.size())) {
+      nearest = &folder;
+    }
+  }
+  return nearest;
+}
+
+bool Remembered::Excludes(std::string_view path) const {
+  size_t nearest_exclusion = 0;
+  bool excluded_at_all = false;
+  for (const std::string& exclusion : excluded) {
+    if (!IsAtOrUnder(path, exclusion)) continue;
+    excluded_at_all = true;
+    nearest_exclusion = std::max(nearest_exclusion, exclusion.size());
+  }
+  if (!excluded_at_all) return false;
+  const RememberedFolder* folder = FolderHolding(path);
+  return folder == nullptr || folder->path.size() < nearest_exclusion;
+}
+
 Remembered LoadRemembered(const std::string& base_directory, Env& env) {
   Remembered remembered;
   remembered.present = LoadFile(env, base_directory, kFoldersFileName, remembered, LoadFolders);
   remembered.present |= LoadFile(env, base_directory, kStampsFileName, remembered, LoadStamps);
   remembered.kinds_recorded = LoadFile(env, base_directory, kKindsFileName, remembered, LoadKindsInto);
+  remembered.excluded_file = LoadFile(env, base_directory, kExcludedFileName, remembered, LoadExcluded);
+  remembered.present |= remembered.excluded_file;
   return remembered;
 }
 
@@ -264,6 +302,13 @@ void WriteRememberedTemporaries(const std::string& base_directory, const Remembe
     }
     WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kKindsFileName)), text);
   }
+  if (remembered.excluded.empty() && !remembered.excluded_file) return;
+  text.clear();
+  for (const std::string& path : remembered.excluded) {
+    // Nothing under such a name is ever walked: there is nothing to keep out.
+    if (FitsOneLine(path)) text.append(path).append("\r\n");
+  }
+  WriteSynced(env, BaseFilePath(base_directory, TemporaryNameOf(kExcludedFileName)), text);
 }
 
 FileStamp StampOf(const PathInfo& info, std::string unread_reason) {

@@ -1,8 +1,9 @@
 // What a base remembers beyond wrds.txt and fls.txt, so that it can be kept
-// current: the folders added, what each file was like when it was read, the
-// highest file number ever given, and the kinds it reads
-// (docs/base-format.md). A base written without these files works as
-// before; its files have no stamp, and it reads the written kinds.
+// current: the folders added, the paths in them a person removed, what each
+// file was like when it was read, the highest file number ever given, and
+// the kinds it reads (docs/base-format.md). A base written without these
+// files works as before; its files have no stamp, and it reads the written
+// kinds.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +46,12 @@ struct Remembered {
   // The highest file number ever given; -1 when none was. Numbers are never
   // given twice, also after their records left the base.
   int64_t highest_number = -1;
+  // Paths in remembered folders that a person removed: no walk takes or
+  // enters them until an add of the path itself. Absolute, normalised, in
+  // the order removed.
+  std::vector<std::string> excluded;
+  // True when excluded.txt was read: it is written again, also empty.
+  bool excluded_file = false;
   // The groups of kinds read beyond the written ones; kinds_recorded when
   // kinds.txt holds them (a commit then writes it again).
   KindChoice kinds;
@@ -53,6 +60,13 @@ struct Remembered {
   // Adds `path` at the end, or refreshes its time and device when it is
   // remembered.
   void RememberFolder(const std::string& path, int64_t now_ns, uint64_t device);
+  // The remembered folder nearest above `path` (`path` itself when it is
+  // one), or null when none holds it.
+  const RememberedFolder* FolderHolding(std::string_view path) const;
+  // True when `path` is excluded: at or under an exclusion that lies nearer
+  // to it than every remembered folder holding it (a folder added inside an
+  // excluded one is kept current as its own).
+  bool Excludes(std::string_view path) const;
 };
 
 // A stamp of what `info` found.
@@ -75,10 +89,10 @@ Remembered LoadRemembered(const std::string& base_directory, Env& env);
 // the file is missing. Throws as LoadRemembered.
 KindChoice LoadKindChoice(const std::string& base_directory, Env& env);
 
-// Writes folders.txt and stamps.txt, and kinds.txt when kinds_recorded,
-// under their temporary names (for CommitBase), and forces them to the
-// disk. Throws std::runtime_error, writing nothing, for a folder whose path
-// does not fit one line (FitsOneLine).
+// Writes folders.txt and stamps.txt, kinds.txt when kinds_recorded, and
+// excluded.txt when there are exclusions or the file was there, under their
+// temporary names (for CommitBase), and forces them to the disk. Throws std::runtime_error, writing nothing, for a
+// folder whose path does not fit one line (FitsOneLine).
 void WriteRememberedTemporaries(const std::string& base_directory, const Remembered& remembered, Env& env);
 
 // True when `path` is `folder` or lies under it, compared at a separator

@@ -4,6 +4,7 @@
 #include "cli/check_command.h"
 #include "cli/query_commands.h"
 #include "cli/show_command.h"
+#include "cli/watch_command.h"
 
 namespace veskara {
 namespace {
@@ -20,6 +21,10 @@ constexpr CommandOption kUpdateOptions[] = {
              "read, not as updated)"},
     kJobs,
     kQuiet,
+};
+constexpr CommandOption kWatchOptions[] = {
+    {"--every", "MINUTES", "update the folders that the system refuses to watch every MINUTES minutes (default: 10)"},
+    kJobs,
 };
 constexpr CommandOption kRemoveOptions[] = {kQuiet};
 constexpr CommandOption kKindsOptions[] = {
@@ -62,7 +67,9 @@ constexpr Command kCommands[] = {
     {.name = "add",
      .operands = "DIRECTORY",
      .help = "index the pages and PDF documents under DIRECTORY (and the kinds chosen with kinds), and remember "
-             "the folder; prints \"N added, M updated, K removed, F could not be read\"",
+             "the folder (within a remembered folder that holds it, as a part of that one; one that holds remembered "
+             "folders takes them in; an excluded DIRECTORY is taken back); prints \"N added, M updated, K removed, F "
+             "could not be read\"",
      .min_operands = 1,
      .max_operands = 1,
      .options = kAddOptions,
@@ -91,13 +98,23 @@ constexpr Command kCommands[] = {
      .run = RunKindsCommand},
     {.name = "remove",
      .operands = "PATH...",
-     .help = "drop every file of the base at or under each PATH and forget the remembered folders there "
+     .help = "drop every file of the base at or under each PATH and forget the remembered folders there; a PATH "
+             "inside a remembered folder stays out of it (excluded) until added again "
              "(1: nothing matched, nothing written)",
      .min_operands = 1,
      .max_operands = kAnyNumber,
      .options = kRemoveOptions,
      .recovery = Recovery::kByTheCommand,
      .run = RunRemoveCommand},
+    {.name = "watch",
+     .help = "keep the base current while it runs: update every remembered folder once, then watch them and, "
+             "about 2 seconds after the last change (at most 30 seconds while changes go on), update what changed; "
+             "prints \"Watching N folders\", then one summary line per update as update does; folders that go "
+             "offline keep their files and are caught up when they are back; ends, the base whole, on SIGINT or "
+             "SIGTERM",
+     .options = kWatchOptions,
+     .recovery = Recovery::kByTheCommand,
+     .run = RunWatchCommand},
     {.name = "search",
      .operands = "QUERY...",
      .help = "list the words of the base that begin with the first query word, combined with each further word "
@@ -139,7 +156,8 @@ constexpr Command kCommands[] = {
      .run = RunStatsCommand},
     {.name = "folders",
      .help = "list the remembered folders: path, TAB, files of the base under it, TAB, last scan (local time), "
-             "TAB, \"online\" or \"offline: \" and why",
+             "TAB, \"online\" or \"offline: \" and why; each followed by the paths in it that were removed and stay "
+             "out of the base until added again: TAB, \"excluded\", TAB, path",
      .recovery = Recovery::kOrReadAsItIs,
      .run = RunFoldersCommand},
     {.name = "unread",

@@ -324,6 +324,9 @@ ExitStatus RunFoldersCommand(const Invocation& invocation) {
   for (const FolderRow& row : rows) {
     Out((terminal ? EscapeControlBytes(row.path) : row.path) + "\t" + std::to_string(row.files) + "\t" +
         LocalTimeText(row.scanned_ns) + "\t" + FolderStateText(row.offline) + "\n");
+    // Under their folder, with an empty first field for scripts to tell apart.
+    for (const std::string& path : row.excluded)
+      Out("\texcluded\t" + (terminal ? EscapeControlBytes(path) : path) + "\n");
   }
   return ExitStatus::kDone;
 }

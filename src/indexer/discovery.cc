@@ -7,6 +7,7 @@
 
 #include "base/messages.h"
 #include "base/records.h"
+#include "base/remembered.h"
 #include "extract/document_kind.h"
 #include "platform/paths.h"
 #include "platform/wildcard.h"
@@ -61,8 +62,50 @@ std::string StartMask(std::string_view folder) {
   return mask;
 }
 
+void WalkFolders(const std::string& folder, const std::unordered_set<std::string>* excluded, Env& env,
+                 const std::function<bool(const std::string&)>& visit) {
+  const PathInfo start = env.Stat(folder);
+  if (start.kind != PathKind::kDirectory) return;
+  std::set<FileId, IdLess> walked = {start.id};
+  // An explicit stack, as in ScanDirectory.
+  std::vector<std::string> to_visit = {FolderPath(folder)};
+  std::vector<DirectoryEntry> entries;
+  while (!to_visit.empty()) {
+    const std::string dir = std::move(to_visit.back());
+    to_visit.pop_back();
+    if (!FitsOneLine(dir) || !visit(dir)) continue;
+    entries.clear();
+    if (!env.ListDirectory(dir, &entries)) continue;
+    for (const DirectoryEntry& entry : entries) {
+      if (!IsWalked(entry)) continue;
+      std::string path = dir == "/" ? dir + entry.name : dir + kPathSeparator + entry.name;
+      if (excluded != nullptr && excluded->count(path) != 0) continue;
+      if (walked.insert(entry.id).second) to_visit.push_back(std::move(path));
+    }
+  }
+}
+
+bool IsCandidateName(std::string_view name, const KindChoice& kinds) { return FitsOneLine(name) && Takes(name, kinds); }
+
+bool IsWalkedFolderName(std::string_view name) { return !name.empty() && name[0] != '.' && FitsOneLine(name); }
+
+bool WalkReaches(std::string_view folder, std::string_view path) {
+  while (folder.size() > 1 && folder.back() == kPathSeparator) folder.remove_suffix(1);
+  if (!FitsOneLine(folder) || !IsAtOrUnder(path, folder)) return false;
+  std::string_view rest = path.substr(folder.size());
+  // The folders between: every component but the last.
+  while (!rest.empty() && rest.front() == kPathSeparator) rest.remove_prefix(1);
+  for (size_t slash; (slash = rest.find(kPathSeparator)) != std::string_view::npos; rest.remove_prefix(slash + 1)) {
+    if (!IsWalkedFolderName(rest.substr(0, slash))) return false;
+  }
+  return FitsOneLine(rest);
+}
+
 void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
-                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread) {
+                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread,
+                   const std::unordered_set<std::string>* excluded) {
+  if (excluded != nullptr && excluded->empty()) excluded = nullptr;
+  std::string entry_path;
   const size_t cut = mask.rfind(kPathSeparator);
   const std::string start_dir = cut == std::string::npos ? std::string() : mask.substr(0, cut + 1);
   const std::string pattern = cut == std::string::npos ? mask : mask.substr(cut + 1);
@@ -95,6 +138,10 @@ void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector
           unread->push_back({dir + entry.name, kUnfitNameReason});
         }
         continue;
+      }
+      if (excluded != nullptr) {
+        entry_path.assign(dir).append(entry.name);
+        if (excluded->count(entry_path) != 0) continue;
       }
       if (candidate) NewFiles.push_back(dir + entry.name);
       if (IsWalked(entry)) frame.subdirs.push_back(std::move(entry));

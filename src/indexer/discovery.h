@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "base/kind_choice.h"
@@ -39,12 +40,34 @@ std::string StartMask(std::string_view folder);
 // candidate is still recorded.
 // A directory that cannot be listed yields nothing. A name holding LF, CR or
 // the byte 26 is neither a candidate nor walked (fls.txt could not hold it).
+// An entry whose path (folder + name) is in `excluded` (when given) is
+// neither a candidate nor walked.
 // Both are appended to `unread` (when given), in walk order, with their
 // reasons: a folder that cannot be listed, and a name that would have been
 // a candidate or a walked folder but for those bytes.
 // `entered` is called once for every directory visited, before it is listed;
 // an exception it throws ends the walk and passes through.
 void ScanDirectory(const std::string& mask, const KindChoice& kinds, std::vector<std::string>& NewFiles,
-                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread = nullptr);
+                   const std::function<void()>& entered, Env& env, std::vector<UnreadDocument>* unread = nullptr,
+                   const std::unordered_set<std::string>* excluded = nullptr);
+
+// The folders that the walk of `folder` enters, `folder` first, each once
+// (by device and inode), none in `excluded` (when given): `visit` gets each
+// path (without a closing separator) before its subfolders are looked for,
+// and returns false to leave them out. Order within a folder is left open.
+void WalkFolders(const std::string& folder, const std::unordered_set<std::string>* excluded, Env& env,
+                 const std::function<bool(const std::string&)>& visit);
+
+// The walk's tests of one entry name, for those who follow a tree without
+// walking it again (the watcher): whether an entry of that name is a
+// candidate of the kinds the base reads, and whether a folder of that name
+// is walked.
+bool IsCandidateName(std::string_view name, const KindChoice& kinds);
+bool IsWalkedFolderName(std::string_view name);
+
+// True when the walk of `folder` reaches `path`, a path at or under it:
+// every folder from `folder` down to the one holding `path` is walked by
+// its name ("/docs/.git/a.htm" is not reached from "/docs").
+bool WalkReaches(std::string_view folder, std::string_view path);
 
 }  // namespace veskara

@@ -188,8 +188,10 @@ struct Scan::Impl {
   int64_t HighestGiven() const {
     return remembered.highest_number >= 0 ? remembered.highest_number : PostingTable::kNoNumber;
   }
-  // Walks `folder` into `candidates`, reporting each folder entered.
-  void Walk(ScanObserver& observer, const std::string& folder, CandidateList& candidates);
+  // Walks `folder` into `candidates`, reporting each folder entered, and
+  // leaving out the paths in `excluded`.
+  void Walk(ScanObserver& observer, const std::string& folder, const std::unordered_set<std::string>& excluded,
+            CandidateList& candidates);
 };
 
 // Lets the plan prepare, takes the lock, recovers, and reads what the base
@@ -230,6 +232,11 @@ std::unique_ptr<Scan> Scan::PrepareUpdate(const std::string& base_directory, std
   return Impl::Make(std::make_unique<UpdatePlan>(std::move(folders), retry), base_directory, state, env, options);
 }
 
+std::unique_ptr<Scan> Scan::PrepareChanges(const std::string& base_directory, std::vector<std::string> paths,
+                                           BaseState& state, Env& env, ScanOptions options) {
+  return Impl::Make(std::make_unique<ChangePlan>(std::move(paths)), base_directory, state, env, options);
+}
+
 std::unique_ptr<Scan> Scan::PrepareKinds(const std::string& base_directory, KindChoice kinds, BaseState& state,
                                          Env& env, ScanOptions options) {
   return Impl::Make(std::make_unique<UpdatePlan>(std::vector<std::string>(), false, kinds), base_directory, state, env,
@@ -268,7 +275,8 @@ void Scan::Impl::RunSteps(ScanObserver& observer) {
   Commit(observer);
 }
 
-void Scan::Impl::Walk(ScanObserver& observer, const std::string& folder, CandidateList& candidates) {
+void Scan::Impl::Walk(ScanObserver& observer, const std::string& folder,
+                      const std::unordered_set<std::string>& excluded, CandidateList& candidates) {
   std::vector<std::string> found;
   ScanDirectory(
       StartMask(folder), kinds, found,
@@ -277,7 +285,7 @@ void Scan::Impl::Walk(ScanObserver& observer, const std::string& folder, Candida
         if (observer.StopRequested()) throw ScanStopped();
         observer.SetStatus("Getting files list...");
       },
-      *env, &summary.unread);
+      *env, &summary.unread, &excluded);
   for (std::string& path : found) candidates.Add(std::move(path));
 }
 
@@ -287,7 +295,8 @@ bool Scan::Impl::FindCandidates(ScanObserver& observer) {
   Dropped out = plan->Drop(base_directory, remembered, *env);
   summary.offline = std::move(out.offline);
   CandidateList candidates;
-  for (const std::string& folder : plan->FoldersToWalk(remembered)) Walk(observer, folder, candidates);
+  const std::unordered_set<std::string> excluded(remembered.excluded.begin(), remembered.excluded.end());
+  for (const std::string& folder : plan->FoldersToWalk(remembered)) Walk(observer, folder, excluded, candidates);
   for (std::string& path : out.to_read) candidates.Add(std::move(path));
   NewFiles = std::move(candidates.paths());
   dropped = std::move(out.numbers);

@@ -1,6 +1,7 @@
 // Changing the base: "Add to base" (one scan of a directory tree), and
 // keeping it current: update (drop what changed or vanished, then scan the
-// remembered folders again) and remove (drop what lies under a folder).
+// remembered folders again), an update of the paths a watcher saw change,
+// and remove (drop what lies under a folder).
 //
 // A scan is prepared on the caller's thread (it takes the base's scan lock,
 // repairs an interrupted commit and, for an add, loads the base) and run on
@@ -105,6 +106,19 @@ class Scan {
   // folder that is offline throws ScanFolderOffline here.
   static std::unique_ptr<Scan> PrepareUpdate(const std::string& base_directory, std::vector<std::string> folders,
                                              bool retry, BaseState& state, Env& env, ScanOptions options = {});
+
+  // Caller's thread: as PrepareUpdate, for what changed at `paths`
+  // (absolute, normalised: files or folders, there or gone), as a watcher
+  // gathers them. Run looks only at the files of the base at or under those
+  // paths (not at every file of the base), drops those an update would
+  // drop, and reads the changed ones still there, the new files among the
+  // paths that a walk of their remembered folder would take, and what the
+  // walk of each folder among the paths finds. Paths in no remembered
+  // folder, in an excluded one, or in one that is offline are left alone
+  // (the offline one named in Summary().offline, its files kept). Nothing
+  // dropped and nothing new: nothing is written.
+  static std::unique_ptr<Scan> PrepareChanges(const std::string& base_directory, std::vector<std::string> paths,
+                                              BaseState& state, Env& env, ScanOptions options = {});
 
   // Caller's thread: as PrepareUpdate of every remembered folder, the base
   // folder made when missing. The base reads `kinds` from now on: Run also

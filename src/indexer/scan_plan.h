@@ -87,8 +87,11 @@ class ScanPlan {
 // path that fits one line of the base's files (the base folder is made when
 // missing, private to the user), drops nothing, and remembers the folder
 // with the file system it is on now (so an add takes back a folder whose
-// disk came back under another device number). The base is loaded whole at
-// Prepare, and always written, as the written "Add to base" does.
+// disk came back under another device number). An add of an excluded path
+// lifts the exclusion. Remembered folders are not nested: a folder that a
+// remembered one's walk reaches is refreshed within it, and a folder that
+// holds remembered ones takes them in. The base is loaded whole at Prepare,
+// and always written, as the written "Add to base" does.
 class AddPlan : public ScanPlan {
  public:
   explicit AddPlan(std::string folder) : folder_(std::move(folder)) {}
@@ -116,7 +119,9 @@ class AddPlan : public ScanPlan {
 // that is gone, of another kind, or (a file) of another size or time than
 // its stamp (without a stamp: modified after fls.txt was last written; with
 // `retry`, also one that could not be read), and walks the folders again.
-// A named folder becomes remembered unless it lies in another.
+// A named folder becomes remembered as an add's does (never nested), unless
+// it is excluded, when it is not walked at all; no walk takes an excluded
+// path.
 //
 // Before anything is dropped, each remembered folder in scope is looked at
 // (LookAtFolder): one that is offline is left as it is (its files are not
@@ -162,9 +167,38 @@ class UpdatePlan : public ScanPlan {
   std::vector<OfflineFolder> offline_;
 };
 
+// An update of what changed at `paths` (absolute, normalised: files or
+// folders, there or gone), as a watcher gathers them. Step 1 reads fls.txt
+// once and looks only at the records at or under those paths (one stat
+// each), dropping those an update would drop; the candidates are the
+// dropped files still there, in fls.txt order, then the paths themselves
+// that are not in the base and that the walk of their remembered folder
+// would take, in byte order; the walkable folders among them are walked
+// first. A path that no remembered folder holds, that is excluded, or that
+// its folder's walk does not reach is left alone; so is one in a remembered
+// folder that is offline (LookAtFolder), whose files are all kept and which
+// is named in Dropped::offline. No stat of the rest of the base.
+class ChangePlan : public ScanPlan {
+ public:
+  explicit ChangePlan(std::vector<std::string> paths);
+  void LookAtFolders(const Remembered& remembered, Env& env) override;
+  Dropped Drop(const std::string& base_directory, const Remembered& remembered, Env& env) override;
+  std::vector<std::string> FoldersToWalk(const Remembered& remembered) const override;
+  bool WritesAnyway(const Remembered&) const override { return false; }
+  void RememberFolders(Remembered&, int64_t) const override {}
+
+ private:
+  std::vector<std::string> paths_;     // sorted, each once
+  std::vector<std::string> in_scope_;  // set by LookAtFolders
+  std::vector<std::string> walk_;      // set by Drop
+  std::vector<OfflineFolder> offline_;
+};
+
 // A remove of `paths`: drops every file at or under them, walks nothing,
-// and forgets the remembered folders at or under them (which writes the
-// base even when no file goes).
+// and forgets the remembered folders at or under them with their
+// exclusions; a path left inside a remembered folder becomes excluded, when
+// it took a file or stands on the disk. A change of what is remembered
+// writes the base even when no file goes.
 class RemovePlan : public ScanPlan {
  public:
   explicit RemovePlan(std::vector<std::string> paths) : paths_(std::move(paths)) {}
@@ -177,6 +211,7 @@ class RemovePlan : public ScanPlan {
 
  private:
   std::vector<std::string> paths_;
+  Remembered after_;  // set by Drop: the folders and exclusions afterwards
 };
 
 }  // namespace veskara

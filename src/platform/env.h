@@ -21,6 +21,8 @@
 namespace veskara {
 
 // Identifies a file or folder on this machine (device and inode).
+class FolderWatch;  // platform/folder_watch.h
+
 struct FileId {
   uint64_t device = 0;
   uint64_t inode = 0;
@@ -181,6 +183,10 @@ class Env {
   // missing or not a folder, or when `path` itself is a link (links on the
   // way to it are followed).
   virtual std::unique_ptr<DirectoryHandle> OpenDirectory(const std::string& path) = 0;
+
+  // A new watch of folders' changes (platform/folder_watch.h). Throws
+  // IoError when the system can make no more.
+  virtual std::unique_ptr<FolderWatch> WatchFolders() = 0;
 
   // Takes the lock on the file `path` (created when missing, mode 0600) without
   // waiting; null when another holder has it (in this or another process).

@@ -14,6 +14,7 @@
 #include "platform/env.h"
 #include "platform/errors.h"
 #include "platform/file_handle.h"
+#include "platform/folder_watch.h"
 
 namespace veskara {
 
@@ -325,6 +326,8 @@ class PosixEnv : public Env {
   std::unique_ptr<DirectoryHandle> OpenDirectory(const std::string& path) override {
     return PosixDirectoryHandle::Open(AT_FDCWD, SystemPath(path), path);
   }
+
+  std::unique_ptr<FolderWatch> WatchFolders() override { return SystemFolderWatch(); }
 
   std::unique_ptr<FileLock> TryLock(const std::string& path) override {
     FileHandle file = OpenOrThrow(path, O_RDWR | O_CREAT, 0600);

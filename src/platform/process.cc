@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sched.h>
 #include <signal.h>
 #include <unistd.h>
@@ -32,6 +33,8 @@ uint64_t PhysicalMemoryBytes() {
   if (pages <= 0 || page_size <= 0) return 0;
   return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
 }
+
+void ReleaseFreeMemory() { ::malloc_trim(0); }
 
 int64_t ProcessId() { return static_cast<int64_t>(::getpid()); }
 
@@ -79,6 +82,28 @@ void StopSignal::Raise() {
   do {
     n = ::write(write_fd_, "x", 1);
   } while (n < 0 && errno == EINTR);
+}
+
+namespace {
+
+std::atomic<StopSignal*> termination_stop{nullptr};
+
+void RaiseTerminationStop(int) {
+  const int saved = errno;  // a handler must leave errno as it found it
+  if (StopSignal* stop = termination_stop.load()) stop->Raise();
+  errno = saved;
+}
+
+}  // namespace
+
+void RaiseOnTerminationSignals(StopSignal& stop) {
+  termination_stop.store(&stop);
+  struct sigaction action {};
+  action.sa_handler = RaiseTerminationStop;
+  ::sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
 }
 
 }  // namespace veskara

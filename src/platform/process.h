@@ -21,6 +21,10 @@ unsigned ProcessorCount();
 // The machine's physical memory in bytes (0 when unknown).
 uint64_t PhysicalMemoryBytes();
 
+// Gives the memory freed since back to the system, where the allocator
+// keeps it (after a large table is freed, in a process that lives on).
+void ReleaseFreeMemory();
+
 // This process's id, and whether the process `pid` is alive.
 int64_t ProcessId();
 bool ProcessIsAlive(int64_t pid);
@@ -39,11 +43,18 @@ class StopSignal {
 
   int fd() const { return read_fd_; }
   void Raise();
+  // True once Raise() was called.
+  bool Raised() const { return raised_.load(); }
 
  private:
   int read_fd_ = -1;
   int write_fd_ = -1;
   std::atomic<bool> raised_{false};
 };
+
+// From now on SIGINT and SIGTERM raise `stop` instead of ending the process;
+// `stop` must live until the process ends. Calls that a signal interrupts
+// go on, except a wait (WaitForInput), which the stop ends anyway.
+void RaiseOnTerminationSignals(StopSignal& stop);
 
 }  // namespace veskara

@@ -14,6 +14,11 @@ std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env) 
   for (const RememberedFolder& folder : remembered.folders) {
     rows.push_back({folder.path, 0, folder.scanned_ns, LookAtFolder(folder, env).offline});
   }
+  for (const std::string& exclusion : remembered.excluded) {
+    const RememberedFolder* holder = remembered.FolderHolding(exclusion);
+    if (holder == nullptr) continue;
+    rows[static_cast<size_t>(holder - remembered.folders.data())].excluded.push_back(exclusion);
+  }
   if (rows.empty()) return rows;
   for (const FileRecord& record : ReadFileRecords(base_directory, env)) {
     for (FolderRow& row : rows) {

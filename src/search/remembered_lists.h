@@ -19,11 +19,14 @@ struct FolderRow {
   int64_t scanned_ns = 0;  // its last scan or update
   // Why it is offline now (LookAtFolder); none when it is online.
   std::optional<OfflineReason> offline = std::nullopt;
+  // The paths in it that are excluded, in the order removed.
+  std::vector<std::string> excluded = {};
 };
 
 // The remembered folders in the order first added, each with the number of
-// files of the base under it and whether it is there now. None for a base
-// that remembers no folder.
+// files of the base under it, whether it is there now, and its exclusions
+// (each with the nearest remembered folder above it). None for a base that
+// remembers no folder.
 // Throws IoError or std::runtime_error (a damaged file, named) as
 // LoadRemembered does.
 std::vector<FolderRow> ListFolders(const std::string& base_directory, Env& env);

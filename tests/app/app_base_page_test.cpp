@@ -14,6 +14,7 @@
 
 #include "app/base_page.h"
 #include "app_test_util.h"
+#include "indexer/scan.h"
 
 namespace veskara::testing {
 
@@ -57,6 +58,17 @@ struct BaseFixture : BaseWindow {
   QTableView* unread;
   QLabel* summary;
 };
+
+// A change of the base made beside the window, as another program makes it.
+void AddBeside(const std::string& base, const std::string& folder) {
+  struct Quiet : ScanObserver {
+    void SetStep(const std::string&) override {}
+    void SetStatus(const std::string&) override {}
+  } observer;
+  BaseState state;
+  const std::unique_ptr<Scan> scan = Scan::Prepare(base, folder, state, Env::Default());
+  scan->Run(observer);
+}
 
 void WritePages(const TempDir& dir, const std::string& folder, std::initializer_list<const char*> names) {
   for (const char* name : names) WriteFile(dir / (folder + "/" + name), std::string("<p>Hello ") + name + "</p>");
@@ -132,15 +144,13 @@ class BasePageTest : public QObject {
     QTest::addColumn<QString>("question");  // DIR stands for the temporary folder
     QTest::addColumn<QStringList>("rows");
     const QString leave = " the base; the files themselves stay on the disk.";
-    QTest::newRow("refused") << QList<int>{2} << false << false
+    QTest::newRow("refused") << QList<int>{1} << false << false
                              << "Remove DIR/more from the base?\n\n1 file leaves" + leave
-                             << QStringList{"docs 3", "docs/sub 1", "more 1"};
-    QTest::newRow("one folder") << QList<int>{2} << true << false
-                                << "Remove DIR/more from the base?\n\n1 file leaves" + leave
-                                << QStringList{"docs 3", "docs/sub 1"};
-    QTest::newRow("nested ones by Delete count each file once")
-        << QList<int>{0, 1} << true << true << "Remove 2 folders from the base?\n\n3 files leave" + leave
-        << QStringList{"more 1"};
+                             << QStringList{"docs 3", "more 1"};
+    QTest::newRow("one folder") << QList<int>{1} << true << false
+                                << "Remove DIR/more from the base?\n\n1 file leaves" + leave << QStringList{"docs 3"};
+    QTest::newRow("both by Delete") << QList<int>{0, 1} << true << true
+                                    << "Remove 2 folders from the base?\n\n4 files leave" + leave << QStringList{};
   }
   void removeAsksFirst() {
     QFETCH(QList<int>, selected);
@@ -151,6 +161,7 @@ class BasePageTest : public QObject {
     BaseFixture f;
     WritePages(f.dir, "docs", {"a.htm", "b.htm", "sub/s.htm"});
     WritePages(f.dir, "more", {"x.htm"});
+    // docs/sub is taken in by docs: no nested folder is remembered.
     QVERIFY(f.Add("docs") && f.Add("docs/sub") && f.Add("more"));
     const std::string files = ReadFile(f.dir / "fls.txt");
     f.desktop.confirms = confirm;
@@ -199,6 +210,35 @@ class BasePageTest : public QObject {
     QVERIFY(WaitForScan(*f.form));
     QCOMPARE(f.FolderRows(), QStringList{"docs 2"});
     QCOMPARE(f.form->LabFilesCount->text(), QString("2 files in the base"));
+  }
+
+  // The page follows the base whoever changes it; with "Keep the base
+  // current" on, the window's own watcher reads a changed page, and the
+  // option is remembered. Each wait is on the page changing, never on time.
+  void followsTheBaseAndKeepsItCurrent() {
+    constexpr int kNeverReached = 200000;  // ms: only a fault waits this long
+    {
+      BaseFixture f;
+      WritePages(f.dir, "docs", {"a.htm"});
+      QVERIFY(f.Add("docs"));
+      WritePages(f.dir, "more", {"x.htm", "y.htm"});
+      AddBeside(f.dir.path(), f.dir / "more");
+      QTRY_COMPARE_WITH_TIMEOUT(f.FolderRows(), (QStringList{"docs 1", "more 2"}), kNeverReached);
+      QCOMPARE(f.form->LabFilesCount->text(), QString("3 files in the base"));
+
+      auto* keep = Named<QCheckBox>(*f.page, "KeepCurrent");
+      QVERIFY(!keep->isChecked());
+      keep->click();
+      WritePages(f.dir, "docs", {"b.htm"});
+      QTRY_COMPARE_WITH_TIMEOUT(f.FolderRows(), (QStringList{"docs 2", "more 2"}), kNeverReached);
+      QTRY_COMPARE_WITH_TIMEOUT(
+          f.summary->text(), QString("Last scan: 1 added, 0 updated, 0 removed, 0 could not be read"), kNeverReached);
+      QVERIFY(f.desktop.messages.empty());
+    }
+    BaseFixture again;
+    auto* keep = Named<QCheckBox>(*again.page, "KeepCurrent");
+    QVERIFY(keep->isChecked());
+    keep->click();  // the next test's window starts without it
   }
 
   void unreadFilesAndTheBaseFolderOpen() {
@@ -374,12 +414,13 @@ class BasePageTest : public QObject {
     QVERIFY(WaitForScan(*f.form));
 
     auto* fold_yo = Named<QCheckBox>(*f.page, "FoldYo");
+    auto* keep_current = Named<QCheckBox>(*f.page, "KeepCurrent");
     auto* as_you_type = Named<QCheckBox>(*f.page, "SearchAsYouType");
     auto* base_folder = Named<QLineEdit>(*f.page, "BaseFolderEdit");
     base_folder->setFocus();
     for (QWidget* next :
          std::initializer_list<QWidget*>{f.folders, f.unread, fold_yo, as_you_type, f.Kind("text"), f.Kind("office"),
-                                         f.Kind("ebook"), f.Kind("compressed"), base_folder}) {
+                                         f.Kind("ebook"), f.Kind("compressed"), keep_current, base_folder}) {
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
       QCOMPARE(QApplication::focusWidget(), next);
     }

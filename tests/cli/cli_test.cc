@@ -2,6 +2,7 @@
 // its stdout, stderr and exit code.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -726,6 +727,89 @@ TEST_F(CliTest, UpdateRemoveFoldersAndUnread) {
     EXPECT_EQ(run.out, step.out) << step.args.back();
   }
   EXPECT_EQ(OnBase({"search", "gamma"}).exit_code, 1);
+  EXPECT_EQ(OnBase({"check"}).exit_code, 0);
+  // The removed page stays out of its folder, and folders says so.
+  EXPECT_TRUE(OnBase({"folders"}).out.ends_with("\tonline\n\texcluded\t" + tree / "docs/c.htm" + "\n"));
+}
+
+// veskara-cli watch as a child whose output is read line by line as it is
+// printed: the test waits on what the watcher says, never on time.
+class WatchProcess {
+ public:
+  WatchProcess(const std::vector<std::string>& args, const std::string& scratch) {
+    int fds[2];
+    if (::pipe(fds) != 0) throw std::runtime_error("no pipe");
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(fds[1], STDOUT_FILENO);
+      ::close(fds[0]);
+      ::close(fds[1]);
+      if (!std::freopen("/dev/null", "r", stdin) || !std::freopen((scratch + "/watch-stderr.txt").c_str(), "w", stderr))
+        ::_exit(126);
+      std::vector<char*> argv = {const_cast<char*>(VESKARA_CLI_PATH)};
+      for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(argv[0], argv.data());
+      ::_exit(127);
+    }
+    ::close(fds[1]);
+    out_ = ::fdopen(fds[0], "r");
+  }
+  ~WatchProcess() {
+    if (pid_ > 0) Stop();
+  }
+  // The next line printed, without its LF; "" once the program has ended.
+  std::string Line() {
+    std::string line;
+    for (int c; (c = std::fgetc(out_)) != EOF && c != '\n';) line.push_back(static_cast<char>(c));
+    return line;
+  }
+  // SIGTERM, then the exit code (-1: it did not exit normally).
+  int Stop() {
+    ::kill(pid_, SIGTERM);
+    while (std::fgetc(out_) != EOF) {
+    }
+    std::fclose(out_);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  FILE* out_ = nullptr;
+};
+
+// watch end to end: it catches up, follows a new page and a deleted one
+// into the base, and ends with exit 0 on SIGTERM, the base whole.
+TEST_F(CliTest, WatchFollowsTheFoldersUntilStopped) {
+  TempDir tree;
+  WriteFile(tree / "docs/a.htm", "<p>alpha</p>");
+  WriteFile(tree / "docs/sub/b.htm", "<p>beta</p>");
+  ASSERT_EQ(OnBase({"add", tree / "docs"}).exit_code, 0);
+  WatchProcess watch({"--base", base_.path(), "watch"}, scratch_.path());
+  EXPECT_EQ(watch.Line(), "Watching 2 folders");
+  EXPECT_EQ(watch.Line(), "0 added, 0 updated, 0 removed, 0 could not be read");
+
+  WriteFile(tree / "docs/sub/new.htm", "<p>zebra</p>");
+  std::filesystem::remove(tree / "docs/a.htm");
+  size_t added = 0, removed = 0;
+  while (added < 1 || removed < 1) {
+    const std::string line = watch.Line();
+    ASSERT_NE(line, "") << ReadFile(scratch_ / "watch-stderr.txt");
+    size_t a = 0, u = 0, r = 0;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%zu added, %zu updated, %zu removed", &a, &u, &r), 3) << line;
+    added += a;
+    removed += r;
+  }
+  EXPECT_EQ(added, 1u);
+  EXPECT_EQ(removed, 1u);
+  EXPECT_EQ(OnBase({"find", "zebra"}).out, tree / "docs/sub/new.htm" + "\n");
+  EXPECT_EQ(OnBase({"search", "alpha"}).exit_code, 1);
+
+  EXPECT_EQ(watch.Stop(), 0);
+  EXPECT_EQ(ReadFile(scratch_ / "watch-stderr.txt"), "");
   EXPECT_EQ(OnBase({"check"}).exit_code, 0);
 }
 

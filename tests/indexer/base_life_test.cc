@@ -251,28 +251,40 @@ TEST(BaseLifeLegacyTest, FilesWithoutStampsAreJudgedByTheTimeOfFlsTxt) {
 }
 
 TEST_F(BaseLifeTest, RemoveDropsWhatLiesUnderAPathAndForgetsItsFolders) {
+  WriteFile(tmp_ / "more/m.htm", "<p>more</p>");
   RecordingObserver observer;
-  RunScan(base_, docs_ + "/sub", observer);  // remembered apart
+  RunScan(base_, tmp_ / "more", observer);
   ASSERT_EQ(LoadRemembered(base_, Env::Default()).folders.size(), 2u);
   const BaseFiles before = ReadBase(base_);
   EXPECT_FALSE(Remove(base_, {docs_ + "/su"}).written);  // no separator boundary: nothing
   EXPECT_EQ(ReadBase(base_), before);
 
-  const ScanSummary summary = Remove(base_, {docs_ + "/sub"});
+  EXPECT_EQ(Remove(base_, {tmp_ / "more"}).removed, 1u);
+  ScanSummary summary = Remove(base_, {docs_ + "/sub"});
   EXPECT_EQ(summary.removed, 2u);
-  const Remembered remembered = LoadRemembered(base_, Env::Default());
+  Remembered remembered = LoadRemembered(base_, Env::Default());
   ASSERT_EQ(remembered.folders.size(), 1u);
   EXPECT_EQ(remembered.folders[0].path, docs_);
+  EXPECT_EQ(remembered.excluded, std::vector<std::string>{docs_ + "/sub"});
   for (const FileRecord& record : ReadFileRecords(base_, Env::Default()))
     EXPECT_FALSE(IsAtOrUnder(record.path, docs_ + "/sub"));
-  // Numbers are never given twice: the files come back above the mark.
+  // Removed stays removed...
+  EXPECT_FALSE(Update(base_, {}).written);
+  // ...until added again; numbers are never given twice: the files come
+  // back above the mark.
   const int64_t mark = remembered.highest_number;
-  EXPECT_EQ(Update(base_, {}).added, 2u);
+  RunScan(base_, docs_ + "/sub", observer);
+  remembered = LoadRemembered(base_, Env::Default());
+  EXPECT_EQ(remembered.excluded, std::vector<std::string>{});
+  EXPECT_EQ(remembered.folders.size(), 1u);
+  size_t back = 0;
   for (const FileRecord& record : ReadFileRecords(base_, Env::Default())) {
     if (IsAtOrUnder(record.path, docs_ + "/sub")) {
       EXPECT_GT(std::stoll(record.number), mark);
+      ++back;
     }
   }
+  EXPECT_EQ(back, 2u);
   const BaseCheck check = CheckBase(base_, Env::Default());
   EXPECT_EQ(check.status, BaseCheck::Status::kConsistent) << check.problem;
 }

@@ -95,18 +95,25 @@ void LoadFolders(Env& env, const std::string& path, Remembered& remembered) {
   }
 }
 
-void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
+// Calls on_line(line, its number from 1) for each line of the remembered
+// file at `path`, read with the limit on a line's length.
+template <typename OnLine>
+void ForEachRememberedLine(Env& env, const std::string& path, OnLine&& on_line) {
   LineReader reader(path, env);
   reader.LimitLineLength(kLongestLine);
   std::string_view line;
   size_t k = 0;
-  while (reader.ReadLine(&line)) {
-    ++k;
+  while (reader.ReadLine(&line)) on_line(line, ++k);
+  reader.Close();
+}
+
+void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
+  ForEachRememberedLine(env, path, [&remembered](std::string_view line, size_t k) {
     if (k == 1) {
       if (!ParseNumber(line, &remembered.highest_number) || remembered.highest_number < -1) {
         Damaged(kStampsFileName, k, "not the highest file number");
       }
-      continue;
+      return;
     }
     // NUMBER TAB KIND TAB SIZE TAB MTIME [TAB REASON]
     std::string_view fields[4];
@@ -131,37 +138,24 @@ void LoadStamps(Env& env, const std::string& path, Remembered& remembered) {
     if (!remembered.stamps.emplace(std::string(number), std::move(stamp)).second) {
       Damaged(kStampsFileName, k, "the number " + std::string(number) + " stamped twice");
     }
-  }
-  reader.Close();
+  });
 }
 
 void LoadExcluded(Env& env, const std::string& path, Remembered& remembered) {
-  LineReader reader(path, env);
-  reader.LimitLineLength(kLongestLine);
-  std::string_view line;
-  size_t k = 0;
-  while (reader.ReadLine(&line)) {
-    ++k;
+  ForEachRememberedLine(env, path, [&remembered](std::string_view line, size_t k) {
     if (line.empty()) Damaged(kExcludedFileName, k, "an empty path");
     remembered.excluded.emplace_back(line);
-  }
-  reader.Close();
+  });
 }
 
 // One group name a line; an empty file chooses none.
 KindChoice LoadKinds(Env& env, const std::string& path) {
   KindChoice kinds;
-  LineReader reader(path, env);
-  reader.LimitLineLength(kLongestLine);
-  std::string_view line;
-  size_t k = 0;
-  while (reader.ReadLine(&line)) {
-    ++k;
+  ForEachRememberedLine(env, path, [&kinds](std::string_view line, size_t k) {
     const std::optional<KindGroup> group = KindGroupNamed(line);
     if (!group) Damaged(kKindsFileName, k, "not the name of a kind of documents");
     kinds.Set(*group, true);
-  }
-  reader.Close();
+  });
   return kinds;
 }
 

@@ -201,7 +201,7 @@ void ResultFiles::Sort(FileSortKey key, bool reverse, std::vector<uint32_t>& row
       compare = [this](uint32_t a, uint32_t b) { return Compare(rows_[a].path, rows_[b].path); };
       break;
     case FileSortKey::kName:
-      fold_each([this](const Row& row) { return FoldLetterCase(std::string_view(row.path).substr(row.name_at)); });
+      fold_each([](const Row& row) { return FoldLetterCase(std::string_view(row.path).substr(row.name_at)); });
       compare = [&](uint32_t a, uint32_t b) {
         if (const int c = Compare(texts[a], texts[b])) return c;
         if (const int c = Compare(name(a), name(b))) return c;
@@ -209,7 +209,7 @@ void ResultFiles::Sort(FileSortKey key, bool reverse, std::vector<uint32_t>& row
       };
       break;
     case FileSortKey::kFolder:
-      fold_each([this](const Row& row) {
+      fold_each([](const Row& row) {
         // The folder, then the name: a file of a folder before that folder's subfolders' files.
         return FoldLetterCase(std::string_view(row.path).substr(0, row.name_at)) + '\0' +
                FoldLetterCase(std::string_view(row.path).substr(row.name_at));

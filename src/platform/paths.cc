@@ -69,15 +69,26 @@ std::optional<std::string> AbsolutePathFromCurrentFolder(std::string_view path, 
   return AbsolutePath(path, current);
 }
 
-std::string LocalTimeText(int64_t ns) {
+namespace {
+
+// `ns` at the machine's local time in strftime's `format`; none when the
+// time has no local form.
+std::optional<std::string> LocalText(int64_t ns, const char* format) {
   const time_t seconds = static_cast<time_t>(ns / 1'000'000'000);
   struct tm local {};
-  if (::localtime_r(&seconds, &local) == nullptr) return std::to_string(ns);
+  if (::localtime_r(&seconds, &local) == nullptr) return std::nullopt;
   char text[64];
-  const size_t n = ::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+  return std::string(text, ::strftime(text, sizeof text, format, &local));
+}
+
+}  // namespace
+
+std::string LocalTimeText(int64_t ns) {
+  std::optional<std::string> text = LocalText(ns, "%Y-%m-%dT%H:%M:%S%z");
+  if (!text) return std::to_string(ns);
   // "+0100" as ISO 8601 writes it in full: "+01:00".
-  if (n < 5) return std::string(text, n);
-  return std::string(text, n - 2) + ":" + std::string(text + n - 2, 2);
+  if (text->size() >= 5) text->insert(text->size() - 2, ":");
+  return *text;
 }
 
 namespace {
@@ -119,14 +130,7 @@ int64_t DaysFromCivil(int64_t year, int month, int day) {
 
 }  // namespace
 
-std::string LocalMinuteText(int64_t ns) {
-  const time_t seconds = static_cast<time_t>(ns / 1'000'000'000);
-  struct tm local {};
-  if (::localtime_r(&seconds, &local) == nullptr) return std::to_string(ns);
-  char text[64];
-  const size_t n = ::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-  return std::string(text, n);
-}
+std::string LocalMinuteText(int64_t ns) { return LocalText(ns, "%Y-%m-%d %H:%M").value_or(std::to_string(ns)); }
 
 std::optional<int64_t> ParseIsoTime(std::string_view text) {
   size_t at = 0;

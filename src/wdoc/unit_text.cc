@@ -1,8 +1,5 @@
 #include "wdoc/unit_text.h"
 
-#include <errno.h>
-#include <unistd.h>
-
 #include "platform/cp1251.h"
 
 namespace veskara::wdoc {
@@ -19,7 +16,7 @@ bool IsBlank(std::string_view line) {
 
 }  // namespace
 
-UnitText::UnitText(int fd, unsigned long long max_output) : fd_(fd), left_(max_output), limited_(max_output > 0) {}
+UnitText::UnitText(int fd, unsigned long long max_output) : out_(fd, max_output) {}
 
 void UnitText::BeginUnit() {
   EndLine();
@@ -75,30 +72,15 @@ void UnitText::Put(std::string_view bytes) {
   if (buffer_.size() >= kFlushAt) Flush();
 }
 
-void UnitText::Flush() {
-  size_t size = buffer_.size();
-  if (limited_ && size > left_) {
-    size = static_cast<size_t>(left_);
-    cut_ = true;
-  }
-  if (limited_) left_ -= size;
-  size_t done = 0;
-  while (ok_ && done < size) {
-    const ssize_t n = write(fd_, buffer_.data() + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok_ = false;
-    } else {
-      done += static_cast<size_t>(n);
-    }
-  }
+bool UnitText::Flush() {
+  const bool written = out_.Write(buffer_);
   buffer_.clear();
+  return written;
 }
 
 bool UnitText::Finish() {
   EndLine();
-  Flush();
-  return ok_;
+  return Flush();
 }
 
 }  // namespace veskara::wdoc

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "wpdf/limited_output.h"
+
 namespace veskara::wdoc {
 
 class UnitText {
@@ -32,18 +34,15 @@ class UnitText {
   // text was dropped at the limit.
   bool Finish();
   // False once a write failed or the limit was reached.
-  bool ok() const { return ok_ && !cut_; }
-  bool cut() const { return cut_; }
+  bool ok() const { return out_.ok(); }
+  bool cut() const { return out_.cut(); }
 
  private:
   void Put(std::string_view bytes);
-  void Flush();
+  // Writes what is buffered; false when a write failed.
+  bool Flush();
 
-  int fd_;
-  unsigned long long left_;
-  bool limited_;
-  bool ok_ = true;
-  bool cut_ = false;
+  wpdf::LimitedOutput out_;
   std::string line_;
   std::string buffer_;
 };

@@ -2,14 +2,12 @@
 // Windows-1251 text. Private to the parser module.
 #pragma once
 
-#include <errno.h>
-#include <unistd.h>
-
 #include <array>
 #include <string>
 #include <string_view>
 
 #include "platform/cp1251.h"
+#include "wpdf/limited_output.h"
 
 namespace veskara::wpdf {
 
@@ -39,7 +37,7 @@ class LineSink {
  public:
   // Writes at most `max_output` bytes (0: no limit); the rest is dropped
   // and cut() tells.
-  explicit LineSink(int fd, unsigned long long max_output = 0) : fd_(fd), left_(max_output), limited_(max_output > 0) {
+  explicit LineSink(int fd, unsigned long long max_output = 0) : out_(fd, max_output) {
     buffer_.reserve(kFlushAt + 4096);
   }
 
@@ -86,40 +84,22 @@ class LineSink {
 
   // Writes what is buffered; false when a write failed.
   bool Flush() {
-    size_t size = buffer_.size();
-    if (limited_ && size > left_) {
-      size = static_cast<size_t>(left_);
-      cut_ = true;
-    }
-    if (limited_) left_ -= size;
-    size_t done = 0;
-    while (ok_ && done < size) {
-      const ssize_t n = write(fd_, buffer_.data() + done, size - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0)
-        ok_ = false;
-      else
-        done += static_cast<size_t>(n);
-    }
+    const bool written = out_.Write(buffer_);
     buffer_.clear();
     line_start_ = 0;
-    return ok_;
+    return written;
   }
 
   // False once a write failed or the limit was reached: nothing more is
   // worth adding.
-  bool ok() const { return ok_ && !cut_; }
+  bool ok() const { return out_.ok(); }
   // True when text was dropped at the limit.
-  bool cut() const { return cut_; }
+  bool cut() const { return out_.cut(); }
 
  private:
   static constexpr size_t kFlushAt = 64 * 1024;
 
-  int fd_;
-  bool ok_ = true;
-  unsigned long long left_;
-  bool limited_;
-  bool cut_ = false;
+  LimitedOutput out_;
   std::string buffer_;
   size_t line_start_ = 0;  // where the line being built begins in buffer_
 };

@@ -87,8 +87,9 @@ std::string LocalTimeText(int64_t ns) {
   std::optional<std::string> text = LocalText(ns, "%Y-%m-%dT%H:%M:%S%z");
   if (!text) return std::to_string(ns);
   // "+0100" as ISO 8601 writes it in full: "+01:00".
-  if (text->size() >= 5) text->insert(text->size() - 2, ":");
-  return *text;
+  const size_t n = text->size();
+  if (n < 5) return *text;
+  return text->substr(0, n - 2) + ":" + text->substr(n - 2);
 }
 
 namespace {
